@@ -1,0 +1,20 @@
+# GoogleTest for both builds. The native build uses the installed libraries;
+# the Windows build compiles Debian's GoogleTest sources with mingw-w64.
+if(WIN32)
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  add_library(GTest::gtest_main ALIAS gtest_main)
+else()
+  find_package(GTest REQUIRED)
+endif()
+
+# glyphary_add_test(NAME SOURCES... [LIBS ...]): one test executable, run by
+# CTest (under Wine in the Windows build, through the crosscompiling emulator).
+function(glyphary_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+endfunction()

@@ -1,0 +1,43 @@
+// The installation run: install folder, icon copy, registry entries. It is
+// the body of the progress window's Form_Load and reports its stage only
+// through the status caption its caller lets it set.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "engine/variant.h"
+#include "platform/file_system.h"
+
+namespace glyphary::engine {
+
+constexpr const wchar_t* kSystemFolder = L"C:\\WINDOWS\\system32";
+constexpr const wchar_t* kInstallFolderName = L"TI-89";
+constexpr const wchar_t* kIconPattern = L"\\Icons\\*.ico";
+constexpr const wchar_t* kCaptionCreating = L"Creating Folders...";
+constexpr const wchar_t* kCaptionCopying = L"Coping Icons...";
+constexpr const wchar_t* kCaptionRegistering = L"Editing Registry...";
+
+// The run's variables; they belong to the progress window and keep their
+// values after it is unloaded.
+struct InstallationState {
+  platform::FileSystem* Fso = nullptr;
+  Variant TargetFolder;
+};
+
+using SetCaption = std::function<void(const std::wstring&)>;
+
+// Runs the installation:
+//  1. takes the file-system object and the folder object of the system folder;
+//  2. creates the install folder "TI-89" in it with ND::MakeFolder;
+//  3. if that folder was already there as a folder, stops quietly (a re-run
+//     installs nothing); any other reason it could not be made is raised;
+//  4. caption "Coping Icons...", copies the program folder's Icons\*.ico into
+//     it; if the copy fails, the folder just made is removed again before the
+//     error is raised, so that a corrected re-run installs normally;
+//  5. caption "Editing Registry...", TiInfo::RegisterFileTypes.
+// Errors are glyphary::Error (number and description); no registry entry is
+// written when one is raised.
+void RunInstallation(InstallationState& state, const SetCaption& set_caption);
+
+}  // namespace glyphary::engine

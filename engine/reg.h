@@ -1,0 +1,46 @@
+// Module Reg: the only code that touches the registry. Every call opens its
+// own key and closes it before returning; no status is reported to anyone.
+// Paths and names are converted to the system's ANSI code page per call.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/variant.h"
+#include "platform/registry.h"
+
+namespace glyphary::engine::Reg {
+
+// HKEY_CLASSES_ROOT as the 32-bit value the callers pass.
+constexpr std::int32_t HKEY_CLASSES_ROOT_32 = INT32_MIN;  // 0x80000000
+// KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY |
+// KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY | KEY_CREATE_LINK.
+constexpr std::uint32_t kKeyAccess = 0x3F;
+constexpr std::int32_t REG_SZ = 1;
+constexpr std::int32_t REG_DWORD = 4;
+
+// The 32-bit root as a key handle of this process: sign-extended, so that
+// 0x80000000 becomes the predefined HKEY_CLASSES_ROOT (0xFFFFFFFF80000000 on
+// x64). A zero-extended value would be an invalid handle.
+platform::KeyHandle RootHandle(std::int32_t root);
+
+// Makes sure the key `Path` (several levels at once allowed) exists below
+// `Root`: RegCreateKeyExA with options 0 and access 0x3F, then RegCloseKey.
+// An existing key and its values are left as they are.
+void CreateKey(const std::wstring& Path, std::int32_t Root);
+
+// Writes one value into the existing key `Path` below `Root`: RegOpenKeyExA
+// (never creates), WriteValue, RegCloseKey. `ValueName` "" is the default
+// value; `ValueType` REG_SZ or REG_DWORD. A missing key means nothing is
+// written.
+void SetValue(std::int32_t Root, const std::wstring& Path, const std::wstring& ValueName,
+              const Variant& Value, std::int32_t ValueType);
+
+// Encodes `Value` by `ValueType` and writes it into the open key `Key`:
+// REG_SZ as the ANSI text with its terminating NUL, REG_DWORD as four bytes
+// little-endian. Returns RegSetValueExA's status; any other type writes
+// nothing and returns 0.
+std::int32_t WriteValue(platform::KeyHandle Key, const std::wstring& ValueName,
+                        std::int32_t ValueType, const Variant& Value);
+
+}  // namespace glyphary::engine::Reg

@@ -1,0 +1,193 @@
+// The installation run against the in-memory file system and registry.
+#include "engine/installation.h"
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+
+#include "engine/nd.h"
+#include "engine/tests/fake_platform.h"
+#include "engine/ti_info.h"
+
+namespace glyphary::engine {
+namespace {
+
+using platform::kClassesRootHandle;
+
+const std::wstring kInstall = L"C:\\WINDOWS\\system32\\TI-89";
+const std::wstring kProgram = L"C:\\Users\\Ann\\Downloads\\Glyphary";
+
+class InstallationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fake_.files.AddFolder(L"C:\\WINDOWS\\system32");
+    fake_.files.SetProgramFolder(kProgram);
+  }
+
+  void AddIcons(const std::wstring& program_folder) {
+    for (const auto& row : TiInfo::FileTypes()) {
+      fake_.files.AddFile(program_folder + L"\\Icons\\" + row.IconFile,
+                          "icon " + std::string(row.IconFile, row.IconFile + wcslen(row.IconFile)));
+    }
+  }
+
+  // Runs the installation; returns the error number it raised (0 if none).
+  int Run() {
+    try {
+      RunInstallation(state_, [this](const std::wstring& c) { captions_.push_back(c); });
+    } catch (const Error& e) {
+      raised_ = e.Description();
+      return e.Number();
+    }
+    return 0;
+  }
+
+  std::vector<std::wstring> CallsNamed(const std::wstring& prefix) const {
+    std::vector<std::wstring> out;
+    for (const auto& c : fake_.files.Calls()) {
+      if (c.rfind(prefix, 0) == 0) out.push_back(c);
+    }
+    return out;
+  }
+
+  testing::FakePlatform fake_;
+  InstallationState state_;
+  std::vector<std::wstring> captions_;
+  std::wstring raised_;
+};
+
+TEST_F(InstallationTest, AFreshRunCreatesTheFolderCopiesEveryIconAndRegisters) {
+  AddIcons(kProgram);
+  fake_.files.AddFile(kProgram + L"\\Icons\\Extra.ICO", "extra");
+  fake_.files.AddFile(kProgram + L"\\Icons\\readme.txt", "text");
+  fake_.files.AddFile(kProgram + L"\\Icons\\old\\89mat.ico", "older");
+
+  ASSERT_EQ(Run(), 0) << raised_.size();
+
+  EXPECT_EQ(captions_, (std::vector<std::wstring>{L"Coping Icons...", L"Editing Registry..."}));
+  EXPECT_EQ(TextOf(state_.TargetFolder), kInstall);
+  std::vector<std::wstring> installed = fake_.files.List(kInstall);
+  EXPECT_EQ(installed.size(), 13u);
+  EXPECT_EQ(fake_.files.FileBytes(kInstall + L"\\89mat.ico"), "icon 89mat.ico");
+  EXPECT_EQ(fake_.files.FileBytes(kInstall + L"\\Extra.ICO"), "extra");
+  EXPECT_FALSE(fake_.files.IsFile(kInstall + L"\\readme.txt"));
+  EXPECT_FALSE(fake_.files.IsFolder(kInstall + L"\\old"));
+  EXPECT_EQ(CallsNamed(L"CopyFile"),
+            (std::vector<std::wstring>{L"CopyFile " + kProgram + L"\\Icons\\*.ico -> " + kInstall}));
+  EXPECT_EQ(fake_.registry.KeyCount(kClassesRootHandle), 36u);
+  EXPECT_EQ(fake_.registry.ValueCount(kClassesRootHandle), 48u);
+}
+
+TEST_F(InstallationTest, ARunThatFindsTheFolderPresentDoesNothingAndSaysNothing) {
+  AddIcons(kProgram);
+  fake_.files.AddFolder(kInstall);
+
+  EXPECT_EQ(Run(), 0);
+
+  EXPECT_TRUE(captions_.empty());
+  EXPECT_EQ(TextOf(state_.TargetFolder), L"0");
+  EXPECT_TRUE(CallsNamed(L"CopyFile").empty());
+  EXPECT_TRUE(fake_.files.List(kInstall).empty());
+  EXPECT_TRUE(fake_.registry.Calls().empty());
+}
+
+TEST_F(InstallationTest, AFolderThatCannotBeMadeForAnotherReasonIsReportedNotSkipped) {
+  AddIcons(kProgram);
+  fake_.files.AddFile(kInstall, "a file named TI-89");
+  EXPECT_EQ(Run(), errors::kFileAlreadyExists);
+  EXPECT_EQ(raised_, L"File already exists");
+  EXPECT_TRUE(captions_.empty());
+  EXPECT_TRUE(fake_.registry.Calls().empty());
+  EXPECT_EQ(fake_.files.FileBytes(kInstall), "a file named TI-89");
+}
+
+TEST_F(InstallationTest, ASystemFolderThatCannotBeWrittenIsReported) {
+  AddIcons(kProgram);
+  fake_.files.DenyWrites(L"C:\\WINDOWS\\system32");
+  EXPECT_EQ(Run(), errors::kPermissionDenied);
+  EXPECT_EQ(raised_, L"Permission denied");
+  EXPECT_TRUE(fake_.registry.Calls().empty());
+}
+
+TEST_F(InstallationTest, WindowsElsewhereThanCWindowsEndsWithPathNotFound) {
+  platform::FakeFileSystem elsewhere(kProgram);
+  platform::FileSystemSeam::Override use(elsewhere);
+  elsewhere.AddFolder(L"D:\\WINNT\\system32");
+  EXPECT_EQ(Run(), errors::kPathNotFound);
+  EXPECT_TRUE(captions_.empty());
+  EXPECT_TRUE(fake_.registry.Calls().empty());
+}
+
+TEST_F(InstallationTest, NoFileSystemObjectEndsWithCannotCreateObject) {
+  platform::FileSystemSeam::Override none(nullptr);
+  EXPECT_EQ(Run(), errors::kCannotCreateObject);
+}
+
+TEST_F(InstallationTest, AFailedCopyRemovesTheNewFolderSoThatACorrectedRerunInstalls) {
+  // No Icons folder at all.
+  EXPECT_EQ(Run(), errors::kPathNotFound);
+  EXPECT_EQ(captions_, (std::vector<std::wstring>{L"Coping Icons..."}));
+  EXPECT_FALSE(fake_.files.IsFolder(kInstall));
+  EXPECT_TRUE(fake_.registry.Calls().empty());
+
+  // An Icons folder without a single icon.
+  fake_.files.AddFile(kProgram + L"\\Icons\\readme.txt", "text");
+  EXPECT_EQ(Run(), errors::kFileNotFound);
+  EXPECT_EQ(raised_, L"File not found");
+  EXPECT_FALSE(fake_.files.IsFolder(kInstall));
+
+  // A copy that breaks off midway takes the files copied before it along.
+  AddIcons(kProgram);
+  fake_.files.FailCopyOf(L"89pic.ico");
+  EXPECT_EQ(Run(), errors::kPermissionDenied);
+  EXPECT_FALSE(fake_.files.IsFolder(kInstall));
+  EXPECT_FALSE(fake_.files.IsFile(kInstall + L"\\89mat.ico"));
+  EXPECT_TRUE(fake_.registry.Calls().empty());
+
+  // Put right, the next run installs normally.
+  platform::FakeFileSystem mended(kProgram);
+  platform::FileSystemSeam::Override use(mended);
+  mended.AddFolder(L"C:\\WINDOWS\\system32");
+  for (const auto& row : TiInfo::FileTypes()) {
+    mended.AddFile(kProgram + L"\\Icons\\" + row.IconFile, "icon");
+  }
+  captions_.clear();
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(mended.List(kInstall).size(), 12u);
+  EXPECT_EQ(fake_.registry.KeyCount(kClassesRootHandle), 36u);
+}
+
+TEST_F(InstallationTest, AProgramFolderAtADriveRootCopiesThroughADoubledSeparator) {
+  fake_.files.SetProgramFolder(L"E:\\");
+  fake_.files.AddFolder(L"E:\\");
+  AddIcons(L"E:");
+
+  ASSERT_EQ(Run(), 0);
+  EXPECT_EQ(CallsNamed(L"CopyFile"),
+            (std::vector<std::wstring>{L"CopyFile E:\\\\Icons\\*.ico -> " + kInstall}));
+  EXPECT_EQ(fake_.files.List(kInstall).size(), 12u);
+}
+
+TEST(MakeFolder, ReturnsTheNewPathOrZeroAndLeavesFolderHoldingTheSame) {
+  testing::FakePlatform fake;
+  fake.files.AddFolder(L"C:\\WINDOWS\\system32");
+
+  Variant folder = platform::Folder{L"C:\\WINDOWS\\system32"};
+  Error failure(-1, L"");
+  Variant made = ND::MakeFolder(folder, L"TI-89", &failure);
+  EXPECT_EQ(std::get<std::wstring>(made), kInstall);
+  EXPECT_EQ(std::get<platform::Folder>(folder).path, kInstall);
+  EXPECT_EQ(failure.Number(), 0);
+
+  Variant again = std::wstring(L"C:\\WINDOWS\\system32");
+  made = ND::MakeFolder(again, L"TI-89", &failure);
+  EXPECT_EQ(std::get<std::wstring>(made), L"0");
+  EXPECT_EQ(std::get<std::wstring>(again), L"0");
+  EXPECT_EQ(failure.Number(), errors::kFileAlreadyExists);
+
+  Variant missing = std::wstring(L"C:\\NoSuchFolder");
+  EXPECT_EQ(TextOf(ND::MakeFolder(missing, L"TI-89")), L"0");
+}
+
+}  // namespace
+}  // namespace glyphary::engine

@@ -1,0 +1,43 @@
+// The one error type of the program: a runtime error with a number and a
+// description, as the error box shows it. Numbers follow the Windows
+// scripting runtime, so that a failure reads the same as users know it
+// ("Run-time error '76': Path not found").
+#pragma once
+
+#include <exception>
+#include <string>
+
+namespace glyphary {
+
+class Error : public std::exception {
+ public:
+  Error(int number, std::wstring description);
+
+  int Number() const noexcept { return number_; }
+  const std::wstring& Description() const noexcept { return description_; }
+
+  // ASCII rendering of "number: description" for logs and test output.
+  const char* what() const noexcept override { return what_.c_str(); }
+
+ private:
+  int number_;
+  std::wstring description_;
+  std::string what_;
+};
+
+// The runtime errors the installer can raise.
+namespace errors {
+constexpr int kOverflow = 6;
+constexpr int kTypeMismatch = 13;
+constexpr int kFileNotFound = 53;
+constexpr int kFileAlreadyExists = 58;
+constexpr int kPermissionDenied = 70;
+constexpr int kPathFileAccessError = 75;
+constexpr int kPathNotFound = 76;
+constexpr int kCannotCreateObject = 429;
+
+// An Error with `number` and its standard description.
+Error Make(int number);
+}  // namespace errors
+
+}  // namespace glyphary

@@ -1,0 +1,73 @@
+// In-memory file system with the scripting runtime's semantics, for native
+// tests: drive "C:" exists, names compare case-insensitively, separators
+// '\' and '/' both work and doubled separators collapse, and failures throw
+// the same Error numbers as the real implementation. Every call is recorded.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace glyphary::platform {
+
+class FakeFileSystem : public FileSystem {
+ public:
+  explicit FakeFileSystem(std::wstring program_folder = L"C:\\Downloads\\Glyphary");
+
+  Folder GetFolder(const std::wstring& path) override;
+  Folder CreateFolder(const std::wstring& path) override;
+  void CopyFile(const std::wstring& source, const std::wstring& destination) override;
+  void DeleteFolder(const std::wstring& path) override;
+  bool FolderExists(const std::wstring& path) override;
+  std::wstring ProgramFolder() override;
+
+  // --- Test set-up (not recorded) ---
+  // Creates the folder and every missing parent.
+  void AddFolder(const std::wstring& path);
+  // Creates the file (and its parents) with `bytes` as its content.
+  void AddFile(const std::wstring& path, const std::string& bytes);
+  // Creating, copying into or deleting inside this folder fails with 70.
+  void DenyWrites(const std::wstring& folder);
+  // Copying a file of this name fails with 70, after the files before it
+  // were copied: a copy error midway.
+  void FailCopyOf(const std::wstring& file_name);
+  void SetProgramFolder(std::wstring path) { program_folder_ = std::move(path); }
+
+  // --- Inspection ---
+  bool IsFolder(const std::wstring& path) const;
+  bool IsFile(const std::wstring& path) const;
+  std::optional<std::string> FileBytes(const std::wstring& path) const;
+  // Names of the entries directly inside `folder`, in name order.
+  std::vector<std::wstring> List(const std::wstring& folder) const;
+  // One line a call: "CreateFolder C:\WINDOWS\system32\TI-89".
+  const std::vector<std::wstring>& Calls() const { return calls_; }
+
+  // The canonical form of a path: '\' separators, doubled ones collapsed, no
+  // trailing separator except at a drive root ("C:\").
+  static std::wstring Normalize(const std::wstring& path);
+
+ private:
+  struct Entry {
+    std::wstring path;  // canonical, as first created
+    bool folder = false;
+    std::string bytes;
+  };
+
+  const Entry* Find(const std::wstring& path) const;
+  std::wstring ParentOf(const std::wstring& canonical) const;
+  bool WritesDenied(const std::wstring& folder) const;
+  void Put(const std::wstring& canonical, bool folder, const std::string& bytes);
+  void CopyOne(const Entry& file, const std::wstring& target);
+
+  std::map<std::wstring, Entry> entries_;  // by folded canonical path
+  std::set<std::wstring> denied_;          // folded canonical folder paths
+  std::set<std::wstring> failing_names_;   // folded file names
+  std::wstring program_folder_;
+  std::vector<std::wstring> calls_;
+};
+
+}  // namespace glyphary::platform

@@ -1,0 +1,52 @@
+// The file-system object of the installation run, shaped after the Windows
+// scripting runtime's FileSystemObject, and the program's own folder.
+// Failures are thrown as glyphary::Error with the scripting runtime's
+// numbers: 53 File not found, 58 File already exists, 70 Permission denied,
+// 76 Path not found (75 for any other file error).
+#pragma once
+
+#include <string>
+
+#include "platform/seam.h"
+
+namespace glyphary::platform {
+
+// A folder object. Used as text it stands for its full path, without a
+// trailing separator (except at a drive root: "C:\").
+struct Folder {
+  std::wstring path;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // GetFolder: the existing folder at `path`. 76 when there is none.
+  virtual Folder GetFolder(const std::wstring& path) = 0;
+
+  // CreateFolder: creates the folder `path` and returns it. 58 when a file or
+  // folder of that name exists, 76 when the parent is missing, 70 when the
+  // parent cannot be written.
+  virtual Folder CreateFolder(const std::wstring& path) = 0;
+
+  // CopyFile: copies `source` to `destination`, overwriting existing files.
+  // A `source` whose last component holds wildcards (* ?) copies every file
+  // (not folder) of that folder whose name matches, case-insensitively, into
+  // the folder `destination`; sub-folders are not searched. 53 when nothing
+  // matches, 76 when the source or destination folder is missing.
+  virtual void CopyFile(const std::wstring& source, const std::wstring& destination) = 0;
+
+  // DeleteFolder: removes the folder `path` with everything in it.
+  virtual void DeleteFolder(const std::wstring& path) = 0;
+
+  // FolderExists: whether `path` is an existing folder (a file does not count).
+  virtual bool FolderExists(const std::wstring& path) = 0;
+
+  // The folder that holds the running program, without a trailing separator
+  // except at a drive root ("C:\").
+  virtual std::wstring ProgramFolder() = 0;
+};
+
+using FileSystemSeam = Seam<FileSystem>;
+
+}  // namespace glyphary::platform

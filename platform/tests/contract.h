@@ -1,0 +1,53 @@
+// What the contract tests need of an implementation under test: the object
+// itself, a scratch area, and a way to look at the result that does not go
+// through the implementation. The same tests run against the in-memory
+// stand-ins (every build) and the real Win32 implementations (under Wine),
+// so the stand-ins are held to the semantics of the real thing.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/fake/fake_registry.h"
+#include "platform/file_system.h"
+#include "platform/registry.h"
+
+namespace glyphary::platform::testing {
+
+class RegistryUnderTest {
+ public:
+  virtual ~RegistryUnderTest() = default;
+  virtual Registry& registry() = 0;
+  // A key path below HKEY_CLASSES_ROOT that does not exist yet and that the
+  // test may fill; removed when this object is destroyed.
+  virtual const std::string& scratch() const = 0;
+  // Reads a value below HKEY_CLASSES_ROOT without going through registry().
+  virtual std::optional<RegistryValue> Read(const std::string& path, const std::string& name) = 0;
+  virtual bool Exists(const std::string& path) = 0;
+};
+
+class FileSystemUnderTest {
+ public:
+  virtual ~FileSystemUnderTest() = default;
+  virtual FileSystem& files() = 0;
+  // An empty folder the test may fill; removed when this object is destroyed.
+  virtual const std::wstring& scratch() const = 0;
+  virtual void MakeFolder(const std::wstring& path) = 0;
+  virtual void MakeFile(const std::wstring& path, const std::string& bytes) = 0;
+  virtual std::optional<std::string> ReadFile(const std::wstring& path) = 0;
+  virtual bool IsFolder(const std::wstring& path) = 0;
+};
+
+std::unique_ptr<RegistryUnderTest> MakeFakeRegistryUnderTest();
+std::unique_ptr<FileSystemUnderTest> MakeFakeFileSystemUnderTest();
+#ifdef _WIN32
+std::unique_ptr<RegistryUnderTest> MakeWin32RegistryUnderTest();
+std::unique_ptr<FileSystemUnderTest> MakeWin32FileSystemUnderTest();
+#endif
+
+// The implementations this build can test: "fake", and "win32" on Windows.
+std::vector<std::string> Implementations();
+
+}  // namespace glyphary::platform::testing

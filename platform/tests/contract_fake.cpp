@@ -1,0 +1,62 @@
+#include "platform/fake/fake_file_system.h"
+#include "platform/fake/fake_registry.h"
+#include "platform/tests/contract.h"
+
+namespace glyphary::platform::testing {
+
+namespace {
+
+class FakeRegistryUnderTest : public RegistryUnderTest {
+ public:
+  Registry& registry() override { return registry_; }
+  const std::string& scratch() const override { return scratch_; }
+  std::optional<RegistryValue> Read(const std::string& path, const std::string& name) override {
+    return registry_.Value(kClassesRootHandle, path, name);
+  }
+  bool Exists(const std::string& path) override {
+    return registry_.KeyExists(kClassesRootHandle, path);
+  }
+
+ private:
+  FakeRegistry registry_;
+  std::string scratch_ = "GlypharyContractTest";
+};
+
+class FakeFileSystemUnderTest : public FileSystemUnderTest {
+ public:
+  FakeFileSystemUnderTest() { files_.AddFolder(scratch_); }
+  FileSystem& files() override { return files_; }
+  const std::wstring& scratch() const override { return scratch_; }
+  void MakeFolder(const std::wstring& path) override { files_.AddFolder(path); }
+  void MakeFile(const std::wstring& path, const std::string& bytes) override {
+    files_.AddFile(path, bytes);
+  }
+  std::optional<std::string> ReadFile(const std::wstring& path) override {
+    return files_.FileBytes(path);
+  }
+  bool IsFolder(const std::wstring& path) override { return files_.IsFolder(path); }
+
+ private:
+  FakeFileSystem files_;
+  std::wstring scratch_ = L"C:\\Temp\\GlypharyContractTest";
+};
+
+}  // namespace
+
+std::unique_ptr<RegistryUnderTest> MakeFakeRegistryUnderTest() {
+  return std::make_unique<FakeRegistryUnderTest>();
+}
+
+std::unique_ptr<FileSystemUnderTest> MakeFakeFileSystemUnderTest() {
+  return std::make_unique<FakeFileSystemUnderTest>();
+}
+
+std::vector<std::string> Implementations() {
+#ifdef _WIN32
+  return {"fake", "win32"};
+#else
+  return {"fake"};
+#endif
+}
+
+}  // namespace glyphary::platform::testing

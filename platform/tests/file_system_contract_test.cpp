@@ -1,0 +1,119 @@
+// File-system object semantics that the installation run relies on, checked
+// on the stand-in and, under Wine, on the real Win32 implementation.
+#include <gtest/gtest.h>
+
+#include "platform/error.h"
+#include "platform/tests/contract.h"
+
+namespace glyphary::platform::testing {
+namespace {
+
+// The Error number that `action` throws, or 0 when it throws nothing.
+template <class Action>
+int ErrorNumberOf(Action action) {
+  try {
+    action();
+  } catch (const Error& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
+class FileSystemContract : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    if (GetParam() == "fake") under_test_ = MakeFakeFileSystemUnderTest();
+#ifdef _WIN32
+    if (GetParam() == "win32") under_test_ = MakeWin32FileSystemUnderTest();
+#endif
+    ASSERT_NE(under_test_, nullptr);
+  }
+
+  FileSystem& fs() { return under_test_->files(); }
+  std::wstring In(const std::wstring& rest) const { return under_test_->scratch() + L"\\" + rest; }
+
+  std::unique_ptr<FileSystemUnderTest> under_test_;
+};
+
+TEST_P(FileSystemContract, GetFolderGivesThePathWithoutTrailingSeparator) {
+  under_test_->MakeFolder(In(L"system32"));
+  EXPECT_EQ(fs().GetFolder(In(L"system32\\")).path, In(L"system32"));
+  EXPECT_EQ(fs().GetFolder(In(L"system32")).path, In(L"system32"));
+
+  under_test_->MakeFile(In(L"plain.txt"), "x");
+  EXPECT_EQ(ErrorNumberOf([&] { fs().GetFolder(In(L"plain.txt")); }), errors::kPathNotFound);
+  EXPECT_EQ(ErrorNumberOf([&] { fs().GetFolder(In(L"absent")); }), errors::kPathNotFound);
+}
+
+TEST_P(FileSystemContract, CreateFolderMakesOnlyAnAbsentFolderInAnExistingParent) {
+  Folder made = fs().CreateFolder(In(L"TI-89"));
+  EXPECT_EQ(made.path, In(L"TI-89"));
+  EXPECT_TRUE(under_test_->IsFolder(In(L"TI-89")));
+  EXPECT_TRUE(fs().FolderExists(In(L"ti-89")));
+
+  EXPECT_EQ(ErrorNumberOf([&] { fs().CreateFolder(In(L"TI-89")); }), errors::kFileAlreadyExists);
+  under_test_->MakeFile(In(L"blocker"), "a file, not a folder");
+  EXPECT_EQ(ErrorNumberOf([&] { fs().CreateFolder(In(L"blocker")); }), errors::kFileAlreadyExists);
+  EXPECT_FALSE(fs().FolderExists(In(L"blocker")));
+  EXPECT_EQ(ErrorNumberOf([&] { fs().CreateFolder(In(L"no\\such\\parent")); }),
+            errors::kPathNotFound);
+  EXPECT_FALSE(fs().FolderExists(In(L"no")));
+}
+
+TEST_P(FileSystemContract, WildcardCopyTakesMatchingFilesOnlyAndOverwrites) {
+  under_test_->MakeFile(In(L"Icons\\89mat.ico"), "mat");
+  under_test_->MakeFile(In(L"Icons\\EXTRA.ICO"), "extra");
+  under_test_->MakeFile(In(L"Icons\\readme.txt"), "not an icon");
+  under_test_->MakeFile(In(L"Icons\\a.icon"), "longer extension");
+  under_test_->MakeFile(In(L"Icons\\nested\\deep.ico"), "in a sub-folder");
+  under_test_->MakeFolder(In(L"Icons\\folder.ico"));
+  under_test_->MakeFolder(In(L"target"));
+  under_test_->MakeFile(In(L"target\\89mat.ico"), "old");
+
+  fs().CopyFile(In(L"Icons\\*.ico"), In(L"target"));
+
+  EXPECT_EQ(under_test_->ReadFile(In(L"target\\89mat.ico")), "mat");
+  EXPECT_EQ(under_test_->ReadFile(In(L"target\\EXTRA.ICO")), "extra");
+  EXPECT_FALSE(under_test_->ReadFile(In(L"target\\readme.txt")).has_value());
+  EXPECT_FALSE(under_test_->ReadFile(In(L"target\\a.icon")).has_value());
+  EXPECT_FALSE(under_test_->ReadFile(In(L"target\\deep.ico")).has_value());
+  EXPECT_FALSE(under_test_->IsFolder(In(L"target\\folder.ico")));
+  EXPECT_FALSE(under_test_->IsFolder(In(L"target\\nested")));
+}
+
+TEST_P(FileSystemContract, WildcardCopyFailuresCarryTheirNumbers) {
+  under_test_->MakeFolder(In(L"target"));
+  under_test_->MakeFolder(In(L"Empty"));
+  under_test_->MakeFile(In(L"Empty\\note.txt"), "x");
+  under_test_->MakeFile(In(L"Icons\\89mat.ico"), "mat");
+
+  EXPECT_EQ(ErrorNumberOf([&] { fs().CopyFile(In(L"Empty\\*.ico"), In(L"target")); }),
+            errors::kFileNotFound);
+  EXPECT_EQ(ErrorNumberOf([&] { fs().CopyFile(In(L"Absent\\*.ico"), In(L"target")); }),
+            errors::kPathNotFound);
+  EXPECT_EQ(ErrorNumberOf([&] { fs().CopyFile(In(L"Icons\\*.ico"), In(L"no-target")); }),
+            errors::kPathNotFound);
+}
+
+TEST_P(FileSystemContract, DoubledSeparatorsInASourcePatternStillWork) {
+  under_test_->MakeFile(In(L"Icons\\89pic.ico"), "pic");
+  under_test_->MakeFolder(In(L"target"));
+  fs().CopyFile(under_test_->scratch() + L"\\\\Icons\\*.ico", In(L"target"));
+  EXPECT_EQ(under_test_->ReadFile(In(L"target\\89pic.ico")), "pic");
+}
+
+TEST_P(FileSystemContract, DeleteFolderRemovesTheWholeTree) {
+  under_test_->MakeFile(In(L"TI-89\\89mat.ico"), "mat");
+  under_test_->MakeFile(In(L"TI-89\\sub\\x.ico"), "x");
+  fs().DeleteFolder(In(L"TI-89"));
+  EXPECT_FALSE(under_test_->IsFolder(In(L"TI-89")));
+  EXPECT_TRUE(under_test_->IsFolder(under_test_->scratch()));
+  EXPECT_EQ(ErrorNumberOf([&] { fs().DeleteFolder(In(L"TI-89")); }), errors::kPathNotFound);
+}
+
+INSTANTIATE_TEST_SUITE_P(Implementations, FileSystemContract,
+                         ::testing::ValuesIn(Implementations()),
+                         [](const auto& param_info) { return param_info.param; });
+
+}  // namespace
+}  // namespace glyphary::platform::testing

@@ -1,0 +1,13 @@
+// Wide to ANSI through WideCharToMultiByte with the system's ANSI code page.
+#pragma once
+
+#include "platform/ansi_codec.h"
+
+namespace glyphary::platform {
+
+class Win32AnsiCodec : public AnsiCodec {
+ public:
+  std::string ToAnsi(std::wstring_view text) override;
+};
+
+}  // namespace glyphary::platform

@@ -1,0 +1,179 @@
+#include "platform/win32/win32_file_system.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/path_text.h"
+
+namespace glyphary::platform {
+
+namespace {
+
+// Owns a FindFirstFileExW search handle.
+class FindHandle {
+ public:
+  explicit FindHandle(HANDLE handle) : handle_(handle) {}
+  ~FindHandle() {
+    if (valid()) FindClose(handle_);
+  }
+  FindHandle(const FindHandle&) = delete;
+  FindHandle& operator=(const FindHandle&) = delete;
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+[[noreturn]] void ThrowLastError() {
+  throw errors::Make(ScriptErrorNumberFor(GetLastError()));
+}
+
+bool IsFolderPath(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Full path of `path`, separators doubled or mixed made single, and no
+// trailing separator except at a drive root.
+std::wstring FullPath(const std::wstring& path) {
+  DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return path;
+  std::wstring full(needed, L'\0');
+  DWORD written = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+  full.resize(written);
+  while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) full.pop_back();
+  return full;
+}
+
+bool IsDotEntry(const wchar_t* name) {
+  return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+}
+
+// Names of the entries of `folder` (files and sub-folders), as the system
+// lists them; fails with the listing's error.
+std::vector<WIN32_FIND_DATAW> ListFolder(const std::wstring& folder) {
+  std::vector<WIN32_FIND_DATAW> entries;
+  WIN32_FIND_DATAW data;
+  std::wstring pattern = folder + L"\\*";
+  FindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
+                                   FindExSearchNameMatch, nullptr, 0));
+  if (!find.valid()) {
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return entries;
+    ThrowLastError();
+  }
+  do {
+    if (!IsDotEntry(data.cFileName)) entries.push_back(data);
+  } while (FindNextFileW(find.get(), &data));
+  return entries;
+}
+
+void RemoveTree(const std::wstring& folder) {
+  for (const WIN32_FIND_DATAW& entry : ListFolder(folder)) {
+    std::wstring path = folder + L"\\" + entry.cFileName;
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+        (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+      RemoveTree(path);
+      continue;
+    }
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      SetFileAttributesW(path.c_str(), entry.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+    }
+    bool removed = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                       ? RemoveDirectoryW(path.c_str()) != 0
+                       : DeleteFileW(path.c_str()) != 0;
+    if (!removed) ThrowLastError();
+  }
+  if (!RemoveDirectoryW(folder.c_str())) ThrowLastError();
+}
+
+}  // namespace
+
+int ScriptErrorNumberFor(unsigned long win32_error) {
+  switch (win32_error) {
+    case ERROR_FILE_NOT_FOUND:
+      return errors::kFileNotFound;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_DIRECTORY:
+      return errors::kPathNotFound;
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
+      return errors::kFileAlreadyExists;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+      return errors::kPermissionDenied;
+    default:
+      return errors::kPathFileAccessError;
+  }
+}
+
+Folder Win32FileSystem::GetFolder(const std::wstring& path) {
+  if (!IsFolderPath(path)) throw errors::Make(errors::kPathNotFound);
+  return Folder{FullPath(path)};
+}
+
+Folder Win32FileSystem::CreateFolder(const std::wstring& path) {
+  if (!CreateDirectoryW(path.c_str(), nullptr)) ThrowLastError();
+  return Folder{FullPath(path)};
+}
+
+void Win32FileSystem::CopyFile(const std::wstring& source, const std::wstring& destination) {
+  auto [source_dir, pattern] = SplitLast(source);
+  if (!HasWildcard(pattern)) {
+    std::wstring target = destination;
+    if (!target.empty() && (target.back() == L'\\' || target.back() == L'/')) target += pattern;
+    if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) ThrowLastError();
+    return;
+  }
+
+  if (!IsFolderPath(source_dir)) throw errors::Make(errors::kPathNotFound);
+  // Match the long names with the same rule on every system: the system's
+  // own matching also tries 8.3 short names, so "*.ico" would take "a.icon".
+  std::vector<std::wstring> matches;
+  for (const WIN32_FIND_DATAW& entry : ListFolder(source_dir)) {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        WildcardMatch(pattern, entry.cFileName)) {
+      matches.push_back(entry.cFileName);
+    }
+  }
+  if (matches.empty()) throw errors::Make(errors::kFileNotFound);
+  if (!IsFolderPath(destination)) throw errors::Make(errors::kPathNotFound);
+  for (const std::wstring& name : matches) {
+    std::wstring from = source_dir + L"\\" + name;
+    std::wstring to = destination + L"\\" + name;
+    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) ThrowLastError();
+  }
+}
+
+void Win32FileSystem::DeleteFolder(const std::wstring& path) {
+  if (!IsFolderPath(path)) throw errors::Make(errors::kPathNotFound);
+  RemoveTree(FullPath(path));
+}
+
+bool Win32FileSystem::FolderExists(const std::wstring& path) { return IsFolderPath(path); }
+
+std::wstring Win32FileSystem::ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  while (true) {
+    DWORD written = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (written == 0) ThrowLastError();
+    if (written < path.size()) {
+      path.resize(written);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  std::wstring folder = SplitLast(path).first;
+  if (folder.size() == 2 && folder[1] == L':') folder += L'\\';  // drive root keeps its "\"
+  return folder;
+}
+
+}  // namespace glyphary::platform

@@ -1,0 +1,22 @@
+// The file-system object on the wide-character Win32 file API, so that paths
+// outside the ANSI code page (a program folder named in any script) work.
+#pragma once
+
+#include "platform/file_system.h"
+
+namespace glyphary::platform {
+
+class Win32FileSystem : public FileSystem {
+ public:
+  Folder GetFolder(const std::wstring& path) override;
+  Folder CreateFolder(const std::wstring& path) override;
+  void CopyFile(const std::wstring& source, const std::wstring& destination) override;
+  void DeleteFolder(const std::wstring& path) override;
+  bool FolderExists(const std::wstring& path) override;
+  std::wstring ProgramFolder() override;
+};
+
+// The scripting runtime's error number for a Win32 file error code.
+int ScriptErrorNumberFor(unsigned long win32_error);
+
+}  // namespace glyphary::platform

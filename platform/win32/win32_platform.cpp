@@ -1,0 +1,18 @@
+#include "platform/win32/win32_platform.h"
+
+#include "platform/win32/win32_ansi_codec.h"
+#include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_registry.h"
+
+namespace glyphary::platform {
+
+void InstallWin32Platform() {
+  static Win32Registry registry;
+  static Win32FileSystem file_system;
+  static Win32AnsiCodec ansi;
+  RegistrySeam::Install(registry);
+  FileSystemSeam::Install(file_system);
+  AnsiSeam::Install(ansi);
+}
+
+}  // namespace glyphary::platform
