@@ -341,12 +341,12 @@ ICON_GLYPHS = {
 
 def icon_glyph_layers(size):
     """Glyph face and shading pixels for a square icon of `size` pixels."""
-    spec = ICON_GLYPHS[size]
-    rows = spec["upper"] + [spec["middle"]] + spec["upper"][::-1]
-    face = {(spec["left"] + x, spec["top"] + y)
+    art = ICON_GLYPHS[size]
+    rows = art["upper"] + [art["middle"]] + art["upper"][::-1]
+    face = {(art["left"] + x, art["top"] + y)
             for y, row in enumerate(rows)
             for x, ch in enumerate(row) if ch == "#"}
-    shade = extrude(face, spec["depth"]) - face
+    shade = extrude(face, art["depth"]) - face
     assert all(0 <= x < size and 0 <= y < size for (x, y) in face | shade)
     return face, shade
 
@@ -430,7 +430,7 @@ def draw_text(img, text, left, top, rgb):
 
 
 # Small pictures drawn on the page above the band: "#" band colour,
-# "k" a darker shade of it, "d" dark grey, "l" light grey.
+# "k" a darker shade of it, "d" dark grey.
 PICTURES = {
     "mat": [
         "##..........##",
@@ -561,26 +561,27 @@ PICTURES = {
     ],
 }
 
-# (file name stem, label at 32x32, label at 16x16, band colour)
+# (file name stem, picture, label at 32x32, label at 16x16, band colour)
 FILE_TYPES = [
-    ("89mat", "MAT", "MT", (33, 99, 201)),
-    ("89dat", "DAT", "DT", (0, 133, 133)),
-    ("89gdb", "GDB", "GD", (38, 140, 58)),
-    ("89exp", "EXP", "EX", (118, 60, 168)),
-    ("89func", "FUNC", "FN", (226, 110, 18)),
-    ("89prog", "PROG", "PR", (196, 30, 36)),
-    ("89str", "STR", "ST", (214, 56, 140)),
-    ("89text", "TEXT", "TX", (84, 88, 96)),
-    ("89asm", "ASM", "AS", (128, 66, 28)),
-    ("89group", "GRP", "GR", (232, 180, 0)),
-    ("89list", "LIST", "LS", (22, 42, 112)),
-    ("89pic", "PIC", "PC", (134, 188, 30)),
+    ("89mat", "mat", "MAT", "MT", (33, 99, 201)),
+    ("89dat", "dat", "DAT", "DT", (0, 133, 133)),
+    ("89gdb", "gdb", "GDB", "GD", (38, 140, 58)),
+    ("89exp", "exp", "EXP", "EX", (118, 60, 168)),
+    ("89func", "func", "FUNC", "FN", (226, 110, 18)),
+    ("89prog", "prog", "PROG", "PR", (196, 30, 36)),
+    ("89str", "str", "STR", "ST", (214, 56, 140)),
+    ("89text", "text", "TEXT", "TX", (84, 88, 96)),
+    ("89asm", "asm", "ASM", "AS", (128, 66, 28)),
+    ("89group", "grp", "GRP", "GR", (232, 180, 0)),
+    ("89list", "list", "LIST", "LS", (22, 42, 112)),
+    ("89pic", "pic", "PIC", "PC", (134, 188, 30)),
 ]
 
 PAGE_WHITE = (255, 255, 255)
 PAGE_EDGE = (78, 82, 90)
 FOLD_FILL = (214, 218, 224)
 DARK_GREY = (70, 70, 76)
+CONTENT_GREY = (150, 154, 160)
 
 
 def darker(rgb, factor):
@@ -599,14 +600,11 @@ def page_outline(left, top, right, bottom, fold):
             (right, bottom), (left, bottom)]
 
 
-def pixel_rect(x0, y0, x1, y1):
-    return {(x, y) for y in range(y0, y1 + 1) for x in range(x0, x1 + 1)}
-
-
 def draw_document(img, left, top, right, bottom, fold, band_rows, band):
     """White page with a folded corner, an outline, a soft drop shadow and a
     coloured band running across it."""
-    # Page interior as whole pixels: the polygon runs through pixel centres.
+    # The outline runs along pixel borders, so the page covers whole pixels
+    # and only the folded corner's diagonal needs sampling.
     poly = page_outline(left, top, right + 1, bottom + 1, fold)
     page = polygon_mask(poly, img.width, img.height, samples=4)
     # Soft shadow below and to the right.
@@ -637,18 +635,17 @@ def draw_document(img, left, top, right, bottom, fold, band_rows, band):
 
 
 def draw_picture(img, rows, left, top, band):
-    colours = {"#": band, "k": darker(band, 0.65), "d": DARK_GREY,
-               "l": FOLD_FILL}
+    colours = {"#": band, "k": darker(band, 0.65), "d": DARK_GREY}
     for dy, row in enumerate(rows):
         for dx, ch in enumerate(row):
             if ch in colours:
                 img.put(left + dx, top + dy, colours[ch] + (255,))
 
 
-def file_icon_32(stem, label, band):
+def file_icon_32(picture_name, label, band):
     img = Canvas(32, 32)
     draw_document(img, 5, 1, 26, 29, 7, (20, 27), band)
-    picture = PICTURES[stem[2:] if stem != "89group" else "grp"]
+    picture = PICTURES[picture_name]
     pw, ph = len(picture[0]), len(picture)
     draw_picture(img, picture, 16 - (pw + 1) // 2, 9 + (10 - ph) // 2, band)
     tw = text_width(label)
@@ -661,19 +658,33 @@ def file_icon_16(label, band):
     draw_document(img, 2, 0, 13, 14, 4, (7, 13), band)
     # Two grey lines stand for the file's contents.
     for x in range(4, 10):
-        img.put(x, 3, (150, 154, 160, 255))
+        img.put(x, 3, CONTENT_GREY + (255,))
     for x in range(4, 11):
-        img.put(x, 5, (150, 154, 160, 255))
+        img.put(x, 5, CONTENT_GREY + (255,))
     tw = text_width(label)
     draw_text(img, label, 8 - (tw + 1) // 2, 8, label_colour(band))
     return img
 
 
-def build_file_icon(stem, label32, label16, band):
-    return ico_file([
-        (32, 32, ico_image_32bpp(file_icon_32(stem, label32, band))),
-        (16, 16, ico_image_32bpp(file_icon_16(label16, band))),
-    ])
+def build_file_icons():
+    """Bytes of every file-type icon, keyed by file name stem.
+
+    Each type must be told apart from every other at both sizes, so the
+    pixels of the 32x32 and of the 16x16 images are compared pairwise."""
+    icons = {}
+    owner_of = {}
+    for stem, picture_name, label32, label16, band in FILE_TYPES:
+        images = [file_icon_32(picture_name, label32, band),
+                  file_icon_16(label16, band)]
+        for img in images:
+            key = (img.width, tuple(tuple(row) for row in img.px))
+            check(key not in owner_of,
+                  f"{stem} {img.width}x{img.width} is the same picture "
+                  f"as {owner_of.get(key)}")
+            owner_of[key] = stem
+        icons[stem] = ico_file([(img.width, img.height, ico_image_32bpp(img))
+                                for img in images])
+    return icons
 
 
 # ---------------------------------------------------------------------------
@@ -813,7 +824,8 @@ def agreement_bytes():
     check(sizes == AGREEMENT_BODY_BLOCKS,
           f"block sizes {sizes}, want {AGREEMENT_BODY_BLOCKS}")
     caps = "".join(blocks[3])
-    check(caps.startswith("BY INSTALLING THE PROGRAM,") and caps == caps.upper(),
+    check(caps.startswith("BY INSTALLING THE PROGRAM,")
+          and caps == caps.upper(),
           "the acknowledgement paragraph is written in capitals")
     check(blocks[5][0].startswith("LIMITED LICENSE:  "), "LIMITED LICENSE")
     head, sep, _ = blocks[6][0].partition(":  ")
@@ -860,11 +872,7 @@ def main():
     outputs["splash.bmp"] = bmp_bytes(splash)
     outputs["program.ico"] = build_program_ico()
     outputs["dialog.ico"] = build_dialog_ico()
-    seen = {}
-    for stem, label32, label16, band in FILE_TYPES:
-        data = build_file_icon(stem, label32, label16, band)
-        check(data not in seen, f"{stem} looks the same as {seen.get(data)}")
-        seen[data] = stem
+    for stem, data in build_file_icons().items():
         outputs[os.path.join("icons", stem + ".ico")] = data
     outputs["agreement.txt"] = agreement_bytes()
 

@@ -1,12 +1,12 @@
 # Cross toolchain: 64-bit Windows executables built on Linux with mingw-w64.
-# The win32 thread model keeps winpthread out of the link, so the exe
-# imports nothing but Windows system DLLs.
+# The posix thread model (GoogleTest needs std::mutex); -static links
+# winpthread in, so the exe imports nothing but Windows system DLLs.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(GLYPHARY_MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER   ${GLYPHARY_MINGW_PREFIX}-gcc-win32)
-set(CMAKE_CXX_COMPILER ${GLYPHARY_MINGW_PREFIX}-g++-win32)
+set(CMAKE_C_COMPILER   ${GLYPHARY_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${GLYPHARY_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER  ${GLYPHARY_MINGW_PREFIX}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${GLYPHARY_MINGW_PREFIX})

@@ -59,7 +59,7 @@ std::int32_t WriteValue(platform::KeyHandle Key, const std::wstring& ValueName,
                         std::int32_t ValueType, const Variant& Value) {
   platform::Registry& registry = platform::RegistrySeam::Get();
   switch (ValueType) {
-    case REG_SZ: {
+    case kRegSz: {
       // The size covers the converted bytes and their NUL, so that a text
       // whose ANSI form is longer or shorter than its character count is
       // neither cut nor read past its end.
@@ -69,7 +69,7 @@ std::int32_t WriteValue(platform::KeyHandle Key, const std::wstring& ValueName,
                                  reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                  static_cast<std::uint32_t>(bytes.size()));
     }
-    case REG_DWORD: {
+    case kRegDword: {
       std::uint32_t number = static_cast<std::uint32_t>(LongOf(Value));
       const std::uint8_t bytes[4] = {
           static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),

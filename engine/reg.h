@@ -12,12 +12,12 @@
 namespace glyphary::engine::Reg {
 
 // HKEY_CLASSES_ROOT as the 32-bit value the callers pass.
-constexpr std::int32_t HKEY_CLASSES_ROOT_32 = INT32_MIN;  // 0x80000000
+constexpr std::int32_t kClassesRoot = INT32_MIN;  // 0x80000000
 // KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY |
 // KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY | KEY_CREATE_LINK.
 constexpr std::uint32_t kKeyAccess = 0x3F;
-constexpr std::int32_t REG_SZ = 1;
-constexpr std::int32_t REG_DWORD = 4;
+constexpr std::int32_t kRegSz = 1;     // REG_SZ
+constexpr std::int32_t kRegDword = 4;  // REG_DWORD
 
 // The 32-bit root as a key handle of this process: sign-extended, so that
 // 0x80000000 becomes the predefined HKEY_CLASSES_ROOT (0xFFFFFFFF80000000 on

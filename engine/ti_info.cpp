@@ -25,18 +25,18 @@ const std::array<FileTypeRow, 12>& FileTypes() {
 }
 
 void RegisterFileTypes() {
-  constexpr std::int32_t root = Reg::HKEY_CLASSES_ROOT_32;
+  constexpr std::int32_t root = Reg::kClassesRoot;
   for (const FileTypeRow& row : FileTypes()) {
     const std::wstring extension = row.Extension;
     const std::wstring type_id = row.TypeId;
     const std::wstring default_icon = type_id + L"\\DefaultIcon";
     Reg::CreateKey(extension, root);
     Reg::CreateKey(default_icon, root);  // also creates the type's own key
-    Reg::SetValue(root, extension, L"", type_id, Reg::REG_SZ);
-    Reg::SetValue(root, type_id, L"BrowserFlags", std::int64_t{8}, Reg::REG_DWORD);
-    Reg::SetValue(root, type_id, L"EditFlags", std::int64_t{0}, Reg::REG_DWORD);
+    Reg::SetValue(root, extension, L"", type_id, Reg::kRegSz);
+    Reg::SetValue(root, type_id, L"BrowserFlags", std::int64_t{8}, Reg::kRegDword);
+    Reg::SetValue(root, type_id, L"EditFlags", std::int64_t{0}, Reg::kRegDword);
     Reg::SetValue(root, default_icon, L"", std::wstring(kIconFolder) + row.IconFile + L",0",
-                  Reg::REG_SZ);
+                  Reg::kRegSz);
   }
 }
 

@@ -9,6 +9,11 @@
 
 #include "platform/seam.h"
 
+// <windows.h> maps CopyFile to CopyFileW; the method keeps its plain name.
+#ifdef CopyFile
+#undef CopyFile
+#endif
+
 namespace glyphary::platform {
 
 // A folder object. Used as text it stands for its full path, without a

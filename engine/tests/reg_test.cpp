@@ -24,15 +24,15 @@ class RegTest : public ::testing::Test {
 };
 
 TEST_F(RegTest, TheRootReachesWindowsAsTheSignExtendedPredefinedHandle) {
-  EXPECT_EQ(Reg::RootHandle(Reg::HKEY_CLASSES_ROOT_32), kClassesRootHandle);
+  EXPECT_EQ(Reg::RootHandle(Reg::kClassesRoot), kClassesRootHandle);
   if (sizeof(void*) == 8) {
-    EXPECT_EQ(static_cast<std::uint64_t>(Reg::RootHandle(Reg::HKEY_CLASSES_ROOT_32)),
+    EXPECT_EQ(static_cast<std::uint64_t>(Reg::RootHandle(Reg::kClassesRoot)),
               0xFFFFFFFF80000000ull);
   }
 }
 
 TEST_F(RegTest, CreateKeyPassesTheExactArgumentsAndClosesWhatItOpened) {
-  Reg::CreateKey(L"Ivex.89m\\DefaultIcon", Reg::HKEY_CLASSES_ROOT_32);
+  Reg::CreateKey(L"Ivex.89m\\DefaultIcon", Reg::kClassesRoot);
 
   const auto& calls = fake_.registry.Calls();
   ASSERT_EQ(calls.size(), 2u);
@@ -54,14 +54,14 @@ TEST_F(RegTest, CreateKeyPassesTheExactArgumentsAndClosesWhatItOpened) {
 TEST_F(RegTest, CreateKeyOnAnExistingKeyKeepsItsValues) {
   fake_.registry.Seed(kClassesRootHandle, ".89m", "", 1, Bytes("Other.Type"));
   fake_.registry.Seed(kClassesRootHandle, ".89m", "Content Type", 1, Bytes("x/y"));
-  Reg::CreateKey(L".89m", Reg::HKEY_CLASSES_ROOT_32);
+  Reg::CreateKey(L".89m", Reg::kClassesRoot);
   EXPECT_EQ(fake_.registry.Value(kClassesRootHandle, ".89m", "")->data, Bytes("Other.Type"));
   EXPECT_EQ(fake_.registry.Value(kClassesRootHandle, ".89m", "Content Type")->data, Bytes("x/y"));
 }
 
 TEST_F(RegTest, SetValueOnAMissingKeyWritesAndCreatesNothing) {
-  Reg::SetValue(Reg::HKEY_CLASSES_ROOT_32, L"Ivex.89m", L"BrowserFlags", std::int64_t{8},
-                Reg::REG_DWORD);
+  Reg::SetValue(Reg::kClassesRoot, L"Ivex.89m", L"BrowserFlags", std::int64_t{8},
+                Reg::kRegDword);
 
   EXPECT_EQ(fake_.registry.KeyCount(kClassesRootHandle), 0u);
   EXPECT_EQ(fake_.registry.ValueCount(kClassesRootHandle), 0u);
@@ -77,8 +77,8 @@ TEST_F(RegTest, SetValueOnAMissingKeyWritesAndCreatesNothing) {
 }
 
 TEST_F(RegTest, SetValueWritesTheDefaultValueUnderTheEmptyName) {
-  Reg::CreateKey(L".89m", Reg::HKEY_CLASSES_ROOT_32);
-  Reg::SetValue(Reg::HKEY_CLASSES_ROOT_32, L".89m", L"", std::wstring(L"Ivex.89m"), Reg::REG_SZ);
+  Reg::CreateKey(L".89m", Reg::kClassesRoot);
+  Reg::SetValue(Reg::kClassesRoot, L".89m", L"", std::wstring(L"Ivex.89m"), Reg::kRegSz);
 
   auto value = fake_.registry.Value(kClassesRootHandle, ".89m", "");
   ASSERT_TRUE(value.has_value());
@@ -93,11 +93,11 @@ TEST_F(RegTest, WriteValueEncodesByType) {
   ASSERT_EQ(fake_.registry.OpenKeyEx(kClassesRootHandle, "T", 0, 0x3F, &key), 0);
   fake_.registry.ClearCalls();
 
-  EXPECT_EQ(Reg::WriteValue(key, L"Eight", Reg::REG_DWORD, std::int64_t{8}), 0);
-  EXPECT_EQ(Reg::WriteValue(key, L"Minus", Reg::REG_DWORD, std::int64_t{-1}), 0);
-  EXPECT_EQ(Reg::WriteValue(key, L"Text", Reg::REG_DWORD, std::wstring(L" 258 ")), 0);
-  EXPECT_EQ(Reg::WriteValue(key, L"Sz", Reg::REG_SZ, std::int64_t{42}), 0);
-  EXPECT_EQ(Reg::WriteValue(key, L"Folder", Reg::REG_SZ, platform::Folder{L"C:\\A"}), 0);
+  EXPECT_EQ(Reg::WriteValue(key, L"Eight", Reg::kRegDword, std::int64_t{8}), 0);
+  EXPECT_EQ(Reg::WriteValue(key, L"Minus", Reg::kRegDword, std::int64_t{-1}), 0);
+  EXPECT_EQ(Reg::WriteValue(key, L"Text", Reg::kRegDword, std::wstring(L" 258 ")), 0);
+  EXPECT_EQ(Reg::WriteValue(key, L"Sz", Reg::kRegSz, std::int64_t{42}), 0);
+  EXPECT_EQ(Reg::WriteValue(key, L"Folder", Reg::kRegSz, platform::Folder{L"C:\\A"}), 0);
 
   const auto& calls = fake_.registry.Calls();
   ASSERT_EQ(calls.size(), 5u);
@@ -123,14 +123,14 @@ TEST_F(RegTest, WriteValueOfAnUnhandledTypeWritesNothingAndReturnsZero) {
 }
 
 TEST_F(RegTest, WriteValueReturnsTheStatusOfTheWrite) {
-  EXPECT_EQ(Reg::WriteValue(0, L"x", Reg::REG_SZ, std::wstring(L"y")),
+  EXPECT_EQ(Reg::WriteValue(0, L"x", Reg::kRegSz, std::wstring(L"y")),
             platform::kErrorInvalidHandle);
 }
 
 TEST_F(RegTest, NumbersThatDoNotFitOrAreNoNumbersRaiseTheRuntimeErrors) {
   auto number_of = [](const Variant& value) {
     try {
-      Reg::WriteValue(0, L"x", Reg::REG_DWORD, value);
+      Reg::WriteValue(0, L"x", Reg::kRegDword, value);
     } catch (const Error& e) {
       return e.Number();
     }
@@ -163,8 +163,8 @@ class DoubleByteCodec : public platform::AnsiCodec {
 TEST_F(RegTest, TextSizeCoversTheConvertedBytesAndTheirNul) {
   DoubleByteCodec codec;
   platform::AnsiSeam::Override use(codec);
-  Reg::CreateKey(L"T", Reg::HKEY_CLASSES_ROOT_32);
-  Reg::SetValue(Reg::HKEY_CLASSES_ROOT_32, L"T", L"", std::wstring(L"a\u3042b"), Reg::REG_SZ);
+  Reg::CreateKey(L"T", Reg::kClassesRoot);
+  Reg::SetValue(Reg::kClassesRoot, L"T", L"", std::wstring(L"a\u3042b"), Reg::kRegSz);
 
   auto value = fake_.registry.Value(kClassesRootHandle, "T", "");
   ASSERT_TRUE(value.has_value());
@@ -172,7 +172,7 @@ TEST_F(RegTest, TextSizeCoversTheConvertedBytesAndTheirNul) {
 }
 
 TEST_F(RegTest, CharactersOutsideTheCodePageArriveAsQuestionMarks) {
-  Reg::CreateKey(L"Caf\u00e9\u0416", Reg::HKEY_CLASSES_ROOT_32);
+  Reg::CreateKey(L"Caf\u00e9\u0416", Reg::kClassesRoot);
   EXPECT_EQ(fake_.registry.Calls()[0].sub_key, "Caf\xE9?");
 }
 

@@ -1,13 +1,16 @@
 #include "platform/fake/fake_ansi_codec.h"
 
+#include <cstdint>
+
 namespace glyphary::platform {
 
 std::string FakeAnsiCodec::ToAnsi(std::wstring_view text) {
   std::string out;
   out.reserve(text.size());
   for (wchar_t c : text) {
-    bool one_byte = (c >= 0 && c < 0x80) || (c >= 0xA0 && c <= 0xFF);
-    out += one_byte ? static_cast<char>(static_cast<unsigned char>(c)) : '?';
+    auto code = static_cast<std::uint32_t>(c);
+    bool one_byte = code < 0x80 || (code >= 0xA0 && code <= 0xFF);
+    out += one_byte ? static_cast<char>(code) : '?';
   }
   return out;
 }

@@ -1,6 +1,7 @@
 #include "platform/win32/win32_file_system.h"
 
 #include <windows.h>
+#undef CopyFile  // the FileSystem method, not the Win32 macro
 
 #include <vector>
 
