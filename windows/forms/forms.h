@@ -1,0 +1,64 @@
+// The four installer windows and their global names. Each name always means
+// the window's single current instance; its variables outlive an Unload.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/installation.h"
+#include "windows/runtime/form.h"
+
+namespace glyphary::windows {
+
+// Splash backdrop; every resize shows the agreement window.
+class SplashWindow : public Form {
+ public:
+  SplashWindow();
+
+ protected:
+  void Form_Resize() override;
+};
+
+// Licence agreement: "Cancel" ends the program, "Accept" installs.
+class AgreementWindow : public Form {
+ public:
+  AgreementWindow();
+
+ protected:
+  void Click(const std::wstring& control) override;
+};
+
+// Progress: loading it runs the installation; taking the focus hands over
+// to the finish window.
+class ProgressWindow : public Form {
+ public:
+  ProgressWindow();
+  const engine::InstallationState& state() const { return state_; }
+
+ protected:
+  void Form_Load() override;
+  void Form_GotFocus() override;
+
+ private:
+  engine::InstallationState state_;  // Fso and TargetFolder
+};
+
+// Finish: "Restart Computer" and "Finish".
+class FinishWindow : public Form {
+ public:
+  FinishWindow();
+
+ protected:
+  void Form_Load() override;
+  void Click(const std::wstring& control) override;
+
+ private:
+  std::int32_t IsNT = 0;
+};
+
+extern SplashWindow Form1;
+extern AgreementWindow Form2;
+extern ProgressWindow Form3;
+extern FinishWindow Form4;
+
+}  // namespace glyphary::windows

@@ -1,0 +1,80 @@
+// Layout arithmetic and the properties of the window descriptions that the
+// window chain depends on.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "windows/forms/descriptions.h"
+#include "windows/runtime/layout.h"
+
+namespace glyphary::windows {
+namespace {
+
+TEST(Layout, TwipsBecomePixelsAtTheScreensDpi) {
+  EXPECT_EQ(TwipsToPixels(15, 96), 1);
+  EXPECT_EQ(TwipsToPixels(15360, 96), 1024);
+  EXPECT_EQ(TwipsToPixels(105, 96), 7);
+  EXPECT_EQ(TwipsToPixels(8865, 120), 739);   // 738.75 rounds up
+  EXPECT_EQ(TwipsToPixels(4290, 144), 429);
+  EXPECT_EQ(TwipsToPixels(7, 96), 0);         // under half a pixel
+  EXPECT_EQ(TwipsToPixels(8, 96), 1);         // half a pixel and more
+  EXPECT_EQ(TwipsToPixels(-15, 96), -1);
+}
+
+TEST(Layout, PointSizesBecomeCharacterHeights) {
+  EXPECT_EQ(FontHeightForPoints(8.25, 96), -11);
+  EXPECT_EQ(FontHeightForPoints(18, 96), -24);
+  EXPECT_EQ(FontHeightForPoints(48, 96), -64);
+  EXPECT_EQ(FontHeightForPoints(8.25, 120), -14);
+  EXPECT_EQ(FontHeightForPoints(48, 144), -96);
+}
+
+std::vector<std::wstring> TabNames(const FormDescription& form) {
+  std::vector<std::wstring> names;
+  for (int i : TabOrder(form)) names.push_back(form.controls[static_cast<size_t>(i)].name);
+  return names;
+}
+
+TEST(Descriptions, FocusFollowsTabIndexNotStackingOrder) {
+  EXPECT_EQ(TabNames(DescribeForm2()),
+            (std::vector<std::wstring>{L"Text1", L"Command1", L"Command2"}));
+  EXPECT_EQ(TabNames(DescribeForm4()), (std::vector<std::wstring>{L"chk", L"Command1"}));
+  // With nothing to take the focus, the progress window takes it itself,
+  // which is what moves the chain on to the finish window.
+  EXPECT_TRUE(TabNames(DescribeForm3()).empty());
+  EXPECT_TRUE(TabNames(DescribeForm1()).empty());
+}
+
+TEST(Descriptions, EveryControlLiesInsideItsContainer) {
+  for (const FormDescription& form :
+       {DescribeForm1(), DescribeForm2(), DescribeForm3(), DescribeForm4()}) {
+    for (const ControlDescription& c : form.controls) {
+      SCOPED_TRACE(std::wstring(form.name) + L"." + c.name);
+      const Box outer = c.container < 0 ? Box{0, 0, form.client.width, form.client.height}
+                                        : form.controls[static_cast<size_t>(c.container)].box;
+      EXPECT_GE(c.box.left, 0);
+      EXPECT_GE(c.box.top, 0);
+      EXPECT_LE(c.box.left + c.box.width, outer.width);
+      EXPECT_LE(c.box.top + c.box.height, outer.height);
+      if (c.container >= 0) {
+        EXPECT_EQ(form.controls[static_cast<size_t>(c.container)].kind, ControlKind::kFrame);
+      }
+    }
+  }
+}
+
+TEST(Descriptions, ControlIdsAreUniqueAcrossTheProgram) {
+  std::vector<int> seen;
+  for (const FormDescription& form :
+       {DescribeForm1(), DescribeForm2(), DescribeForm3(), DescribeForm4()}) {
+    for (const ControlDescription& c : form.controls) {
+      EXPECT_EQ(std::count(seen.begin(), seen.end(), c.id), 0) << c.id;
+      EXPECT_GT(c.id, 2) << "IDs 1 and 2 are IDOK and IDCANCEL";
+      seen.push_back(c.id);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace glyphary::windows
