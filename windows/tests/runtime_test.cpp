@@ -1,0 +1,34 @@
+// What the error box says for the errors that can reach it.
+#include "windows/runtime/runtime.h"
+
+#include <gtest/gtest.h>
+
+#include <new>
+#include <stdexcept>
+
+#include "platform/error.h"
+
+namespace glyphary::windows {
+namespace {
+
+template <class E>
+std::wstring BoxFor(E error) {
+  return runtime::ErrorBoxText(std::make_exception_ptr(error));
+}
+
+TEST(ErrorBox, ShowsTheRuntimeErrorsNumberAndDescription) {
+  EXPECT_EQ(BoxFor(errors::Make(errors::kPathNotFound)), L"Run-time error '76':\n\nPath not found");
+  EXPECT_EQ(BoxFor(errors::Make(errors::kFileNotFound)), L"Run-time error '53':\n\nFile not found");
+  EXPECT_EQ(BoxFor(Error(58, L"File already exists")),
+            L"Run-time error '58':\n\nFile already exists");
+}
+
+TEST(ErrorBox, ReportsOtherFailuresWithoutLosingThem) {
+  EXPECT_EQ(BoxFor(std::bad_alloc()), L"Run-time error '7':\n\nOut of memory");
+  EXPECT_EQ(BoxFor(std::runtime_error("map::at")),
+            L"Run-time error '51':\n\nInternal error: map::at");
+  EXPECT_EQ(BoxFor(42), L"Run-time error '51':\n\nInternal error");
+}
+
+}  // namespace
+}  // namespace glyphary::windows
