@@ -17,36 +17,28 @@ Font TitleFont() {
   return font;
 }
 
-ControlDescription Label(const wchar_t* name, int id, const wchar_t* text, Box box, int tab) {
+ControlDescription Control(ControlKind kind, const wchar_t* name, int id, const wchar_t* text,
+                           Box box, int tab) {
   ControlDescription c;
   c.name = name;
-  c.kind = ControlKind::kLabel;
+  c.kind = kind;
   c.id = id;
   c.text = text;
   c.box = box;
   c.tab_index = tab;
   return c;
+}
+
+ControlDescription Label(const wchar_t* name, int id, const wchar_t* text, Box box, int tab) {
+  return Control(ControlKind::kLabel, name, id, text, box, tab);
 }
 
 ControlDescription Button(const wchar_t* name, int id, const wchar_t* text, Box box, int tab) {
-  ControlDescription c;
-  c.name = name;
-  c.kind = ControlKind::kCommandButton;
-  c.id = id;
-  c.text = text;
-  c.box = box;
-  c.tab_index = tab;
-  return c;
+  return Control(ControlKind::kCommandButton, name, id, text, box, tab);
 }
 
 ControlDescription Frame(int id, Box box, int tab) {
-  ControlDescription c;
-  c.name = L"Frame1";
-  c.kind = ControlKind::kFrame;
-  c.id = id;
-  c.box = box;
-  c.tab_index = tab;
-  return c;
+  return Control(ControlKind::kFrame, L"Frame1", id, L"", box, tab);
 }
 
 FormDescription Dialog(const wchar_t* name, Border border, Box client) {
@@ -81,11 +73,8 @@ FormDescription DescribeForm1() {
   shadow.fore = Colour::System(kColorWindowText);
   shadow.transparent = true;
 
-  ControlDescription picture;
-  picture.name = L"Image1";
-  picture.kind = ControlKind::kImage;
-  picture.id = ids::kForm1Image1;
-  picture.box = {0, 0, 3405, 5070};
+  ControlDescription picture =
+      Control(ControlKind::kImage, L"Image1", ids::kForm1Image1, L"", {0, 0, 3405, 5070}, 0);
   picture.resource = IDB_SPLASH;
 
   form.controls = {blue, shadow, picture};
@@ -95,12 +84,8 @@ FormDescription DescribeForm1() {
 FormDescription DescribeForm2() {
   FormDescription form = Dialog(L"Form2", Border::kFixedSingle, {8865, 4920, 6090, 6270});
 
-  ControlDescription text;
-  text.name = L"Text1";
-  text.kind = ControlKind::kTextBox;
-  text.id = ids::kForm2Text1;
-  text.box = {120, 120, 5775, 5415};
-  text.tab_index = 0;
+  ControlDescription text =
+      Control(ControlKind::kTextBox, L"Text1", ids::kForm2Text1, L"", {120, 120, 5775, 5415}, 0);
   text.multi_line = true;
   text.vertical_scroll = true;
   text.read_only = true;
@@ -138,13 +123,8 @@ FormDescription DescribeForm4() {
       {120, 120, 4935, 255}, 2);
   message.container = 1;
 
-  ControlDescription restart;
-  restart.name = L"chk";
-  restart.kind = ControlKind::kCheckBox;
-  restart.id = ids::kForm4Chk;
-  restart.text = L"Restart Computer";
-  restart.box = {720, 960, 1575, 195};
-  restart.tab_index = 0;
+  ControlDescription restart = Control(ControlKind::kCheckBox, L"chk", ids::kForm4Chk,
+                                       L"Restart Computer", {720, 960, 1575, 195}, 0);
   restart.value = 1;
 
   form.controls = {
