@@ -1,0 +1,263 @@
+// The installation run's cost on the real Win32 registry and file system,
+// against the floor of the same Win32 calls made directly:
+//   engine_bench_win.exe ICONS_FOLDER [REPETITIONS]
+// ICONS_FOLDER holds the twelve shipped icons; they are copied into a scratch
+// program folder. Each repetition starts from a clean machine (no install
+// folder, none of the 24 keys); the clean-up is not timed. The two ways take
+// turns (ours, floor, ours, floor ...) so that drift hits both alike, and
+// every run is checked to have installed everything.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench/stats.h"
+#include "engine/installation.h"
+#include "engine/ti_info.h"
+#include "platform/error.h"
+#include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_platform.h"
+
+namespace glyphary::bench {
+namespace {
+
+const std::wstring kInstall = L"C:\\WINDOWS\\system32\\TI-89";
+
+// The real file system with the icons taken from the scratch program folder.
+class ScratchProgramFolder : public platform::Win32FileSystem {
+ public:
+  explicit ScratchProgramFolder(std::wstring folder) : folder_(std::move(folder)) {}
+  std::wstring ProgramFolder() override { return folder_; }
+
+ private:
+  std::wstring folder_;
+};
+
+std::string Narrow(const wchar_t* text) {
+  std::string out;
+  for (; *text != 0; ++text) out.push_back(static_cast<char>(*text));  // the table is ASCII
+  return out;
+}
+
+[[noreturn]] void Fail(const char* what, unsigned long code) {
+  std::fprintf(stderr, "engine_bench_win: %s (error %lu)\n", what, code);
+  std::fflush(stderr);
+  std::exit(1);
+}
+
+// The registry work of one run, with the ANSI names and value bytes worked
+// out beforehand, in the engine's order.
+struct Write {
+  std::string path, name;
+  DWORD type;
+  std::vector<BYTE> bytes;
+};
+struct Step {
+  bool create;
+  std::string path;  // create
+  Write write;       // write
+};
+
+std::vector<Step> MakeSteps() {
+  auto text = [](const std::string& s) {
+    std::vector<BYTE> bytes(s.begin(), s.end());
+    bytes.push_back(0);
+    return bytes;
+  };
+  auto dword = [](DWORD n) {
+    return std::vector<BYTE>{static_cast<BYTE>(n), static_cast<BYTE>(n >> 8),
+                             static_cast<BYTE>(n >> 16), static_cast<BYTE>(n >> 24)};
+  };
+  std::vector<Step> steps;
+  for (const auto& row : engine::TiInfo::FileTypes()) {
+    std::string extension = Narrow(row.Extension);
+    std::string type_id = Narrow(row.TypeId);
+    std::string default_icon = type_id + "\\DefaultIcon";
+    std::string icon = Narrow(engine::TiInfo::kIconFolder) + Narrow(row.IconFile) + ",0";
+    steps.push_back({true, extension, {}});
+    steps.push_back({true, default_icon, {}});
+    steps.push_back({false, "", {extension, "", REG_SZ, text(type_id)}});
+    steps.push_back({false, "", {type_id, "BrowserFlags", REG_DWORD, dword(8)}});
+    steps.push_back({false, "", {type_id, "EditFlags", REG_DWORD, dword(0)}});
+    steps.push_back({false, "", {default_icon, "", REG_SZ, text(icon)}});
+  }
+  return steps;
+}
+
+// The floor: the installation's Win32 calls and nothing else.
+void RunFloor(const std::wstring& program, const std::vector<Step>& steps) {
+  CreateDirectoryW(kInstall.c_str(), nullptr);
+  const std::wstring from = program + L"\\Icons\\";
+  const std::wstring to = kInstall + L"\\";
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((from + L"*.ico").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        CopyFileW((from + data.cFileName).c_str(), (to + data.cFileName).c_str(), FALSE);
+      }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  for (const Step& step : steps) {
+    HKEY key = nullptr;
+    if (step.create) {
+      DWORD disposition = 0;
+      RegCreateKeyExA(HKEY_CLASSES_ROOT, step.path.c_str(), 0, nullptr, 0, 0x3F, nullptr, &key,
+                      &disposition);
+      RegCloseKey(key);
+    } else {
+      const Write& w = step.write;
+      RegOpenKeyExA(HKEY_CLASSES_ROOT, w.path.c_str(), 0, 0x3F, &key);
+      RegSetValueExA(key, w.name.c_str(), 0, w.type, w.bytes.data(),
+                     static_cast<DWORD>(w.bytes.size()));
+      RegCloseKey(key);
+    }
+  }
+}
+
+void RunOurs() {
+  engine::InstallationState state;
+  engine::RunInstallation(state, [](const std::wstring&) {});
+}
+
+// Back to a clean machine: no install folder, none of the 24 top-level keys.
+void Clean() {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((kInstall + L"\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        DeleteFileW((kInstall + L"\\" + data.cFileName).c_str());
+      }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryW(kInstall.c_str());
+  for (const auto& row : engine::TiInfo::FileTypes()) {
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, Narrow(row.Extension).c_str());
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, Narrow(row.TypeId).c_str());
+  }
+  if (GetFileAttributesW(kInstall.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    Fail("could not remove the install folder", GetLastError());
+  }
+}
+
+// Whether the run left the whole installation: 12 icons and 48 values.
+bool Installed(std::string* why) {
+  int icons = 0;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((kInstall + L"\\*.ico").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do ++icons;
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  int values = 0;
+  for (const Step& step : MakeSteps()) {
+    if (step.create) continue;
+    DWORD type = 0, size = 0;
+    if (RegGetValueA(HKEY_CLASSES_ROOT, step.write.path.c_str(), step.write.name.c_str(),
+                     RRF_RT_ANY, &type, nullptr, &size) == ERROR_SUCCESS &&
+        type == step.write.type && size == step.write.bytes.size()) {
+      ++values;
+    }
+  }
+  if (icons == 12 && values == 48) return true;
+  *why = std::to_string(icons) + " icons, " + std::to_string(values) + " values";
+  return false;
+}
+
+double Seconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequency) {
+  return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+void Print(const char* key, const Summary& s) {
+  std::printf("RESULT %s_median_us=%.1f\nRESULT %s_p10_us=%.1f\nRESULT %s_p90_us=%.1f\n", key,
+              s.median * 1e6, key, s.p10 * 1e6, key, s.p90 * 1e6);
+}
+
+int Main(int argc, wchar_t** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: engine_bench_win ICONS_FOLDER [REPETITIONS]\n");
+    return 2;
+  }
+  const std::wstring icons = argv[1];
+  const int repetitions = argc > 2 ? _wtoi(argv[2]) : 200;
+
+  // The scratch program folder with Icons\ holding the shipped icons.
+  wchar_t temp[MAX_PATH + 1];
+  DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+  const std::wstring program =
+      std::wstring(temp, n) + L"glyphary-bench-" + std::to_wstring(GetCurrentProcessId());
+  CreateDirectoryW(program.c_str(), nullptr);
+  CreateDirectoryW((program + L"\\Icons").c_str(), nullptr);
+  int copied = 0;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((icons + L"\\*.ico").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) Fail("no icons in the icons folder", GetLastError());
+  do {
+    if (CopyFileW((icons + L"\\" + data.cFileName).c_str(),
+                  (program + L"\\Icons\\" + data.cFileName).c_str(), FALSE)) {
+      ++copied;
+    }
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  if (copied != 12) Fail("expected the twelve shipped icons", static_cast<unsigned long>(copied));
+
+  platform::InstallWin32Platform();
+  ScratchProgramFolder files(program);
+  platform::FileSystemSeam::Override use(files);
+  const std::vector<Step> steps = MakeSteps();
+
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  std::vector<double> ours, floor;
+  const int warm_up = 5;
+  for (int i = 0; i < warm_up + repetitions; ++i) {
+    for (int way = 0; way < 2; ++way) {
+      Clean();
+      LARGE_INTEGER start, end;
+      QueryPerformanceCounter(&start);
+      try {
+        if (way == 0) {
+          RunOurs();
+        } else {
+          RunFloor(program, steps);
+        }
+      } catch (const Error& e) {
+        std::fprintf(stderr, "the installation run raised %s\n", e.what());
+        return 1;
+      }
+      QueryPerformanceCounter(&end);
+      std::string why;
+      if (!Installed(&why)) {
+        std::fprintf(stderr, "%s run %d did not install everything: %s\n",
+                     way == 0 ? "engine" : "floor", i, why.c_str());
+        return 1;
+      }
+      if (i >= warm_up) (way == 0 ? ours : floor).push_back(Seconds(start, end, frequency));
+    }
+  }
+  Clean();
+  for (const auto& row : engine::TiInfo::FileTypes()) {
+    DeleteFileW((program + L"\\Icons\\" + row.IconFile).c_str());
+  }
+  RemoveDirectoryW((program + L"\\Icons").c_str());
+  RemoveDirectoryW(program.c_str());
+
+  Summary s_ours = Summarise(ours), s_floor = Summarise(floor);
+  std::printf("RESULT repetitions=%d\nRESULT warm_up=%d\n", repetitions, warm_up);
+  Print("engine", s_ours);
+  Print("floor", s_floor);
+  std::printf("RESULT ratio=%.3f\n", s_ours.median / s_floor.median);
+  std::fflush(stdout);
+  return 0;
+}
+
+}  // namespace
+}  // namespace glyphary::bench
+
+int wmain(int argc, wchar_t** argv) { return glyphary::bench::Main(argc, argv); }

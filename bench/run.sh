@@ -1,0 +1,292 @@
+#!/usr/bin/env bash
+# The installer's benchmarks, each against its floor, in one report:
+#
+#   bash bench/run.sh
+#
+#  1. Engine cost under Wine: the installation run (RunInstallation on the
+#     real Win32 platform) against the same Win32 calls made directly.
+#  2. The layers' own cost natively, on the in-memory stand-ins: Google
+#     Benchmark timings and callgrind instruction counts.
+#  3. Start-up and hand-over latency of the real exe under Wine on a virtual
+#     display, against a program that shows one window.
+#  4. Size of the exe: sections, imports, where the code comes from, and
+#     private rebuilds that show what options and code changes would save.
+#
+# Builds what it needs: a native Release tree without sanitizers
+# (build/bench-native), the "windows" preset's tree (the product and the
+# Wine benchmark programs) and private size trees (build/bench-size/). Wine
+# runs in a throwaway prefix (build/bench/prefix), made fresh and deleted at
+# the end. The report is printed and written to build/bench/report.txt.
+# Figures are measured in this run; none of this is a test.
+#
+# Knobs (environment): BENCH_ENGINE_REPS (200), BENCH_STARTUP_RUNS (21),
+# BENCH_COUNT_RUNS (200).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out=$root/build/bench
+report=$out/report.txt
+engine_reps=${BENCH_ENGINE_REPS:-200}
+startup_runs=${BENCH_STARTUP_RUNS:-21}
+count_runs=${BENCH_COUNT_RUNS:-200}
+began=$(date +%s)
+
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+wineserver=/usr/lib/wine/wineserver
+[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
+
+started=()
+prefix=$out/prefix
+cleanup() {
+  if [ -d "$prefix" ]; then
+    WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
+  fi
+  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${started[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$prefix"
+}
+trap cleanup EXIT
+
+say() { echo "[bench] $*" >&2; }
+
+# --- Tools -------------------------------------------------------------------
+bash tools/setup.sh
+if ! command -v valgrind >/dev/null; then
+  say "installing valgrind"
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq valgrind >/dev/null
+fi
+
+mkdir -p "$out"
+rm -f "$out"/*.results "$out"/size.dists "$out"/section-*.txt
+
+# --- Builds ------------------------------------------------------------------
+say "building the native Release tree (build/bench-native)"
+cmake -S . -B build/bench-native -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DGLYPHARY_SANITIZE=OFF -DGLYPHARY_BENCH=ON \
+  > "$out/build-native.log" 2>&1
+cmake --build build/bench-native -j2 --target engine_bench_native engine_count pe_sections \
+  >> "$out/build-native.log" 2>&1
+native=$root/build/bench-native/bench
+
+say "building the product and the Wine benchmarks (preset windows)"
+cmake --preset windows > "$out/build-windows.log" 2>&1
+cmake --build --preset windows --target GlypharyInstaller wine_benchmarks \
+  >> "$out/build-windows.log" 2>&1
+winbench=$root/build/windows/bench
+dist=$root/build/windows/dist
+
+# --- Helpers -----------------------------------------------------------------
+winpath() { local p=$1; echo "Z:${p//\//\\}"; }
+# Value of "RESULT key=value" in a results file, or empty.
+get() { sed -n "s/^RESULT $2=//p" "$1" | tr -d '\r' | tail -1; }
+# "PASS" when measured <= limit, "MISS" otherwise, "n/a" without a figure.
+verdict() {
+  if [ -z "$1" ]; then echo "n/a"; return; fi
+  awk -v m="$1" -v l="$2" 'BEGIN { print (m + 0 <= l + 0) ? "PASS" : "MISS" }'
+}
+summary=()
+row() { summary+=("$1|$2|$3|$4"); }
+section() { cat > "$out/section-$1.txt"; }
+
+# --- 1 and 3 run under Wine: one prefix, one virtual display -------------------
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64 WINEPREFIX=$prefix
+for n in $(seq 90 130); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break; done
+export DISPLAY=:$n
+say "starting Xvfb on $DISPLAY and openbox"
+Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & started+=($!)
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+openbox >/dev/null 2>&1 & started+=($!)
+
+say "creating the throwaway Wine prefix $prefix"
+rm -rf "$prefix"
+"$wine" wineboot --init >/dev/null 2>&1
+"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+"$wineserver" -w
+
+# 1. Engine cost under Wine.
+say "1: engine against floor under Wine ($engine_reps repetitions each)"
+r1=$out/engine-wine.results
+"$wine" "$winbench/engine_bench_win.exe" "$(winpath "$root/assets/icons")" "$engine_reps" \
+  > "$r1" 2> "$out/engine-wine.log" || say "engine_bench_win failed: see $out/engine-wine.log"
+ratio1=$(get "$r1" ratio)
+section 1 <<EOF
+1. Engine cost under Wine (real Win32 registry and file system)
+   RunInstallation through the layers (InstallWin32Platform, program folder = a
+   scratch folder with Icons\\ holding the 12 shipped icons) against the floor:
+   CreateDirectoryW, FindFirstFileW/CopyFileW, 24 RegCreateKeyExA+RegCloseKey,
+   48 RegOpenKeyExA+RegSetValueExA+RegCloseKey with the same names, types and
+   bytes. Install folder and the 24 keys removed before every run (not timed);
+   every run checked to have installed 12 icons and 48 values. Interleaved,
+   $(get "$r1" warm_up) warm-up pairs dropped, $(get "$r1" repetitions) timed runs each, QueryPerformanceCounter.
+                        median        p10        p90
+   engine (ours)   $(printf "%9s us %7s us %7s us" "$(get "$r1" engine_median_us)" "$(get "$r1" engine_p10_us)" "$(get "$r1" engine_p90_us)")
+   floor           $(printf "%9s us %7s us %7s us" "$(get "$r1" floor_median_us)" "$(get "$r1" floor_p10_us)" "$(get "$r1" floor_p90_us)")
+   ratio ours/floor (medians): ${ratio1:-n/a}   target <= 1.10   $(verdict "$ratio1" 1.10)
+EOF
+row "Engine/floor under Wine (median)" "${ratio1:-n/a}" "<= 1.10" "$(verdict "$ratio1" 1.10)"
+
+# 3. Start-up and hand-over under Wine.
+say "3: start-up and hand-over under Wine ($startup_runs runs each, after one warm-up)"
+r3=$out/startup.results
+"$wine" "$winbench/startup_bench.exe" "$(winpath "$dist")" "$(winpath "$winbench/floor_window.exe")" \
+  "$startup_runs" > "$r3" 2> "$out/startup.log" || say "startup_bench reported failures: see $out/startup.log"
+ratio3=$(get "$r3" startup_ratio)
+section 3 <<EOF
+3. Start-up and hand-over latency under Wine (Xvfb 1280x1024x24 + openbox)
+   Installer: fresh copy of dist/, install folder and keys removed, then from
+   just before CreateProcessW to the agreement window (Glyphary.Form2) visible;
+   BM_CLICK posted to Accept (ID 201), then to the finish window (Glyphary.Form4)
+   visible (this includes the installation run itself). Floor: a program that
+   registers one class and shows one window, from CreateProcessW to visible.
+   Windows found by polling every 1 ms. Installer and floor runs alternate.
+   Warm-up: one installer run and one floor run first, not counted.
+   Counted runs: installer $(get "$r3" counted_installer), floor $(get "$r3" counted_floor) of $(get "$r3" runs); failed runs: $(get "$r3" failures).
+                                    median        p10        p90
+   start-up to splash       $(printf "%9s ms %7s ms %7s ms" "$(get "$r3" splash_median_ms)" "$(get "$r3" splash_p10_ms)" "$(get "$r3" splash_p90_ms)")   (on the way; no target)
+   start-up to agreement    $(printf "%9s ms %7s ms %7s ms" "$(get "$r3" startup_median_ms)" "$(get "$r3" startup_p10_ms)" "$(get "$r3" startup_p90_ms)")
+   Accept to finish window  $(printf "%9s ms %7s ms %7s ms" "$(get "$r3" handover_median_ms)" "$(get "$r3" handover_p10_ms)" "$(get "$r3" handover_p90_ms)")
+   floor: one window        $(printf "%9s ms %7s ms %7s ms" "$(get "$r3" floor_median_ms)" "$(get "$r3" floor_p10_ms)" "$(get "$r3" floor_p90_ms)")
+   ratio start-up/floor (medians): ${ratio3:-n/a}   target <= 1.30   $(verdict "$ratio3" 1.30)
+   ratio hand-over/floor (medians): $(get "$r3" handover_ratio)   (no target)
+EOF
+row "Start-up to agreement / one-window floor" "${ratio3:-n/a}" "<= 1.30" "$(verdict "$ratio3" 1.30)"
+
+# --- 4. Size (the rebuilds are smoke-tested under Wine below) -----------------
+say "4: size profile and private rebuilds (build/bench-size)"
+bash bench/size.sh "$dist/GlypharyInstaller.exe" "$native/pe_sections" "$out" > "$out/size.txt" 2> "$out/size.log" \
+  || say "size profile failed: see $out/size.log"
+r4=$out/size.results
+smoke=""
+if [ -f "$out/size.dists" ]; then
+  say "4: smoke-testing every rebuilt exe under Wine (agreement, Accept, finish window)"
+  while read -r v d; do
+    if "$wine" "$winbench/startup_bench.exe" "$(winpath "$d")" "$(winpath "$winbench/floor_window.exe")" 1 \
+         > "$out/smoke-$v.results" 2> "$out/smoke-$v.log"; then
+      smoke+="   $v: reaches the finish window and installs the icons"$'\n'
+    else
+      smoke+="   $v: FAILED the smoke test (see build/bench/smoke-$v.log)"$'\n'
+    fi
+  done < "$out/size.dists"
+fi
+code=$(get "$r4" exe_code)
+foreign=$(get "$r4" imports_foreign)
+imports_ok=""
+[ -n "$foreign" ] && imports_ok=$([ "$foreign" -eq 0 ] && echo PASS || echo MISS)
+{
+  echo "4. Size"
+  sed 's/^/   /' "$out/size.txt"
+  echo
+  echo "   Rebuilt exes under Wine (one installer run each, the same driver as in 3):"
+  printf "%s" "${smoke:-   (none)}"
+  echo
+  echo "   exe without resources: ${code:-n/a} bytes   target <= 65536   $(verdict "$code" 65536)"
+  echo "   imports only Windows system DLLs ($(get "$r4" imports_list)): ${imports_ok:-n/a}"
+} | section 4
+row "Exe without resources (bytes)" "${code:-n/a}" "<= 65536" "$(verdict "$code" 65536)"
+ndll=$(get "$r4" imports_list | tr ',' '\n' | grep -c . || true)
+row "Imports only Windows system DLLs" "$((ndll - ${foreign:-0})) system DLLs, ${foreign:-?} others" "0 others" "${imports_ok:-n/a}"
+row "  best private rebuild ($(get "$r4" best_variant))" "$(get "$r4" best_code)" "<= 65536" "$(verdict "$(get "$r4" best_code)" 65536)"
+
+# Wine is done: the prefix goes now rather than at exit.
+"$wineserver" -k 2>/dev/null || true
+
+# --- 2. Natively on the stand-ins ---------------------------------------------
+say "2: Google Benchmark, layers against floor on the stand-ins"
+csv=$out/native.csv
+"$native/engine_bench_native" --benchmark_repetitions=10 --benchmark_enable_random_interleaving=true \
+  --benchmark_min_time=0.2 --benchmark_report_aggregates_only=true \
+  --benchmark_out="$csv" --benchmark_out_format=csv > "$out/native.txt" 2> "$out/native.log" \
+  || say "engine_bench_native failed: see $out/native.log"
+# real_time of an aggregate ("median", "cv") of a benchmark, from the CSV.
+agg() { awk -F, -v b="$1" -v a="$2" '$1 ~ ("BM_" b "/") && $1 ~ ("_" a "\"?$") { print $3; exit }' "$csv" 2>/dev/null; }
+layers_us=$(agg Layers median); floor_us=$(agg Floor median)
+layers_p10=$(agg Layers p10); layers_p90=$(agg Layers p90)
+floor_p10=$(agg Floor p10); floor_p90=$(agg Floor p90)
+# Relative spread of the repetitions (stddev / mean).
+cv() { local m s; m=$(agg "$1" mean); s=$(agg "$1" stddev)
+       [ -n "$m" ] && [ -n "$s" ] && awk -v m="$m" -v s="$s" 'BEGIN { printf "%.1f%%", 100 * s / m }'; }
+layers_cv=$(cv Layers || true); floor_cv=$(cv Floor || true)
+ratio2t=""
+[ -n "$layers_us" ] && [ -n "$floor_us" ] && ratio2t=$(awk -v a="$layers_us" -v b="$floor_us" 'BEGIN { printf "%.3f", a / b }')
+
+say "2: callgrind instruction counts ($count_runs runs per mode)"
+declare -A ir
+for mode in layers floor; do
+  valgrind --tool=callgrind --callgrind-out-file="$out/callgrind.$mode" \
+    --toggle-collect=glyphary_bench_counted "$native/engine_count" "$mode" "$count_runs" \
+    > "$out/callgrind-$mode.log" 2>&1 || say "callgrind $mode failed: see $out/callgrind-$mode.log"
+  ir[$mode]=$(awk '/^totals:/ { print $2; exit } /^summary:/ { s = $2 } END { if (s != "") print s }' \
+                "$out/callgrind.$mode" 2>/dev/null | awk 'NR == 1')
+done
+per() { [ -n "$1" ] && awk -v t="$1" -v n="$count_runs" 'BEGIN { printf "%.0f", t / n }'; }
+layers_ir=$(per "${ir[layers]:-}"); floor_ir=$(per "${ir[floor]:-}")
+ratio2i=""
+[ -n "$layers_ir" ] && [ -n "$floor_ir" ] && ratio2i=$(awk -v a="$layers_ir" -v b="$floor_ir" 'BEGIN { printf "%.3f", a / b }')
+# Where the difference goes: self instructions per function, layers minus floor.
+diff_table=$(
+  for mode in layers floor; do
+    callgrind_annotate --threshold=100 "$out/callgrind.$mode" 2>/dev/null \
+      | awk -v m="$mode" '/^ *[0-9][0-9,]* +\([ 0-9.]+%\) +[^ ]/ && !/PROGRAM TOTALS/ {
+          n = $1; gsub(/,/, "", n); f = $0
+          sub(/^ *[0-9,]+ +\([^)]*\) +/, "", f); sub(/ \[[^]]*\]$/, "", f); sub(/^[^:]*:/, "", f)
+          print m "\t" n "\t" f }'
+  done | awk -F'\t' -v runs="$count_runs" '
+      { v[$3] += ($1 == "layers" ? $2 : -$2) }
+      END { for (f in v) if (v[f] != 0) printf "%d\t%s\n", v[f] / runs, f }' \
+    | sort -rn | awk 'NR <= 8' | awk -F'\t' '{ printf "     %+8d  %s\n", $1, substr($2, 1, 100) }')
+section 2 <<EOF
+2. The layers' own cost, natively on the in-memory stand-ins (Release -O2, no sanitizers)
+   Layers: RunInstallation on fresh FakeRegistry/FakeFileSystem/FakeAnsiCodec,
+   installed with Seam<...>::Override. Floor: CreateFolder, the wildcard
+   CopyFile and the same 72 registry calls made directly on fresh stand-ins,
+   with ANSI strings and value bytes precomputed. Both checked beforehand to
+   make identical registry calls and to install 12 icons, 36 keys, 48 values.
+   Google Benchmark (manual timing of the run only; fresh stand-ins built
+   outside it), 10 repetitions, randomly interleaved:
+   (median, p10 and p90 of the 10 repetition means; cv = stddev/mean of them;
+   Debian's libbenchmark warns it was built as DEBUG: that touches its own loop,
+   not the manually timed run)
+                 median        p10        p90      cv
+   layers   $(printf "%8.1f us %7.1f us %7.1f us %7s" "${layers_us:-0}" "${layers_p10:-0}" "${layers_p90:-0}" "${layers_cv:-n/a}")
+   floor    $(printf "%8.1f us %7.1f us %7.1f us %7s" "${floor_us:-0}" "${floor_p10:-0}" "${floor_p90:-0}" "${floor_cv:-n/a}")
+   ratio layers/floor (medians): ${ratio2t:-n/a}   target <= 1.10   $(verdict "$ratio2t" 1.10)
+   Instructions (callgrind, only the runs counted: --toggle-collect), $count_runs runs each:
+   layers   ${layers_ir:-n/a} instructions per run
+   floor    ${floor_ir:-n/a} instructions per run
+   ratio layers/floor: ${ratio2i:-n/a}   target <= 1.10   $(verdict "$ratio2i" 1.10)
+   Where the difference goes (self instructions per run, layers minus floor, largest):
+$diff_table
+EOF
+row "Layers/floor on stand-ins, time (median)" "${ratio2t:-n/a}" "<= 1.10" "$(verdict "$ratio2t" 1.10)"
+row "Layers/floor on stand-ins, instructions" "${ratio2i:-n/a}" "<= 1.10" "$(verdict "$ratio2i" 1.10)"
+
+# --- Report --------------------------------------------------------------------
+cpu=$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)
+cores=$(nproc)
+threads_per_core=$(lscpu 2>/dev/null | awk -F': *' '/^Thread\(s\) per core/ { print $2 }')
+elapsed=$(( $(date +%s) - began ))
+{
+  echo "Glyphary Installer benchmarks"
+  echo "Date:     $(date -u '+%Y-%m-%d %H:%M:%S UTC')"
+  echo "Machine:  ${cpu:-unknown CPU}, $cores cores available${threads_per_core:+ ($threads_per_core thread(s) per core)}, $(awk '/MemTotal/ { printf "%.1f GB RAM", $2 / 1048576 }' /proc/meminfo)"
+  echo "System:   $(uname -sr); $("$wine" --version 2>/dev/null); $(x86_64-w64-mingw32-g++-posix -dumpfullversion 2>/dev/null | sed 's/^/mingw-w64 g++ /'); $(g++ -dumpfullversion | sed 's/^/g++ /')"
+  echo "Source:   $(git rev-parse --short HEAD 2>/dev/null)$(git diff --quiet HEAD 2>/dev/null || echo ' (with uncommitted changes)')"
+  echo
+  for s in 1 2 3 4; do
+    [ -f "$out/section-$s.txt" ] && cat "$out/section-$s.txt" && echo
+  done
+  echo "Summary"
+  printf "  %-44s %-30s %-12s %s\n" "figure" "measured" "target" "verdict"
+  for r in "${summary[@]}"; do
+    IFS='|' read -r f m t v <<< "$r"
+    printf "  %-44s %-30s %-12s %s\n" "$f" "$m" "$t" "$v"
+  done
+  echo
+  echo "(whole run: ${elapsed} s; logs and raw results in build/bench/)"
+} > "$report"
+cat "$report"
