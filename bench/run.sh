@@ -143,12 +143,15 @@ section 3 <<EOF
    BM_CLICK posted to Accept (ID 201), then to the finish window (Glyphary.Form4)
    visible (this includes the installation run itself). Floor: a program that
    registers one class and shows one window, from CreateProcessW to visible.
-   Windows found by polling every 1 ms. Installer and floor runs alternate.
+   Windows found by polling every 1 ms (for the installer also the splash,
+   Glyphary.Form1, visible and the agreement window created, on the way).
+   Installer and floor runs alternate.
    Warm-up: one installer run and one floor run first, not counted.
    Counted runs: installer $(get "$r3" counted_installer), floor $(get "$r3" counted_floor) of $(get "$r3" runs); failed runs: $(get "$r3" failures).
-                                    median        p10        p90
-   start-up to splash       $(printf "%9s ms %7s ms %7s ms" "$(get "$r3" splash_median_ms)" "$(get "$r3" splash_p10_ms)" "$(get "$r3" splash_p90_ms)")   (on the way; no target)
-   start-up to agreement    $(printf "%9s ms %7s ms %7s ms" "$(get "$r3" startup_median_ms)" "$(get "$r3" startup_p10_ms)" "$(get "$r3" startup_p90_ms)")
+   from CreateProcessW:             median        p10        p90
+   to splash visible        $(printf "%9s ms %7s ms %7s ms" "$(get "$r3" splash_median_ms)" "$(get "$r3" splash_p10_ms)" "$(get "$r3" splash_p90_ms)")   (on the way; no target)
+   to agreement created     $(printf "%9s ms %7s ms %7s ms" "$(get "$r3" created_median_ms)" "$(get "$r3" created_p10_ms)" "$(get "$r3" created_p90_ms)")   (on the way; no target)
+   to agreement visible     $(printf "%9s ms %7s ms %7s ms" "$(get "$r3" startup_median_ms)" "$(get "$r3" startup_p10_ms)" "$(get "$r3" startup_p90_ms)")
    Accept to finish window  $(printf "%9s ms %7s ms %7s ms" "$(get "$r3" handover_median_ms)" "$(get "$r3" handover_p10_ms)" "$(get "$r3" handover_p90_ms)")
    floor: one window        $(printf "%9s ms %7s ms %7s ms" "$(get "$r3" floor_median_ms)" "$(get "$r3" floor_p10_ms)" "$(get "$r3" floor_p90_ms)")
    ratio start-up/floor (medians): ${ratio3:-n/a}   target <= 1.30   $(verdict "$ratio3" 1.30)
@@ -254,11 +257,11 @@ section 2 <<EOF
                  median        p10        p90      cv
    layers   $(printf "%8.1f us %7.1f us %7.1f us %7s" "${layers_us:-0}" "${layers_p10:-0}" "${layers_p90:-0}" "${layers_cv:-n/a}")
    floor    $(printf "%8.1f us %7.1f us %7.1f us %7s" "${floor_us:-0}" "${floor_p10:-0}" "${floor_p90:-0}" "${floor_cv:-n/a}")
-   ratio layers/floor (medians): ${ratio2t:-n/a}   target <= 1.10   $(verdict "$ratio2t" 1.10)
+   ratio layers/floor (medians): ${ratio2t:-n/a}   target <= 1.10 (the engine's)   $(verdict "$ratio2t" 1.10)
    Instructions (callgrind, only the runs counted: --toggle-collect), $count_runs runs each:
    layers   ${layers_ir:-n/a} instructions per run
    floor    ${floor_ir:-n/a} instructions per run
-   ratio layers/floor: ${ratio2i:-n/a}   target <= 1.10   $(verdict "$ratio2i" 1.10)
+   ratio layers/floor: ${ratio2i:-n/a}   target <= 1.10 (the engine's)   $(verdict "$ratio2i" 1.10)
    Where the difference goes (self instructions per run, layers minus floor, largest):
 $diff_table
 EOF

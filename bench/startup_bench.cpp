@@ -3,8 +3,9 @@
 //   startup_bench.exe DIST_FOLDER FLOOR_EXE [RUNS]
 // Installer run: copy dist (exe and Icons\) to a fresh folder, remove the
 // install folder and the 24 keys, then time from just before CreateProcessW
-// to the agreement window (class Glyphary.Form2) being visible (noting when
-// the splash, Glyphary.Form1, showed on the way); post BM_CLICK
+// to the agreement window (class Glyphary.Form2) being visible (noting on the
+// way when the splash, Glyphary.Form1, showed and when the agreement window
+// was created); post BM_CLICK
 // to its Accept button and time to the finish window (Glyphary.Form4) being
 // visible; terminate the process. Floor run: from just before CreateProcessW
 // to its window being visible. The two take turns; one warm-up run of each
@@ -120,19 +121,47 @@ HWND FindVisible(const wchar_t* window_class, DWORD pid) {
   return nullptr;
 }
 
+// A window the poll watches for on the way to the one it waits for: the
+// time it was first seen (0 if never), visible or merely created.
+struct Mark {
+  const wchar_t* window_class;
+  bool visible;
+  double seen;
+};
+
+// A top-level window of `window_class` of process `pid` that exists (shown
+// or not).
+HWND FindAny(const wchar_t* window_class, DWORD pid) {
+  HWND window = nullptr;
+  while ((window = FindWindowExW(nullptr, window, window_class, nullptr)) != nullptr) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == pid) return window;
+  }
+  return nullptr;
+}
+
 // Polls every millisecond until the window shows; null after kPatienceMs or
-// when the process has ended. When `also` is given, *also_seen receives the
-// time a window of that class was first seen visible on the way (0 if never).
+// when the process has ended. Marks not seen by then get the time the window
+// showed.
 HWND AwaitVisible(const wchar_t* window_class, const PROCESS_INFORMATION& process,
-                  const wchar_t* also = nullptr, double* also_seen = nullptr) {
+                  std::vector<Mark>* marks = nullptr) {
   const ULONGLONG give_up = GetTickCount64() + kPatienceMs;
-  if (also_seen != nullptr) *also_seen = 0;
   while (GetTickCount64() < give_up) {
-    if (also != nullptr && *also_seen == 0 && FindVisible(also, process.dwProcessId) != nullptr) {
-      *also_seen = Now();
+    if (marks != nullptr) {
+      for (Mark& mark : *marks) {
+        if (mark.seen != 0) continue;
+        HWND found = mark.visible ? FindVisible(mark.window_class, process.dwProcessId)
+                                  : FindAny(mark.window_class, process.dwProcessId);
+        if (found != nullptr) mark.seen = Now();
+      }
     }
     if (HWND window = FindVisible(window_class, process.dwProcessId)) {
-      if (also != nullptr && *also_seen == 0) *also_seen = Now();
+      if (marks != nullptr) {
+        for (Mark& mark : *marks) {
+          if (mark.seen == 0) mark.seen = Now();
+        }
+      }
       return window;
     }
     if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0) return nullptr;
@@ -174,7 +203,7 @@ void Stop(PROCESS_INFORMATION& process) {
 }
 
 struct InstallerTimes {
-  double splash = 0, startup = 0, handover = 0;
+  double splash = 0, created = 0, startup = 0, handover = 0;
 };
 
 // One installer run; false (with the reason printed) when it did not reach
@@ -194,8 +223,8 @@ bool RunInstaller(const std::wstring& dist, const std::wstring& folder, Installe
     RemoveCopy(folder);
     return false;
   }
-  double splash_seen = 0;
-  if (HWND agreement = AwaitVisible(L"Glyphary.Form2", process, L"Glyphary.Form1", &splash_seen)) {
+  std::vector<Mark> marks = {{L"Glyphary.Form1", true, 0}, {L"Glyphary.Form2", false, 0}};
+  if (HWND agreement = AwaitVisible(L"Glyphary.Form2", process, &marks)) {
     const double shown = Now();
     HWND accept = ChildWithId(agreement, windows::ids::kForm2Command2);
     if (accept == nullptr) {
@@ -205,7 +234,8 @@ bool RunInstaller(const std::wstring& dist, const std::wstring& folder, Installe
       PostMessageW(accept, BM_CLICK, 0, 0);
       if (AwaitVisible(L"Glyphary.Form4", process) != nullptr) {
         const double finished = Now();
-        times->splash = splash_seen - start;
+        times->splash = marks[0].seen - start;
+        times->created = marks[1].seen - start;
         times->startup = shown - start;
         times->handover = finished - clicked;
         ok = true;
@@ -265,7 +295,7 @@ int Main(int argc, wchar_t** argv) {
       std::wstring(temp, n) + L"glyphary-startup-" + std::to_wstring(GetCurrentProcessId());
   CreateDirectoryW(work.c_str(), nullptr);
 
-  std::vector<double> splash, startup, handover, floor;
+  std::vector<double> splash, created, startup, handover, floor;
   int failures = 0;
   for (int i = 0; i <= runs; ++i) {  // run 0 is the warm-up
     InstallerTimes times;
@@ -273,6 +303,7 @@ int Main(int argc, wchar_t** argv) {
     if (RunInstaller(dist, folder, &times)) {
       if (i > 0) {
         splash.push_back(times.splash);
+        created.push_back(times.created);
         startup.push_back(times.startup);
         handover.push_back(times.handover);
       }
@@ -286,18 +317,21 @@ int Main(int argc, wchar_t** argv) {
       ++failures;
     }
     std::fprintf(stderr,
-                 "%s run %d: splash %.1f ms, agreement %.1f ms, hand-over %.1f ms, floor %.1f ms\n",
-                 i == 0 ? "warm-up" : "measured", i, times.splash * 1e3, times.startup * 1e3,
-                 times.handover * 1e3, floor_startup * 1e3);
+                 "%s run %d: splash %.1f ms, agreement created %.1f ms, visible %.1f ms, "
+                 "hand-over %.1f ms, floor %.1f ms\n",
+                 i == 0 ? "warm-up" : "measured", i, times.splash * 1e3, times.created * 1e3,
+                 times.startup * 1e3, times.handover * 1e3, floor_startup * 1e3);
   }
   RemoveDirectoryW(work.c_str());
 
-  const Summary s_splash = Summarise(splash), s_startup = Summarise(startup),
+  const Summary s_splash = Summarise(splash), s_created = Summarise(created),
+                s_startup = Summarise(startup),
                 s_handover = Summarise(handover), s_floor = Summarise(floor);
   std::printf("RESULT runs=%d\nRESULT counted_installer=%zu\nRESULT counted_floor=%zu\n", runs,
               startup.size(), floor.size());
   std::printf("RESULT failures=%d\n", failures);
   Print("splash", s_splash);
+  Print("created", s_created);
   Print("startup", s_startup);
   Print("handover", s_handover);
   Print("floor", s_floor);
