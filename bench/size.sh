@@ -158,7 +158,7 @@ classify() {
 }
 shorten() {
   sed -E 's#[^ \t(]*/(lib[^/ \t(]+\.a\()#\1#g; s#[^ \t(]*/([^/ \t]+\.o(bj)?)#\1#g;
-          s#[a-z0-9]+\.ltrans[0-9]+\.ltrans\.o#our code, compiled at link time (LTO)#'
+          s#[A-Za-z0-9_]+\.ltrans[0-9]+\.ltrans\.o#our code, compiled at link time (LTO)#'
 }
 if [ -f "$map" ]; then
   awk -f "$bench/size/map_sizes.awk" "$map" > "$trees/base.members"
