@@ -3,6 +3,7 @@
 #include <cwctype>
 #include <limits>
 
+#include "platform/decimal.h"
 #include "platform/error.h"
 
 namespace glyphary::engine {
@@ -36,7 +37,7 @@ std::int32_t ParseLong(const std::wstring& text) {
 
 std::wstring TextOf(const Variant& value) {
   if (const auto* text = std::get_if<std::wstring>(&value)) return *text;
-  if (const auto* number = std::get_if<std::int64_t>(&value)) return std::to_wstring(*number);
+  if (const auto* number = std::get_if<std::int64_t>(&value)) return DecimalText(*number);
   return std::get<platform::Folder>(value).path;
 }
 

@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 
+#include "platform/decimal.h"
 #include "platform/error.h"
 #include "windows/runtime/layout.h"
 #include "windows/runtime/runtime.h"
@@ -69,7 +70,7 @@ std::wstring LoadTextResource(int id) {
   HGLOBAL loaded = found != nullptr ? LoadResource(instance, found) : nullptr;
   const char* bytes = loaded != nullptr ? static_cast<const char*>(LockResource(loaded)) : nullptr;
   if (bytes == nullptr) {
-    throw Error(326, L"Resource with identifier '" + std::to_wstring(id) + L"' not found");
+    throw Error(326, L"Resource with identifier '" + DecimalText(id) + L"' not found");
   }
   int size = static_cast<int>(SizeofResource(instance, found));
   int length = MultiByteToWideChar(CP_ACP, 0, bytes, size, nullptr, 0);
@@ -224,7 +225,7 @@ void Form::CreateControls() {
                                                    MAKEINTRESOURCEW(d.resource), IMAGE_BITMAP,
                                                    0, 0, LR_DEFAULTCOLOR));
         if (c.bitmap == nullptr) {
-          throw Error(326, L"Resource with identifier '" + std::to_wstring(d.resource) +
+          throw Error(326, L"Resource with identifier '" + DecimalText(d.resource) +
                                L"' not found");
         }
         gdi_.emplace_back(c.bitmap);

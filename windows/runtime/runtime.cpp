@@ -3,6 +3,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/decimal.h"
 #include "platform/error.h"
 #include "windows/runtime/form.h"
 
@@ -81,7 +82,7 @@ std::wstring ErrorBoxText(std::exception_ptr error) {
     for (const char* c = e.what(); *c != '\0'; ++c) description += static_cast<wchar_t>(*c);
   } catch (...) {
   }
-  return L"Run-time error '" + std::to_wstring(number) + L"':\n\n" + description;
+  return L"Run-time error '" + DecimalText(number) + L"':\n\n" + description;
 }
 
 void ReportUncaught(std::exception_ptr error) {
