@@ -1,5 +1,6 @@
 #include "windows/runtime/form.h"
 
+#include <cwchar>
 #include <map>
 #include <set>
 
@@ -200,22 +201,21 @@ void Form::CreateControls() {
           style |= WS_TABSTOP | BS_AUTOCHECKBOX;
           break;
       }
-      std::wstring text = d.text;
-      if (d.kind == ControlKind::kTextBox && d.resource != 0) text = LoadTextResource(d.resource);
-
-      c.hwnd = CreateWindowExW(ex_style, window_class, text.c_str(), style, c.rect.left,
+      // A text box gets its text after its font, so that it lays the text
+      // out once, in the font it shows it in.
+      const bool text_later = d.kind == ControlKind::kTextBox;
+      c.hwnd = CreateWindowExW(ex_style, window_class, text_later ? L"" : d.text, style, c.rect.left,
                                c.rect.top, c.rect.right - c.rect.left, c.rect.bottom - c.rect.top,
                                parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(d.id)),
                                runtime::Instance(), &c);
       if (c.hwnd == nullptr) throw Error(7, L"Out of memory");
 
-      c.font = CreateFontW(FontHeightForPoints(d.font.points, runtime::Dpi()), 0, 0, 0,
-                           d.font.weight, d.font.italic, FALSE, FALSE,
-                           static_cast<DWORD>(d.font.charset), OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                           d.font.face);
-      gdi_.emplace_back(c.font);
+      c.font = FontFor(d.font);
       SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(c.font), FALSE);
+      if (text_later) {
+        std::wstring text = d.resource != 0 ? LoadTextResource(d.resource) : std::wstring(d.text);
+        SetWindowTextW(c.hwnd, text.c_str());
+      }
 
       if (d.kind == ControlKind::kCheckBox) {
         SendMessageW(c.hwnd, BM_SETCHECK, d.value == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -243,6 +243,24 @@ void Form::CreateControls() {
   }
 }
 
+HFONT Form::FontFor(const Font& font) {
+  // Controls that share a font description share one font object.
+  for (const auto& [made, handle] : fonts_) {
+    if (std::wcscmp(made.face, font.face) == 0 && made.points == font.points && made.weight == font.weight &&
+        made.italic == font.italic && made.charset == font.charset) {
+      return handle;
+    }
+  }
+  HFONT handle = CreateFontW(FontHeightForPoints(font.points, runtime::Dpi()), 0, 0, 0,
+                             font.weight, font.italic, FALSE, FALSE,
+                             static_cast<DWORD>(font.charset), OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                             font.face);
+  gdi_.emplace_back(handle);
+  fonts_.emplace_back(font, handle);
+  return handle;
+}
+
 void Form::Show() {
   Load();
   if (!IsWindowVisible(hwnd_)) {
@@ -257,7 +275,6 @@ void Form::Show() {
   }
   SetForegroundWindow(hwnd_);
   BringWindowToTop(hwnd_);
-  UpdateWindow(hwnd_);
 }
 
 void Form::Unload() {
@@ -267,6 +284,7 @@ void Form::Unload() {
 void Form::OnDestroyed() {
   hwnd_ = nullptr;
   controls_.clear();
+  fonts_.clear();
   gdi_.clear();
   back_brush_ = nullptr;
   last_focus_ = nullptr;
@@ -489,6 +507,9 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case kGotFocusEvent:
       got_focus_posted_ = false;
+      // The window is drawn before its handler runs: a handler that hands
+      // over to another window at once still leaves this one seen, drawn.
+      RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
       if (!runtime::Quiet()) Form_GotFocus();
       return 0;
     default:

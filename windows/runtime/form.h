@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "windows/runtime/description.h"
@@ -74,6 +75,7 @@ class Form {
   RECT PixelBox(const Box& box) const;
   void PaintLightweight(Control& control, HDC dc);
   void DrawLightweight(const Control& control, HDC dc, POINT offset);
+  HFONT FontFor(const Font& font);
   void FocusFirstControl();
   void OnDestroyed();
 
@@ -82,6 +84,7 @@ class Form {
   HWND hwnd_ = nullptr;
   std::vector<std::unique_ptr<Control>> controls_;
   std::vector<GdiObject> gdi_;  // fonts, brushes and bitmaps of this instance
+  std::vector<std::pair<Font, HFONT>> fonts_;
   HBRUSH back_brush_ = nullptr;
   HWND last_focus_ = nullptr;
   bool shown_ = false;
