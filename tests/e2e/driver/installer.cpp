@@ -1,0 +1,228 @@
+#include "tests/e2e/driver/installer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "windows/forms/descriptions.h"
+
+namespace glyphary::e2e {
+
+namespace fs = std::filesystem;
+namespace ids = glyphary::windows::ids;
+
+namespace {
+
+std::wstring Widen(const std::string& text) {
+  return std::wstring(text.begin(), text.end());
+}
+
+std::wstring ErrorText(const wchar_t* what) {
+  return std::wstring(what) + L" failed, error " + std::to_wstring(GetLastError());
+}
+
+}  // namespace
+
+std::wstring Setting(const wchar_t* name, const std::wstring& fallback) {
+  wchar_t value[32768] = {};
+  DWORD length = GetEnvironmentVariableW(name, value, 32768);
+  if (length == 0 || length >= 32768) return fallback;
+  return std::wstring(value, length);
+}
+
+std::wstring DistFolder() { return Setting(L"GLYPHARY_E2E_DIST"); }
+
+std::wstring WorkFolder() { return Setting(L"GLYPHARY_E2E_WORK", L"C:\\glyphary-e2e"); }
+
+std::wstring WitnessExe() {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  return (fs::path(self).parent_path() / L"e2e_witness.exe").wstring();
+}
+
+void Screenshot(const std::string& label) {
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = test != nullptr
+                         ? std::string(test->test_suite_name()) + "." + test->name()
+                         : std::string("outside-a-test");
+  if (!label.empty()) name += "-" + label;
+  const std::wstring folder = Setting(L"GLYPHARY_E2E_SCREENSHOTS", WorkFolder() + L"\\screenshots");
+  const std::wstring path = folder + L"\\" + Widen(name) + L".bmp";
+  if (!SaveScreen(path)) ADD_FAILURE() << "could not save the screen picture " << name;
+}
+
+Installer::Installer(const std::string& name) {
+  folder_ = WorkFolder() + L"\\" + Widen(name);
+  std::error_code error;
+  fs::remove_all(fs::path(folder_), error);
+  fs::create_directories(fs::path(folder_), error);
+  fs::copy(fs::path(DistFolder()), fs::path(folder_), fs::copy_options::recursive, error);
+  copied_ = !error && fs::exists(fs::path(exe()));
+}
+
+Installer::~Installer() {
+  Kill();
+  if (process_ != nullptr) CloseHandle(process_);
+}
+
+std::wstring Installer::Start() {
+  if (!copied_) return L"the distribution folder was not copied from '" + DistFolder() + L"'";
+  if (process_ != nullptr) return L"already started";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info{};
+  std::wstring command = L"\"" + exe() + L"\"";
+  if (!CreateProcessW(exe().c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      folder_.c_str(), &startup, &info)) {
+    return ErrorText(L"CreateProcessW");
+  }
+  CloseHandle(info.hThread);
+  process_ = info.hProcess;
+  pid_ = info.dwProcessId;
+  return L"";
+}
+
+bool Installer::Running() const {
+  return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+bool Installer::WaitForExit(DWORD timeout_ms, DWORD* code) {
+  if (process_ == nullptr) return false;
+  // Served while waiting: the installer may be waiting on this thread.
+  bool ended = WaitFor([&] { return !Running(); }, timeout_ms);
+  if (ended && code != nullptr) GetExitCodeProcess(process_, code);
+  return ended;
+}
+
+void Installer::Kill() {
+  if (!Running()) return;
+  TerminateProcess(process_, 99);
+  WaitForSingleObject(process_, 10000);
+}
+
+std::vector<HWND> Installer::Windows(const wchar_t* window_class) const {
+  return pid_ != 0 ? TopLevelWindows(pid_, window_class) : std::vector<HWND>();
+}
+
+HWND Installer::Visible(const wchar_t* window_class) const {
+  return pid_ != 0 ? VisibleWindow(pid_, window_class) : nullptr;
+}
+
+HWND Installer::WaitForVisible(const wchar_t* window_class, DWORD timeout_ms) const {
+  HWND found = nullptr;
+  WaitFor([&] { return (found = Visible(window_class)) != nullptr; }, timeout_ms);
+  return found;
+}
+
+bool Installer::WaitForGone(const wchar_t* window_class, DWORD timeout_ms) const {
+  return WaitFor([&] { return Windows(window_class).empty(); }, timeout_ms);
+}
+
+namespace {
+
+// The progress window's frame and status label, when it still has them.
+HWND ProgressFrame(HWND window) { return GetDlgItem(window, ids::kForm3Frame1); }
+HWND ProgressStatus(HWND window) {
+  HWND frame = ProgressFrame(window);
+  return frame != nullptr ? GetDlgItem(frame, ids::kForm3Intf) : nullptr;
+}
+
+// Everything the tests look at, read while the window's thread is held.
+void ReadHeld(HWND window, ProgressSighting* sighting) {
+  sighting->held = true;
+  sighting->caption = CaptionOf(window);
+  sighting->style = StyleOf(window);
+  sighting->client = ClientBox(window);
+  if (HWND frame = ProgressFrame(window)) {
+    sighting->frame_found = true;
+    sighting->frame = BoxInParent(frame);
+  }
+  if (HWND status = ProgressStatus(window)) {
+    sighting->status_found = true;
+    sighting->status_class = ClassOf(status);
+    sighting->status = BoxInParent(status);
+    sighting->status_text = CaptionOf(status);
+  }
+}
+
+// Whether the screen shows the held window drawn: its ground, the frame's
+// inside below the status, and the status's own ground right of its text.
+bool DrawnOnScreen(const ProgressSighting& sighting) {
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  const Box& client = sighting.client;
+  const Box& frame = sighting.frame;
+  const int status_left = client.left + frame.left + sighting.status.left;
+  const int status_top = client.top + frame.top + sighting.status.top;
+  return ScreenPixel(client.left + 2, client.top + 2) == face &&
+         ScreenPixel(client.left + client.width - 3, client.top + client.height - 3) == face &&
+         ScreenPixel(client.left + frame.left + 4, client.top + frame.top + frame.height - 4) ==
+             face &&
+         ScreenPixel(status_left + sighting.status.width - 3,
+                     status_top + sighting.status.height - 3) == face;
+}
+
+// The window is drawn, but under X its picture reaches the screen only when
+// its thread runs again: lets the held thread run in short slices until the
+// screen shows the window (or it is gone), then takes the picture.
+void PictureOfHeld(HANDLE thread, HWND window, const ProgressSighting& sighting,
+                   const std::string& label) {
+  bool drawn = DrawnOnScreen(sighting);
+  for (int slice = 0; slice < 200 && !drawn; ++slice) {
+    ResumeThread(thread);
+    Sleep(1);
+    SuspendThread(thread);
+    if (!IsWindow(window) || !IsWindowVisible(window)) return;
+    drawn = DrawnOnScreen(sighting);
+  }
+  if (drawn) Screenshot(label);
+}
+
+HWND FindProgressWindow(DWORD pid) {
+  for (HWND candidate = FindWindowExW(nullptr, nullptr, kProgress, nullptr); candidate != nullptr;
+       candidate = FindWindowExW(nullptr, candidate, kProgress, nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(candidate, &owner);
+    if (owner == pid) return candidate;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+ProgressSighting WatchProgress(const Installer& installer, const std::string& screenshot_label,
+                               DWORD timeout_ms) {
+  ProgressSighting sighting;
+  const ULONGLONG start = GetTickCount64();
+  HWND window = nullptr;
+  while (GetTickCount64() - start < timeout_ms) {
+    // A tight loop of cheap look-ups: the window lives for moments only.
+    if (window == nullptr || !IsWindow(window)) window = FindProgressWindow(installer.pid());
+    if (window != nullptr) {
+      sighting.seen = true;
+      if (HWND status = ProgressStatus(window)) {
+        std::wstring text = CaptionOf(status);
+        if (!text.empty() && (sighting.captions.empty() || sighting.captions.back() != text)) {
+          sighting.captions.push_back(text);
+        }
+      }
+      if (!sighting.held && IsWindowVisible(window)) {
+        HANDLE thread =
+            OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(window, nullptr));
+        if (thread != nullptr && SuspendThread(thread) != static_cast<DWORD>(-1)) {
+          // Still there once held: read it, and take its picture.
+          if (IsWindow(window) && IsWindowVisible(window)) {
+            ReadHeld(window, &sighting);
+            if (!screenshot_label.empty()) PictureOfHeld(thread, window, sighting, screenshot_label);
+          }
+          ResumeThread(thread);
+        }
+        if (thread != nullptr) CloseHandle(thread);
+      }
+    }
+    if (installer.Visible(kFinish) != nullptr || !installer.Running()) break;
+  }
+  return sighting;
+}
+
+}  // namespace glyphary::e2e

@@ -1,0 +1,100 @@
+// One run of the shipped installer: a fresh copy of the distribution
+// folder, the process started from it, and its four windows found by class.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/driver/desktop.h"
+
+namespace glyphary::e2e {
+
+// Where things are, from the environment the wrapper script sets:
+//   GLYPHARY_E2E_DIST         the built distribution folder (exe + Icons)
+//   GLYPHARY_E2E_AGREEMENT    the agreement text shipped in the exe
+//   GLYPHARY_E2E_SPLASH       the splash picture shipped in the exe
+//   GLYPHARY_E2E_SCREENSHOTS  where screen pictures go
+//   GLYPHARY_E2E_WORK         where each test's copy of the program goes
+std::wstring Setting(const wchar_t* name, const std::wstring& fallback = L"");
+std::wstring DistFolder();
+std::wstring WorkFolder();
+// The witness program, built beside this driver.
+std::wstring WitnessExe();
+
+// Saves the screen as <screenshots>/<Suite>.<Test>-<label>.bmp.
+void Screenshot(const std::string& label);
+
+// Window classes of the installer's four windows.
+constexpr wchar_t kSplash[] = L"Glyphary.Form1";
+constexpr wchar_t kAgreement[] = L"Glyphary.Form2";
+constexpr wchar_t kProgress[] = L"Glyphary.Form3";
+constexpr wchar_t kFinish[] = L"Glyphary.Form4";
+
+class Installer {
+ public:
+  // Copies the distribution folder to <work>/<name>, replacing any older copy.
+  explicit Installer(const std::string& name);
+  // Ends the process if it still runs.
+  ~Installer();
+  Installer(const Installer&) = delete;
+  Installer& operator=(const Installer&) = delete;
+
+  // Whether the copy was made (the constructor cannot fail loudly).
+  bool Copied() const { return copied_; }
+  const std::wstring& folder() const { return folder_; }
+  std::wstring exe() const { return folder_ + L"\\GlypharyInstaller.exe"; }
+
+  // Starts GlypharyInstaller.exe from the copy. Returns "" or the error.
+  std::wstring Start();
+  DWORD pid() const { return pid_; }
+  bool Running() const;
+  // Waits for the process to end; its exit code in `code`.
+  bool WaitForExit(DWORD timeout_ms, DWORD* code = nullptr);
+  // Ends the process (when it still runs) and waits for it.
+  void Kill();
+
+  // All top-level windows of the process with that class, visible or not.
+  std::vector<HWND> Windows(const wchar_t* window_class) const;
+  // The single visible window of that class, or null.
+  HWND Visible(const wchar_t* window_class) const;
+  // Waits for a single visible window of that class; null on timeout.
+  HWND WaitForVisible(const wchar_t* window_class, DWORD timeout_ms = 30000) const;
+  // Waits until the process has no window of that class left.
+  bool WaitForGone(const wchar_t* window_class, DWORD timeout_ms = 20000) const;
+
+ private:
+  std::wstring folder_;
+  bool copied_ = false;
+  HANDLE process_ = nullptr;
+  DWORD pid_ = 0;
+};
+
+// The progress window as caught between "Accept" and the finish window. It
+// lives only while its window takes the focus, so the driver polls for it
+// and, once it is visible, holds the installer's thread still (SuspendThread)
+// long enough to read it and take a picture.
+struct ProgressSighting {
+  bool seen = false;  // the window existed at some point
+  bool held = false;  // caught visible and held
+  std::vector<std::wstring> captions;  // the status captions seen, in order
+  // Read while held:
+  std::wstring caption;
+  LONG_PTR style = 0;
+  Box client;
+  bool frame_found = false;
+  Box frame;  // Frame1 in the window's client area
+  bool status_found = false;
+  std::wstring status_class;
+  Box status;  // intf in the frame's client area
+  std::wstring status_text;
+};
+
+// Watches for the progress window of `installer` until the finish window is
+// visible (or the timeout passes). `screenshot_label`: picture taken while
+// held, when not empty.
+ProgressSighting WatchProgress(const Installer& installer, const std::string& screenshot_label,
+                               DWORD timeout_ms = 30000);
+
+}  // namespace glyphary::e2e

@@ -1,0 +1,151 @@
+#include "tests/e2e/driver/machine.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace glyphary::e2e {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// HKEY_CLASSES_ROOT is a view of these two; the installer's keys may land in
+// either depending on the system, so a reset clears both.
+const HKEY kClassRoots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
+constexpr wchar_t kClassesKey[] = L"Software\\Classes";
+
+std::vector<std::wstring> TopLevelKeys() {
+  std::vector<std::wstring> keys;
+  for (const FileType& type : FileTypes()) {
+    keys.push_back(type.extension);
+    keys.push_back(type.type_id);
+  }
+  return keys;
+}
+
+bool KeyOpens(HKEY root, const std::wstring& key) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+  RegCloseKey(opened);
+  return true;
+}
+
+}  // namespace
+
+const std::vector<FileType>& FileTypes() {
+  static const std::vector<FileType> types = {
+      {L".89m", L"Ivex.89m", L"89mat.ico"},   {L".89c", L"Ivex.89c", L"89dat.ico"},
+      {L".89d", L"Ivex.89d", L"89gdb.ico"},   {L".89e", L"Ivex.89e", L"89exp.ico"},
+      {L".89f", L"Ivex.89f", L"89func.ico"},  {L".89p", L"Ivex.89p", L"89prog.ico"},
+      {L".89s", L"Ivex.89s", L"89str.ico"},   {L".89t", L"Ivex.89t", L"89text.ico"},
+      {L".89z", L"Ivex.89z", L"89asm.ico"},   {L".89g", L"Ivex.89g", L"89group.ico"},
+      {L".89l", L"Ivex.89l", L"89list.ico"},  {L".89i", L"Ivex.89i", L"89pic.ico"},
+  };
+  return types;
+}
+
+std::wstring InstallFolder() {
+  wchar_t system[MAX_PATH] = {};
+  GetSystemDirectoryW(system, MAX_PATH);
+  return std::wstring(system) + L"\\TI-89";
+}
+
+std::wstring DefaultIconText(const FileType& type) {
+  return std::wstring(L"C:\\WINDOWS\\system32\\TI-89\\") + type.icon + L",0";
+}
+
+std::wstring ResetMachine() {
+  std::error_code ignored;
+  fs::remove_all(fs::path(InstallFolder()), ignored);
+  for (HKEY root : kClassRoots) {
+    HKEY classes = nullptr;
+    if (RegOpenKeyExW(root, kClassesKey, 0, KEY_ALL_ACCESS, &classes) != ERROR_SUCCESS) continue;
+    for (const std::wstring& key : TopLevelKeys()) RegDeleteTreeW(classes, key.c_str());
+    // RegDeleteTree leaves the key itself when it had no subkeys on some
+    // systems; delete it explicitly as well.
+    for (const std::wstring& key : TopLevelKeys()) RegDeleteKeyW(classes, key.c_str());
+    RegCloseKey(classes);
+  }
+  return WhatIsInstalled();
+}
+
+std::wstring WhatIsInstalled() {
+  std::wstring found;
+  std::error_code error;
+  if (fs::exists(fs::path(InstallFolder()), error)) found += L"folder " + InstallFolder() + L"; ";
+  for (const std::wstring& key : TopLevelKeys()) {
+    if (KeyOpens(HKEY_CLASSES_ROOT, key)) found += L"key HKCR\\" + key + L"; ";
+  }
+  return found;
+}
+
+RegistryValue ReadValue(HKEY root, const std::wstring& key, const std::wstring& name) {
+  RegistryValue value;
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return value;
+  DWORD type = REG_NONE;
+  DWORD size = 0;
+  if (RegQueryValueExW(opened, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+    value.bytes.resize(size);
+    if (RegQueryValueExW(opened, name.c_str(), nullptr, &type, value.bytes.data(), &size) ==
+        ERROR_SUCCESS) {
+      value.present = true;
+      value.type = type;
+      value.bytes.resize(size);
+    }
+  }
+  RegCloseKey(opened);
+  return value;
+}
+
+KeyShape ShapeOf(HKEY root, const std::wstring& key) {
+  KeyShape shape;
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return shape;
+  DWORD subkeys = 0;
+  DWORD values = 0;
+  if (RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                       nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+    shape.subkeys = static_cast<long>(subkeys);
+    shape.values = static_cast<long>(values);
+  }
+  RegCloseKey(opened);
+  return shape;
+}
+
+std::vector<BYTE> RegSzBytes(const std::wstring& text) {
+  std::vector<BYTE> bytes;
+  for (wchar_t c : text) {
+    bytes.push_back(static_cast<BYTE>(c & 0xFF));
+    bytes.push_back(static_cast<BYTE>((c >> 8) & 0xFF));
+  }
+  bytes.push_back(0);
+  bytes.push_back(0);
+  return bytes;
+}
+
+std::vector<BYTE> RegDwordBytes(DWORD number) {
+  return {static_cast<BYTE>(number), static_cast<BYTE>(number >> 8),
+          static_cast<BYTE>(number >> 16), static_cast<BYTE>(number >> 24)};
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  std::error_code error;
+  for (fs::directory_iterator it(fs::path(folder), error), end; !error && it != end;
+       it.increment(error)) {
+    names.push_back(it->path().filename().wstring());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<char> ReadWholeFile(const std::wstring& path) {
+  std::ifstream in(fs::path(path), std::ios::binary);
+  return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace glyphary::e2e

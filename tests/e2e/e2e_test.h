@@ -1,0 +1,65 @@
+// What every end-to-end test shares: a clean machine before and after, the
+// installer started from its own copy of the distribution folder, and the
+// steps most tests walk through (to the agreement, through "Accept").
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/driver/desktop.h"
+#include "tests/e2e/driver/installer.h"
+#include "tests/e2e/driver/machine.h"
+#include "windows/forms/descriptions.h"
+
+namespace glyphary::e2e {
+
+namespace ids = glyphary::windows::ids;
+
+std::string Narrow(const std::wstring& text);
+
+// The agreement text as shipped (GLYPHARY_E2E_AGREEMENT), byte for byte
+// widened: it is plain ASCII.
+std::wstring AgreementText();
+
+// Presses Tab (Shift+Tab when `backwards`) and waits for the focus of
+// `window`'s thread to reach `expected`.
+bool TabTo(HWND window, HWND expected, bool backwards = false);
+
+// Waits until `window` is the foreground window and it and its focus have
+// stayed as they are for a moment. Under X the window manager settles the
+// focus of newly mapped windows shortly after the program has set it, and
+// keys sent meanwhile may go astray. Returns whether it settled.
+bool Settle(HWND window);
+
+// A check box's state, asked of the control itself.
+LRESULT CheckState(HWND check_box);
+
+class InstallerTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Copies the program for this test (`run` tells several runs of one test
+  // apart), without starting it.
+  Installer& Copy(const std::string& run = "");
+  // Copies the program and starts it.
+  Installer& Start(const std::string& run = "");
+  // Starts the program and waits for the splash and the agreement window;
+  // both are then in splash_ and agreement_.
+  Installer& StartToAgreement(const std::string& run = "");
+  // Presses "Accept" with the mouse, watches the progress window, and
+  // returns the finish window (null when it does not come).
+  HWND AcceptToFinish(Installer& installer, ProgressSighting* sighting,
+                      const std::string& screenshot_label = "");
+
+  HWND splash_ = nullptr;
+  HWND agreement_ = nullptr;
+
+ private:
+  std::vector<std::unique_ptr<Installer>> runs_;
+};
+
+}  // namespace glyphary::e2e

@@ -1,0 +1,98 @@
+// When the installation cannot be done: the error box says why, the
+// program ends with a failure code, no finish window claims success, and
+// nothing is left half-installed.
+#include <filesystem>
+#include <fstream>
+
+#include "tests/e2e/e2e_test.h"
+
+namespace glyphary::e2e {
+namespace {
+
+constexpr int kMessageBoxText = 0xFFFF;  // the static control of a message box
+
+// No key of the twelve file types exists.
+void ExpectNothingRegistered() {
+  for (const FileType& type : FileTypes()) {
+    EXPECT_EQ(ShapeOf(HKEY_CLASSES_ROOT, type.extension).values, -1) << Narrow(type.extension);
+    EXPECT_EQ(ShapeOf(HKEY_CLASSES_ROOT, type.type_id).values, -1) << Narrow(type.type_id);
+  }
+}
+
+class InstallFailure : public InstallerTest {
+ protected:
+  // Presses Accept and waits for the error box. Returns it (null if none).
+  HWND AcceptToErrorBox(Installer& installer) {
+    HWND accept = Child(agreement_, ids::kForm2Command2);
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == agreement_; }));
+    EXPECT_TRUE(ClickCentre(accept));
+    return installer.WaitForVisible(L"#32770");
+  }
+
+  // Reads the box, checks that no window claims success meanwhile, presses
+  // OK and expects the program to end with a failure code.
+  void ExpectErrorBoxThenFailure(Installer& installer, HWND box, const std::wstring& text) {
+    EXPECT_EQ(CaptionOf(box), L"Glyphary Installer");
+    HWND message = GetDlgItem(box, kMessageBoxText);
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(CaptionOf(message), text);
+    EXPECT_TRUE(installer.Windows(kFinish).empty()) << "a finish window despite the error";
+    EXPECT_EQ(installer.Visible(kProgress), nullptr);
+    ASSERT_TRUE(WaitFor([&] {
+      const Box shown = WindowBox(box);
+      return ScreenPixel(shown.left + shown.width / 2, shown.top + shown.height - 8) ==
+             GetSysColor(COLOR_BTNFACE);
+    })) << "the error box was not painted";
+    Screenshot("error-box");
+
+    HWND ok = GetDlgItem(box, IDOK);
+    ASSERT_NE(ok, nullptr);
+    EXPECT_TRUE(ClickCentre(ok));
+    DWORD code = 0;
+    ASSERT_TRUE(installer.WaitForExit(20000, &code)) << "the program goes on after the error";
+    EXPECT_NE(code, 0u) << "the failed installation ends as a success";
+  }
+};
+
+TEST_F(InstallFailure, AFileInTheWayIsReportedAndNothingIsRegistered) {
+  // A file where the install folder goes.
+  const std::wstring in_the_way = InstallFolder();
+  {
+    std::ofstream file(std::filesystem::path(in_the_way), std::ios::binary);
+    file << "not a folder";
+  }
+  Installer& installer = StartToAgreement();
+  ASSERT_NE(agreement_, nullptr);
+  HWND box = AcceptToErrorBox(installer);
+  ASSERT_NE(box, nullptr) << "no error box";
+  ExpectErrorBoxThenFailure(installer, box, L"Run-time error '58':\n\nFile already exists");
+
+  EXPECT_FALSE(std::filesystem::is_directory(std::filesystem::path(in_the_way)));
+  std::vector<char> kept = ReadWholeFile(in_the_way);
+  EXPECT_EQ(std::string(kept.begin(), kept.end()), "not a folder") << "the file was touched";
+  ExpectNothingRegistered();
+}
+
+TEST_F(InstallFailure, MissingIconsAreReportedAndLeaveNoFolderBehind) {
+  // A copy of the program without its Icons folder: the copy step fails.
+  Installer& installer = Copy();
+  std::error_code ignored;
+  std::filesystem::remove_all(std::filesystem::path(installer.folder() + L"\\Icons"), ignored);
+  ASSERT_FALSE(std::filesystem::exists(std::filesystem::path(installer.folder() + L"\\Icons")));
+  ASSERT_TRUE(installer.Start().empty());
+  agreement_ = installer.WaitForVisible(kAgreement);
+  ASSERT_NE(agreement_, nullptr);
+
+  HWND box = AcceptToErrorBox(installer);
+  ASSERT_NE(box, nullptr) << "no error box";
+  ExpectErrorBoxThenFailure(installer, box, L"Run-time error '76':\n\nPath not found");
+
+  // The folder made before the copy failed is gone again, so that a later
+  // run with the icons in place installs.
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(InstallFolder()), ignored))
+      << "a half-made install folder is left";
+  ExpectNothingRegistered();
+}
+
+}  // namespace
+}  // namespace glyphary::e2e

@@ -1,0 +1,244 @@
+// The main road: "Accept" installs the icons and the file types, the
+// progress window passes, and the finish window stays. A second run finds
+// the folder and installs nothing.
+#include <cstdio>
+
+#include "tests/e2e/e2e_test.h"
+
+namespace glyphary::e2e {
+namespace {
+
+constexpr wchar_t kFinishMessage[] =
+    L"In order for the changes to take affect you must restart your computer.";
+
+// Everything the installation leaves on the machine, checked against the
+// twelve file types and the shipped icons.
+void ExpectInstalled() {
+  // The folder holds exactly the icons shipped beside the program.
+  const std::wstring shipped_icons = DistFolder() + L"\\Icons";
+  const std::vector<std::wstring> shipped = FilesIn(shipped_icons);
+  ASSERT_EQ(shipped.size(), FileTypes().size()) << "the distribution folder's Icons";
+  EXPECT_EQ(FilesIn(InstallFolder()), shipped);
+  for (const std::wstring& name : shipped) {
+    EXPECT_TRUE(ReadWholeFile(InstallFolder() + L"\\" + name) ==
+                ReadWholeFile(shipped_icons + L"\\" + name))
+        << Narrow(name) << " differs from the shipped icon";
+  }
+
+  // Three keys and four values a type, with their exact types and bytes.
+  long keys = 0;
+  long values = 0;
+  for (const FileType& type : FileTypes()) {
+    SCOPED_TRACE(Narrow(type.extension));
+    const std::wstring icon_key = std::wstring(type.type_id) + L"\\DefaultIcon";
+    struct ExpectedValue {
+      std::wstring key;
+      const wchar_t* name;
+      DWORD type;
+      std::vector<BYTE> bytes;
+    };
+    const ExpectedValue expected[] = {
+        {type.extension, L"", REG_SZ, RegSzBytes(type.type_id)},
+        {type.type_id, L"BrowserFlags", REG_DWORD, RegDwordBytes(8)},
+        {type.type_id, L"EditFlags", REG_DWORD, RegDwordBytes(0)},
+        {icon_key, L"", REG_SZ, RegSzBytes(DefaultIconText(type))},
+    };
+    for (const ExpectedValue& value : expected) {
+      SCOPED_TRACE(Narrow(value.key) + " " + Narrow(value.name));
+      const RegistryValue read = ReadValue(HKEY_CLASSES_ROOT, value.key, value.name);
+      EXPECT_TRUE(read.present);
+      EXPECT_EQ(read.type, value.type);
+      EXPECT_EQ(read.bytes, value.bytes);
+      // The icon each type points at is one that was copied.
+      if (value.key == icon_key) {
+        EXPECT_EQ(ReadWholeFile(InstallFolder() + L"\\" + type.icon).empty(), false);
+      }
+    }
+    // Nothing else in these keys.
+    const KeyShape extension = ShapeOf(HKEY_CLASSES_ROOT, type.extension);
+    const KeyShape type_key = ShapeOf(HKEY_CLASSES_ROOT, type.type_id);
+    const KeyShape icon = ShapeOf(HKEY_CLASSES_ROOT, icon_key);
+    EXPECT_EQ(extension.subkeys, 0);
+    EXPECT_EQ(extension.values, 1);
+    EXPECT_EQ(type_key.subkeys, 1);
+    EXPECT_EQ(type_key.values, 2);
+    EXPECT_EQ(icon.subkeys, 0);
+    EXPECT_EQ(icon.values, 1);
+    for (const KeyShape& shape : {extension, type_key, icon}) {
+      if (shape.values >= 0) {
+        ++keys;
+        values += shape.values;
+      }
+    }
+  }
+  EXPECT_EQ(keys, 36);
+  EXPECT_EQ(values, 48);
+}
+
+// The finish window as it comes up: its frame, its controls, the box
+// checked and holding the focus.
+void ExpectFinishWindow(HWND finish) {
+  EXPECT_EQ(CaptionOf(finish), L"");
+  const LONG_PTR style = StyleOf(finish);
+  EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_TRUE(style & WS_THICKFRAME) << "not sizable";
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_TRUE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(IsZoomed(finish));
+  EXPECT_FALSE(IsIconic(finish));
+  const Box client = ClientBox(finish);
+  EXPECT_EQ(client.width, 393);
+  EXPECT_EQ(client.height, 143);
+  // Placed by the system, somewhere on the screen.
+  const Box window = WindowBox(finish);
+  EXPECT_GE(window.left, 0);
+  EXPECT_GE(window.top, 0);
+  EXPECT_LE(window.left + window.width, GetSystemMetrics(SM_CXSCREEN));
+  EXPECT_LE(window.top + window.height, GetSystemMetrics(SM_CYSCREEN));
+
+  HWND button = Child(finish, ids::kForm4Command1);
+  HWND frame = Child(finish, ids::kForm4Frame1);
+  HWND check = Child(finish, ids::kForm4Chk);
+  ASSERT_NE(button, nullptr);
+  ASSERT_NE(frame, nullptr);
+  ASSERT_NE(check, nullptr);
+  HWND label = Child(frame, ids::kForm4Label1);
+  ASSERT_NE(label, nullptr) << "the message is not inside the frame";
+
+  EXPECT_EQ(ClassOf(button), L"Button");
+  EXPECT_EQ(StyleOf(button) & BS_TYPEMASK, BS_PUSHBUTTON);
+  EXPECT_EQ(CaptionOf(button), L"Finish");
+  EXPECT_EQ(BoxInParent(button), (Box{152, 104, 81, 25}));
+  EXPECT_EQ(ClassOf(frame), L"Glyphary.Frame");
+  EXPECT_EQ(BoxInParent(frame), (Box{24, 8, 345, 33}));
+  EXPECT_EQ(ClassOf(label), L"Glyphary.Lightweight");
+  EXPECT_EQ(CaptionOf(label), kFinishMessage);
+  EXPECT_EQ(BoxInParent(label), (Box{8, 8, 329, 17}));
+  EXPECT_EQ(ClassOf(check), L"Button");
+  EXPECT_EQ(StyleOf(check) & BS_TYPEMASK, BS_AUTOCHECKBOX);
+  EXPECT_EQ(CaptionOf(check), L"Restart Computer");
+  EXPECT_EQ(BoxInParent(check), (Box{48, 64, 105, 13}));
+
+  EXPECT_EQ(CheckState(check), BST_CHECKED);
+  EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == finish; }))
+      << "the finish window is not in front";
+  EXPECT_TRUE(WaitFor([&] { return FocusIn(finish) == check; })) << "the focus is not on the box";
+}
+
+// The progress window, when it could be held: its frame and the status it
+// ended on.
+void ExpectProgressWindow(const ProgressSighting& sighting, const wchar_t* status) {
+  EXPECT_TRUE(sighting.seen) << "no progress window between Accept and the finish window";
+  std::string captions;
+  for (const std::wstring& caption : sighting.captions) captions += " \"" + Narrow(caption) + "\"";
+  std::printf("[   NOTE   ] progress window %s; status captions seen:%s\n",
+              sighting.held ? "held" : "not held", captions.c_str());
+  if (!sighting.held) {
+    // It may pass between two looks; what it shows is then out of reach.
+    std::printf("[   NOTE   ] the progress window passed too quickly to be held\n");
+    return;
+  }
+  EXPECT_EQ(sighting.caption, L"");
+  EXPECT_EQ(sighting.style & WS_CAPTION, WS_CAPTION);
+  EXPECT_TRUE(sighting.style & WS_SYSMENU);
+  EXPECT_FALSE(sighting.style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+  EXPECT_EQ(sighting.client, (Box{286, 328, 378, 72}));
+  EXPECT_TRUE(sighting.frame_found);
+  EXPECT_EQ(sighting.frame, (Box{24, 8, 329, 49}));
+  EXPECT_TRUE(sighting.status_found);
+  EXPECT_EQ(sighting.status_class, L"Glyphary.Lightweight");
+  EXPECT_EQ(sighting.status, (Box{8, 8, 313, 33}));
+  EXPECT_EQ(sighting.status_text, status);
+}
+
+using Install = InstallerTest;
+
+TEST_F(Install, AcceptInstallsEverythingAndShowsTheFinishWindow) {
+  Installer& installer = StartToAgreement();
+  ASSERT_NE(agreement_, nullptr);
+  ProgressSighting progress;
+  HWND finish = AcceptToFinish(installer, &progress, "progress");
+  ASSERT_NE(finish, nullptr) << "no finish window after Accept";
+
+  // The agreement and progress windows are gone; the splash stays behind.
+  EXPECT_TRUE(installer.WaitForGone(kAgreement));
+  EXPECT_TRUE(installer.WaitForGone(kProgress));
+  EXPECT_EQ(installer.Windows(kFinish), std::vector<HWND>{finish});
+  EXPECT_EQ(installer.Visible(kSplash), splash_);
+  EXPECT_TRUE(IsZoomed(splash_));
+  EXPECT_TRUE(installer.Running());
+
+  ExpectProgressWindow(progress, L"Editing Registry...");
+  {
+    SCOPED_TRACE("the finish window");
+    ExpectFinishWindow(finish);
+  }
+  ASSERT_TRUE(WaitFor([&] {
+    return ScreenPixel(ClientBox(finish).left + 5, ClientBox(finish).top + 135) ==
+           GetSysColor(COLOR_BTNFACE);
+  })) << "the finish window was not painted";
+  Screenshot("finish-window");
+
+  // Tab goes from the box to Finish, and round again.
+  HWND check = Child(finish, ids::kForm4Chk);
+  HWND button = Child(finish, ids::kForm4Command1);
+  EXPECT_TRUE(TabTo(finish, button)) << "Restart Computer -> Finish";
+  EXPECT_TRUE(TabTo(finish, check)) << "Finish -> Restart Computer";
+
+  SCOPED_TRACE("what was installed");
+  ExpectInstalled();
+}
+
+TEST_F(Install, ASecondRunFindsTheFolderAndInstallsNothing) {
+  {
+    Installer& first = StartToAgreement("first");
+    ASSERT_NE(agreement_, nullptr);
+    HWND finish = AcceptToFinish(first, nullptr);
+    ASSERT_NE(finish, nullptr);
+    ExpectInstalled();
+    // The user closes the finish window, then the splash: the program ends.
+    PostMessageW(finish, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(first.WaitForGone(kFinish));
+    EXPECT_TRUE(first.Running()) << "the splash should still be there";
+    PostMessageW(splash_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(first.WaitForExit(20000)) << "closing every window did not end it";
+  }
+
+  // Changes a second installation would undo: an icon removed, a value
+  // changed, a key deleted.
+  const std::wstring removed_icon = InstallFolder() + L"\\89mat.ico";
+  ASSERT_TRUE(DeleteFileW(removed_icon.c_str()));
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, L"Ivex.89c", 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+  const DWORD zero = 0;
+  ASSERT_EQ(RegSetValueExW(key, L"BrowserFlags", 0, REG_DWORD,
+                           reinterpret_cast<const BYTE*>(&zero), sizeof(zero)),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  ASSERT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, L".89d"), ERROR_SUCCESS);
+  RegDeleteKeyW(HKEY_CLASSES_ROOT, L".89d");
+  const std::vector<std::wstring> files_before = FilesIn(InstallFolder());
+
+  Installer& second = StartToAgreement("second");
+  ASSERT_NE(agreement_, nullptr);
+  ProgressSighting progress;
+  HWND finish = AcceptToFinish(second, &progress, "progress");
+  ASSERT_NE(finish, nullptr) << "the second run did not reach the finish window";
+  ExpectProgressWindow(progress, L"Creating Folders...");
+  {
+    SCOPED_TRACE("the finish window of the second run");
+    ExpectFinishWindow(finish);
+  }
+  EXPECT_TRUE(second.WaitForGone(kAgreement));
+  EXPECT_TRUE(second.WaitForGone(kProgress));
+
+  // Nothing was installed again.
+  EXPECT_EQ(FilesIn(InstallFolder()), files_before);
+  EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"Ivex.89c", L"BrowserFlags").bytes, RegDwordBytes(0));
+  EXPECT_EQ(ShapeOf(HKEY_CLASSES_ROOT, L".89d").values, -1) << "the deleted key came back";
+  EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L".89m", L"").bytes, RegSzBytes(L"Ivex.89m"));
+}
+
+}  // namespace
+}  // namespace glyphary::e2e
