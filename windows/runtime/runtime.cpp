@@ -51,13 +51,15 @@ int Dpi() {
 }
 
 int Run() {
+  // The loop ends on the WM_QUIT that the last window's destruction posts,
+  // whose code is the program's exit code.
   MSG msg{};
-  while (g_live_windows > 0 && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     if (HandleFormKey(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-  return static_cast<int>(msg.wParam);
+  return msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : 1;
 }
 
 void End(int exit_code) {
