@@ -31,22 +31,11 @@ startup_runs=${BENCH_STARTUP_RUNS:-21}
 count_runs=${BENCH_COUNT_RUNS:-200}
 began=$(date +%s)
 
-wine=/usr/lib/wine/wine64
-[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
-wineserver=/usr/lib/wine/wineserver
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
-
-started=()
+source "$root/tools/wine-desktop.sh"
+wine=$wine_bin
+wineserver=$wineserver_bin
 prefix=$out/prefix
-cleanup() {
-  if [ -d "$prefix" ]; then
-    WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
-  fi
-  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${started[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$prefix"
-}
-trap cleanup EXIT
+trap desktop_stop EXIT
 
 say() { echo "[bench] $*" >&2; }
 
@@ -93,20 +82,9 @@ row() { summary+=("$1|$2|$3|$4"); }
 section() { cat > "$out/section-$1.txt"; }
 
 # --- 1 and 3 run under Wine: one prefix, one virtual display -------------------
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64 WINEPREFIX=$prefix
-for n in $(seq 90 130); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break; done
-export DISPLAY=:$n
-say "starting Xvfb on $DISPLAY and openbox"
-Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & started+=($!)
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 & started+=($!)
-
-say "creating the throwaway Wine prefix $prefix"
-rm -rf "$prefix"
-"$wine" wineboot --init >/dev/null 2>&1
-"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
-cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
-"$wineserver" -w
+desktop_start "$out" || exit 1
+say "virtual display $DISPLAY with openbox; creating the throwaway Wine prefix $prefix"
+prefix_create "$prefix" "$out" || exit 1
 
 # 1. Engine cost under Wine.
 say "1: engine against floor under Wine ($engine_reps repetitions each)"

@@ -16,37 +16,20 @@ cmake --build --preset windows --target GlypharyInstaller
 
 dist=$root/build/windows/dist
 out=$root/build/windows/run
-export WINEPREFIX=$out/prefix
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
-started=()
-cleanup() {
-  "$wineserver" -k 2>/dev/null || true
-  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null || true; done
-}
-trap cleanup EXIT
-
-virtual=0
-if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-  virtual=1
-  for n in $(seq 90 130); do [ -e "/tmp/.X11-unix/X$n" ] || break; done
-  export DISPLAY=:$n
-  Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & started+=($!)
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-  openbox >/dev/null 2>&1 & started+=($!)
-fi
+source tools/wine-desktop.sh
+wine=$wine_bin
+wineserver=$wineserver_bin
+trap desktop_stop EXIT
 
 rm -rf "$out"
 mkdir -p "$out/shots"
-echo "Creating the throwaway Wine prefix $WINEPREFIX ..."
-"$wine" wineboot --init >/dev/null 2>&1
-# Wine draws the window frames itself, as Windows does.
-"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
-# Wine's own fonts (Marlett for the caption buttons, MS Sans Serif, Tahoma),
-# where this Wine build does not find them by itself.
-cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
-"$wineserver" -w
+virtual=0
+if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+  virtual=1
+  desktop_start "$out" || exit 1
+fi
+echo "Creating the throwaway Wine prefix $out/prefix ..."
+prefix_create "$out/prefix" "$out" || exit 1
 cp -r "$dist" "$out/GlypharyInstaller"
 exe="$out/GlypharyInstaller/GlypharyInstaller.exe"
 

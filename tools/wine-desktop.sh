@@ -1,0 +1,103 @@
+# Shared by the scripts that run the installer under Wine on a desktop of
+# their own (tools/run.sh, tests/e2e/run_e2e.sh, bench/run.sh). Source it;
+# it defines:
+#   desktop_start LOGDIR   a virtual X display (Xvfb 1280x1024x24, free display
+#                          number) with the openbox window manager, exported as
+#                          DISPLAY. A desktop has a window manager: without one,
+#                          Wine gives a maximised borderless window back its
+#                          normal size, and activation and focus differ.
+#   prefix_create PREFIX LOGDIR
+#                          a fresh 64-bit Wine prefix, exported as WINEPREFIX,
+#                          in which Wine draws the window frames itself as
+#                          Windows does, with Wine's own fonts in place.
+#   desktop_stop           ends the prefix's Wine processes, removes the prefix
+#                          made by prefix_create (unless DESKTOP_KEEP_PREFIX=1),
+#                          stops openbox and Xvfb.
+# and the paths wine_bin and wineserver_bin. Call desktop_stop from an EXIT trap.
+
+wine_bin=/usr/lib/wine/wine64
+[ -x "$wine_bin" ] || wine_bin=$(command -v wine64 || command -v wine)
+wineserver_bin=/usr/lib/wine/wineserver
+[ -x "$wineserver_bin" ] || wineserver_bin=$(command -v wineserver)
+
+desktop_xvfb_pid=""
+desktop_openbox_pid=""
+desktop_prefix=""
+
+desktop_start() {
+  local logs=$1 display_file display
+  mkdir -p "$logs"
+  display_file=$(mktemp "$logs/display.XXXXXX")
+  # Xvfb picks a free display number itself and writes it to fd 3.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
+    3>"$display_file" >"$logs/xvfb.log" 2>&1 &
+  desktop_xvfb_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$display_file" ] && break
+    kill -0 "$desktop_xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  display=$(head -n 1 "$display_file" 2>/dev/null)
+  rm -f "$display_file"
+  if [ -z "$display" ]; then
+    echo "Xvfb did not start:" >&2
+    cat "$logs/xvfb.log" >&2
+    return 1
+  fi
+  export DISPLAY=":$display"
+  unset WAYLAND_DISPLAY
+
+  # The window manager is ready once it announces itself on the root window.
+  openbox --sm-disable >"$logs/openbox.log" 2>&1 &
+  desktop_openbox_pid=$!
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return 0
+    sleep 0.1
+  done
+  echo "openbox did not start:" >&2
+  cat "$logs/openbox.log" >&2
+  return 1
+}
+
+prefix_create() {
+  local prefix=$1 logs=$2
+  mkdir -p "$logs"
+  rm -rf "$prefix"
+  desktop_prefix=$prefix
+  export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  "$wine_bin" wineboot --init >"$logs/wineboot.log" 2>&1
+  "$wine_bin" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1 || {
+    echo "could not configure the Wine prefix $prefix" >&2
+    return 1
+  }
+  # Wine's own fonts (Marlett for the caption buttons, MS Sans Serif, Tahoma
+  # and the rest that stand in for Windows' fonts) are not always found where
+  # this Wine looks for them; the Windows font folder always is. Without them
+  # dialogs come out in whatever the host substitutes, with other metrics.
+  local source
+  for source in /usr/share/wine/fonts /usr/share/fonts/wine; do
+    if [ -d "$source" ]; then
+      cp -n "$source"/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+      break
+    fi
+  done
+  "$wineserver_bin" -w || true
+}
+
+desktop_stop() {
+  # Every step runs whatever the one before it did, also under `set -e`.
+  if [ -n "$desktop_prefix" ] && [ -d "$desktop_prefix" ]; then
+    WINEPREFIX=$desktop_prefix "$wineserver_bin" -k >/dev/null 2>&1 || true
+    WINEPREFIX=$desktop_prefix timeout 30 "$wineserver_bin" -w >/dev/null 2>&1 || true
+    [ "${DESKTOP_KEEP_PREFIX:-0}" = 1 ] || rm -rf "$desktop_prefix" || true
+  fi
+  if [ -n "$desktop_openbox_pid" ]; then
+    kill "$desktop_openbox_pid" 2>/dev/null || true
+    wait "$desktop_openbox_pid" 2>/dev/null || true
+  fi
+  if [ -n "$desktop_xvfb_pid" ]; then
+    kill "$desktop_xvfb_pid" 2>/dev/null || true
+    wait "$desktop_xvfb_pid" 2>/dev/null || true
+  fi
+  desktop_prefix="" desktop_openbox_pid="" desktop_xvfb_pid=""
+}
