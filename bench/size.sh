@@ -67,54 +67,17 @@ include($root/cmake/mingw-w64-x86_64.cmake)
 set(CMAKE_C_COMPILER   x86_64-w64-mingw32-gcc-win32)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-win32)
 TC
-mkdir -p "$trees/obj"
-x86_64-w64-mingw32-g++-posix -Os -c "$bench/size/terminate_handler.cpp" -o "$trees/obj/terminate_handler.obj"
-
-# A copy of the sources with std::to_wstring replaced by a hand-written
-# conversion (bench/size/int_text.h, forced into every file).
-prepare_int_text_sources() {
-  local src=$trees/src-int-text
-  rm -rf "$src.new"
-  mkdir -p "$src.new"
-  (cd "$root" && tar cf - --exclude=./build --exclude=./.git .) | (cd "$src.new" && tar xf -)
-  replaced=0
-  while IFS= read -r f; do
-    n=$(grep -o 'std::to_wstring(' "$f" | wc -l)
-    replaced=$((replaced + n))
-    sed -i 's/std::to_wstring(/glyphary_size_itow(/g' "$f"
-  done < <(grep -rl --include='*.cpp' --include='*.h' 'std::to_wstring(' "$src.new" | grep -v -e '/tests/' -e '/bench/' || true)
-  # Keep unchanged files' times so that a re-run rebuilds only what changed.
-  if [ -d "$src" ]; then
-    (cd "$src.new" && find . -type f) | while IFS= read -r f; do
-      if [ -f "$src/$f" ] && cmp -s "$src/$f" "$src.new/$f"; then touch -r "$src/$f" "$src.new/$f"; fi
-    done
-  fi
-  rm -rf "$src"
-  mv "$src.new" "$src"
-  echo "$replaced"
-}
-
-variants=(base gc noverbose win32threads inttext lto)
+variants=(base win32threads lto)
 declare -A label=(
-  [base]="product flags (MinSizeRel -Os, -static)"
-  [gc]="+ -ffunction-sections -fdata-sections -Wl,--gc-sections"
-  [noverbose]="+ own __gnu_cxx::__verbose_terminate_handler (abort)"
+  [base]="the product as built (MinSizeRel -Os, -static, unused sections dropped)"
   [win32threads]="+ win32 thread model compiler (g++-win32): no winpthread"
-  [inttext]="+ std::to_wstring replaced by hand-written conversion"
   [lto]="+ -flto"
 )
 cflags="" cxxonly="" ldflags="" toolchain=$root/cmake/mingw-w64-x86_64.cmake src=$root
 declare -A size_total size_code size_text status
 for v in "${variants[@]}"; do
   case $v in
-    gc) cflags="$cflags -ffunction-sections -fdata-sections"; ldflags="$ldflags -Wl,--gc-sections" ;;
-    noverbose) ldflags="$ldflags $trees/obj/terminate_handler.obj" ;;
     win32threads) toolchain=$trees/toolchain-win32-threads.cmake ;;
-    inttext)
-      n=$(prepare_int_text_sources)
-      label[inttext]="${label[inttext]} ($n call sites)"
-      src=$trees/src-int-text
-      cxxonly="-include $bench/size/int_text.h" ;;
     lto) cflags="$cflags -flto"; ldflags="$ldflags -flto" ;;
   esac
   tree=$trees/$v

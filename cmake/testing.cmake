@@ -1,6 +1,6 @@
 # GoogleTest for both builds. The native build uses the installed libraries;
-# the Windows build compiles Debian's GoogleTest sources with mingw-w64.
-if(WIN32)
+# the cross build compiles Debian's GoogleTest sources with mingw-w64.
+if(WIN32 AND CMAKE_CROSSCOMPILING)
   set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
