@@ -73,7 +73,7 @@ declare -A label=(
   [win32threads]="+ win32 thread model compiler (g++-win32): no winpthread"
   [lto]="+ -flto"
 )
-cflags="" cxxonly="" ldflags="" toolchain=$root/cmake/mingw-w64-x86_64.cmake src=$root
+cflags="" ldflags="" toolchain=$root/cmake/mingw-w64-x86_64.cmake src=$root
 declare -A size_total size_code size_text status
 for v in "${variants[@]}"; do
   case $v in
@@ -82,9 +82,15 @@ for v in "${variants[@]}"; do
   esac
   tree=$trees/$v
   log=$trees/$v.log
+  # A tree configured from other sources (an older layout of this script)
+  # cannot be reused.
+  if [ -f "$tree/CMakeCache.txt" ] &&
+     ! grep -qx "CMAKE_HOME_DIRECTORY:INTERNAL=$src" "$tree/CMakeCache.txt"; then
+    rm -rf "$tree"
+  fi
   if cmake -S "$src" -B "$tree" -G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
         -DCMAKE_BUILD_TYPE=MinSizeRel -DGLYPHARY_WERROR=ON \
-        -DCMAKE_C_FLAGS="$cflags" -DCMAKE_CXX_FLAGS="$cflags $cxxonly" \
+        -DCMAKE_C_FLAGS="$cflags" -DCMAKE_CXX_FLAGS="$cflags" \
         -DCMAKE_EXE_LINKER_FLAGS="$ldflags -Wl,-Map=$tree/GlypharyInstaller.map" > "$log" 2>&1 &&
      cmake --build "$tree" -j$jobs --target GlypharyInstaller >> "$log" 2>&1; then
     read -r t r < <(pe_sizes "$tree/dist/GlypharyInstaller.exe")
