@@ -174,11 +174,6 @@ double Seconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequency) {
   return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-void Print(const char* key, const Summary& s) {
-  std::printf("RESULT %s_median_us=%.1f\nRESULT %s_p10_us=%.1f\nRESULT %s_p90_us=%.1f\n", key,
-              s.median * 1e6, key, s.p10 * 1e6, key, s.p90 * 1e6);
-}
-
 int Main(int argc, wchar_t** argv) {
   if (argc < 2) {
     std::fprintf(stderr, "usage: engine_bench_win ICONS_FOLDER [REPETITIONS]\n");
@@ -250,8 +245,8 @@ int Main(int argc, wchar_t** argv) {
 
   Summary s_ours = Summarise(ours), s_floor = Summarise(floor);
   std::printf("RESULT repetitions=%d\nRESULT warm_up=%d\n", repetitions, warm_up);
-  Print("engine", s_ours);
-  Print("floor", s_floor);
+  PrintResult("engine", s_ours, 1e6, "us");
+  PrintResult("floor", s_floor, 1e6, "us");
   std::printf("RESULT ratio=%.3f\n", s_ours.median / s_floor.median);
   std::fflush(stdout);
   return 0;

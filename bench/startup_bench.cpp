@@ -275,11 +275,6 @@ bool RunFloor(const std::wstring& exe, double* startup) {
   return true;
 }
 
-void Print(const char* key, const Summary& s) {
-  std::printf("RESULT %s_median_ms=%.1f\nRESULT %s_p10_ms=%.1f\nRESULT %s_p90_ms=%.1f\n", key,
-              s.median * 1e3, key, s.p10 * 1e3, key, s.p90 * 1e3);
-}
-
 int Main(int argc, wchar_t** argv) {
   if (argc < 3) {
     std::fprintf(stderr, "usage: startup_bench DIST_FOLDER FLOOR_EXE [RUNS]\n");
@@ -330,11 +325,11 @@ int Main(int argc, wchar_t** argv) {
   std::printf("RESULT runs=%d\nRESULT counted_installer=%zu\nRESULT counted_floor=%zu\n", runs,
               startup.size(), floor.size());
   std::printf("RESULT failures=%d\n", failures);
-  Print("splash", s_splash);
-  Print("created", s_created);
-  Print("startup", s_startup);
-  Print("handover", s_handover);
-  Print("floor", s_floor);
+  PrintResult("splash", s_splash, 1e3, "ms");
+  PrintResult("created", s_created, 1e3, "ms");
+  PrintResult("startup", s_startup, 1e3, "ms");
+  PrintResult("handover", s_handover, 1e3, "ms");
+  PrintResult("floor", s_floor, 1e3, "ms");
   if (s_floor.median > 0) {
     std::printf("RESULT startup_ratio=%.3f\nRESULT handover_ratio=%.3f\n",
                 s_startup.median / s_floor.median, s_handover.median / s_floor.median);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 namespace glyphary::bench {
@@ -33,6 +34,14 @@ inline Summary Summarise(std::vector<double> values) {
   s.min = values.front();
   s.max = values.back();
   return s;
+}
+
+// Prints the summary as the report script reads it: one "RESULT key=value"
+// line each for the median, p10 and p90, in seconds times `scale`, named
+// with `unit` ("us", "ms").
+inline void PrintResult(const char* key, const Summary& s, double scale, const char* unit) {
+  std::printf("RESULT %s_median_%s=%.1f\nRESULT %s_p10_%s=%.1f\nRESULT %s_p90_%s=%.1f\n", key,
+              unit, s.median * scale, key, unit, s.p10 * scale, key, unit, s.p90 * scale);
 }
 
 }  // namespace glyphary::bench
