@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench/stats.h"
+#include "bench/win32_machine.h"
 #include "engine/installation.h"
 #include "engine/ti_info.h"
 #include "platform/error.h"
@@ -22,8 +23,6 @@
 
 namespace glyphary::bench {
 namespace {
-
-const std::wstring kInstall = L"C:\\WINDOWS\\system32\\TI-89";
 
 // The real file system with the icons taken from the scratch program folder.
 class ScratchProgramFolder : public platform::Win32FileSystem {
@@ -34,12 +33,6 @@ class ScratchProgramFolder : public platform::Win32FileSystem {
  private:
   std::wstring folder_;
 };
-
-std::string Narrow(const wchar_t* text) {
-  std::string out;
-  for (; *text != 0; ++text) out.push_back(static_cast<char>(*text));  // the table is ASCII
-  return out;
-}
 
 [[noreturn]] void Fail(const char* what, unsigned long code) {
   std::fprintf(stderr, "engine_bench_win: %s (error %lu)\n", what, code);
@@ -125,24 +118,7 @@ void RunOurs() {
 
 // Back to a clean machine: no install folder, none of the 24 top-level keys.
 void Clean() {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((kInstall + L"\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        DeleteFileW((kInstall + L"\\" + data.cFileName).c_str());
-      }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
-  RemoveDirectoryW(kInstall.c_str());
-  for (const auto& row : engine::TiInfo::FileTypes()) {
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, Narrow(row.Extension).c_str());
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, Narrow(row.TypeId).c_str());
-  }
-  if (GetFileAttributesW(kInstall.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    Fail("could not remove the install folder", GetLastError());
-  }
+  if (!RemoveInstallation()) Fail("could not remove the install folder", GetLastError());
 }
 
 // Whether the run left the whole installation: 12 icons and 48 values.
@@ -183,11 +159,7 @@ int Main(int argc, wchar_t** argv) {
   const int repetitions = argc > 2 ? _wtoi(argv[2]) : 200;
 
   // The scratch program folder with Icons\ holding the shipped icons.
-  wchar_t temp[MAX_PATH + 1];
-  DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-  const std::wstring program =
-      std::wstring(temp, n) + L"glyphary-bench-" + std::to_wstring(GetCurrentProcessId());
-  CreateDirectoryW(program.c_str(), nullptr);
+  const std::wstring program = ScratchFolder(L"glyphary-bench");
   CreateDirectoryW((program + L"\\Icons").c_str(), nullptr);
   int copied = 0;
   WIN32_FIND_DATAW data;

@@ -19,26 +19,14 @@
 #include <vector>
 
 #include "bench/stats.h"
+#include "bench/win32_machine.h"
 #include "engine/ti_info.h"
 #include "windows/forms/descriptions.h"
 
 namespace glyphary::bench {
 namespace {
 
-const std::wstring kInstall = L"C:\\WINDOWS\\system32\\TI-89";
 constexpr DWORD kPatienceMs = 60000;
-
-std::string Narrow(const wchar_t* text) {
-  std::string out;
-  for (; *text != 0; ++text) out.push_back(static_cast<char>(*text));
-  return out;
-}
-
-std::string NarrowPath(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out.push_back(c < 128 ? static_cast<char>(c) : '?');
-  return out;
-}
 
 double Now() {
   static LARGE_INTEGER frequency = [] {
@@ -61,27 +49,6 @@ int CountFiles(const std::wstring& pattern) {
   } while (FindNextFileW(find, &data));
   FindClose(find);
   return count;
-}
-
-void DeleteFiles(const std::wstring& folder) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-      DeleteFileW((folder + L"\\" + data.cFileName).c_str());
-    }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-}
-
-void CleanInstallation() {
-  DeleteFiles(kInstall);
-  RemoveDirectoryW(kInstall.c_str());
-  for (const auto& row : engine::TiInfo::FileTypes()) {
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, Narrow(row.Extension).c_str());
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, Narrow(row.TypeId).c_str());
-  }
 }
 
 // A fresh copy of dist: the exe and Icons\*.ico.
@@ -210,10 +177,10 @@ struct InstallerTimes {
 // the finish window.
 bool RunInstaller(const std::wstring& dist, const std::wstring& folder, InstallerTimes* times) {
   if (!CopyDist(dist, folder)) {
-    std::fprintf(stderr, "could not copy %s\n", NarrowPath(dist).c_str());
+    std::fprintf(stderr, "could not copy %s\n", Narrow(dist).c_str());
     return false;
   }
-  CleanInstallation();
+  RemoveInstallation();
   PROCESS_INFORMATION process{};
   const std::wstring exe = folder + L"\\GlypharyInstaller.exe";
   bool ok = false;
@@ -251,7 +218,7 @@ bool RunInstaller(const std::wstring& dist, const std::wstring& folder, Installe
     std::fprintf(stderr, "the finish window showed but the icons were not installed\n");
     ok = false;
   }
-  CleanInstallation();
+  RemoveInstallation();
   RemoveCopy(folder);
   return ok;
 }
@@ -284,11 +251,7 @@ int Main(int argc, wchar_t** argv) {
   const std::wstring floor_exe = argv[2];
   const int runs = argc > 3 ? _wtoi(argv[3]) : 15;
 
-  wchar_t temp[MAX_PATH + 1];
-  DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-  const std::wstring work =
-      std::wstring(temp, n) + L"glyphary-startup-" + std::to_wstring(GetCurrentProcessId());
-  CreateDirectoryW(work.c_str(), nullptr);
+  const std::wstring work = ScratchFolder(L"glyphary-startup");
 
   std::vector<double> splash, created, startup, handover, floor;
   int failures = 0;

@@ -80,6 +80,18 @@ std::wstring LoadTextResource(int id) {
   return text;
 }
 
+// The object a window belongs to: handed to CreateWindowExW as its last
+// argument, kept in the window's user data from WM_NCCREATE on.
+template <class Owner>
+Owner* OwnerOf(HWND hwnd, UINT message, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* owner = static_cast<Owner*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
+    return owner;
+  }
+  return reinterpret_cast<Owner*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
 std::wstring WindowText(HWND window) {
   int length = GetWindowTextLengthW(window);
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
@@ -519,14 +531,8 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  Form* self = nullptr;
-  if (message == WM_NCCREATE) {
-    self = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->hwnd_ = hwnd;
-  } else {
-    self = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  }
+  Form* self = OwnerOf<Form>(hwnd, message, lparam);
+  if (message == WM_NCCREATE && self != nullptr) self->hwnd_ = hwnd;
   if (self == nullptr || self->hwnd_ != hwnd) return DefWindowProcW(hwnd, message, wparam, lparam);
   try {
     if (message == WM_NCDESTROY) {
@@ -541,14 +547,8 @@ LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
 }
 
 LRESULT CALLBACK Form::ControlProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  Control* control = nullptr;
-  if (message == WM_NCCREATE) {
-    control = static_cast<Control*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(control));
-    control->hwnd = hwnd;
-  } else {
-    control = reinterpret_cast<Control*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  }
+  Control* control = OwnerOf<Control>(hwnd, message, lparam);
+  if (message == WM_NCCREATE && control != nullptr) control->hwnd = hwnd;
   if (control == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
   if (message == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);

@@ -1,0 +1,63 @@
+// What the Windows benchmark programs share: the install folder, a scratch
+// folder of their own, and putting the machine back to before the
+// installation between runs.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "engine/installation.h"
+#include "engine/ti_info.h"
+
+namespace glyphary::bench {
+
+inline const std::wstring kInstall =
+    std::wstring(engine::kSystemFolder) + L"\\" + engine::kInstallFolderName;
+
+// ASCII text as a narrow string (the file-type table and our paths are ASCII).
+inline std::string Narrow(std::wstring_view text) {
+  std::string out;
+  for (wchar_t c : text) out.push_back(c < 128 ? static_cast<char>(c) : '?');
+  return out;
+}
+
+// A folder of this process's own in the temporary folder, created if missing:
+// "%TEMP%\<stem>-<pid>".
+inline std::wstring ScratchFolder(const wchar_t* stem) {
+  wchar_t temp[MAX_PATH + 1];
+  DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+  std::wstring folder = std::wstring(temp, n) + stem + L"-" +
+                        std::to_wstring(GetCurrentProcessId());
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder;
+}
+
+// Deletes the files directly inside `folder` (not its sub-folders).
+inline void DeleteFiles(const std::wstring& folder) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      DeleteFileW((folder + L"\\" + data.cFileName).c_str());
+    }
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+}
+
+// Back to a machine without the installation: the install folder's files and
+// the folder itself, and the 24 top-level registry keys. Returns whether the
+// folder is gone.
+inline bool RemoveInstallation() {
+  DeleteFiles(kInstall);
+  RemoveDirectoryW(kInstall.c_str());
+  for (const auto& row : engine::TiInfo::FileTypes()) {
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, Narrow(row.Extension).c_str());
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, Narrow(row.TypeId).c_str());
+  }
+  return GetFileAttributesW(kInstall.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace glyphary::bench
