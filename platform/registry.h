@@ -34,7 +34,6 @@ constexpr std::uint32_t kRegDword = 4;
 constexpr std::uint32_t kRegCreatedNewKey = 1;
 constexpr std::uint32_t kRegOpenedExistingKey = 2;
 constexpr std::uint32_t kKeySetValue = 0x2;
-constexpr std::uint32_t kKeyCreateSubKey = 0x4;
 
 class Registry {
  public:

@@ -22,8 +22,6 @@ class Seam {
     return *current;
   }
 
-  static bool Installed() { return Slot() != nullptr; }
-
   // Installs `implementation` for the lifetime of the program.
   static void Install(Interface& implementation) { Slot() = &implementation; }
 

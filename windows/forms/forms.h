@@ -33,7 +33,6 @@ class AgreementWindow : public Form {
 class ProgressWindow : public Form {
  public:
   ProgressWindow();
-  const engine::InstallationState& state() const { return state_; }
 
  protected:
   void Form_Load() override;

@@ -26,7 +26,6 @@ struct Colour {
 };
 
 // System colour indexes used by the descriptions.
-constexpr int kColorWindow = 5;
 constexpr int kColorWindowText = 8;
 constexpr int kColorButtonFace = 15;
 constexpr int kColorButtonText = 18;
