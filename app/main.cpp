@@ -17,10 +17,28 @@ namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
+namespace {
+
+// An installer is often started from a downloads folder: any DLL loaded
+// after start-up comes from System32 only, never from beside the exe.
+// SetDefaultDllDirectories came with Windows 8 (and an update to Windows 7
+// and Vista); where it is missing, the program folder and the current folder
+// are at least taken out of the search.
+void SearchSystemFolderOnly() {
+  using SetDefault = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  FARPROC found = kernel != nullptr ? GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr;
+  if (found != nullptr) {
+    reinterpret_cast<SetDefault>(reinterpret_cast<void*>(found))(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  } else {
+    SetDllDirectoryW(L"");
+  }
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  // An installer is often started from a downloads folder: any DLL loaded
-  // after start-up comes from System32 only, never from beside the exe.
-  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  SearchSystemFolderOnly();
   HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
 
   glyphary::platform::InstallWin32Platform();

@@ -180,7 +180,11 @@ bool RunInstaller(const std::wstring& dist, const std::wstring& folder, Installe
     std::fprintf(stderr, "could not copy %s\n", Narrow(dist).c_str());
     return false;
   }
-  RemoveInstallation();
+  if (!RemoveInstallation()) {
+    std::fprintf(stderr, "%s\n", glyphary::testing::kRefusal);
+    RemoveCopy(folder);
+    return false;
+  }
   PROCESS_INFORMATION process{};
   const std::wstring exe = folder + L"\\GlypharyInstaller.exe";
   bool ok = false;

@@ -10,6 +10,7 @@
 
 #include "engine/installation.h"
 #include "engine/ti_info.h"
+#include "tests/throwaway_machine.h"
 
 namespace glyphary::bench {
 
@@ -49,8 +50,10 @@ inline void DeleteFiles(const std::wstring& folder) {
 
 // Back to a machine without the installation: the install folder's files and
 // the folder itself, and the 24 top-level registry keys. Returns whether the
-// folder is gone.
+// folder is gone. Refuses (false, nothing touched) outside a throwaway Wine
+// prefix made by the project's scripts.
 inline bool RemoveInstallation() {
+  if (!glyphary::testing::OnThrowawayMachine()) return false;
   DeleteFiles(kInstall);
   RemoveDirectoryW(kInstall.c_str());
   for (const auto& row : engine::TiInfo::FileTypes()) {

@@ -37,22 +37,25 @@ platform::KeyHandle RootHandle(std::int32_t root) {
   return static_cast<KeyHandle>(static_cast<std::intptr_t>(root));
 }
 
-void CreateKey(const std::wstring& Path, std::int32_t Root) {
+platform::Status CreateKey(const std::wstring& Path, std::int32_t Root) {
   platform::Registry& registry = platform::RegistrySeam::Get();
   ScopedKey key(registry);
   std::uint32_t disposition = 0;
-  registry.CreateKeyEx(RootHandle(Root), Ansi(Path), 0, nullptr, 0, kKeyAccess, nullptr,
-                       key.receive(), &disposition);
+  return registry.CreateKeyEx(RootHandle(Root), Ansi(Path), 0, nullptr, 0, kKeyAccess, nullptr,
+                              key.receive(), &disposition);
 }
 
-void SetValue(std::int32_t Root, const std::wstring& Path, const std::wstring& ValueName,
-              const Variant& Value, std::int32_t ValueType) {
+platform::Status SetValue(std::int32_t Root, const std::wstring& Path,
+                          const std::wstring& ValueName, const Variant& Value,
+                          std::int32_t ValueType) {
   platform::Registry& registry = platform::RegistrySeam::Get();
   ScopedKey key(registry);
-  registry.OpenKeyEx(RootHandle(Root), Ansi(Path), 0, kKeyAccess, key.receive());
+  const platform::Status opened =
+      registry.OpenKeyEx(RootHandle(Root), Ansi(Path), 0, kKeyAccess, key.receive());
   // Written whether or not the open succeeded: on a failed open the handle
-  // is 0 and the write fails without effect.
-  WriteValue(key.get(), ValueName, ValueType, Value);
+  // is 0 and the write fails without effect. The open's status says why.
+  const platform::Status written = WriteValue(key.get(), ValueName, ValueType, Value);
+  return opened != platform::kErrorSuccess ? opened : written;
 }
 
 std::int32_t WriteValue(platform::KeyHandle Key, const std::wstring& ValueName,

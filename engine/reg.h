@@ -1,6 +1,7 @@
 // Module Reg: the only code that touches the registry. Every call opens its
-// own key and closes it before returning; no status is reported to anyone.
-// Paths and names are converted to the system's ANSI code page per call.
+// own key and closes it before returning, and returns the Win32 status of
+// what it did (0 = ERROR_SUCCESS) for the caller to look at. Paths and names
+// are converted to the system's ANSI code page per call.
 #pragma once
 
 #include <cstdint>
@@ -26,14 +27,16 @@ platform::KeyHandle RootHandle(std::int32_t root);
 
 // Makes sure the key `Path` (several levels at once allowed) exists below
 // `Root`: RegCreateKeyExA with options 0 and access 0x3F, then RegCloseKey.
-// An existing key and its values are left as they are.
-void CreateKey(const std::wstring& Path, std::int32_t Root);
+// An existing key and its values are left as they are. Returns the status of
+// RegCreateKeyExA.
+[[nodiscard]] platform::Status CreateKey(const std::wstring& Path, std::int32_t Root);
 
 // Writes one value into the existing key `Path` below `Root`: RegOpenKeyExA
 // (never creates), WriteValue, RegCloseKey. `ValueName` "" is the default
 // value; `ValueType` REG_SZ or REG_DWORD. A missing key means nothing is
-// written.
-void SetValue(std::int32_t Root, const std::wstring& Path, const std::wstring& ValueName,
+// written. Returns the status of the open when it failed, otherwise that of
+// the write.
+[[nodiscard]] platform::Status SetValue(std::int32_t Root, const std::wstring& Path, const std::wstring& ValueName,
               const Variant& Value, std::int32_t ValueType);
 
 // Encodes `Value` by `ValueType` and writes it into the open key `Key`:

@@ -24,20 +24,43 @@ const std::array<FileTypeRow, 12>& FileTypes() {
   return rows;
 }
 
-void RegisterFileTypes() {
+namespace {
+
+constexpr wchar_t kDefaultIconKey[] = L"\\DefaultIcon";
+
+}  // namespace
+
+std::wstring RegistryFailure::KeyPath() const {
+  std::wstring path = L"HKEY_CLASSES_ROOT\\";
+  if (row == nullptr) return path;
+  path += key == Key::kExtension ? row->Extension : row->TypeId;
+  if (key == Key::kDefaultIcon) path += kDefaultIconKey;
+  return path;
+}
+
+RegistryFailure RegisterFileTypes() {
   constexpr std::int32_t root = Reg::kClassesRoot;
+  using Key = RegistryFailure::Key;
+  RegistryFailure first;
   for (const FileTypeRow& row : FileTypes()) {
+    // Every call is made; the first one that fails is kept for the report.
+    auto note = [&first, &row](platform::Status status, Key key) {
+      if (status != platform::kErrorSuccess && !first) first = RegistryFailure{status, &row, key};
+    };
     const std::wstring extension = row.Extension;
     const std::wstring type_id = row.TypeId;
-    const std::wstring default_icon = type_id + L"\\DefaultIcon";
-    Reg::CreateKey(extension, root);
-    Reg::CreateKey(default_icon, root);  // also creates the type's own key
-    Reg::SetValue(root, extension, L"", type_id, Reg::kRegSz);
-    Reg::SetValue(root, type_id, L"BrowserFlags", std::int64_t{8}, Reg::kRegDword);
-    Reg::SetValue(root, type_id, L"EditFlags", std::int64_t{0}, Reg::kRegDword);
-    Reg::SetValue(root, default_icon, L"", std::wstring(kIconFolder) + row.IconFile + L",0",
-                  Reg::kRegSz);
+    const std::wstring default_icon = type_id + kDefaultIconKey;
+    note(Reg::CreateKey(extension, root), Key::kExtension);
+    note(Reg::CreateKey(default_icon, root), Key::kDefaultIcon);  // also makes the type's key
+    note(Reg::SetValue(root, extension, L"", type_id, Reg::kRegSz), Key::kExtension);
+    note(Reg::SetValue(root, type_id, L"BrowserFlags", std::int64_t{8}, Reg::kRegDword),
+         Key::kType);
+    note(Reg::SetValue(root, type_id, L"EditFlags", std::int64_t{0}, Reg::kRegDword), Key::kType);
+    note(Reg::SetValue(root, default_icon, L"",
+                       std::wstring(kIconFolder) + row.IconFile + L",0", Reg::kRegSz),
+         Key::kDefaultIcon);
   }
+  return first;
 }
 
 }  // namespace glyphary::engine::TiInfo

@@ -15,6 +15,14 @@ class Error : public std::exception {
 
   int Number() const noexcept { return number_; }
   const std::wstring& Description() const noexcept { return description_; }
+  // The file, folder or registry key the error concerns ("" when none).
+  const std::wstring& Path() const noexcept { return path_; }
+  // A plain sentence on what the user can do about it ("" when none).
+  const std::wstring& Advice() const noexcept { return advice_; }
+
+  // The same error, concerning `path` / with `advice` (replacing any before).
+  Error& At(std::wstring path);
+  Error& Advise(std::wstring advice);
 
   // ASCII rendering of "number: description" for logs and test output.
   const char* what() const noexcept override { return what_.c_str(); }
@@ -22,6 +30,8 @@ class Error : public std::exception {
  private:
   int number_;
   std::wstring description_;
+  std::wstring path_;
+  std::wstring advice_;
   std::string what_;
 };
 
@@ -38,6 +48,11 @@ constexpr int kCannotCreateObject = 429;
 
 // An Error with `number` and its standard description.
 Error Make(int number);
+
+// The runtime error number for a Win32 error code (as GetLastError or a
+// registry function returns it): 53 file not found, 76 path not found, 58
+// already exists, 70 access denied or the file in use, 75 anything else.
+int NumberForSystemError(unsigned long code);
 }  // namespace errors
 
 }  // namespace glyphary

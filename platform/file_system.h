@@ -2,7 +2,7 @@
 // scripting runtime's FileSystemObject, and the program's own folder.
 // Failures are thrown as glyphary::Error with the scripting runtime's
 // numbers: 53 File not found, 58 File already exists, 70 Permission denied,
-// 76 Path not found (75 for any other file error).
+// 76 Path not found (75 for any other file error), and the path concerned.
 #pragma once
 
 #include <string>
@@ -41,11 +41,21 @@ class FileSystem {
   // matches, 76 when the source or destination folder is missing.
   virtual void CopyFile(const std::wstring& source, const std::wstring& destination) = 0;
 
-  // DeleteFolder: removes the folder `path` with everything in it.
+  // The number of files (not folders) that `pattern` (a folder, then a name
+  // that may hold wildcards) matches, by the rule CopyFile uses. 76 when the
+  // folder is missing.
+  virtual int CountFiles(const std::wstring& pattern) = 0;
+
+  // DeleteFolder: removes the folder `path` with everything in it, read-only
+  // files too. 70 when something in it cannot be removed (in use, no right).
   virtual void DeleteFolder(const std::wstring& path) = 0;
 
   // FolderExists: whether `path` is an existing folder (a file does not count).
   virtual bool FolderExists(const std::wstring& path) = 0;
+
+  // Waits `milliseconds` before an operation is tried again (another
+  // program may hold a file for a moment).
+  virtual void Pause(unsigned milliseconds) = 0;
 
   // The folder that holds the running program, without a trailing separator
   // except at a drive root ("C:\").

@@ -7,7 +7,20 @@
 # manager) and walks the whole road by keyboard: Tab to "Accept" and press it,
 # untick "Restart Computer", press "Finish". It saves a screenshot of every
 # window and prints what was installed.
+#
+#   bash tools/run.sh [--screen WIDTHxHEIGHT] [--dpi 96|120|144|192]
+#
+# --screen sizes the virtual display (default 1280x1024); --dpi sets the
+# prefix's screen DPI (default 96), as Windows' display scaling does.
 set -euo pipefail
+screen=1280x1024 dpi=96
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --screen) screen=$2; shift 2 ;;
+    --dpi) dpi=$2; shift 2 ;;
+    *) echo "usage: bash tools/run.sh [--screen WIDTHxHEIGHT] [--dpi N]" >&2; exit 2 ;;
+  esac
+done
 cd "$(dirname "$0")/.."
 root=$(pwd)
 bash tools/setup.sh
@@ -26,10 +39,10 @@ mkdir -p "$out/shots"
 virtual=0
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   virtual=1
-  desktop_start "$out" || exit 1
+  desktop_start "$out" "$screen" || exit 1
 fi
 echo "Creating the throwaway Wine prefix $out/prefix ..."
-prefix_create "$out/prefix" "$out" || exit 1
+prefix_create "$out/prefix" "$out" "$dpi" || exit 1
 cp -r "$dist" "$out/GlypharyInstaller"
 exe="$out/GlypharyInstaller/GlypharyInstaller.exe"
 

@@ -1,18 +1,26 @@
 # Shared by the scripts that run the installer under Wine on a desktop of
 # their own (tools/run.sh, tests/e2e/run_e2e.sh, bench/run.sh). Source it;
 # it defines:
-#   desktop_start LOGDIR   a virtual X display (Xvfb 1280x1024x24, free display
-#                          number) with the openbox window manager, exported as
-#                          DISPLAY. A desktop has a window manager: without one,
+#   desktop_start LOGDIR [WIDTHxHEIGHT]
+#                          a virtual X display (Xvfb, 1280x1024 unless given,
+#                          24-bit, free display number) with the openbox window
+#                          manager, exported as DISPLAY. A desktop has a window manager: without one,
 #                          Wine gives a maximised borderless window back its
 #                          normal size, and activation and focus differ.
-#   prefix_create PREFIX LOGDIR
+#   prefix_create PREFIX LOGDIR [DPI]
 #                          a fresh 64-bit Wine prefix, exported as WINEPREFIX,
 #                          in which Wine draws the window frames itself as
-#                          Windows does, with Wine's own fonts in place.
+#                          Windows does, with Wine's own fonts in place, at 96
+#                          DPI unless given (120 = 125 %, 144 = 150 %, 192 =
+#                          200 %). It carries the marker file
+#                          C:\glyphary-throwaway-prefix, which the tests that
+#                          delete the installation look for.
+#   prefix_set_dpi DPI     changes the DPI of the current prefix (ends its Wine
+#                          processes, so that the next program sees it).
 #   desktop_stop           ends the prefix's Wine processes, removes the prefix
 #                          made by prefix_create (unless DESKTOP_KEEP_PREFIX=1),
 #                          stops openbox and Xvfb.
+#   display_stop           stops openbox and Xvfb only (to start another size).
 # and the paths wine_bin and wineserver_bin. Call desktop_stop from an EXIT trap.
 
 wine_bin=/usr/lib/wine/wine64
@@ -25,11 +33,11 @@ desktop_openbox_pid=""
 desktop_prefix=""
 
 desktop_start() {
-  local logs=$1 display_file display
+  local logs=$1 size=${2:-1280x1024} display_file display
   mkdir -p "$logs"
   display_file=$(mktemp "$logs/display.XXXXXX")
   # Xvfb picks a free display number itself and writes it to fd 3.
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset \
     3>"$display_file" >"$logs/xvfb.log" 2>&1 &
   desktop_xvfb_pid=$!
   for _ in $(seq 100); do
@@ -60,7 +68,7 @@ desktop_start() {
 }
 
 prefix_create() {
-  local prefix=$1 logs=$2
+  local prefix=$1 logs=$2 dpi=${3:-96}
   mkdir -p "$logs"
   rm -rf "$prefix"
   desktop_prefix=$prefix
@@ -81,6 +89,24 @@ prefix_create() {
       break
     fi
   done
+  # Only prefixes made here carry this file: the tests that remove the
+  # installation refuse to run where it is missing (a real Windows machine).
+  echo "A throwaway Wine prefix made by Glyphary's scripts." >"$prefix/drive_c/glyphary-throwaway-prefix"
+  prefix_set_dpi "$dpi"
+}
+
+prefix_set_dpi() {
+  local dpi=$1 hex
+  hex=$(printf '0x%x' "$dpi")
+  # Wine reads the screen DPI from the first; the second is where Windows
+  # keeps it.
+  "$wine_bin" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$hex" /f >/dev/null 2>&1 || {
+    echo "could not set $dpi DPI in the Wine prefix" >&2
+    return 1
+  }
+  "$wine_bin" reg add 'HKEY_CURRENT_CONFIG\Software\Fonts' /v LogPixels /t REG_DWORD /d "$hex" /f \
+    >/dev/null 2>&1 || true
+  "$wineserver_bin" -k >/dev/null 2>&1 || true
   "$wineserver_bin" -w || true
 }
 
@@ -91,6 +117,13 @@ desktop_stop() {
     WINEPREFIX=$desktop_prefix timeout 30 "$wineserver_bin" -w >/dev/null 2>&1 || true
     [ "${DESKTOP_KEEP_PREFIX:-0}" = 1 ] || rm -rf "$desktop_prefix" || true
   fi
+  desktop_prefix=""
+  display_stop
+}
+
+# Stops openbox and Xvfb only; the prefix stays. Its Wine processes should be
+# ended first (wineserver -k), since they draw on that display.
+display_stop() {
   if [ -n "$desktop_openbox_pid" ]; then
     kill "$desktop_openbox_pid" 2>/dev/null || true
     wait "$desktop_openbox_pid" 2>/dev/null || true
@@ -99,5 +132,5 @@ desktop_stop() {
     kill "$desktop_xvfb_pid" 2>/dev/null || true
     wait "$desktop_xvfb_pid" 2>/dev/null || true
   fi
-  desktop_prefix="" desktop_openbox_pid="" desktop_xvfb_pid=""
+  desktop_openbox_pid="" desktop_xvfb_pid=""
 }

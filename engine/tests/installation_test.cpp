@@ -37,6 +37,8 @@ class InstallationTest : public ::testing::Test {
       RunInstallation(state_, [this](const std::wstring& c) { captions_.push_back(c); });
     } catch (const Error& e) {
       raised_ = e.Description();
+      path_ = e.Path();
+      advice_ = e.Advice();
       return e.Number();
     }
     return 0;
@@ -54,6 +56,8 @@ class InstallationTest : public ::testing::Test {
   InstallationState state_;
   std::vector<std::wstring> captions_;
   std::wstring raised_;
+  std::wstring path_;
+  std::wstring advice_;
 };
 
 TEST_F(InstallationTest, AFreshRunCreatesTheFolderCopiesEveryIconAndRegisters) {
@@ -96,6 +100,7 @@ TEST_F(InstallationTest, AFolderThatCannotBeMadeForAnotherReasonIsReportedNotSki
   fake_.files.AddFile(kInstall, "a file named TI-89");
   EXPECT_EQ(Run(), errors::kFileAlreadyExists);
   EXPECT_EQ(raised_, L"File already exists");
+  EXPECT_EQ(path_, kInstall);
   EXPECT_TRUE(captions_.empty());
   EXPECT_TRUE(fake_.registry.Calls().empty());
   EXPECT_EQ(fake_.files.FileBytes(kInstall), "a file named TI-89");
@@ -123,10 +128,14 @@ TEST_F(InstallationTest, NoFileSystemObjectEndsWithCannotCreateObject) {
   EXPECT_EQ(Run(), errors::kCannotCreateObject);
 }
 
-TEST_F(InstallationTest, AFailedCopyRemovesTheNewFolderSoThatACorrectedRerunInstalls) {
-  // No Icons folder at all.
+TEST_F(InstallationTest, MissingIconsAreFoundBeforeAnythingIsCreated) {
+  // No Icons folder at all: the commonest way there is running the exe from
+  // inside the downloaded archive.
   EXPECT_EQ(Run(), errors::kPathNotFound);
-  EXPECT_EQ(captions_, (std::vector<std::wstring>{L"Coping Icons..."}));
+  EXPECT_EQ(path_, kProgram + L"\\Icons");
+  EXPECT_NE(advice_.find(L"Unpack the whole download"), std::wstring::npos);
+  EXPECT_TRUE(captions_.empty());
+  EXPECT_TRUE(CallsNamed(L"CreateFolder").empty());
   EXPECT_FALSE(fake_.files.IsFolder(kInstall));
   EXPECT_TRUE(fake_.registry.Calls().empty());
 
@@ -134,12 +143,23 @@ TEST_F(InstallationTest, AFailedCopyRemovesTheNewFolderSoThatACorrectedRerunInst
   fake_.files.AddFile(kProgram + L"\\Icons\\readme.txt", "text");
   EXPECT_EQ(Run(), errors::kFileNotFound);
   EXPECT_EQ(raised_, L"File not found");
-  EXPECT_FALSE(fake_.files.IsFolder(kInstall));
+  EXPECT_EQ(path_, kProgram + L"\\Icons\\*.ico");
+  EXPECT_FALSE(advice_.empty());
+  EXPECT_TRUE(CallsNamed(L"CreateFolder").empty());
 
+  // Once installed, a run without icons stays the quiet re-run it always was.
+  fake_.files.AddFolder(kInstall);
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(TextOf(state_.TargetFolder), L"0");
+}
+
+TEST_F(InstallationTest, AFailedCopyRemovesTheNewFolderSoThatACorrectedRerunInstalls) {
   // A copy that breaks off midway takes the files copied before it along.
   AddIcons(kProgram);
   fake_.files.FailCopyOf(L"89pic.ico");
   EXPECT_EQ(Run(), errors::kPermissionDenied);
+  EXPECT_EQ(path_, kInstall + L"\\89pic.ico");
+  EXPECT_EQ(captions_, (std::vector<std::wstring>{L"Coping Icons..."}));
   EXPECT_FALSE(fake_.files.IsFolder(kInstall));
   EXPECT_FALSE(fake_.files.IsFile(kInstall + L"\\89mat.ico"));
   EXPECT_TRUE(fake_.registry.Calls().empty());
@@ -155,6 +175,45 @@ TEST_F(InstallationTest, AFailedCopyRemovesTheNewFolderSoThatACorrectedRerunInst
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(mended.List(kInstall).size(), 12u);
   EXPECT_EQ(fake_.registry.KeyCount(kClassesRootHandle), 36u);
+}
+
+TEST_F(InstallationTest, ARefusedRegistryWriteEndsInItsErrorAndRemovesTheNewFolder) {
+  AddIcons(kProgram);
+  fake_.registry.RefuseValue(kClassesRootHandle, "Ivex.89t", "BrowserFlags");
+
+  EXPECT_EQ(Run(), errors::kPermissionDenied);
+  EXPECT_EQ(raised_, L"Permission denied");
+  EXPECT_EQ(path_, L"HKEY_CLASSES_ROOT\\Ivex.89t");
+  // The 72 calls are all made, in their order; nothing is claimed: the error
+  // goes up instead of the run ending normally, and the folder is gone.
+  EXPECT_EQ(fake_.Writes().size(), 72u);
+  EXPECT_EQ(captions_, (std::vector<std::wstring>{L"Coping Icons...", L"Editing Registry..."}));
+  EXPECT_FALSE(fake_.files.IsFolder(kInstall));
+
+  // The key put right, the next run installs (the folder is absent again).
+  platform::FakeRegistry mended;
+  platform::RegistrySeam::Override use(mended);
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(mended.ValueCount(kClassesRootHandle), 48u);
+  EXPECT_EQ(fake_.files.List(kInstall).size(), 12u);
+}
+
+TEST_F(InstallationTest, RemovingTheNewFolderWaitsForAFileHeldForAMomentAndOtherwiseSaysWhatToDo) {
+  AddIcons(kProgram);
+  fake_.files.FailCopyOf(L"89pic.ico");
+  fake_.files.HoldFolder(kInstall, 2);  // a scanner holds a fresh icon twice
+  EXPECT_EQ(Run(), errors::kPermissionDenied);
+  EXPECT_FALSE(fake_.files.IsFolder(kInstall));
+  EXPECT_EQ(CallsNamed(L"Pause"), (std::vector<std::wstring>{L"Pause 100", L"Pause 200"}));
+  EXPECT_TRUE(advice_.empty());
+
+  fake_.files.HoldFolder(kInstall, 1000);  // held for good
+  EXPECT_EQ(Run(), errors::kPermissionDenied);
+  EXPECT_TRUE(fake_.files.IsFolder(kInstall));
+  EXPECT_EQ(CallsNamed(L"DeleteFolder").size(), 3u + 5u);  // five tries in all
+  EXPECT_EQ(path_, kInstall + L"\\89pic.ico");  // the copy's error stays the one reported
+  EXPECT_EQ(advice_, L"The folder " + kInstall +
+                         L" could not be removed again. Delete it before running the program again.");
 }
 
 TEST_F(InstallationTest, AProgramFolderAtADriveRootCopiesThroughADoubledSeparator) {

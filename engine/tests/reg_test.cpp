@@ -32,7 +32,7 @@ TEST_F(RegTest, TheRootReachesWindowsAsTheSignExtendedPredefinedHandle) {
 }
 
 TEST_F(RegTest, CreateKeyPassesTheExactArgumentsAndClosesWhatItOpened) {
-  Reg::CreateKey(L"Ivex.89m\\DefaultIcon", Reg::kClassesRoot);
+  EXPECT_EQ(Reg::CreateKey(L"Ivex.89m\\DefaultIcon", Reg::kClassesRoot), platform::kErrorSuccess);
 
   const auto& calls = fake_.registry.Calls();
   ASSERT_EQ(calls.size(), 2u);
@@ -54,14 +54,16 @@ TEST_F(RegTest, CreateKeyPassesTheExactArgumentsAndClosesWhatItOpened) {
 TEST_F(RegTest, CreateKeyOnAnExistingKeyKeepsItsValues) {
   fake_.registry.Seed(kClassesRootHandle, ".89m", "", 1, Bytes("Other.Type"));
   fake_.registry.Seed(kClassesRootHandle, ".89m", "Content Type", 1, Bytes("x/y"));
-  Reg::CreateKey(L".89m", Reg::kClassesRoot);
+  EXPECT_EQ(Reg::CreateKey(L".89m", Reg::kClassesRoot), platform::kErrorSuccess);
   EXPECT_EQ(fake_.registry.Value(kClassesRootHandle, ".89m", "")->data, Bytes("Other.Type"));
   EXPECT_EQ(fake_.registry.Value(kClassesRootHandle, ".89m", "Content Type")->data, Bytes("x/y"));
 }
 
-TEST_F(RegTest, SetValueOnAMissingKeyWritesAndCreatesNothing) {
-  Reg::SetValue(Reg::kClassesRoot, L"Ivex.89m", L"BrowserFlags", std::int64_t{8},
-                Reg::kRegDword);
+TEST_F(RegTest, SetValueOnAMissingKeyWritesAndCreatesNothingAndSaysWhy) {
+  // The open's status is the one returned: it tells why nothing was written.
+  EXPECT_EQ(Reg::SetValue(Reg::kClassesRoot, L"Ivex.89m", L"BrowserFlags", std::int64_t{8},
+                          Reg::kRegDword),
+            platform::kErrorFileNotFound);
 
   EXPECT_EQ(fake_.registry.KeyCount(kClassesRootHandle), 0u);
   EXPECT_EQ(fake_.registry.ValueCount(kClassesRootHandle), 0u);
@@ -77,8 +79,9 @@ TEST_F(RegTest, SetValueOnAMissingKeyWritesAndCreatesNothing) {
 }
 
 TEST_F(RegTest, SetValueWritesTheDefaultValueUnderTheEmptyName) {
-  Reg::CreateKey(L".89m", Reg::kClassesRoot);
-  Reg::SetValue(Reg::kClassesRoot, L".89m", L"", std::wstring(L"Ivex.89m"), Reg::kRegSz);
+  ASSERT_EQ(Reg::CreateKey(L".89m", Reg::kClassesRoot), platform::kErrorSuccess);
+  EXPECT_EQ(Reg::SetValue(Reg::kClassesRoot, L".89m", L"", std::wstring(L"Ivex.89m"), Reg::kRegSz),
+            platform::kErrorSuccess);
 
   auto value = fake_.registry.Value(kClassesRootHandle, ".89m", "");
   ASSERT_TRUE(value.has_value());
@@ -122,9 +125,18 @@ TEST_F(RegTest, WriteValueOfAnUnhandledTypeWritesNothingAndReturnsZero) {
   EXPECT_TRUE(fake_.registry.ValueNames(kClassesRootHandle, "T").empty());
 }
 
-TEST_F(RegTest, WriteValueReturnsTheStatusOfTheWrite) {
+TEST_F(RegTest, RefusalsReachTheCallerAsTheirStatus) {
   EXPECT_EQ(Reg::WriteValue(0, L"x", Reg::kRegSz, std::wstring(L"y")),
             platform::kErrorInvalidHandle);
+  fake_.registry.Refuse(kClassesRootHandle, "Locked");
+  EXPECT_EQ(Reg::CreateKey(L"Locked\\DefaultIcon", Reg::kClassesRoot), platform::kErrorAccessDenied);
+  fake_.registry.RefuseValue(kClassesRootHandle, "T", "EditFlags");
+  EXPECT_EQ(Reg::SetValue(Reg::kClassesRoot, L"T", L"EditFlags", std::int64_t{0}, Reg::kRegDword),
+            platform::kErrorAccessDenied);
+  EXPECT_EQ(Reg::SetValue(Reg::kClassesRoot, L"T", L"BrowserFlags", std::int64_t{8},
+                          Reg::kRegDword),
+            platform::kErrorSuccess);
+  EXPECT_EQ(fake_.registry.OpenHandles(), 0u);
 }
 
 TEST_F(RegTest, NumbersThatDoNotFitOrAreNoNumbersRaiseTheRuntimeErrors) {
@@ -163,8 +175,9 @@ class DoubleByteCodec : public platform::AnsiCodec {
 TEST_F(RegTest, TextSizeCoversTheConvertedBytesAndTheirNul) {
   DoubleByteCodec codec;
   platform::AnsiSeam::Override use(codec);
-  Reg::CreateKey(L"T", Reg::kClassesRoot);
-  Reg::SetValue(Reg::kClassesRoot, L"T", L"", std::wstring(L"a\u3042b"), Reg::kRegSz);
+  ASSERT_EQ(Reg::CreateKey(L"T", Reg::kClassesRoot), platform::kErrorSuccess);
+  ASSERT_EQ(Reg::SetValue(Reg::kClassesRoot, L"T", L"", std::wstring(L"a\u3042b"), Reg::kRegSz),
+            platform::kErrorSuccess);
 
   auto value = fake_.registry.Value(kClassesRootHandle, "T", "");
   ASSERT_TRUE(value.has_value());
@@ -172,7 +185,7 @@ TEST_F(RegTest, TextSizeCoversTheConvertedBytesAndTheirNul) {
 }
 
 TEST_F(RegTest, CharactersOutsideTheCodePageArriveAsQuestionMarks) {
-  Reg::CreateKey(L"Caf\u00e9\u0416", Reg::kClassesRoot);
+  EXPECT_EQ(Reg::CreateKey(L"Caf\u00e9\u0416", Reg::kClassesRoot), platform::kErrorSuccess);
   EXPECT_EQ(fake_.registry.Calls()[0].sub_key, "Caf\xE9?");
 }
 

@@ -40,7 +40,7 @@ class RegistrationTest : public ::testing::Test {
 };
 
 TEST_F(RegistrationTest, MakesTheSeventyTwoCallsInOrderWithExactBytes) {
-  TiInfo::RegisterFileTypes();
+  EXPECT_FALSE(TiInfo::RegisterFileTypes());
 
   // Each value write follows the open of its key; map a handle to its path.
   std::map<platform::KeyHandle, std::string> opened;
@@ -96,7 +96,7 @@ TEST_F(RegistrationTest, MakesTheSeventyTwoCallsInOrderWithExactBytes) {
 }
 
 TEST_F(RegistrationTest, LeavesThirtySixKeysWithFortyEightValues) {
-  TiInfo::RegisterFileTypes();
+  ASSERT_FALSE(TiInfo::RegisterFileTypes());
 
   EXPECT_EQ(fake_.registry.KeyCount(kClassesRootHandle), 36u);
   EXPECT_EQ(fake_.registry.ValueCount(kClassesRootHandle), 48u);
@@ -117,7 +117,7 @@ TEST_F(RegistrationTest, OverwritesAForeignAssociationAndLeavesOtherValuesAlone)
   fake_.registry.Seed(kClassesRootHandle, "Ivex.89p", "", kRegSz, Sz("TI-89 Program"));
   fake_.registry.Seed(kClassesRootHandle, "Ivex.89p", "EditFlags", 4, {1, 0, 0, 0});
 
-  TiInfo::RegisterFileTypes();
+  EXPECT_FALSE(TiInfo::RegisterFileTypes());
 
   EXPECT_EQ(fake_.registry.Value(kClassesRootHandle, ".89p", "")->data, Sz("Ivex.89p"));
   EXPECT_EQ(fake_.registry.Value(kClassesRootHandle, "OtherApp.Program", "")->data,
@@ -127,16 +127,26 @@ TEST_F(RegistrationTest, OverwritesAForeignAssociationAndLeavesOtherValuesAlone)
             (std::vector<std::uint8_t>{0, 0, 0, 0}));
 }
 
-TEST_F(RegistrationTest, ARefusedKeyIsPassedOverAndTheWalkGoesOn) {
+TEST_F(RegistrationTest, EveryCallIsMadeAndTheFirstRefusalIsReturnedWithItsKey) {
   fake_.registry.Refuse(kClassesRootHandle, ".89c");
+  fake_.registry.RefuseValue(kClassesRootHandle, "Ivex.89s\\DefaultIcon", "");
 
-  TiInfo::RegisterFileTypes();
+  const TiInfo::RegistryFailure failed = TiInfo::RegisterFileTypes();
 
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(failed.status, platform::kErrorAccessDenied);
+  EXPECT_EQ(failed.KeyPath(), L"HKEY_CLASSES_ROOT\\.89c");
   EXPECT_EQ(fake_.Writes().size(), 72u);
   EXPECT_FALSE(fake_.registry.Value(kClassesRootHandle, ".89c", "").has_value());
   EXPECT_TRUE(fake_.registry.Value(kClassesRootHandle, "Ivex.89c", "BrowserFlags").has_value());
   EXPECT_EQ(fake_.registry.Value(kClassesRootHandle, ".89i", "")->data, Sz("Ivex.89i"));
+  EXPECT_FALSE(fake_.registry.Value(kClassesRootHandle, "Ivex.89s\\DefaultIcon", "").has_value());
   EXPECT_EQ(fake_.registry.OpenHandles(), 0u);
+
+  // Only a refused default icon: that key is the one named.
+  testing::FakePlatform other;
+  other.registry.RefuseValue(kClassesRootHandle, "Ivex.89s\\DefaultIcon", "");
+  EXPECT_EQ(TiInfo::RegisterFileTypes().KeyPath(), L"HKEY_CLASSES_ROOT\\Ivex.89s\\DefaultIcon");
 }
 
 }  // namespace

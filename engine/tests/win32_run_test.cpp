@@ -15,6 +15,7 @@
 #include "platform/win32/win32_ansi_codec.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry.h"
+#include "tests/throwaway_machine.h"
 
 namespace glyphary::engine {
 namespace {
@@ -67,6 +68,7 @@ void RemoveRegistration() {
 class Win32RunTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_TRUE(glyphary::testing::OnThrowawayMachine()) << glyphary::testing::kRefusal;
     platform::RegistrySeam::Install(registry_);
     platform::AnsiSeam::Install(ansi_);
     std::error_code ignored;
@@ -85,6 +87,7 @@ class Win32RunTest : public ::testing::Test {
     std::ofstream(program_ / L"Icons" / L"sub" / L"nested.ico", std::ios::binary) << "NESTED";
   }
   void TearDown() override {
+    if (!glyphary::testing::OnThrowawayMachine()) return;
     std::error_code ignored;
     fs::remove_all(kInstall, ignored);
     fs::remove_all(program_, ignored);

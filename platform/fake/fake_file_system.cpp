@@ -10,6 +10,10 @@ namespace glyphary::platform {
 
 namespace {
 
+[[noreturn]] void Throw(int number, const std::wstring& path) {
+  throw errors::Make(number).At(path);
+}
+
 bool IsDriveRoot(const std::wstring& canonical) {
   return canonical.size() == 3 && canonical[1] == L':' && canonical[2] == L'\\';
 }
@@ -101,6 +105,31 @@ void FakeFileSystem::DenyWrites(const std::wstring& folder) {
   denied_.insert(Folded(Normalize(folder)));
 }
 
+void FakeFileSystem::HoldFolder(const std::wstring& folder, int attempts) {
+  held_[Folded(Normalize(folder))] = attempts;
+}
+
+std::vector<FakeFileSystem::Entry> FakeFileSystem::Matching(const std::wstring& folder,
+                                                           const std::wstring& pattern) const {
+  if (!IsFolder(folder)) Throw(errors::kPathNotFound, folder);
+  std::vector<Entry> matches;
+  for (const std::wstring& name : List(folder)) {
+    const Entry* e = Find(folder + L"\\" + name);
+    if (!e->folder && WildcardMatch(pattern, name)) matches.push_back(*e);
+  }
+  return matches;
+}
+
+int FakeFileSystem::CountFiles(const std::wstring& pattern) {
+  calls_.push_back(L"CountFiles " + pattern);
+  auto [folder, name] = SplitLast(Normalize(pattern));
+  return static_cast<int>(Matching(folder, name).size());
+}
+
+void FakeFileSystem::Pause(unsigned milliseconds) {
+  calls_.push_back(L"Pause " + std::to_wstring(milliseconds));
+}
+
 void FakeFileSystem::FailCopyOf(const std::wstring& file_name) {
   failing_names_.insert(Folded(file_name));
 }
@@ -108,26 +137,26 @@ void FakeFileSystem::FailCopyOf(const std::wstring& file_name) {
 Folder FakeFileSystem::GetFolder(const std::wstring& path) {
   calls_.push_back(L"GetFolder " + path);
   const Entry* e = Find(path);
-  if (e == nullptr || !e->folder) throw errors::Make(errors::kPathNotFound);
+  if (e == nullptr || !e->folder) Throw(errors::kPathNotFound, path);
   return Folder{e->path};
 }
 
 Folder FakeFileSystem::CreateFolder(const std::wstring& path) {
   calls_.push_back(L"CreateFolder " + path);
   std::wstring canonical = Normalize(path);
-  if (Find(canonical) != nullptr) throw errors::Make(errors::kFileAlreadyExists);
+  if (Find(canonical) != nullptr) Throw(errors::kFileAlreadyExists, path);
   std::wstring parent = ParentOf(canonical);
-  if (parent.empty() || !IsFolder(parent)) throw errors::Make(errors::kPathNotFound);
-  if (WritesDenied(parent)) throw errors::Make(errors::kPermissionDenied);
+  if (parent.empty() || !IsFolder(parent)) Throw(errors::kPathNotFound, path);
+  if (WritesDenied(parent)) Throw(errors::kPermissionDenied, path);
   Put(canonical, true, {});
   return Folder{canonical};
 }
 
 void FakeFileSystem::CopyOne(const Entry& file, const std::wstring& target) {
   std::wstring name = SplitLast(file.path).second;
-  if (failing_names_.count(Folded(name)) != 0) throw errors::Make(errors::kPermissionDenied);
-  if (IsFolder(target)) throw errors::Make(errors::kPermissionDenied);
-  if (WritesDenied(ParentOf(target))) throw errors::Make(errors::kPermissionDenied);
+  if (failing_names_.count(Folded(name)) != 0) Throw(errors::kPermissionDenied, target);
+  if (IsFolder(target)) Throw(errors::kPermissionDenied, target);
+  if (WritesDenied(ParentOf(target))) Throw(errors::kPermissionDenied, target);
   Put(target, false, file.bytes);
 }
 
@@ -136,28 +165,23 @@ void FakeFileSystem::CopyFile(const std::wstring& source, const std::wstring& de
   auto [source_dir, pattern] = SplitLast(Normalize(source));
   if (!HasWildcard(pattern)) {
     const Entry* file = Find(source);
-    if (file == nullptr || file->folder) throw errors::Make(errors::kFileNotFound);
+    if (file == nullptr || file->folder) Throw(errors::kFileNotFound, source);
     std::wstring target = Normalize(destination);
     bool into_folder = !destination.empty() && (destination.back() == L'\\' || destination.back() == L'/');
     if (into_folder) {
-      if (!IsFolder(target)) throw errors::Make(errors::kPathNotFound);
+      if (!IsFolder(target)) Throw(errors::kPathNotFound, destination);
       target = Normalize(target + L"\\" + pattern);
     } else if (!IsFolder(ParentOf(target))) {
-      throw errors::Make(errors::kPathNotFound);
+      Throw(errors::kPathNotFound, destination);
     }
     Entry copy = *file;
     CopyOne(copy, target);
     return;
   }
 
-  if (!IsFolder(source_dir)) throw errors::Make(errors::kPathNotFound);
-  std::vector<Entry> matches;
-  for (const std::wstring& name : List(source_dir)) {
-    const Entry* e = Find(source_dir + L"\\" + name);
-    if (!e->folder && WildcardMatch(pattern, name)) matches.push_back(*e);
-  }
-  if (matches.empty()) throw errors::Make(errors::kFileNotFound);
-  if (!IsFolder(destination)) throw errors::Make(errors::kPathNotFound);
+  std::vector<Entry> matches = Matching(source_dir, pattern);
+  if (matches.empty()) Throw(errors::kFileNotFound, source);
+  if (!IsFolder(destination)) Throw(errors::kPathNotFound, destination);
   std::wstring target_dir = Normalize(destination);
   for (const Entry& file : matches) {
     CopyOne(file, Normalize(target_dir + L"\\" + SplitLast(file.path).second));
@@ -167,8 +191,13 @@ void FakeFileSystem::CopyFile(const std::wstring& source, const std::wstring& de
 void FakeFileSystem::DeleteFolder(const std::wstring& path) {
   calls_.push_back(L"DeleteFolder " + path);
   std::wstring canonical = Normalize(path);
-  if (!IsFolder(canonical) || IsDriveRoot(canonical)) throw errors::Make(errors::kPathNotFound);
-  if (WritesDenied(ParentOf(canonical))) throw errors::Make(errors::kPermissionDenied);
+  if (!IsFolder(canonical) || IsDriveRoot(canonical)) Throw(errors::kPathNotFound, path);
+  if (WritesDenied(ParentOf(canonical))) Throw(errors::kPermissionDenied, path);
+  auto held = held_.find(Folded(canonical));
+  if (held != held_.end() && held->second > 0) {
+    --held->second;
+    Throw(errors::kPermissionDenied, path);
+  }
   std::wstring key = Folded(canonical);
   std::wstring prefix = key + L"\\";
   for (auto it = entries_.begin(); it != entries_.end();) {

@@ -21,8 +21,11 @@ class FakeFileSystem : public FileSystem {
   Folder GetFolder(const std::wstring& path) override;
   Folder CreateFolder(const std::wstring& path) override;
   void CopyFile(const std::wstring& source, const std::wstring& destination) override;
+  int CountFiles(const std::wstring& pattern) override;
   void DeleteFolder(const std::wstring& path) override;
   bool FolderExists(const std::wstring& path) override;
+  // Waits for nothing; recorded as "Pause <ms>".
+  void Pause(unsigned milliseconds) override;
   std::wstring ProgramFolder() override;
 
   // --- Test set-up (not recorded) ---
@@ -35,6 +38,9 @@ class FakeFileSystem : public FileSystem {
   // Copying a file of this name fails with 70, after the files before it
   // were copied: a copy error midway.
   void FailCopyOf(const std::wstring& file_name);
+  // The next `attempts` deletions of this folder fail with 70, as while a
+  // virus scanner holds a file in it.
+  void HoldFolder(const std::wstring& folder, int attempts);
   void SetProgramFolder(std::wstring path) { program_folder_ = std::move(path); }
 
   // --- Inspection ---
@@ -62,10 +68,13 @@ class FakeFileSystem : public FileSystem {
   bool WritesDenied(const std::wstring& folder) const;
   void Put(const std::wstring& canonical, bool folder, const std::string& bytes);
   void CopyOne(const Entry& file, const std::wstring& target);
+  // The files of `folder` that `pattern` matches; 76 when it is missing.
+  std::vector<Entry> Matching(const std::wstring& folder, const std::wstring& pattern) const;
 
   std::map<std::wstring, Entry> entries_;  // by folded canonical path
   std::set<std::wstring> denied_;          // folded canonical folder paths
   std::set<std::wstring> failing_names_;   // folded file names
+  std::map<std::wstring, int> held_;       // folded folder paths: failing deletions left
   std::wstring program_folder_;
   std::vector<std::wstring> calls_;
 };

@@ -203,7 +203,8 @@ Status FakeRegistry::SetValueEx(KeyHandle key, const std::string& value_name,
   Key* target = Resolve(key, &access);
   if (target == nullptr) {
     call.status = kErrorInvalidHandle;
-  } else if ((access & kKeySetValue) == 0 || Refused(target)) {
+  } else if ((access & kKeySetValue) == 0 || Refused(target) ||
+             refused_values_.count({target, FoldAscii(value_name)}) != 0) {
     call.status = kErrorAccessDenied;
   } else if (data == nullptr && size != 0) {
     call.status = kErrorInvalidParameter;
@@ -259,6 +260,12 @@ void FakeRegistry::Seed(KeyHandle root, std::string_view path, std::string_view 
 void FakeRegistry::Refuse(KeyHandle root, std::string_view path) {
   Status status = 0;
   refused_.insert(Walk(RootKey(root), path, true, &status, nullptr));
+}
+
+void FakeRegistry::RefuseValue(KeyHandle root, std::string_view path,
+                               std::string_view value_name) {
+  Status status = 0;
+  refused_values_.insert({Walk(RootKey(root), path, true, &status, nullptr), FoldAscii(value_name)});
 }
 
 bool FakeRegistry::KeyExists(KeyHandle root, std::string_view path) const {

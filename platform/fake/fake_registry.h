@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/registry.h"
@@ -66,6 +67,9 @@ class FakeRegistry : public Registry {
   void SeedKey(KeyHandle root, std::string_view path);
   // Create and open of `path` below `root` fail with ERROR_ACCESS_DENIED.
   void Refuse(KeyHandle root, std::string_view path);
+  // Writes of that one value fail with ERROR_ACCESS_DENIED; the key (made
+  // here if missing) opens and takes other values.
+  void RefuseValue(KeyHandle root, std::string_view path, std::string_view value_name);
 
   // --- Inspection ---
   const std::vector<RegistryCall>& Calls() const { return calls_; }
@@ -98,6 +102,7 @@ class FakeRegistry : public Registry {
   std::map<KeyHandle, std::unique_ptr<Key>> roots_;
   std::map<KeyHandle, Handle> handles_;
   std::set<const Key*> refused_;
+  std::set<std::pair<const Key*, std::string>> refused_values_;  // key, folded value name
   KeyHandle next_handle_ = 0x1000;
   std::vector<RegistryCall> calls_;
 };

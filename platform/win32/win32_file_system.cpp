@@ -28,8 +28,13 @@ class FindHandle {
   HANDLE handle_;
 };
 
-[[noreturn]] void ThrowLastError() {
-  throw errors::Make(ScriptErrorNumberFor(GetLastError()));
+// The error of the last failed call, concerning `path`.
+[[noreturn]] void ThrowLastError(const std::wstring& path) {
+  throw errors::Make(errors::NumberForSystemError(GetLastError())).At(path);
+}
+
+[[noreturn]] void Throw(int number, const std::wstring& path) {
+  throw errors::Make(number).At(path);
 }
 
 bool IsFolderPath(const std::wstring& path) {
@@ -63,7 +68,7 @@ std::vector<WIN32_FIND_DATAW> ListFolder(const std::wstring& folder) {
                                    FindExSearchNameMatch, nullptr, 0));
   if (!find.valid()) {
     if (GetLastError() == ERROR_FILE_NOT_FOUND) return entries;
-    ThrowLastError();
+    ThrowLastError(folder);
   }
   do {
     if (!IsDotEntry(data.cFileName)) entries.push_back(data);
@@ -85,44 +90,35 @@ void RemoveTree(const std::wstring& folder) {
     bool removed = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
                        ? RemoveDirectoryW(path.c_str()) != 0
                        : DeleteFileW(path.c_str()) != 0;
-    if (!removed) ThrowLastError();
+    if (!removed) ThrowLastError(path);
   }
-  if (!RemoveDirectoryW(folder.c_str())) ThrowLastError();
+  if (!RemoveDirectoryW(folder.c_str())) ThrowLastError(folder);
+}
+
+// The files (not folders) of `folder` whose long names match `pattern`,
+// with the same rule on every system: the system's own matching also tries
+// 8.3 short names, so "*.ico" would take "a.icon".
+std::vector<std::wstring> MatchingFiles(const std::wstring& folder, const std::wstring& pattern) {
+  if (!IsFolderPath(folder)) Throw(errors::kPathNotFound, folder);
+  std::vector<std::wstring> matches;
+  for (const WIN32_FIND_DATAW& entry : ListFolder(folder)) {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        WildcardMatch(pattern, entry.cFileName)) {
+      matches.push_back(entry.cFileName);
+    }
+  }
+  return matches;
 }
 
 }  // namespace
 
-int ScriptErrorNumberFor(unsigned long win32_error) {
-  switch (win32_error) {
-    case ERROR_FILE_NOT_FOUND:
-      return errors::kFileNotFound;
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-    case ERROR_DIRECTORY:
-      return errors::kPathNotFound;
-    case ERROR_ALREADY_EXISTS:
-    case ERROR_FILE_EXISTS:
-      return errors::kFileAlreadyExists;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT:
-      return errors::kPermissionDenied;
-    default:
-      return errors::kPathFileAccessError;
-  }
-}
-
 Folder Win32FileSystem::GetFolder(const std::wstring& path) {
-  if (!IsFolderPath(path)) throw errors::Make(errors::kPathNotFound);
+  if (!IsFolderPath(path)) Throw(errors::kPathNotFound, path);
   return Folder{FullPath(path)};
 }
 
 Folder Win32FileSystem::CreateFolder(const std::wstring& path) {
-  if (!CreateDirectoryW(path.c_str(), nullptr)) ThrowLastError();
+  if (!CreateDirectoryW(path.c_str(), nullptr)) ThrowLastError(path);
   return Folder{FullPath(path)};
 }
 
@@ -131,33 +127,33 @@ void Win32FileSystem::CopyFile(const std::wstring& source, const std::wstring& d
   if (!HasWildcard(pattern)) {
     std::wstring target = destination;
     if (!target.empty() && (target.back() == L'\\' || target.back() == L'/')) target += pattern;
-    if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) ThrowLastError();
+    if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) ThrowLastError(target);
     return;
   }
 
-  if (!IsFolderPath(source_dir)) throw errors::Make(errors::kPathNotFound);
-  // Match the long names with the same rule on every system: the system's
-  // own matching also tries 8.3 short names, so "*.ico" would take "a.icon".
-  std::vector<std::wstring> matches;
-  for (const WIN32_FIND_DATAW& entry : ListFolder(source_dir)) {
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-        WildcardMatch(pattern, entry.cFileName)) {
-      matches.push_back(entry.cFileName);
-    }
-  }
-  if (matches.empty()) throw errors::Make(errors::kFileNotFound);
-  if (!IsFolderPath(destination)) throw errors::Make(errors::kPathNotFound);
+  std::vector<std::wstring> matches = MatchingFiles(source_dir, pattern);
+  if (matches.empty()) Throw(errors::kFileNotFound, source);
+  if (!IsFolderPath(destination)) Throw(errors::kPathNotFound, destination);
   for (const std::wstring& name : matches) {
     std::wstring from = source_dir + L"\\" + name;
     std::wstring to = destination + L"\\" + name;
-    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) ThrowLastError();
+    // A file that cannot be written where it goes is the commoner case (a
+    // scanner holding it, no right to write): name the destination.
+    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) ThrowLastError(to);
   }
 }
 
+int Win32FileSystem::CountFiles(const std::wstring& pattern) {
+  auto [folder, name] = SplitLast(pattern);
+  return static_cast<int>(MatchingFiles(folder, name).size());
+}
+
 void Win32FileSystem::DeleteFolder(const std::wstring& path) {
-  if (!IsFolderPath(path)) throw errors::Make(errors::kPathNotFound);
+  if (!IsFolderPath(path)) Throw(errors::kPathNotFound, path);
   RemoveTree(FullPath(path));
 }
+
+void Win32FileSystem::Pause(unsigned milliseconds) { Sleep(milliseconds); }
 
 bool Win32FileSystem::FolderExists(const std::wstring& path) { return IsFolderPath(path); }
 
@@ -165,7 +161,7 @@ std::wstring Win32FileSystem::ProgramFolder() {
   std::wstring path(MAX_PATH, L'\0');
   while (true) {
     DWORD written = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (written == 0) ThrowLastError();
+    if (written == 0) ThrowLastError(L"");
     if (written < path.size()) {
       path.resize(written);
       break;

@@ -11,12 +11,11 @@ class Win32FileSystem : public FileSystem {
   Folder GetFolder(const std::wstring& path) override;
   Folder CreateFolder(const std::wstring& path) override;
   void CopyFile(const std::wstring& source, const std::wstring& destination) override;
+  int CountFiles(const std::wstring& pattern) override;
   void DeleteFolder(const std::wstring& path) override;
   bool FolderExists(const std::wstring& path) override;
+  void Pause(unsigned milliseconds) override;
   std::wstring ProgramFolder() override;
 };
-
-// The scripting runtime's error number for a Win32 file error code.
-int ScriptErrorNumberFor(unsigned long win32_error);
 
 }  // namespace glyphary::platform

@@ -42,6 +42,11 @@ bool Settle(HWND window) {
   return false;
 }
 
+// The driver sees the screen in real pixels, as the installer (which is DPI
+// aware) does; otherwise the system would scale what it reads at any DPI
+// but 96.
+[[maybe_unused]] const bool kDpiAware = SetProcessDPIAware() != FALSE;
+
 LRESULT CheckState(HWND check_box) {
   DWORD_PTR state = 0;
   if (!SendMessageTimeoutW(check_box, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state)) {
@@ -51,6 +56,7 @@ LRESULT CheckState(HWND check_box) {
 }
 
 void InstallerTest::SetUp() {
+  ASSERT_TRUE(testing::OnThrowawayMachine()) << testing::kRefusal;
   ASSERT_FALSE(DistFolder().empty()) << "GLYPHARY_E2E_DIST is not set";
   const std::wstring left = ResetMachine();
   ASSERT_TRUE(left.empty()) << "the machine could not be reset: " << Narrow(left);

@@ -12,6 +12,7 @@
 #include "tests/e2e/driver/desktop.h"
 #include "tests/e2e/driver/installer.h"
 #include "tests/e2e/driver/machine.h"
+#include "tests/throwaway_machine.h"
 #include "windows/forms/descriptions.h"
 
 namespace glyphary::e2e {

@@ -19,6 +19,11 @@ void ExpectNothingRegistered() {
   }
 }
 
+std::wstring CharLowerText(std::wstring text) {
+  CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
 class InstallFailure : public InstallerTest {
  protected:
   // Presses Accept and waits for the error box. Returns it (null if none).
@@ -35,9 +40,11 @@ class InstallFailure : public InstallerTest {
     EXPECT_EQ(CaptionOf(box), L"Glyphary Installer");
     HWND message = GetDlgItem(box, kMessageBoxText);
     ASSERT_NE(message, nullptr);
-    EXPECT_EQ(CaptionOf(message), text);
+    // Paths as the system spells them ("C:\\windows\\system32" under Wine).
+    EXPECT_EQ(CharLowerText(CaptionOf(message)), CharLowerText(text));
     EXPECT_TRUE(installer.Windows(kFinish).empty()) << "a finish window despite the error";
     EXPECT_EQ(installer.Visible(kProgress), nullptr);
+    EXPECT_TRUE(InsideWorkArea(WindowBox(box))) << WindowBox(box);
     ASSERT_TRUE(WaitFor([&] {
       const Box shown = WindowBox(box);
       return ScreenPixel(shown.left + shown.width / 2, shown.top + shown.height - 8) ==
@@ -65,7 +72,8 @@ TEST_F(InstallFailure, AFileInTheWayIsReportedAndNothingIsRegistered) {
   ASSERT_NE(agreement_, nullptr);
   HWND box = AcceptToErrorBox(installer);
   ASSERT_NE(box, nullptr) << "no error box";
-  ExpectErrorBoxThenFailure(installer, box, L"Run-time error '58':\n\nFile already exists");
+  ExpectErrorBoxThenFailure(installer, box,
+                            L"Run-time error '58':\n\nFile already exists\n\n" + in_the_way);
 
   EXPECT_FALSE(std::filesystem::is_directory(std::filesystem::path(in_the_way)));
   std::vector<char> kept = ReadWholeFile(in_the_way);
@@ -74,7 +82,8 @@ TEST_F(InstallFailure, AFileInTheWayIsReportedAndNothingIsRegistered) {
 }
 
 TEST_F(InstallFailure, MissingIconsAreReportedAndLeaveNoFolderBehind) {
-  // A copy of the program without its Icons folder: the copy step fails.
+  // A copy of the program without its Icons folder, as when the exe is
+  // opened from inside the downloaded archive.
   Installer& installer = Copy();
   std::error_code ignored;
   std::filesystem::remove_all(std::filesystem::path(installer.folder() + L"\\Icons"), ignored);
@@ -85,12 +94,16 @@ TEST_F(InstallFailure, MissingIconsAreReportedAndLeaveNoFolderBehind) {
 
   HWND box = AcceptToErrorBox(installer);
   ASSERT_NE(box, nullptr) << "no error box";
-  ExpectErrorBoxThenFailure(installer, box, L"Run-time error '76':\n\nPath not found");
+  ExpectErrorBoxThenFailure(
+      installer, box,
+      L"Run-time error '76':\n\nPath not found\n\n" + installer.folder() +
+          L"\\Icons\n\nThe Icons folder must lie beside GlypharyInstaller.exe. Unpack the whole "
+          L"download and run GlypharyInstaller.exe from the unpacked folder.");
 
-  // The folder made before the copy failed is gone again, so that a later
-  // run with the icons in place installs.
+  // Found before anything was made: no install folder, so that a later run
+  // with the icons in place installs.
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(InstallFolder()), ignored))
-      << "a half-made install folder is left";
+      << "an install folder was made";
   ExpectNothingRegistered();
 }
 

@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "tests/e2e/e2e_test.h"
@@ -177,6 +178,49 @@ TEST_F(Restart, FinishRestartsOnlyWhenTheBoxIsChecked) {
   }
   std::printf("[   NOTE   ] installer exit code %lu; the bystander saw: %s\n",
               static_cast<unsigned long>(code), seen.c_str());
+}
+
+TEST_F(Restart, KeysTypedWhileTheInstallationRunsRequestNoRestart) {
+  // Many large extra icons make the copy last long enough for keys typed
+  // right after "Accept" to arrive while it runs, as on a slow disk.
+  Installer& installer = Copy();
+  const std::string filler(4 << 20, '\x5A');
+  for (int i = 0; i < 40; ++i) {
+    std::ofstream(std::filesystem::path(installer.folder() + L"\\Icons\\filler" +
+                                        std::to_wstring(i) + L".ico"),
+                  std::ios::binary)
+        << filler;
+  }
+  ASSERT_TRUE(installer.Start().empty());
+  agreement_ = installer.WaitForVisible(kAgreement);
+  ASSERT_NE(agreement_, nullptr);
+  ASSERT_TRUE(Settle(agreement_));
+  HWND accept = Child(agreement_, ids::kForm2Command2);
+  ASSERT_NE(accept, nullptr);
+
+  // "Accept", then at once Tab and Space: on the finish window they would
+  // move the focus from "Restart Computer" to "Finish" and press it.
+  EXPECT_TRUE(ClickCentre(accept));
+  PressKey(VK_TAB);
+  PressKey(VK_SPACE);
+  ASSERT_EQ(installer.Visible(kFinish), nullptr)
+      << "the installation was over before the keys were typed: nothing tested";
+
+  HWND finish = installer.WaitForVisible(kFinish);
+  ASSERT_NE(finish, nullptr);
+  EXPECT_TRUE(Settle(finish));
+  Sleep(1000);  // time for anything still queued to be delivered
+  HWND check = Child(finish, ids::kForm4Chk);
+  EXPECT_TRUE(installer.Running()) << "the installer ended: a restart was requested";
+  EXPECT_EQ(installer.Visible(kFinish), finish);
+  EXPECT_FALSE(ProcessRunning(L"wineboot.exe")) << "a restart was asked for";
+  EXPECT_EQ(CheckState(check), BST_CHECKED);
+  EXPECT_EQ(FocusIn(finish), check) << "the typed Tab reached the finish window";
+
+  // Keys typed now, with the window seen, work as always.
+  PressKey(VK_SPACE);
+  EXPECT_TRUE(WaitFor([&] { return CheckState(check) == BST_UNCHECKED; }))
+      << "Space on the shown finish window does nothing";
 }
 
 }  // namespace

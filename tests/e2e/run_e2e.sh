@@ -8,6 +8,9 @@
 #  - the driver e2e_tests.exe, which copies the distribution folder for each
 #    test and drives the installer from outside. The restart suite ends the
 #    Wine session, so it runs on its own after the others.
+# Then the screens suite again on the screens people have: each phase
+# restarts the display at its size and sets the prefix's DPI (phases in
+# GLYPHARY_E2E_PHASES, "WIDTHxHEIGHT@DPI" separated by spaces; empty: none).
 # Screen pictures are saved as .bmp by the driver and converted to .png next
 # to them. Exits with the driver's status.
 #
@@ -70,12 +73,28 @@ run_driver() {
   timeout --kill-after=10 300 "$wine_bin" "$driver" --gtest_color=no "$@"
 }
 status=0
+note_status() { [ "$status" -ne 0 ] || status=$1; }
 if [ ${#extra[@]} -gt 0 ]; then
   run_driver "${extra[@]}" || status=$?
 else
-  run_driver '--gtest_filter=-Restart.*' || status=$?
+  run_driver '--gtest_filter=-Restart.*' || note_status $?
   # The end of session closes every program with a window in the prefix.
-  run_driver '--gtest_filter=Restart.*' || { rc=$?; [ "$status" -ne 0 ] || status=$rc; }
+  run_driver '--gtest_filter=Restart.*' || note_status $?
+
+  # 125 % and 150 % on the common screens, 150 % on a small laptop, the
+  # smallest screen at 100 %, and a 4K screen at 200 %.
+  phases=${GLYPHARY_E2E_PHASES-1280x1024@120 1920x1080@144 1280x1024@144 1366x768@144 800x600@96 3840x2160@192}
+  for phase in $phases; do
+    size=${phase%@*} dpi=${phase#*@}
+    echo "e2e: $size at $dpi DPI"
+    "$wineserver_bin" -k >/dev/null 2>&1 || true
+    "$wineserver_bin" -w || true
+    display_stop
+    desktop_start "$work" "$size" || { note_status 1; break; }
+    prefix_set_dpi "$dpi" || { note_status 1; break; }
+    GLYPHARY_E2E_PHASE="${size}-${dpi}dpi" run_driver \
+      '--gtest_filter=Screens.*:InstallFailure.MissingIcons*' || note_status $?
+  done
 fi
 
 shopt -s nullglob

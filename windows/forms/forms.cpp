@@ -24,6 +24,9 @@ void AgreementWindow::Click(const std::wstring& control) {
   if (control == L"Command1") {  // Cancel
     runtime::End();
   } else if (control == L"Command2") {  // Accept
+    // Whatever the user types or clicks while the installation runs is not
+    // for the finish window that comes up afterwards.
+    runtime::HoldInput();
     Form3.Load();
     Form3.Show();
     Form2.Unload();
@@ -41,6 +44,7 @@ void ProgressWindow::Form_Load() {
 void ProgressWindow::Form_GotFocus() {
   Form4.Load();
   Form4.Show();
+  runtime::AcceptInput();
   Form3.Unload();
 }
 
@@ -49,6 +53,8 @@ FinishWindow::FinishWindow() : Form(&DescribeForm4) {}
 void FinishWindow::Form_Load() { IsNT = restart::Global::WindowsFamilyIsNT(); }
 
 void FinishWindow::Click(const std::wstring& control) {
+  // Only a press the user made on the window as it is seen can restart.
+  if (!IsWindowVisible(hwnd()) || IsIconic(hwnd())) return;
   if (control == L"Command1") restart::Global::FinishClicked(Value(L"chk"), IsNT);
 }
 

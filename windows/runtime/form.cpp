@@ -92,6 +92,35 @@ Owner* OwnerOf(HWND hwnd, UINT message, LPARAM lparam) {
   return reinterpret_cast<Owner*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
+// The face and output precision to ask for in place of a described face.
+// Text must scale with the DPI: a bitmap face is replaced by its TrueType
+// twin, which every Windows has; where it is missing (Wine), the system's
+// closest TrueType face still scales, and the caption fitting in
+// CreateControls makes up for its other widths. Other faces are asked for
+// as they are.
+struct FaceChoice {
+  const wchar_t* face;
+  BYTE precision;
+};
+
+FaceChoice ChooseFace(const wchar_t* face) {
+  const wchar_t* scalable = ScalableFace(face);
+  if (std::wcscmp(scalable, face) == 0) return FaceChoice{face, OUT_DEFAULT_PRECIS};
+  return FaceChoice{scalable, OUT_TT_ONLY_PRECIS};
+}
+
+PixelRect ToPixelRect(const RECT& r) { return PixelRect{r.left, r.top, r.right, r.bottom}; }
+
+// Where a window with the outer rectangle `frame` goes: wholly inside the
+// work area (the screen less the taskbar) of the monitor it would appear on.
+RECT OnScreen(const RECT& frame) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  if (!GetMonitorInfoW(MonitorFromRect(&frame, MONITOR_DEFAULTTONEAREST), &monitor)) return frame;
+  PixelRect fitted = FitInside(ToPixelRect(frame), ToPixelRect(monitor.rcWork));
+  return RECT{fitted.left, fitted.top, fitted.right, fitted.bottom};
+}
+
 std::wstring WindowText(HWND window) {
   int length = GetWindowTextLengthW(window);
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
@@ -145,6 +174,7 @@ void Form::Load() {
   const DWORD style = StyleOf(description_);
   RECT frame = PixelBox(description_.client);
   AdjustWindowRectEx(&frame, style, FALSE, 0);
+  if (!description_.default_position) frame = OnScreen(frame);
   const int x = description_.default_position ? CW_USEDEFAULT : frame.left;
   const int y = description_.default_position ? CW_USEDEFAULT : frame.top;
   HWND created = CreateWindowExW(0, class_name.c_str(), description_.caption, style, x, y,
@@ -153,6 +183,16 @@ void Form::Load() {
   if (created == nullptr) throw Error(7, L"Out of memory");
   hwnd_ = created;
   runtime::WindowCreated();
+  if (description_.default_position) {
+    // Where the system placed it, moved onto the screen if need be.
+    RECT placed{};
+    GetWindowRect(hwnd_, &placed);
+    RECT fitted = OnScreen(placed);
+    if (fitted.left != placed.left || fitted.top != placed.top) {
+      SetWindowPos(hwnd_, nullptr, fitted.left, fitted.top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
 
   if (description_.icon != 0) {
     for (int which : {ICON_BIG, ICON_SMALL}) {
@@ -222,7 +262,12 @@ void Form::CreateControls() {
                                runtime::Instance(), &c);
       if (c.hwnd == nullptr) throw Error(7, L"Out of memory");
 
-      c.font = FontFor(d.font);
+      // The design size; smaller, a pixel at a time, while the caption would
+      // not fit its box in the face this machine has (down to four fifths).
+      const int smallest = -SmallestFontHeight(d.font.points, runtime::Dpi());
+      int pixels = -FontHeightForPoints(d.font.points, runtime::Dpi());
+      c.font = FontFor(d.font, -pixels);
+      while (pixels > smallest && !CaptionFits(c, d)) c.font = FontFor(d.font, -(--pixels));
       SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(c.font), FALSE);
       if (text_later) {
         std::wstring text = d.resource != 0 ? LoadTextResource(d.resource) : std::wstring(d.text);
@@ -255,22 +300,49 @@ void Form::CreateControls() {
   }
 }
 
-HFONT Form::FontFor(const Font& font) {
-  // Controls that share a font description share one font object.
-  for (const auto& [made, handle] : fonts_) {
-    if (std::wcscmp(made.face, font.face) == 0 && made.points == font.points && made.weight == font.weight &&
-        made.italic == font.italic && made.charset == font.charset) {
-      return handle;
+HFONT Form::FontFor(const Font& font, int height) {
+  // Controls that share a font description and height share one font object.
+  for (const MadeFont& made : fonts_) {
+    if (made.height == height && std::wcscmp(made.font.face, font.face) == 0 &&
+        made.font.weight == font.weight && made.font.italic == font.italic &&
+        made.font.charset == font.charset) {
+      return made.handle;
     }
   }
-  HFONT handle = CreateFontW(FontHeightForPoints(font.points, runtime::Dpi()), 0, 0, 0,
-                             font.weight, font.italic, FALSE, FALSE,
-                             static_cast<DWORD>(font.charset), OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                             font.face);
+  const FaceChoice face = ChooseFace(font.face);
+  HFONT handle = CreateFontW(height, 0, 0, 0, font.weight, font.italic, FALSE, FALSE,
+                             static_cast<DWORD>(font.charset), face.precision, CLIP_DEFAULT_PRECIS,
+                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.face);
   gdi_.emplace_back(handle);
-  fonts_.emplace_back(font, handle);
+  fonts_.push_back(MadeFont{font, height, handle});
   return handle;
+}
+
+bool Form::CaptionFits(const Control& control, const ControlDescription& d) const {
+  // Labels and check boxes show one caption in a box designed for it.
+  if (d.kind != ControlKind::kLabel && d.kind != ControlKind::kCheckBox) return true;
+  const std::wstring text = d.text;
+  if (text.empty()) return true;
+  int width = control.rect.right - control.rect.left;
+  const int height = control.rect.bottom - control.rect.top;
+  if (d.kind == ControlKind::kCheckBox) {
+    // The box and the gap before the caption.
+    width -= GetSystemMetrics(SM_CXMENUCHECK) + MulDiv(4, runtime::Dpi(), 96);
+  }
+  HDC dc = GetDC(control.hwnd);
+  HGDIOBJ old = SelectObject(dc, control.font);
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  RECT needed{0, 0, width, 0};
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
+            DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+  SelectObject(dc, old);
+  ReleaseDC(control.hwnd, dc);
+  // A box less than two lines high was designed for one line: its text
+  // must not wrap. A taller box must hold every line it wraps to.
+  const bool one_line = height < 2 * metrics.tmHeight;
+  return needed.right <= width &&
+         (one_line ? needed.bottom <= metrics.tmHeight : needed.bottom <= height);
 }
 
 void Form::Show() {

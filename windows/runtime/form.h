@@ -75,7 +75,12 @@ class Form {
   RECT PixelBox(const Box& box) const;
   void PaintLightweight(Control& control, HDC dc);
   void DrawLightweight(const Control& control, HDC dc, POINT offset);
-  HFONT FontFor(const Font& font);
+  // The font for `font` with the LOGFONT height `height`, in the face
+  // chosen for this machine (scalable wherever possible).
+  HFONT FontFor(const Font& font, int height);
+  // Whether the control's caption fits its box in the control's font as
+  // designed: one line where the box is one line high.
+  bool CaptionFits(const Control& control, const ControlDescription& d) const;
   void FocusFirstControl();
   void OnDestroyed();
 
@@ -84,7 +89,12 @@ class Form {
   HWND hwnd_ = nullptr;
   std::vector<std::unique_ptr<Control>> controls_;
   std::vector<GdiObject> gdi_;  // fonts, brushes and bitmaps of this instance
-  std::vector<std::pair<Font, HFONT>> fonts_;
+  struct MadeFont {
+    Font font;
+    int height;
+    HFONT handle;
+  };
+  std::vector<MadeFont> fonts_;
   HBRUSH back_brush_ = nullptr;
   HWND last_focus_ = nullptr;
   bool shown_ = false;

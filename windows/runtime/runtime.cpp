@@ -16,6 +16,10 @@ int g_dpi = 0;
 int g_live_windows = 0;
 bool g_quiet = false;
 
+// Input held back while the program is busy (see HoldInput).
+bool g_input_held = false;
+DWORD g_input_accepted_at = 0;
+
 std::vector<Form*>& Forms() {
   static std::vector<Form*> forms;
   return forms;
@@ -34,7 +38,36 @@ bool HandleFormKey(const MSG& msg) {
   return msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE;
 }
 
+bool IsUserInput(UINT message) {
+  return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+         (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+         (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+}
+
+// Keyboard and mouse input given while input is held, or stamped before it
+// was accepted again, was meant for a window that is gone.
+bool IsStaleInput(const MSG& msg) {
+  if (!IsUserInput(msg.message)) return false;
+  if (g_input_held) return true;
+  return static_cast<LONG>(msg.time - g_input_accepted_at) <= 0;
+}
+
 }  // namespace
+
+void HoldInput() { g_input_held = true; }
+
+void AcceptInput() {
+  g_input_held = false;
+  g_input_accepted_at = GetTickCount();
+  // What the system has queued for this thread by now is stale as a whole.
+  MSG stale{};
+  while (PeekMessageW(&stale, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+  }
+  while (PeekMessageW(&stale, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+  }
+}
+
+bool InputIsHeld() { return g_input_held; }
 
 void SetInstance(HINSTANCE instance) { g_instance = instance; }
 
@@ -55,7 +88,7 @@ int Run() {
   // whose code is the program's exit code.
   MSG msg{};
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (HandleFormKey(msg)) continue;
+    if (IsStaleInput(msg) || HandleFormKey(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
@@ -71,11 +104,15 @@ void End(int exit_code) {
 std::wstring ErrorBoxText(std::exception_ptr error) {
   int number = 51;
   std::wstring description = L"Internal error";
+  std::wstring path;
+  std::wstring advice;
   try {
     std::rethrow_exception(error);
   } catch (const Error& e) {
     number = e.Number();
     description = e.Description();
+    path = e.Path();
+    advice = e.Advice();
   } catch (const std::bad_alloc&) {
     number = 7;
     description = L"Out of memory";
@@ -84,12 +121,22 @@ std::wstring ErrorBoxText(std::exception_ptr error) {
     for (const char* c = e.what(); *c != '\0'; ++c) description += static_cast<wchar_t>(*c);
   } catch (...) {
   }
-  return L"Run-time error '" + DecimalText(number) + L"':\n\n" + description;
+  return ErrorBoxText(number, description, path, advice);
+}
+
+std::wstring ErrorBoxText(int number, const std::wstring& description, const std::wstring& path,
+                          const std::wstring& advice) {
+  std::wstring text = L"Run-time error '" + DecimalText(number) + L"':\n\n" + description;
+  if (!path.empty()) text += L"\n\n" + path;
+  if (!advice.empty()) text += L"\n\n" + advice;
+  return text;
 }
 
 void ReportUncaught(std::exception_ptr error) {
   if (g_quiet) End(1);  // already ending or showing the box: no second box
   g_quiet = true;
+  // Keys typed ahead (a Space, an Enter) would dismiss the box unread.
+  AcceptInput();
   std::wstring text = ErrorBoxText(error);
   MessageBoxW(nullptr, text.c_str(), L"Glyphary Installer",
               MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TASKMODAL);

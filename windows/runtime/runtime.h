@@ -32,8 +32,21 @@ int Run();
 // ends the program. Called at every Win32 callback boundary.
 [[noreturn]] void ReportUncaught(std::exception_ptr error);
 
-// The text of the error box for `error`: "Run-time error 'N':\n\nDescription".
+// The text of the error box for `error`: "Run-time error 'N':\n\nDescription",
+// then the path concerned and the advice, each after an empty line, when
+// the error has them.
 std::wstring ErrorBoxText(std::exception_ptr error);
+std::wstring ErrorBoxText(int number, const std::wstring& description, const std::wstring& path,
+                          const std::wstring& advice);
+
+// Typeahead guard. From HoldInput on, keyboard and mouse input that reaches
+// the message loop is dropped; AcceptInput ends that, and also drops what
+// is queued by then and every later input event stamped no later than the
+// moment it was called. Input the user gave while the program was busy is
+// thus never delivered to a window that appeared meanwhile.
+void HoldInput();
+void AcceptInput();
+bool InputIsHeld();
 
 // True once the program is ending or showing its error box: handlers are no
 // longer raised.

@@ -23,6 +23,18 @@ TEST(ErrorBox, ShowsTheRuntimeErrorsNumberAndDescription) {
             L"Run-time error '58':\n\nFile already exists");
 }
 
+TEST(ErrorBox, AddsThePathConcernedAndWhatToDo) {
+  Error missing = errors::Make(errors::kPathNotFound);
+  missing.At(L"E:\\Glyphary\\Icons").Advise(L"Unpack the whole download.");
+  EXPECT_EQ(BoxFor(missing),
+            L"Run-time error '76':\n\nPath not found\n\nE:\\Glyphary\\Icons\n\n"
+            L"Unpack the whole download.");
+  Error refused = errors::Make(errors::kPermissionDenied);
+  refused.At(L"HKEY_CLASSES_ROOT\\.89m");
+  EXPECT_EQ(BoxFor(refused),
+            L"Run-time error '70':\n\nPermission denied\n\nHKEY_CLASSES_ROOT\\.89m");
+}
+
 TEST(ErrorBox, ReportsOtherFailuresWithoutLosingThem) {
   EXPECT_EQ(BoxFor(std::bad_alloc()), L"Run-time error '7':\n\nOut of memory");
   EXPECT_EQ(BoxFor(std::runtime_error("map::at")),

@@ -120,6 +120,22 @@ Box WindowBox(HWND window) {
   return Box{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
+Box WorkAreaFor(const Box& box) {
+  RECT rect{box.left, box.top, box.left + box.width, box.top + box.height};
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoW(MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &monitor);
+  const RECT& work = monitor.rcWork;
+  return Box{work.left, work.top, work.right - work.left, work.bottom - work.top};
+}
+
+bool InsideWorkArea(const Box& box) {
+  const Box work = WorkAreaFor(box);
+  return box.left >= work.left && box.top >= work.top &&
+         box.left + box.width <= work.left + work.width &&
+         box.top + box.height <= work.top + work.height;
+}
+
 Box ClientBox(HWND window) {
   RECT rect{};
   GetClientRect(window, &rect);

@@ -48,6 +48,10 @@ std::ostream& operator<<(std::ostream& out, const Box& box);
 
 // The window's outer rectangle on the screen.
 Box WindowBox(HWND window);
+// The work area of the monitor that holds most of `box` (the screen less
+// the taskbar), and whether `box` lies wholly inside it.
+Box WorkAreaFor(const Box& box);
+bool InsideWorkArea(const Box& box);
 // The client area: its top-left corner on the screen and its size.
 Box ClientBox(HWND window);
 // A child window's outer rectangle in its parent's client coordinates.

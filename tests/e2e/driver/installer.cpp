@@ -47,6 +47,9 @@ void Screenshot(const std::string& label) {
                          ? std::string(test->test_suite_name()) + "." + test->name()
                          : std::string("outside-a-test");
   if (!label.empty()) name += "-" + label;
+  // Runs at other screen sizes and DPIs name their pictures apart.
+  const std::wstring phase = Setting(L"GLYPHARY_E2E_PHASE");
+  if (!phase.empty()) name = std::string(phase.begin(), phase.end()) + "-" + name;
   const std::wstring folder = Setting(L"GLYPHARY_E2E_SCREENSHOTS", WorkFolder() + L"\\screenshots");
   const std::wstring path = folder + L"\\" + Widen(name) + L".bmp";
   if (!SaveScreen(path)) ADD_FAILURE() << "could not save the screen picture " << name;
@@ -134,6 +137,7 @@ void ReadHeld(HWND window, ProgressSighting* sighting) {
   sighting->caption = CaptionOf(window);
   sighting->style = StyleOf(window);
   sighting->client = ClientBox(window);
+  sighting->outer = WindowBox(window);
   if (HWND frame = ProgressFrame(window)) {
     sighting->frame_found = true;
     sighting->frame = BoxInParent(frame);

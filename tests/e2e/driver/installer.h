@@ -83,6 +83,7 @@ struct ProgressSighting {
   std::wstring caption;
   LONG_PTR style = 0;
   Box client;
+  Box outer;  // the whole window on the screen
   bool frame_found = false;
   Box frame;  // Frame1 in the window's client area
   bool status_found = false;

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <system_error>
 
+#include "tests/throwaway_machine.h"
+
 namespace glyphary::e2e {
 
 namespace fs = std::filesystem;
@@ -58,6 +60,7 @@ std::wstring DefaultIconText(const FileType& type) {
 }
 
 std::wstring ResetMachine() {
+  if (!testing::OnThrowawayMachine()) return L"not reset: not a throwaway Wine prefix";
   std::error_code ignored;
   fs::remove_all(fs::path(InstallFolder()), ignored);
   for (HKEY root : kClassRoots) {
