@@ -34,6 +34,7 @@ struct PeImage {
   IMAGE_FILE_HEADER file{};
   IMAGE_OPTIONAL_HEADER64 optional{};
   std::vector<std::string> imports;
+  std::vector<std::string> functions;  // imported by name, from every DLL
 };
 
 PeImage ParsePe(const std::vector<unsigned char>& bytes) {
@@ -67,6 +68,17 @@ PeImage ParsePe(const std::vector<unsigned char>& bytes) {
     std::memcpy(&descriptor, at(d, sizeof(descriptor)), sizeof(descriptor));
     if (descriptor.Name == 0) break;
     image.imports.emplace_back(reinterpret_cast<const char*>(at(file_offset(descriptor.Name), 1)));
+    const DWORD thunks = descriptor.OriginalFirstThunk != 0 ? descriptor.OriginalFirstThunk
+                                                            : descriptor.FirstThunk;
+    for (size_t t = file_offset(thunks);; t += sizeof(ULONGLONG)) {
+      ULONGLONG entry = 0;
+      std::memcpy(&entry, at(t, sizeof(entry)), sizeof(entry));
+      if (entry == 0) break;
+      if ((entry & IMAGE_ORDINAL_FLAG64) != 0) continue;
+      // IMAGE_IMPORT_BY_NAME: a 2-byte hint, then the name.
+      image.functions.emplace_back(
+          reinterpret_cast<const char*>(at(file_offset(static_cast<DWORD>(entry)) + 2, 1)));
+    }
   }
   return image;
 }
@@ -95,6 +107,21 @@ TEST(Executable, IsA64BitGuiProgramHardenedAndImportingOnlySystemDlls) {
     std::wstring in_system = std::wstring(system_dir) + L"\\" + std::wstring(dll.begin(), dll.end());
     EXPECT_NE(GetFileAttributesW(in_system.c_str()), INVALID_FILE_ATTRIBUTES) << dll;
   }
+}
+
+TEST(Executable, ImportsNothingThatTheOldestDeclaredWindowsLacks) {
+  // The manifest declares Windows Vista and later. These functions came
+  // with Windows 7 updates, 8, 8.1 or 10: the program looks up at run time
+  // what it uses of them.
+  PeImage image = ParsePe(ReadAll(kExe));
+  ASSERT_GT(image.functions.size(), 50u);
+  for (const char* newer :
+       {"SetDefaultDllDirectories", "AddDllDirectory", "RemoveDllDirectory", "GetDpiForWindow",
+        "GetDpiForSystem", "SetProcessDpiAwarenessContext", "SetThreadDpiAwarenessContext",
+        "GetSystemMetricsForDpi", "AdjustWindowRectExForDpi", "SetProcessDpiAwareness"}) {
+    EXPECT_EQ(std::count(image.functions.begin(), image.functions.end(), newer), 0) << newer;
+  }
+  EXPECT_EQ(std::count(image.functions.begin(), image.functions.end(), "GetProcAddress"), 1);
 }
 
 std::wstring VersionString(const std::vector<unsigned char>& block, const wchar_t* name) {
@@ -161,6 +188,7 @@ TEST_F(ExecutableResources, TheManifestAsksForAdministratorRightsAndDeclaresDpiA
   EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos);
   EXPECT_NE(manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos);  // 10/11
   EXPECT_NE(manifest.find("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"), std::string::npos);  // 7
+  EXPECT_NE(manifest.find("{e2011457-1546-43c5-a5fe-008deee3d3f0}"), std::string::npos);  // Vista
 }
 
 TEST_F(ExecutableResources, HoldsTheIconsPictureAndAgreementText) {

@@ -36,6 +36,8 @@ class FileSystemUnderTest {
   virtual const std::wstring& scratch() const = 0;
   virtual void MakeFolder(const std::wstring& path) = 0;
   virtual void MakeFile(const std::wstring& path, const std::string& bytes) = 0;
+  // Gives the file the read-only attribute (the stand-in keeps none).
+  virtual void MakeReadOnly(const std::wstring& path) = 0;
   virtual std::optional<std::string> ReadFile(const std::wstring& path) = 0;
   virtual bool IsFolder(const std::wstring& path) = 0;
 };

@@ -31,6 +31,7 @@ class FakeFileSystemUnderTest : public FileSystemUnderTest {
   void MakeFile(const std::wstring& path, const std::string& bytes) override {
     files_.AddFile(path, bytes);
   }
+  void MakeReadOnly(const std::wstring&) override {}
   std::optional<std::string> ReadFile(const std::wstring& path) override {
     return files_.FileBytes(path);
   }

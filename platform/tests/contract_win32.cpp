@@ -87,6 +87,9 @@ class Win32FileSystemUnderTest : public FileSystemUnderTest {
     std::ofstream out(std::filesystem::path(path), std::ios::binary);
     out << bytes;
   }
+  void MakeReadOnly(const std::wstring& path) override {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+  }
   std::optional<std::string> ReadFile(const std::wstring& path) override {
     std::ifstream in(std::filesystem::path(path), std::ios::binary);
     if (!in || std::filesystem::is_directory(path)) return std::nullopt;

@@ -19,6 +19,17 @@ int ErrorNumberOf(Action action) {
   return 0;
 }
 
+// The path the Error that `action` throws concerns.
+template <class Action>
+std::wstring ErrorPathOf(Action action) {
+  try {
+    action();
+  } catch (const Error& e) {
+    return e.Path();
+  }
+  return L"(nothing thrown)";
+}
+
 class FileSystemContract : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
@@ -93,6 +104,24 @@ TEST_P(FileSystemContract, WildcardCopyFailuresCarryTheirNumbers) {
             errors::kPathNotFound);
   EXPECT_EQ(ErrorNumberOf([&] { fs().CopyFile(In(L"Icons\\*.ico"), In(L"no-target")); }),
             errors::kPathNotFound);
+  // Each names what it concerns, for the error box.
+  EXPECT_EQ(ErrorPathOf([&] { fs().CopyFile(In(L"Empty\\*.ico"), In(L"target")); }),
+            In(L"Empty\\*.ico"));
+  EXPECT_EQ(ErrorPathOf([&] { fs().CopyFile(In(L"Icons\\*.ico"), In(L"no-target")); }),
+            In(L"no-target"));
+  EXPECT_EQ(ErrorPathOf([&] { fs().CreateFolder(In(L"Icons")); }), In(L"Icons"));
+}
+
+TEST_P(FileSystemContract, CountFilesCountsWhatAWildcardCopyWouldTake) {
+  under_test_->MakeFile(In(L"Icons\\89mat.ico"), "mat");
+  under_test_->MakeFile(In(L"Icons\\EXTRA.ICO"), "extra");
+  under_test_->MakeFile(In(L"Icons\\a.icon"), "longer extension");
+  under_test_->MakeFile(In(L"Icons\\nested\\deep.ico"), "in a sub-folder");
+  under_test_->MakeFolder(In(L"Icons\\folder.ico"));
+  under_test_->MakeFolder(In(L"Empty"));
+  EXPECT_EQ(fs().CountFiles(In(L"Icons\\*.ico")), 2);
+  EXPECT_EQ(fs().CountFiles(In(L"Empty\\*.ico")), 0);
+  EXPECT_EQ(ErrorNumberOf([&] { fs().CountFiles(In(L"Absent\\*.ico")); }), errors::kPathNotFound);
 }
 
 TEST_P(FileSystemContract, DoubledSeparatorsInASourcePatternStillWork) {
@@ -109,6 +138,14 @@ TEST_P(FileSystemContract, DeleteFolderRemovesTheWholeTree) {
   EXPECT_FALSE(under_test_->IsFolder(In(L"TI-89")));
   EXPECT_TRUE(under_test_->IsFolder(under_test_->scratch()));
   EXPECT_EQ(ErrorNumberOf([&] { fs().DeleteFolder(In(L"TI-89")); }), errors::kPathNotFound);
+}
+
+TEST_P(FileSystemContract, DeleteFolderTakesReadOnlyFilesToo) {
+  // A read-only source icon carries its attribute into the install folder.
+  under_test_->MakeFile(In(L"TI-89\\89mat.ico"), "mat");
+  under_test_->MakeReadOnly(In(L"TI-89\\89mat.ico"));
+  fs().DeleteFolder(In(L"TI-89"));
+  EXPECT_FALSE(under_test_->IsFolder(In(L"TI-89")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Implementations, FileSystemContract,
