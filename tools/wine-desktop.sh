@@ -1,10 +1,13 @@
 # Shared by the scripts that run the installer under Wine on a desktop of
 # their own (tools/run.sh, tests/e2e/run_e2e.sh, bench/run.sh). Source it;
 # it defines:
-#   desktop_start LOGDIR [WIDTHxHEIGHT]
+#   desktop_start LOGDIR [WIDTHxHEIGHT] [TASKBAR]
 #                          a virtual X display (Xvfb, 1280x1024 unless given,
 #                          24-bit, free display number) with the openbox window
-#                          manager, exported as DISPLAY. A desktop has a window manager: without one,
+#                          manager, exported as DISPLAY. TASKBAR (pixels, 0
+#                          unless given) keeps a strip at the bottom out of the
+#                          work area, as Windows' taskbar does; Wine takes the
+#                          work area from the window manager. A desktop has a window manager: without one,
 #                          Wine gives a maximised borderless window back its
 #                          normal size, and activation and focus differ.
 #   prefix_create PREFIX LOGDIR [DPI]
@@ -33,7 +36,7 @@ desktop_openbox_pid=""
 desktop_prefix=""
 
 desktop_start() {
-  local logs=$1 size=${2:-1280x1024} display_file display
+  local logs=$1 size=${2:-1280x1024} taskbar=${3:-0} display_file display
   mkdir -p "$logs"
   display_file=$(mktemp "$logs/display.XXXXXX")
   # Xvfb picks a free display number itself and writes it to fd 3.
@@ -56,7 +59,12 @@ desktop_start() {
   unset WAYLAND_DISPLAY
 
   # The window manager is ready once it announces itself on the root window.
-  openbox --sm-disable >"$logs/openbox.log" 2>&1 &
+  local config=/etc/xdg/openbox/rc.xml
+  if [ "$taskbar" != 0 ] && [ -f "$config" ]; then
+    sed "s#<bottom>0</bottom>#<bottom>$taskbar</bottom>#" "$config" >"$logs/openbox-rc.xml"
+    config=$logs/openbox-rc.xml
+  fi
+  openbox --config-file "$config" --sm-disable >"$logs/openbox.log" 2>&1 &
   desktop_openbox_pid=$!
   for _ in $(seq 100); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return 0

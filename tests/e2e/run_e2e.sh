@@ -10,7 +10,8 @@
 #    Wine session, so it runs on its own after the others.
 # Then the screens suite again on the screens people have: each phase
 # restarts the display at its size and sets the prefix's DPI (phases in
-# GLYPHARY_E2E_PHASES, "WIDTHxHEIGHT@DPI" separated by spaces; empty: none).
+# GLYPHARY_E2E_PHASES, "WIDTHxHEIGHT@DPI[+TASKBAR]" separated by spaces, the
+# taskbar's height in pixels at the bottom; empty: none).
 # Screen pictures are saved as .bmp by the driver and converted to .png next
 # to them. Exits with the driver's status.
 #
@@ -82,15 +83,17 @@ else
   run_driver '--gtest_filter=Restart.*' || note_status $?
 
   # 125 % and 150 % on the common screens, 150 % on a small laptop, the
-  # smallest screen at 100 %, and a 4K screen at 200 %.
-  phases=${GLYPHARY_E2E_PHASES-1280x1024@120 1920x1080@144 1280x1024@144 1366x768@144 800x600@96 3840x2160@192}
+  # smallest screen at 100 %, and a 4K screen at 200 %; most with a taskbar
+  # as tall as Windows' at that scale.
+  phases=${GLYPHARY_E2E_PHASES-1280x1024@120+50 1920x1080@144+60 1280x1024@144 1366x768@144+60 800x600@96+40 3840x2160@192+80}
   for phase in $phases; do
-    size=${phase%@*} dpi=${phase#*@}
-    echo "e2e: $size at $dpi DPI"
+    size=${phase%@*} dpi=${phase#*@} taskbar=0
+    case "$dpi" in *+*) taskbar=${dpi#*+} dpi=${dpi%+*} ;; esac
+    echo "e2e: $size at $dpi DPI, taskbar $taskbar px"
     "$wineserver_bin" -k >/dev/null 2>&1 || true
     "$wineserver_bin" -w || true
     display_stop
-    desktop_start "$work" "$size" || { note_status 1; break; }
+    desktop_start "$work" "$size" "$taskbar" || { note_status 1; break; }
     prefix_set_dpi "$dpi" || { note_status 1; break; }
     GLYPHARY_E2E_PHASE="${size}-${dpi}dpi" run_driver \
       '--gtest_filter=Screens.*:InstallFailure.MissingIcons*' || note_status $?
