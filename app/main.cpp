@@ -2,20 +2,9 @@
 // splash window; the windows take it from there.
 #include <windows.h>
 
-#include <cstdlib>
-#include <exception>
-
 #include "platform/win32/win32_platform.h"
 #include "windows/forms/forms.h"
 #include "windows/runtime/runtime.h"
-
-// libstdc++'s default terminate handler prints the demangled type of the
-// exception, which links in the demangler and printf: about a tenth of the
-// exe. Nothing can reach it here (every Win32 callback catches and reports
-// through the error box), so it just ends the process.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
-}  // namespace __gnu_cxx
 
 namespace {
 
@@ -43,10 +32,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   glyphary::platform::InstallWin32Platform();
   glyphary::windows::runtime::SetInstance(instance);
-  try {
-    glyphary::windows::Form1.Show();
-  } catch (...) {
-    glyphary::windows::runtime::ReportUncaught(std::current_exception());
+  if (glyphary::Error error = glyphary::windows::Form1.Show()) {
+    glyphary::windows::runtime::ReportError(error);
   }
   return glyphary::windows::runtime::Run();
 }

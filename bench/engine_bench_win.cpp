@@ -17,7 +17,7 @@
 #include "bench/win32_machine.h"
 #include "engine/installation.h"
 #include "engine/ti_info.h"
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_platform.h"
 

@@ -11,9 +11,14 @@ endif()
 
 # glyphary_add_test(NAME SOURCES... [LIBS ...]): one test executable, run by
 # CTest (under Wine in the Windows build, through the crosscompiling emulator).
+# Every test program gets the support library (printing the program's own
+# types in failure messages).
+add_library(glyphary_test_support STATIC ${CMAKE_SOURCE_DIR}/base/tests/print_text.cpp)
+target_include_directories(glyphary_test_support PUBLIC ${CMAKE_SOURCE_DIR})
+
 function(glyphary_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} glyphary_test_support GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
 endfunction()

@@ -2,7 +2,8 @@
 
 #include "engine/nd.h"
 #include "engine/ti_info.h"
-#include "platform/error.h"
+#include "platform/ansi_codec.h"
+#include "platform/registry.h"
 
 namespace glyphary::engine {
 
@@ -10,21 +11,22 @@ namespace {
 
 // What to do when the program was started without its icons beside it; the
 // commonest way there is opening the exe from inside the downloaded archive.
-constexpr const wchar_t* kIconsAdvice =
+constexpr std::wstring_view kIconsAdvice =
     L"The Icons folder must lie beside GlypharyInstaller.exe. Unpack the whole download "
     L"and run GlypharyInstaller.exe from the unpacked folder.";
 
 // Finds the icons before anything is created, so that the commonest failure
 // leaves the machine as it was.
-void RequireIcons(platform::FileSystem& fso, const std::wstring& folder,
-                  const std::wstring& icons) {
+Error RequireIcons(platform::FileSystem& fso, std::wstring_view folder, std::wstring_view icons) {
   int found = 0;
-  try {
-    found = fso.CountFiles(icons);
-  } catch (Error& e) {
-    throw e.At(folder).Advise(kIconsAdvice);
+  if (Error error = fso.CountFiles(icons, found)) {
+    error.At(folder).Advise(kIconsAdvice);
+    return error;
   }
-  if (found == 0) throw errors::Make(errors::kFileNotFound).At(icons).Advise(kIconsAdvice);
+  if (found > 0) return Error();
+  Error none = errors::Make(errors::kFileNotFound);
+  none.At(icons).Advise(kIconsAdvice);
+  return none;
 }
 
 // Removes the install folder this run created, after a failure, so that its
@@ -32,67 +34,74 @@ void RequireIcons(platform::FileSystem& fso, const std::wstring& folder,
 // another program (a virus scanner reading the fresh icons) holds for a
 // moment is waited for, a little longer each time, about 1.5 s in all. When
 // the folder still cannot be removed, `failure` tells the user to delete it.
-void RemoveCreatedFolder(platform::FileSystem& fso, const std::wstring& folder, Error& failure) {
+Error RemovingCreatedFolder(platform::FileSystem& fso, std::wstring_view folder, Error failure) {
   constexpr unsigned kPauses[] = {100, 200, 400, 800};
   for (size_t attempt = 0;; ++attempt) {
-    try {
-      fso.DeleteFolder(folder);
-      return;
-    } catch (const Error&) {
-      if (attempt == sizeof(kPauses) / sizeof(kPauses[0])) break;
-    }
+    if (!fso.DeleteFolder(folder)) return failure;
+    if (attempt == sizeof(kPauses) / sizeof(kPauses[0])) break;
     fso.Pause(kPauses[attempt]);
   }
-  failure.Advise(L"The folder " + folder +
-                 L" could not be removed again. Delete it before running the program again.");
+  failure.Advise(Joined(L"The folder ", folder,
+                        L" could not be removed again. Delete it before running the program "
+                        L"again."));
+  return failure;
 }
 
 // The runtime error for a registry call that failed with `status`.
 Error RegistryError(const TiInfo::RegistryFailure& failure) {
-  return errors::Make(errors::NumberForSystemError(static_cast<unsigned long>(failure.status)))
-      .At(failure.KeyPath());
+  Error error =
+      errors::Make(errors::NumberForSystemError(static_cast<unsigned long>(failure.status)));
+  error.At(failure.KeyPath());
+  return error;
 }
 
 }  // namespace
 
-void RunInstallation(InstallationState& state, const SetCaption& set_caption) {
-  state.Fso = &platform::FileSystemSeam::Get();
-  state.TargetFolder = state.Fso->GetFolder(kSystemFolder);
-  const std::wstring install_path = TextOf(state.TargetFolder) + L"\\" + kInstallFolderName;
-  const std::wstring program = state.Fso->ProgramFolder();
-  const std::wstring icons = program + kIconPattern;
+Error RunInstallation(InstallationState& state, const CaptionSink& set_caption) {
+  state.Fso = platform::FileSystemSeam::Find();
+  if (state.Fso == nullptr || platform::RegistrySeam::Find() == nullptr ||
+      platform::AnsiSeam::Find() == nullptr) {
+    return errors::Make(errors::kCannotCreateObject);
+  }
+  platform::FileSystem& fso = *state.Fso;
+  platform::Folder system;
+  if (Error error = fso.GetFolder(kSystemFolder, system)) return error;
+  state.TargetFolder = system;
+  const WideText install_path = Joined(system.path, L"\\", kInstallFolderName);
+  WideText program;
+  if (Error error = fso.ProgramFolder(program)) return error;
+  const WideText icons = Joined(program, kIconPattern);
 
   // Present from an earlier run: the run stops quietly at MakeFolder below,
   // whatever lies beside the program.
-  if (!state.Fso->FolderExists(install_path)) RequireIcons(*state.Fso, program + L"\\Icons", icons);
+  if (!fso.FolderExists(install_path)) {
+    if (Error error = RequireIcons(fso, Joined(program, L"\\Icons"), icons)) return error;
+  }
 
-  Error why_not_made(0, L"");
+  Error why_not_made;
   state.TargetFolder = ND::MakeFolder(state.TargetFolder, kInstallFolderName, &why_not_made);
-  if (TextOf(state.TargetFolder) == ND::kFailed) {
+  const WideText made = TextOf(state.TargetFolder);
+  if (made == ND::kFailed) {
     // Present from an earlier run: nothing to do. Anything else (a file in
     // the way, no right to write) must not end in a finish window that
     // claims success.
-    if (state.Fso->FolderExists(install_path)) return;
-    throw why_not_made.At(install_path);
+    if (fso.FolderExists(install_path)) return Error();
+    why_not_made.At(install_path);
+    return why_not_made;
   }
 
   set_caption(kCaptionCopying);
-  const std::wstring made = TextOf(state.TargetFolder);
-  try {
-    state.Fso->CopyFile(icons, made);
-  } catch (Error& e) {
+  if (Error error = fso.CopyFile(icons, made)) {
     // Leave no half-filled install folder behind.
-    RemoveCreatedFolder(*state.Fso, made, e);
-    throw;
+    return RemovingCreatedFolder(fso, made, error);
   }
 
   set_caption(kCaptionRegistering);
   if (const TiInfo::RegistryFailure failed = TiInfo::RegisterFileTypes()) {
     // The shell would show no icon for some type: a failure, not a finish.
-    Error error = RegistryError(failed);
-    RemoveCreatedFolder(*state.Fso, made, error);
-    throw error;
+    return RemovingCreatedFolder(fso, made, RegistryError(failed));
   }
+  return Error();
 }
 
 }  // namespace glyphary::engine

@@ -3,20 +3,20 @@
 // through the status caption its caller lets it set.
 #pragma once
 
-#include <functional>
-#include <string>
+#include <string_view>
 
+#include "base/error.h"
 #include "engine/variant.h"
 #include "platform/file_system.h"
 
 namespace glyphary::engine {
 
-constexpr const wchar_t* kSystemFolder = L"C:\\WINDOWS\\system32";
-constexpr const wchar_t* kInstallFolderName = L"TI-89";
-constexpr const wchar_t* kIconPattern = L"\\Icons\\*.ico";
-constexpr const wchar_t* kCaptionCreating = L"Creating Folders...";
-constexpr const wchar_t* kCaptionCopying = L"Coping Icons...";
-constexpr const wchar_t* kCaptionRegistering = L"Editing Registry...";
+constexpr std::wstring_view kSystemFolder = L"C:\\WINDOWS\\system32";
+constexpr std::wstring_view kInstallFolderName = L"TI-89";
+constexpr std::wstring_view kIconPattern = L"\\Icons\\*.ico";
+constexpr std::wstring_view kCaptionCreating = L"Creating Folders...";
+constexpr std::wstring_view kCaptionCopying = L"Coping Icons...";
+constexpr std::wstring_view kCaptionRegistering = L"Editing Registry...";
 
 // The run's variables; they belong to the progress window and keep their
 // values after it is unloaded.
@@ -25,7 +25,22 @@ struct InstallationState {
   Variant TargetFolder;
 };
 
-using SetCaption = std::function<void(const std::wstring&)>;
+// Where the run puts its status captions: a callable borrowed for the run
+// (no copy, no allocation), called with each caption in turn.
+class CaptionSink {
+ public:
+  template <class Callable>
+  explicit CaptionSink(Callable& callable)
+      : target_(&callable), call_([](void* target, std::wstring_view caption) {
+          (*static_cast<Callable*>(target))(caption);
+        }) {}
+
+  void operator()(std::wstring_view caption) const { call_(target_, caption); }
+
+ private:
+  void* target_;
+  void (*call_)(void*, std::wstring_view);
+};
 
 // Runs the installation:
 //  1. takes the file-system object and the folder object of the system folder;
@@ -34,16 +49,16 @@ using SetCaption = std::function<void(const std::wstring&)>;
 //     unpacking the download), before anything is created;
 //  3. creates the install folder "TI-89" with ND::MakeFolder;
 //  4. if that folder was already there as a folder, stops quietly (a re-run
-//     installs nothing); any other reason it could not be made is raised;
+//     installs nothing); any other reason it could not be made is returned;
 //  5. caption "Coping Icons...", copies the program folder's Icons\*.ico into
 //     it;
 //  6. caption "Editing Registry...", TiInfo::RegisterFileTypes: all 72 calls;
-//     if any failed, its error is raised with the key's path.
+//     if any failed, its error is returned with the key's path.
 // When step 5 or 6 fails, the folder made in step 3 is removed again (with
 // retries while another program holds a file in it) before the error is
-// raised, so that a corrected re-run installs normally; if it cannot be
-// removed, the error's advice names it. Errors are glyphary::Error: number,
-// description, the path concerned.
-void RunInstallation(InstallationState& state, const SetCaption& set_caption);
+// returned, so that a corrected re-run installs normally; if it cannot be
+// removed, the error's advice names it. Errors carry the number, the
+// description and the path concerned; 429 when a facility is missing.
+[[nodiscard]] Error RunInstallation(InstallationState& state, const CaptionSink& set_caption);
 
 }  // namespace glyphary::engine

@@ -1,31 +1,26 @@
 #include "engine/nd.h"
 
-#include <optional>
-
 #include "platform/file_system.h"
 
 namespace glyphary::engine::ND {
 
-Variant MakeFolder(Variant& Folder, const std::wstring& Name, Error* failure) {
-  // Resume-next: a failing step is abandoned, its error remembered, and the
-  // function goes on to its end.
-  std::optional<Error> recorded;
-  platform::FileSystem* fso = nullptr;
-  try {
-    fso = &platform::FileSystemSeam::Get();
-  } catch (const Error& e) {
-    recorded = e;
-  }
-  std::wstring path = TextOf(Folder) + L"\\" + Name;
+Variant MakeFolder(Variant& Folder, std::wstring_view Name, Error* failure) {
+  // Each step that fails leaves its error behind and the function goes on
+  // to its end; the last error recorded decides the result.
+  Error recorded;
+  platform::FileSystem* fso = platform::FileSystemSeam::Find();
+  if (fso == nullptr) recorded = errors::Make(errors::kCannotCreateObject);
+  const WideText path = Joined(TextOf(Folder), L"\\", Name);
   if (fso != nullptr) {
-    try {
-      Folder = fso->CreateFolder(path);
-    } catch (const Error& e) {
-      recorded = e;
+    platform::Folder made;
+    if (Error error = fso->CreateFolder(path, made)) {
+      recorded = error;
+    } else {
+      Folder = made;
     }
   }
-  if (recorded) Folder = kFailed;
-  if (failure != nullptr) *failure = recorded.value_or(Error(0, L""));
+  if (recorded) Folder = WideText(kFailed);
+  if (failure != nullptr) *failure = recorded;
   return TextOf(Folder);
 }
 

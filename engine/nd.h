@@ -1,10 +1,10 @@
-// Module ND: folder creation that never raises.
+// Module ND: folder creation that never fails its caller.
 #pragma once
 
-#include <string>
+#include <string_view>
 
+#include "base/error.h"
 #include "engine/variant.h"
-#include "platform/error.h"
 
 namespace glyphary::engine::ND {
 
@@ -12,11 +12,11 @@ namespace glyphary::engine::ND {
 // path) with a file-system object of its own. Every failure is absorbed:
 // the result is then the text "0", otherwise the new folder's full path as
 // text. `Folder` is left holding the new folder object, or "0" on failure.
-// When `failure` is given it receives the absorbed error (number 0 if none),
+// When `failure` is given it receives the absorbed error (no error if none),
 // for a caller that needs to tell why the folder was not made.
-Variant MakeFolder(Variant& Folder, const std::wstring& Name, Error* failure = nullptr);
+Variant MakeFolder(Variant& Folder, std::wstring_view Name, Error* failure = nullptr);
 
 // The failure marker MakeFolder returns.
-inline const std::wstring kFailed = L"0";
+constexpr std::wstring_view kFailed = L"0";
 
 }  // namespace glyphary::engine::ND

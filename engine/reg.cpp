@@ -1,7 +1,5 @@
 #include "engine/reg.h"
 
-#include <vector>
-
 #include "platform/ansi_codec.h"
 
 namespace glyphary::engine::Reg {
@@ -9,6 +7,7 @@ namespace glyphary::engine::Reg {
 namespace {
 
 using platform::KeyHandle;
+using platform::Status;
 
 // An open registry key, closed when the owner goes out of scope. A handle
 // that never opened (0) is not closed.
@@ -29,7 +28,13 @@ class ScopedKey {
   KeyHandle handle_ = 0;
 };
 
-std::string Ansi(const std::wstring& text) { return platform::AnsiSeam::Get().ToAnsi(text); }
+// `text` in the ANSI code page (empty when there is no converter: the
+// registry calls then fail on their own).
+NarrowText Ansi(std::wstring_view text) {
+  NarrowText out;
+  if (platform::AnsiCodec* codec = platform::AnsiSeam::Find()) codec->ToAnsi(text, out);
+  return out;
+}
 
 }  // namespace
 
@@ -37,47 +42,53 @@ platform::KeyHandle RootHandle(std::int32_t root) {
   return static_cast<KeyHandle>(static_cast<std::intptr_t>(root));
 }
 
-platform::Status CreateKey(const std::wstring& Path, std::int32_t Root) {
-  platform::Registry& registry = platform::RegistrySeam::Get();
-  ScopedKey key(registry);
+Status CreateKey(std::wstring_view Path, std::int32_t Root) {
+  platform::Registry* registry = platform::RegistrySeam::Find();
+  if (registry == nullptr) return platform::kErrorInvalidFunction;
+  ScopedKey key(*registry);
   std::uint32_t disposition = 0;
-  return registry.CreateKeyEx(RootHandle(Root), Ansi(Path), 0, nullptr, 0, kKeyAccess, nullptr,
-                              key.receive(), &disposition);
+  return registry->CreateKeyEx(RootHandle(Root), Ansi(Path), 0, nullptr, 0, kKeyAccess, nullptr,
+                               key.receive(), &disposition);
 }
 
-platform::Status SetValue(std::int32_t Root, const std::wstring& Path,
-                          const std::wstring& ValueName, const Variant& Value,
-                          std::int32_t ValueType) {
-  platform::Registry& registry = platform::RegistrySeam::Get();
-  ScopedKey key(registry);
-  const platform::Status opened =
-      registry.OpenKeyEx(RootHandle(Root), Ansi(Path), 0, kKeyAccess, key.receive());
+Status SetValue(std::int32_t Root, std::wstring_view Path, std::wstring_view ValueName,
+                const Variant& Value, std::int32_t ValueType, Error* conversion) {
+  platform::Registry* registry = platform::RegistrySeam::Find();
+  if (registry == nullptr) return platform::kErrorInvalidFunction;
+  ScopedKey key(*registry);
+  const Status opened =
+      registry->OpenKeyEx(RootHandle(Root), Ansi(Path), 0, kKeyAccess, key.receive());
   // Written whether or not the open succeeded: on a failed open the handle
   // is 0 and the write fails without effect. The open's status says why.
-  const platform::Status written = WriteValue(key.get(), ValueName, ValueType, Value);
+  const Status written = WriteValue(key.get(), ValueName, ValueType, Value, conversion);
   return opened != platform::kErrorSuccess ? opened : written;
 }
 
-std::int32_t WriteValue(platform::KeyHandle Key, const std::wstring& ValueName,
-                        std::int32_t ValueType, const Variant& Value) {
-  platform::Registry& registry = platform::RegistrySeam::Get();
+std::int32_t WriteValue(platform::KeyHandle Key, std::wstring_view ValueName,
+                        std::int32_t ValueType, const Variant& Value, Error* conversion) {
+  platform::Registry* registry = platform::RegistrySeam::Find();
+  if (registry == nullptr) return platform::kErrorInvalidFunction;
   switch (ValueType) {
     case kRegSz: {
       // The size covers the converted bytes and their NUL, so that a text
       // whose ANSI form is longer or shorter than its character count is
       // neither cut nor read past its end.
-      std::string bytes = Ansi(TextOf(Value));
-      bytes.push_back('\0');
-      return registry.SetValueEx(Key, Ansi(ValueName), 0, platform::kRegSz,
-                                 reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                 static_cast<std::uint32_t>(bytes.size()));
+      const NarrowText bytes = Ansi(TextOf(Value));
+      return registry->SetValueEx(Key, Ansi(ValueName), 0, platform::kRegSz,
+                                  reinterpret_cast<const std::uint8_t*>(bytes.c_str()),
+                                  static_cast<std::uint32_t>(bytes.size() + 1));
     }
     case kRegDword: {
-      std::uint32_t number = static_cast<std::uint32_t>(LongOf(Value));
+      std::int32_t signed_number = 0;
+      if (Error error = LongOf(Value, signed_number)) {
+        if (conversion != nullptr) *conversion = error;
+        return platform::kErrorInvalidData;
+      }
+      const auto number = static_cast<std::uint32_t>(signed_number);
       const std::uint8_t bytes[4] = {
           static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
           static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)};
-      return registry.SetValueEx(Key, Ansi(ValueName), 0, platform::kRegDword, bytes, 4);
+      return registry->SetValueEx(Key, Ansi(ValueName), 0, platform::kRegDword, bytes, 4);
     }
     default:
       return 0;

@@ -5,8 +5,9 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <string_view>
 
+#include "base/error.h"
 #include "engine/variant.h"
 #include "platform/registry.h"
 
@@ -28,22 +29,26 @@ platform::KeyHandle RootHandle(std::int32_t root);
 // Makes sure the key `Path` (several levels at once allowed) exists below
 // `Root`: RegCreateKeyExA with options 0 and access 0x3F, then RegCloseKey.
 // An existing key and its values are left as they are. Returns the status of
-// RegCreateKeyExA.
-[[nodiscard]] platform::Status CreateKey(const std::wstring& Path, std::int32_t Root);
+// RegCreateKeyExA (ERROR_INVALID_FUNCTION when there is no registry).
+[[nodiscard]] platform::Status CreateKey(std::wstring_view Path, std::int32_t Root);
 
 // Writes one value into the existing key `Path` below `Root`: RegOpenKeyExA
 // (never creates), WriteValue, RegCloseKey. `ValueName` "" is the default
 // value; `ValueType` REG_SZ or REG_DWORD. A missing key means nothing is
 // written. Returns the status of the open when it failed, otherwise that of
-// the write.
-[[nodiscard]] platform::Status SetValue(std::int32_t Root, const std::wstring& Path, const std::wstring& ValueName,
-              const Variant& Value, std::int32_t ValueType);
+// the write; `conversion` as for WriteValue.
+[[nodiscard]] platform::Status SetValue(std::int32_t Root, std::wstring_view Path,
+                                        std::wstring_view ValueName, const Variant& Value,
+                                        std::int32_t ValueType, Error* conversion = nullptr);
 
 // Encodes `Value` by `ValueType` and writes it into the open key `Key`:
 // REG_SZ as the ANSI text with its terminating NUL, REG_DWORD as four bytes
 // little-endian. Returns RegSetValueExA's status; any other type writes
-// nothing and returns 0.
-std::int32_t WriteValue(platform::KeyHandle Key, const std::wstring& ValueName,
-                        std::int32_t ValueType, const Variant& Value);
+// nothing and returns 0. A value that is no 32-bit number for REG_DWORD is
+// not written either: the result is ERROR_INVALID_DATA and `conversion`,
+// when given, receives the runtime error (6 Overflow, 13 Type mismatch).
+std::int32_t WriteValue(platform::KeyHandle Key, std::wstring_view ValueName,
+                        std::int32_t ValueType, const Variant& Value,
+                        Error* conversion = nullptr);
 
 }  // namespace glyphary::engine::Reg

@@ -1,7 +1,5 @@
 #include "engine/ti_info.h"
 
-#include <string>
-
 #include "engine/reg.h"
 
 namespace glyphary::engine::TiInfo {
@@ -30,11 +28,11 @@ constexpr wchar_t kDefaultIconKey[] = L"\\DefaultIcon";
 
 }  // namespace
 
-std::wstring RegistryFailure::KeyPath() const {
-  std::wstring path = L"HKEY_CLASSES_ROOT\\";
+WideText RegistryFailure::KeyPath() const {
+  WideText path(L"HKEY_CLASSES_ROOT\\");
   if (row == nullptr) return path;
-  path += key == Key::kExtension ? row->Extension : row->TypeId;
-  if (key == Key::kDefaultIcon) path += kDefaultIconKey;
+  path.Append(key == Key::kExtension ? row->Extension : row->TypeId);
+  if (key == Key::kDefaultIcon) path.Append(kDefaultIconKey);
   return path;
 }
 
@@ -47,17 +45,17 @@ RegistryFailure RegisterFileTypes() {
     auto note = [&first, &row](platform::Status status, Key key) {
       if (status != platform::kErrorSuccess && !first) first = RegistryFailure{status, &row, key};
     };
-    const std::wstring extension = row.Extension;
-    const std::wstring type_id = row.TypeId;
-    const std::wstring default_icon = type_id + kDefaultIconKey;
+    const std::wstring_view extension = row.Extension;
+    const std::wstring_view type_id = row.TypeId;
+    const WideText default_icon = Joined(type_id, kDefaultIconKey);
     note(Reg::CreateKey(extension, root), Key::kExtension);
     note(Reg::CreateKey(default_icon, root), Key::kDefaultIcon);  // also makes the type's key
-    note(Reg::SetValue(root, extension, L"", type_id, Reg::kRegSz), Key::kExtension);
+    note(Reg::SetValue(root, extension, L"", WideText(type_id), Reg::kRegSz), Key::kExtension);
     note(Reg::SetValue(root, type_id, L"BrowserFlags", std::int64_t{8}, Reg::kRegDword),
          Key::kType);
     note(Reg::SetValue(root, type_id, L"EditFlags", std::int64_t{0}, Reg::kRegDword), Key::kType);
-    note(Reg::SetValue(root, default_icon, L"",
-                       std::wstring(kIconFolder) + row.IconFile + L",0", Reg::kRegSz),
+    note(Reg::SetValue(root, default_icon, L"", Joined(kIconFolder, row.IconFile, L",0"),
+                       Reg::kRegSz),
          Key::kDefaultIcon);
   }
   return first;

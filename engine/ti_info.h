@@ -3,8 +3,8 @@
 #pragma once
 
 #include <array>
-#include <string>
 
+#include "base/text.h"
 #include "platform/registry.h"
 
 namespace glyphary::engine::TiInfo {
@@ -32,7 +32,7 @@ struct RegistryFailure {
 
   explicit operator bool() const { return status != platform::kErrorSuccess; }
   // "HKEY_CLASSES_ROOT\Ivex.89m\DefaultIcon", for the error box.
-  std::wstring KeyPath() const;
+  WideText KeyPath() const;
 };
 
 // For every row, in order: CreateKey(E), CreateKey(T\DefaultIcon),

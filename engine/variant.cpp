@@ -1,50 +1,50 @@
 #include "engine/variant.h"
 
-#include <cwctype>
-#include <limits>
-
-#include "platform/decimal.h"
-#include "platform/error.h"
+#include "base/decimal.h"
 
 namespace glyphary::engine {
 
 namespace {
 
-std::int32_t CheckedLong(std::int64_t n) {
-  if (n < std::numeric_limits<std::int32_t>::min() || n > std::numeric_limits<std::int32_t>::max()) {
-    throw errors::Make(errors::kOverflow);
-  }
-  return static_cast<std::int32_t>(n);
+constexpr std::int64_t kLongMin = -2147483648LL;
+constexpr std::int64_t kLongMax = 2147483647LL;
+
+bool IsSpace(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
+
+Error CheckedLong(std::int64_t n, std::int32_t& number) {
+  if (n < kLongMin || n > kLongMax) return errors::Make(errors::kOverflow);
+  number = static_cast<std::int32_t>(n);
+  return Error();
 }
 
-std::int32_t ParseLong(const std::wstring& text) {
+Error ParseLong(std::wstring_view text, std::int32_t& number) {
   size_t i = 0, end = text.size();
-  while (i < end && std::iswspace(static_cast<wint_t>(text[i]))) ++i;
-  while (end > i && std::iswspace(static_cast<wint_t>(text[end - 1]))) --end;
+  while (i < end && IsSpace(text[i])) ++i;
+  while (end > i && IsSpace(text[end - 1])) --end;
   bool negative = false;
   if (i < end && (text[i] == L'-' || text[i] == L'+')) negative = text[i++] == L'-';
-  if (i == end) throw errors::Make(errors::kTypeMismatch);
+  if (i == end) return errors::Make(errors::kTypeMismatch);
   std::int64_t n = 0;
   for (; i < end; ++i) {
-    if (text[i] < L'0' || text[i] > L'9') throw errors::Make(errors::kTypeMismatch);
+    if (text[i] < L'0' || text[i] > L'9') return errors::Make(errors::kTypeMismatch);
     n = n * 10 + (text[i] - L'0');
-    if (n > (std::int64_t{1} << 32)) throw errors::Make(errors::kOverflow);
+    if (n > (std::int64_t{1} << 32)) return errors::Make(errors::kOverflow);
   }
-  return CheckedLong(negative ? -n : n);
+  return CheckedLong(negative ? -n : n, number);
 }
 
 }  // namespace
 
-std::wstring TextOf(const Variant& value) {
-  if (const auto* text = std::get_if<std::wstring>(&value)) return *text;
+WideText TextOf(const Variant& value) {
+  if (const auto* text = std::get_if<WideText>(&value)) return *text;
   if (const auto* number = std::get_if<std::int64_t>(&value)) return DecimalText(*number);
-  return std::get<platform::Folder>(value).path;
+  return std::get_if<platform::Folder>(&value)->path;
 }
 
-std::int32_t LongOf(const Variant& value) {
-  if (const auto* number = std::get_if<std::int64_t>(&value)) return CheckedLong(*number);
-  if (const auto* text = std::get_if<std::wstring>(&value)) return ParseLong(*text);
-  throw errors::Make(errors::kTypeMismatch);
+Error LongOf(const Variant& value, std::int32_t& number) {
+  if (const auto* n = std::get_if<std::int64_t>(&value)) return CheckedLong(*n, number);
+  if (const auto* text = std::get_if<WideText>(&value)) return ParseLong(*text, number);
+  return errors::Make(errors::kTypeMismatch);
 }
 
 }  // namespace glyphary::engine

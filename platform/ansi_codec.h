@@ -2,9 +2,9 @@
 // done at every call of an ANSI ("A") Windows function.
 #pragma once
 
-#include <string>
 #include <string_view>
 
+#include "base/text.h"
 #include "platform/seam.h"
 
 namespace glyphary::platform {
@@ -13,9 +13,10 @@ class AnsiCodec {
  public:
   virtual ~AnsiCodec() = default;
 
-  // `text` in the system's ANSI code page. Characters the code page cannot
-  // hold become the code page's default character ('?'). Never fails.
-  virtual std::string ToAnsi(std::wstring_view text) = 0;
+  // `text` in the system's ANSI code page, into `out` (replacing what it
+  // held). Characters the code page cannot hold become the code page's
+  // default character ('?'). Never fails.
+  virtual void ToAnsi(std::wstring_view text, NarrowText& out) = 0;
 };
 
 using AnsiSeam = Seam<AnsiCodec>;

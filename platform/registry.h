@@ -1,11 +1,11 @@
 // The registry as the installer uses it: the four advapi32 ANSI functions,
 // with their arguments as Windows takes them, so that a stand-in can record
 // exactly what would reach Windows. Every function returns the Win32 status
-// (0 = ERROR_SUCCESS); none of them throws.
+// (0 = ERROR_SUCCESS). Names are ANSI text, borrowed for the call.
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 #include "platform/seam.h"
 
@@ -27,7 +27,9 @@ constexpr Status kErrorFileNotFound = 2;
 constexpr Status kErrorAccessDenied = 5;
 constexpr Status kErrorInvalidHandle = 6;
 constexpr Status kErrorInvalidParameter = 87;
+constexpr Status kErrorInvalidData = 13;
 constexpr Status kErrorBadPathname = 161;
+constexpr Status kErrorInvalidFunction = 1;
 
 constexpr std::uint32_t kRegSz = 1;
 constexpr std::uint32_t kRegDword = 4;
@@ -42,18 +44,18 @@ class Registry {
   // RegCreateKeyExA: creates or opens `sub_key` (ANSI, may name several
   // levels) below `root`. On success *result holds an open handle that the
   // caller closes, and *disposition says whether the key was new.
-  virtual Status CreateKeyEx(KeyHandle root, const std::string& sub_key, std::uint32_t reserved,
+  virtual Status CreateKeyEx(KeyHandle root, std::string_view sub_key, std::uint32_t reserved,
                              const char* key_class, std::uint32_t options, std::uint32_t access,
                              const void* security_attributes, KeyHandle* result,
                              std::uint32_t* disposition) = 0;
 
   // RegOpenKeyExA: opens an existing key; never creates one.
-  virtual Status OpenKeyEx(KeyHandle root, const std::string& sub_key, std::uint32_t options,
+  virtual Status OpenKeyEx(KeyHandle root, std::string_view sub_key, std::uint32_t options,
                            std::uint32_t access, KeyHandle* result) = 0;
 
   // RegSetValueExA: writes `size` bytes from `data` as value `value_name`
   // ("" = the key's default value) of type `type`.
-  virtual Status SetValueEx(KeyHandle key, const std::string& value_name, std::uint32_t reserved,
+  virtual Status SetValueEx(KeyHandle key, std::string_view value_name, std::uint32_t reserved,
                             std::uint32_t type, const std::uint8_t* data, std::uint32_t size) = 0;
 
   // RegCloseKey.

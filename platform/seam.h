@@ -1,26 +1,20 @@
 // A restorable, process-wide seam: the code that reaches the OS asks
-// Seam<Interface>::Get() for the implementation in force. The exe installs
+// Seam<Interface>::Find() for the implementation in force. The exe installs
 // the real Win32 implementations once at start-up; a test installs a
-// recording stand-in with Seam<Interface>::Override, which puts back what was
-// there before when it goes out of scope.
+// recording stand-in with Seam<Interface>::Override, which puts back what
+// was there before when it goes out of scope.
 #pragma once
 
 #include <cstddef>
-
-#include "platform/error.h"
 
 namespace glyphary::platform {
 
 template <class Interface>
 class Seam {
  public:
-  // The implementation in force. Throws Error 429 (can't create object) when
-  // none is installed: the facility is simply not available.
-  static Interface& Get() {
-    Interface* current = Slot();
-    if (current == nullptr) throw errors::Make(errors::kCannotCreateObject);
-    return *current;
-  }
+  // The implementation in force, or null when none is installed: the
+  // facility is simply not available (the callers report error 429).
+  static Interface* Find() { return Slot(); }
 
   // Installs `implementation` for the lifetime of the program.
   static void Install(Interface& implementation) { Slot() = &implementation; }
@@ -29,7 +23,7 @@ class Seam {
   class Override {
    public:
     explicit Override(Interface& implementation) : previous_(Slot()) { Slot() = &implementation; }
-    // Takes the facility away: Get() fails until this object is destroyed.
+    // Takes the facility away: Find() gives null until this object is destroyed.
     explicit Override(std::nullptr_t) : previous_(Slot()) { Slot() = nullptr; }
     ~Override() { Slot() = previous_; }
     Override(const Override&) = delete;

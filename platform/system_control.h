@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 #include "platform/seam.h"
 
@@ -33,7 +33,7 @@ class SystemControl {
   // OpenProcessToken: *token receives the handle (the caller closes it).
   virtual bool OpenProcessToken(Handle process, std::uint32_t desired_access, Handle* token) = 0;
   // LookupPrivilegeValueA: `system_name` "" = the local system.
-  virtual bool LookupPrivilegeValueA(const std::string& system_name, const std::string& name,
+  virtual bool LookupPrivilegeValueA(std::string_view system_name, std::string_view name,
                                      Luid* luid) = 0;
   // AdjustTokenPrivileges with TOKEN_PRIVILEGES records passed as their
   // bytes: `new_state` holds `buffer_length` bytes, `previous_state` has

@@ -13,11 +13,13 @@ void PutLittleEndian(std::uint8_t* at, std::uint32_t value) {
 }  // namespace
 
 std::int32_t WindowsFamilyIsNT() {
-  return (platform::SystemSeam::Get().GetVersion() & kNotNtBit) == 0 ? 1 : 0;
+  platform::SystemControl* system = platform::SystemSeam::Find();
+  return system != nullptr && (system->GetVersion() & kNotNtBit) == 0 ? 1 : 0;
 }
 
 void EnableShutdownPrivilege() {
-  platform::SystemControl& system = platform::SystemSeam::Get();
+  if (platform::SystemSeam::Find() == nullptr) return;
+  platform::SystemControl& system = *platform::SystemSeam::Find();
   platform::Handle process = system.GetCurrentProcess();
   platform::Handle token = 0;
   system.OpenProcessToken(process, kTokenAdjustPrivilegesAndQuery, &token);
@@ -40,7 +42,9 @@ void EnableShutdownPrivilege() {
 void FinishClicked(int chk, std::int32_t IsNT) {
   if (chk != 1) return;
   if (IsNT == 1) EnableShutdownPrivilege();
-  platform::SystemSeam::Get().ExitWindowsEx(kRestartFlags, kRestartReserved);
+  if (platform::SystemControl* system = platform::SystemSeam::Find()) {
+    system->ExitWindowsEx(kRestartFlags, kRestartReserved);
+  }
 }
 
 }  // namespace glyphary::restart::Global

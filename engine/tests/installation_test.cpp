@@ -31,17 +31,15 @@ class InstallationTest : public ::testing::Test {
     }
   }
 
-  // Runs the installation; returns the error number it raised (0 if none).
+  // Runs the installation; returns the number of the error it returned (0
+  // if none).
   int Run() {
-    try {
-      RunInstallation(state_, [this](const std::wstring& c) { captions_.push_back(c); });
-    } catch (const Error& e) {
-      raised_ = e.Description();
-      path_ = e.Path();
-      advice_ = e.Advice();
-      return e.Number();
-    }
-    return 0;
+    auto record = [this](std::wstring_view c) { captions_.emplace_back(c); };
+    const Error e = RunInstallation(state_, CaptionSink(record));
+    raised_ = e.Description();
+    path_ = e.Path();
+    advice_ = e.Advice();
+    return e.Number();
   }
 
   std::vector<std::wstring> CallsNamed(const std::wstring& prefix) const {
@@ -232,19 +230,19 @@ TEST(MakeFolder, ReturnsTheNewPathOrZeroAndLeavesFolderHoldingTheSame) {
   fake.files.AddFolder(L"C:\\WINDOWS\\system32");
 
   Variant folder = platform::Folder{L"C:\\WINDOWS\\system32"};
-  Error failure(-1, L"");
+  Error failure(-1, L"not set");
   Variant made = ND::MakeFolder(folder, L"TI-89", &failure);
-  EXPECT_EQ(std::get<std::wstring>(made), kInstall);
+  EXPECT_EQ(std::get<WideText>(made), kInstall);
   EXPECT_EQ(std::get<platform::Folder>(folder).path, kInstall);
   EXPECT_EQ(failure.Number(), 0);
 
-  Variant again = std::wstring(L"C:\\WINDOWS\\system32");
+  Variant again = WideText(L"C:\\WINDOWS\\system32");
   made = ND::MakeFolder(again, L"TI-89", &failure);
-  EXPECT_EQ(std::get<std::wstring>(made), L"0");
-  EXPECT_EQ(std::get<std::wstring>(again), L"0");
+  EXPECT_EQ(std::get<WideText>(made), L"0");
+  EXPECT_EQ(std::get<WideText>(again), L"0");
   EXPECT_EQ(failure.Number(), errors::kFileAlreadyExists);
 
-  Variant missing = std::wstring(L"C:\\NoSuchFolder");
+  Variant missing = WideText(L"C:\\NoSuchFolder");
   EXPECT_EQ(TextOf(ND::MakeFolder(missing, L"TI-89")), L"0");
 }
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/tests/fake_platform.h"
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace glyphary::engine {
 namespace {
@@ -80,7 +80,7 @@ TEST_F(RegTest, SetValueOnAMissingKeyWritesAndCreatesNothingAndSaysWhy) {
 
 TEST_F(RegTest, SetValueWritesTheDefaultValueUnderTheEmptyName) {
   ASSERT_EQ(Reg::CreateKey(L".89m", Reg::kClassesRoot), platform::kErrorSuccess);
-  EXPECT_EQ(Reg::SetValue(Reg::kClassesRoot, L".89m", L"", std::wstring(L"Ivex.89m"), Reg::kRegSz),
+  EXPECT_EQ(Reg::SetValue(Reg::kClassesRoot, L".89m", L"", WideText(L"Ivex.89m"), Reg::kRegSz),
             platform::kErrorSuccess);
 
   auto value = fake_.registry.Value(kClassesRootHandle, ".89m", "");
@@ -98,7 +98,7 @@ TEST_F(RegTest, WriteValueEncodesByType) {
 
   EXPECT_EQ(Reg::WriteValue(key, L"Eight", Reg::kRegDword, std::int64_t{8}), 0);
   EXPECT_EQ(Reg::WriteValue(key, L"Minus", Reg::kRegDword, std::int64_t{-1}), 0);
-  EXPECT_EQ(Reg::WriteValue(key, L"Text", Reg::kRegDword, std::wstring(L" 258 ")), 0);
+  EXPECT_EQ(Reg::WriteValue(key, L"Text", Reg::kRegDword, WideText(L" 258 ")), 0);
   EXPECT_EQ(Reg::WriteValue(key, L"Sz", Reg::kRegSz, std::int64_t{42}), 0);
   EXPECT_EQ(Reg::WriteValue(key, L"Folder", Reg::kRegSz, platform::Folder{L"C:\\A"}), 0);
 
@@ -119,14 +119,14 @@ TEST_F(RegTest, WriteValueOfAnUnhandledTypeWritesNothingAndReturnsZero) {
   platform::KeyHandle key = 0;
   ASSERT_EQ(fake_.registry.OpenKeyEx(kClassesRootHandle, "T", 0, 0x3F, &key), 0);
   fake_.registry.ClearCalls();
-  EXPECT_EQ(Reg::WriteValue(key, L"Expand", 2, std::wstring(L"%WINDIR%")), 0);
-  EXPECT_EQ(Reg::WriteValue(key, L"Binary", 3, std::wstring(L"x")), 0);
+  EXPECT_EQ(Reg::WriteValue(key, L"Expand", 2, WideText(L"%WINDIR%")), 0);
+  EXPECT_EQ(Reg::WriteValue(key, L"Binary", 3, WideText(L"x")), 0);
   EXPECT_TRUE(fake_.registry.Calls().empty());
   EXPECT_TRUE(fake_.registry.ValueNames(kClassesRootHandle, "T").empty());
 }
 
 TEST_F(RegTest, RefusalsReachTheCallerAsTheirStatus) {
-  EXPECT_EQ(Reg::WriteValue(0, L"x", Reg::kRegSz, std::wstring(L"y")),
+  EXPECT_EQ(Reg::WriteValue(0, L"x", Reg::kRegSz, WideText(L"y")),
             platform::kErrorInvalidHandle);
   fake_.registry.Refuse(kClassesRootHandle, "Locked");
   EXPECT_EQ(Reg::CreateKey(L"Locked\\DefaultIcon", Reg::kClassesRoot), platform::kErrorAccessDenied);
@@ -141,16 +141,14 @@ TEST_F(RegTest, RefusalsReachTheCallerAsTheirStatus) {
 
 TEST_F(RegTest, NumbersThatDoNotFitOrAreNoNumbersRaiseTheRuntimeErrors) {
   auto number_of = [](const Variant& value) {
-    try {
-      Reg::WriteValue(0, L"x", Reg::kRegDword, value);
-    } catch (const Error& e) {
-      return e.Number();
-    }
-    return 0;
+    Error conversion;
+    EXPECT_EQ(Reg::WriteValue(0, L"x", Reg::kRegDword, value, &conversion),
+              platform::kErrorInvalidData);
+    return conversion.Number();
   };
   EXPECT_EQ(number_of(std::int64_t{0x100000000}), errors::kOverflow);
-  EXPECT_EQ(number_of(std::wstring(L"99999999999")), errors::kOverflow);
-  EXPECT_EQ(number_of(std::wstring(L"eight")), errors::kTypeMismatch);
+  EXPECT_EQ(number_of(WideText(L"99999999999")), errors::kOverflow);
+  EXPECT_EQ(number_of(WideText(L"eight")), errors::kTypeMismatch);
   EXPECT_EQ(number_of(platform::Folder{L"C:\\"}), errors::kTypeMismatch);
   EXPECT_TRUE(fake_.registry.Calls().empty());
 }
@@ -159,16 +157,15 @@ TEST_F(RegTest, NumbersThatDoNotFitOrAreNoNumbersRaiseTheRuntimeErrors) {
 // ANSI code pages do.
 class DoubleByteCodec : public platform::AnsiCodec {
  public:
-  std::string ToAnsi(std::wstring_view text) override {
-    std::string out;
+  void ToAnsi(std::wstring_view text, NarrowText& out) override {
+    out.Clear();
     for (wchar_t c : text) {
       if (c < 0x80) {
-        out += static_cast<char>(c);
+        out.Append(static_cast<char>(c));
       } else {
-        out += "\x82\xA0";
+        out.Append("\x82\xA0");
       }
     }
-    return out;
   }
 };
 
@@ -176,7 +173,7 @@ TEST_F(RegTest, TextSizeCoversTheConvertedBytesAndTheirNul) {
   DoubleByteCodec codec;
   platform::AnsiSeam::Override use(codec);
   ASSERT_EQ(Reg::CreateKey(L"T", Reg::kClassesRoot), platform::kErrorSuccess);
-  ASSERT_EQ(Reg::SetValue(Reg::kClassesRoot, L"T", L"", std::wstring(L"a\u3042b"), Reg::kRegSz),
+  ASSERT_EQ(Reg::SetValue(Reg::kClassesRoot, L"T", L"", WideText(L"a\u3042b"), Reg::kRegSz),
             platform::kErrorSuccess);
 
   auto value = fake_.registry.Value(kClassesRootHandle, "T", "");

@@ -29,7 +29,10 @@ const fs::path kInstall = L"C:\\WINDOWS\\system32\\TI-89";
 class IconsFrom : public platform::Win32FileSystem {
  public:
   explicit IconsFrom(std::wstring folder) : folder_(std::move(folder)) {}
-  std::wstring ProgramFolder() override { return folder_; }
+  Error ProgramFolder(WideText& folder) override {
+    folder = WideText(std::wstring_view(folder_));
+    return Error();
+  }
 
  private:
   std::wstring folder_;
@@ -98,12 +101,8 @@ class Win32RunTest : public ::testing::Test {
     IconsFrom files(program_.wstring());
     platform::FileSystemSeam::Override use(files);
     InstallationState state;
-    try {
-      RunInstallation(state, [&](const std::wstring& c) { captions->push_back(c); });
-    } catch (const Error& e) {
-      return e.Number();
-    }
-    return 0;
+    auto record = [captions](std::wstring_view c) { captions->emplace_back(c); };
+    return RunInstallation(state, CaptionSink(record)).Number();
   }
 
   platform::Win32Registry registry_;
@@ -181,7 +180,9 @@ TEST_F(Win32RunTest, AFileInTheWayOfTheInstallFolderIsReported) {
 
 TEST(Win32ProgramFolder, IsTheFolderOfTheRunningExeWithoutTrailingSeparator) {
   platform::Win32FileSystem files;
-  std::wstring folder = files.ProgramFolder();
+  WideText program;
+  ASSERT_FALSE(files.ProgramFolder(program));
+  std::wstring folder(program.view());
   wchar_t exe[MAX_PATH];
   DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
   EXPECT_EQ(fs::path(std::wstring(exe, n)).parent_path().wstring(), folder);

@@ -4,15 +4,13 @@
 
 namespace glyphary::platform {
 
-std::string FakeAnsiCodec::ToAnsi(std::wstring_view text) {
-  std::string out;
-  out.reserve(text.size());
+void FakeAnsiCodec::ToAnsi(std::wstring_view text, NarrowText& out) {
+  out.Clear();
   for (wchar_t c : text) {
     auto code = static_cast<std::uint32_t>(c);
     bool one_byte = code < 0x80 || (code >= 0xA0 && code <= 0xFF);
-    out += one_byte ? static_cast<char>(code) : '?';
+    out.Append(one_byte ? static_cast<char>(code) : '?');
   }
-  return out;
 }
 
 }  // namespace glyphary::platform

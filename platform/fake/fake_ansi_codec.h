@@ -9,7 +9,7 @@ namespace glyphary::platform {
 
 class FakeAnsiCodec : public AnsiCodec {
  public:
-  std::string ToAnsi(std::wstring_view text) override;
+  void ToAnsi(std::wstring_view text, NarrowText& out) override;
 };
 
 }  // namespace glyphary::platform

@@ -3,15 +3,26 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/error.h"
-#include "platform/path_text.h"
+#include "base/error.h"
+#include "base/path_text.h"
 
 namespace glyphary::platform {
 
 namespace {
 
-[[noreturn]] void Throw(int number, const std::wstring& path) {
-  throw errors::Make(number).At(path);
+Error Failure(int number, std::wstring_view path) {
+  Error error = errors::Make(number);
+  error.At(path);
+  return error;
+}
+
+std::wstring Str(std::wstring_view text) { return std::wstring(text); }
+
+// `text` with every character folded as Windows compares names.
+std::wstring Folded(std::wstring_view text) {
+  std::wstring out(text);
+  for (wchar_t& c : out) c = FoldCase(c);
+  return out;
 }
 
 bool IsDriveRoot(const std::wstring& canonical) {
@@ -45,7 +56,7 @@ const FakeFileSystem::Entry* FakeFileSystem::Find(const std::wstring& path) cons
 
 std::wstring FakeFileSystem::ParentOf(const std::wstring& canonical) const {
   if (IsDriveRoot(canonical)) return std::wstring();
-  return Normalize(SplitLast(canonical).first);
+  return Normalize(Str(SplitLast(canonical).first));
 }
 
 bool FakeFileSystem::WritesDenied(const std::wstring& folder) const {
@@ -80,7 +91,7 @@ std::vector<std::wstring> FakeFileSystem::List(const std::wstring& folder) const
   std::vector<std::wstring> names;
   for (const auto& [key, entry] : entries_) {
     if (!IsDriveRoot(entry.path) && Folded(ParentOf(entry.path)) == parent) {
-      names.push_back(SplitLast(entry.path).second);
+      names.push_back(Str(SplitLast(entry.path).second));
     }
   }
   std::sort(names.begin(), names.end(),
@@ -109,21 +120,25 @@ void FakeFileSystem::HoldFolder(const std::wstring& folder, int attempts) {
   held_[Folded(Normalize(folder))] = attempts;
 }
 
-std::vector<FakeFileSystem::Entry> FakeFileSystem::Matching(const std::wstring& folder,
-                                                           const std::wstring& pattern) const {
-  if (!IsFolder(folder)) Throw(errors::kPathNotFound, folder);
-  std::vector<Entry> matches;
+Error FakeFileSystem::Matching(const std::wstring& folder, const std::wstring& pattern,
+                              std::vector<Entry>& matches) const {
+  matches.clear();
+  if (!IsFolder(folder)) return Failure(errors::kPathNotFound, folder);
   for (const std::wstring& name : List(folder)) {
     const Entry* e = Find(folder + L"\\" + name);
     if (!e->folder && WildcardMatch(pattern, name)) matches.push_back(*e);
   }
-  return matches;
+  return Error();
 }
 
-int FakeFileSystem::CountFiles(const std::wstring& pattern) {
-  calls_.push_back(L"CountFiles " + pattern);
-  auto [folder, name] = SplitLast(Normalize(pattern));
-  return static_cast<int>(Matching(folder, name).size());
+Error FakeFileSystem::CountFiles(std::wstring_view pattern, int& count) {
+  calls_.push_back(L"CountFiles " + Str(pattern));
+  const std::wstring normal = Normalize(Str(pattern));
+  auto [folder, name] = SplitLast(normal);
+  std::vector<Entry> matches;
+  Error error = Matching(Str(folder), Str(name), matches);
+  count = static_cast<int>(matches.size());
+  return error;
 }
 
 void FakeFileSystem::Pause(unsigned milliseconds) {
@@ -134,69 +149,76 @@ void FakeFileSystem::FailCopyOf(const std::wstring& file_name) {
   failing_names_.insert(Folded(file_name));
 }
 
-Folder FakeFileSystem::GetFolder(const std::wstring& path) {
-  calls_.push_back(L"GetFolder " + path);
-  const Entry* e = Find(path);
-  if (e == nullptr || !e->folder) Throw(errors::kPathNotFound, path);
-  return Folder{e->path};
+Error FakeFileSystem::GetFolder(std::wstring_view path, Folder& folder) {
+  calls_.push_back(L"GetFolder " + Str(path));
+  const Entry* e = Find(Str(path));
+  if (e == nullptr || !e->folder) return Failure(errors::kPathNotFound, path);
+  folder.path = WideText(e->path);
+  return Error();
 }
 
-Folder FakeFileSystem::CreateFolder(const std::wstring& path) {
-  calls_.push_back(L"CreateFolder " + path);
-  std::wstring canonical = Normalize(path);
-  if (Find(canonical) != nullptr) Throw(errors::kFileAlreadyExists, path);
+Error FakeFileSystem::CreateFolder(std::wstring_view path, Folder& folder) {
+  calls_.push_back(L"CreateFolder " + Str(path));
+  std::wstring canonical = Normalize(Str(path));
+  if (Find(canonical) != nullptr) return Failure(errors::kFileAlreadyExists, path);
   std::wstring parent = ParentOf(canonical);
-  if (parent.empty() || !IsFolder(parent)) Throw(errors::kPathNotFound, path);
-  if (WritesDenied(parent)) Throw(errors::kPermissionDenied, path);
+  if (parent.empty() || !IsFolder(parent)) return Failure(errors::kPathNotFound, path);
+  if (WritesDenied(parent)) return Failure(errors::kPermissionDenied, path);
   Put(canonical, true, {});
-  return Folder{canonical};
+  folder.path = WideText(canonical);
+  return Error();
 }
 
-void FakeFileSystem::CopyOne(const Entry& file, const std::wstring& target) {
-  std::wstring name = SplitLast(file.path).second;
-  if (failing_names_.count(Folded(name)) != 0) Throw(errors::kPermissionDenied, target);
-  if (IsFolder(target)) Throw(errors::kPermissionDenied, target);
-  if (WritesDenied(ParentOf(target))) Throw(errors::kPermissionDenied, target);
+Error FakeFileSystem::CopyOne(const Entry& file, const std::wstring& target) {
+  std::wstring name = Str(SplitLast(file.path).second);
+  if (failing_names_.count(Folded(name)) != 0) return Failure(errors::kPermissionDenied, target);
+  if (IsFolder(target)) return Failure(errors::kPermissionDenied, target);
+  if (WritesDenied(ParentOf(target))) return Failure(errors::kPermissionDenied, target);
   Put(target, false, file.bytes);
+  return Error();
 }
 
-void FakeFileSystem::CopyFile(const std::wstring& source, const std::wstring& destination) {
-  calls_.push_back(L"CopyFile " + source + L" -> " + destination);
-  auto [source_dir, pattern] = SplitLast(Normalize(source));
+Error FakeFileSystem::CopyFile(std::wstring_view source, std::wstring_view destination) {
+  calls_.push_back(L"CopyFile " + Str(source) + L" -> " + Str(destination));
+  const std::wstring normal_source = Normalize(Str(source));
+  auto [source_dir, pattern] = SplitLast(normal_source);
   if (!HasWildcard(pattern)) {
-    const Entry* file = Find(source);
-    if (file == nullptr || file->folder) Throw(errors::kFileNotFound, source);
-    std::wstring target = Normalize(destination);
-    bool into_folder = !destination.empty() && (destination.back() == L'\\' || destination.back() == L'/');
+    const Entry* file = Find(Str(source));
+    if (file == nullptr || file->folder) return Failure(errors::kFileNotFound, source);
+    std::wstring target = Normalize(Str(destination));
+    bool into_folder =
+        !destination.empty() && (destination.back() == L'\\' || destination.back() == L'/');
     if (into_folder) {
-      if (!IsFolder(target)) Throw(errors::kPathNotFound, destination);
-      target = Normalize(target + L"\\" + pattern);
+      if (!IsFolder(target)) return Failure(errors::kPathNotFound, destination);
+      target = Normalize(target + L"\\" + Str(pattern));
     } else if (!IsFolder(ParentOf(target))) {
-      Throw(errors::kPathNotFound, destination);
+      return Failure(errors::kPathNotFound, destination);
     }
     Entry copy = *file;
-    CopyOne(copy, target);
-    return;
+    return CopyOne(copy, target);
   }
 
-  std::vector<Entry> matches = Matching(source_dir, pattern);
-  if (matches.empty()) Throw(errors::kFileNotFound, source);
-  if (!IsFolder(destination)) Throw(errors::kPathNotFound, destination);
-  std::wstring target_dir = Normalize(destination);
+  std::vector<Entry> matches;
+  if (Error error = Matching(Str(source_dir), Str(pattern), matches)) return error;
+  if (matches.empty()) return Failure(errors::kFileNotFound, source);
+  if (!IsFolder(Str(destination))) return Failure(errors::kPathNotFound, destination);
+  std::wstring target_dir = Normalize(Str(destination));
   for (const Entry& file : matches) {
-    CopyOne(file, Normalize(target_dir + L"\\" + SplitLast(file.path).second));
+    const std::wstring target = Normalize(target_dir + L"\\" + Str(SplitLast(file.path).second));
+    if (Error error = CopyOne(file, target)) return error;
   }
+  return Error();
 }
 
-void FakeFileSystem::DeleteFolder(const std::wstring& path) {
-  calls_.push_back(L"DeleteFolder " + path);
-  std::wstring canonical = Normalize(path);
-  if (!IsFolder(canonical) || IsDriveRoot(canonical)) Throw(errors::kPathNotFound, path);
-  if (WritesDenied(ParentOf(canonical))) Throw(errors::kPermissionDenied, path);
+Error FakeFileSystem::DeleteFolder(std::wstring_view path) {
+  calls_.push_back(L"DeleteFolder " + Str(path));
+  std::wstring canonical = Normalize(Str(path));
+  if (!IsFolder(canonical) || IsDriveRoot(canonical)) return Failure(errors::kPathNotFound, path);
+  if (WritesDenied(ParentOf(canonical))) return Failure(errors::kPermissionDenied, path);
   auto held = held_.find(Folded(canonical));
   if (held != held_.end() && held->second > 0) {
     --held->second;
-    Throw(errors::kPermissionDenied, path);
+    return Failure(errors::kPermissionDenied, path);
   }
   std::wstring key = Folded(canonical);
   std::wstring prefix = key + L"\\";
@@ -204,13 +226,17 @@ void FakeFileSystem::DeleteFolder(const std::wstring& path) {
     bool inside = it->first == key || it->first.compare(0, prefix.size(), prefix) == 0;
     it = inside ? entries_.erase(it) : std::next(it);
   }
+  return Error();
 }
 
-bool FakeFileSystem::FolderExists(const std::wstring& path) {
-  calls_.push_back(L"FolderExists " + path);
-  return IsFolder(path);
+bool FakeFileSystem::FolderExists(std::wstring_view path) {
+  calls_.push_back(L"FolderExists " + Str(path));
+  return IsFolder(Str(path));
 }
 
-std::wstring FakeFileSystem::ProgramFolder() { return program_folder_; }
+Error FakeFileSystem::ProgramFolder(WideText& folder) {
+  folder = WideText(program_folder_);
+  return Error();
+}
 
 }  // namespace glyphary::platform

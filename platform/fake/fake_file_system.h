@@ -1,7 +1,7 @@
 // In-memory file system with the scripting runtime's semantics, for native
 // tests: drive "C:" exists, names compare case-insensitively, separators
-// '\' and '/' both work and doubled separators collapse, and failures throw
-// the same Error numbers as the real implementation. Every call is recorded.
+// '\' and '/' both work and doubled separators collapse, and failures are
+// the same Errors as the real implementation's. Every call is recorded.
 #pragma once
 
 #include <map>
@@ -18,15 +18,15 @@ class FakeFileSystem : public FileSystem {
  public:
   explicit FakeFileSystem(std::wstring program_folder = L"C:\\Downloads\\Glyphary");
 
-  Folder GetFolder(const std::wstring& path) override;
-  Folder CreateFolder(const std::wstring& path) override;
-  void CopyFile(const std::wstring& source, const std::wstring& destination) override;
-  int CountFiles(const std::wstring& pattern) override;
-  void DeleteFolder(const std::wstring& path) override;
-  bool FolderExists(const std::wstring& path) override;
+  Error GetFolder(std::wstring_view path, Folder& folder) override;
+  Error CreateFolder(std::wstring_view path, Folder& folder) override;
+  Error CopyFile(std::wstring_view source, std::wstring_view destination) override;
+  Error CountFiles(std::wstring_view pattern, int& count) override;
+  Error DeleteFolder(std::wstring_view path) override;
+  bool FolderExists(std::wstring_view path) override;
   // Waits for nothing; recorded as "Pause <ms>".
   void Pause(unsigned milliseconds) override;
-  std::wstring ProgramFolder() override;
+  Error ProgramFolder(WideText& folder) override;
 
   // --- Test set-up (not recorded) ---
   // Creates the folder and every missing parent.
@@ -67,9 +67,10 @@ class FakeFileSystem : public FileSystem {
   std::wstring ParentOf(const std::wstring& canonical) const;
   bool WritesDenied(const std::wstring& folder) const;
   void Put(const std::wstring& canonical, bool folder, const std::string& bytes);
-  void CopyOne(const Entry& file, const std::wstring& target);
+  Error CopyOne(const Entry& file, const std::wstring& target);
   // The files of `folder` that `pattern` matches; 76 when it is missing.
-  std::vector<Entry> Matching(const std::wstring& folder, const std::wstring& pattern) const;
+  Error Matching(const std::wstring& folder, const std::wstring& pattern,
+                 std::vector<Entry>& matches) const;
 
   std::map<std::wstring, Entry> entries_;  // by folded canonical path
   std::set<std::wstring> denied_;          // folded canonical folder paths

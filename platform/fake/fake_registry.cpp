@@ -130,7 +130,7 @@ KeyHandle FakeRegistry::NewHandle(Key* key, std::uint32_t access) {
   return handle;
 }
 
-Status FakeRegistry::CreateKeyEx(KeyHandle root, const std::string& sub_key,
+Status FakeRegistry::CreateKeyEx(KeyHandle root, std::string_view sub_key,
                                  std::uint32_t reserved, const char* key_class,
                                  std::uint32_t options, std::uint32_t access,
                                  const void* security_attributes, KeyHandle* result,
@@ -138,7 +138,7 @@ Status FakeRegistry::CreateKeyEx(KeyHandle root, const std::string& sub_key,
   RegistryCall call;
   call.kind = RegistryCall::Kind::kCreateKey;
   call.key = root;
-  call.sub_key = sub_key;
+  call.sub_key = std::string(sub_key);
   call.reserved = reserved;
   call.class_is_null = key_class == nullptr;
   call.options = options;
@@ -163,12 +163,12 @@ Status FakeRegistry::CreateKeyEx(KeyHandle root, const std::string& sub_key,
   return status;
 }
 
-Status FakeRegistry::OpenKeyEx(KeyHandle root, const std::string& sub_key, std::uint32_t options,
+Status FakeRegistry::OpenKeyEx(KeyHandle root, std::string_view sub_key, std::uint32_t options,
                                std::uint32_t access, KeyHandle* result) {
   RegistryCall call;
   call.kind = RegistryCall::Kind::kOpenKey;
   call.key = root;
-  call.sub_key = sub_key;
+  call.sub_key = std::string(sub_key);
   call.options = options;
   call.access = access;
 
@@ -187,13 +187,13 @@ Status FakeRegistry::OpenKeyEx(KeyHandle root, const std::string& sub_key, std::
   return status;
 }
 
-Status FakeRegistry::SetValueEx(KeyHandle key, const std::string& value_name,
+Status FakeRegistry::SetValueEx(KeyHandle key, std::string_view value_name,
                                 std::uint32_t reserved, std::uint32_t type,
                                 const std::uint8_t* data, std::uint32_t size) {
   RegistryCall call;
   call.kind = RegistryCall::Kind::kSetValue;
   call.key = key;
-  call.value_name = value_name;
+  call.value_name = std::string(value_name);
   call.reserved = reserved;
   call.type = type;
   call.size = size;
@@ -211,7 +211,7 @@ Status FakeRegistry::SetValueEx(KeyHandle key, const std::string& value_name,
   } else {
     RegistryValue* value = target->FindValue(value_name);
     if (value == nullptr) {
-      target->values.push_back(RegistryValue{value_name, 0, {}});
+      target->values.push_back(RegistryValue{std::string(value_name), 0, {}});
       value = &target->values.back();
     }
     value->type = type;

@@ -50,13 +50,13 @@ class FakeRegistry : public Registry {
   FakeRegistry();
   ~FakeRegistry() override;
 
-  Status CreateKeyEx(KeyHandle root, const std::string& sub_key, std::uint32_t reserved,
+  Status CreateKeyEx(KeyHandle root, std::string_view sub_key, std::uint32_t reserved,
                      const char* key_class, std::uint32_t options, std::uint32_t access,
                      const void* security_attributes, KeyHandle* result,
                      std::uint32_t* disposition) override;
-  Status OpenKeyEx(KeyHandle root, const std::string& sub_key, std::uint32_t options,
+  Status OpenKeyEx(KeyHandle root, std::string_view sub_key, std::uint32_t options,
                    std::uint32_t access, KeyHandle* result) override;
-  Status SetValueEx(KeyHandle key, const std::string& value_name, std::uint32_t reserved,
+  Status SetValueEx(KeyHandle key, std::string_view value_name, std::uint32_t reserved,
                     std::uint32_t type, const std::uint8_t* data, std::uint32_t size) override;
   Status CloseKey(KeyHandle key) override;
 

@@ -21,9 +21,10 @@ bool FakeSystemControl::OpenProcessToken(Handle process, std::uint32_t desired_a
   return true;
 }
 
-bool FakeSystemControl::LookupPrivilegeValueA(const std::string& system_name,
-                                              const std::string& name, Luid* luid) {
-  calls_.push_back({"LookupPrivilegeValueA", {}, {system_name, name}, {}, luid != nullptr});
+bool FakeSystemControl::LookupPrivilegeValueA(std::string_view system_name,
+                                              std::string_view name, Luid* luid) {
+  calls_.push_back({"LookupPrivilegeValueA", {}, {std::string(system_name), std::string(name)}, {},
+                    luid != nullptr});
   if (luid == nullptr || !system_name.empty() || name != "SeShutdownPrivilege") return false;
   *luid = luid_;
   return true;

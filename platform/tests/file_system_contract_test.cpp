@@ -2,7 +2,7 @@
 // on the stand-in and, under Wine, on the real Win32 implementation.
 #include <gtest/gtest.h>
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/tests/contract.h"
 
 namespace glyphary::platform::testing {
@@ -25,10 +25,43 @@ std::wstring ErrorPathOf(Action action) {
   try {
     action();
   } catch (const Error& e) {
-    return e.Path();
+    return std::wstring(e.Path());
   }
   return L"(nothing thrown)";
 }
+
+// The file system as these tests call it: results come back as values and
+// an Error as an exception, so that each case reads as one expression.
+class Calls {
+ public:
+  explicit Calls(FileSystem& fs) : fs_(fs) {}
+  Folder GetFolder(const std::wstring& path) {
+    Folder folder;
+    Check(fs_.GetFolder(path, folder));
+    return folder;
+  }
+  Folder CreateFolder(const std::wstring& path) {
+    Folder folder;
+    Check(fs_.CreateFolder(path, folder));
+    return folder;
+  }
+  void CopyFile(const std::wstring& source, const std::wstring& destination) {
+    Check(fs_.CopyFile(source, destination));
+  }
+  int CountFiles(const std::wstring& pattern) {
+    int count = -1;
+    Check(fs_.CountFiles(pattern, count));
+    return count;
+  }
+  void DeleteFolder(const std::wstring& path) { Check(fs_.DeleteFolder(path)); }
+  bool FolderExists(const std::wstring& path) { return fs_.FolderExists(path); }
+
+ private:
+  static void Check(Error error) {
+    if (error) throw error;
+  }
+  FileSystem& fs_;
+};
 
 class FileSystemContract : public ::testing::TestWithParam<std::string> {
  protected:
@@ -40,7 +73,7 @@ class FileSystemContract : public ::testing::TestWithParam<std::string> {
     ASSERT_NE(under_test_, nullptr);
   }
 
-  FileSystem& fs() { return under_test_->files(); }
+  Calls fs() { return Calls(under_test_->files()); }
   std::wstring In(const std::wstring& rest) const { return under_test_->scratch() + L"\\" + rest; }
 
   std::unique_ptr<FileSystemUnderTest> under_test_;

@@ -4,14 +4,18 @@
 
 namespace glyphary::platform {
 
-std::string Win32AnsiCodec::ToAnsi(std::wstring_view text) {
-  if (text.empty()) return std::string();
-  int length = static_cast<int>(text.size());
-  int needed = WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) return std::string(text.size(), '?');
-  std::string out(static_cast<size_t>(needed), '\0');
+void Win32AnsiCodec::ToAnsi(std::wstring_view text, NarrowText& out) {
+  out.Clear();
+  if (text.empty()) return;
+  const int length = static_cast<int>(text.size());
+  const int needed =
+      WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) {
+    for (size_t i = 0; i < text.size(); ++i) out.Append('?');
+    return;
+  }
+  out.Resize(static_cast<size_t>(needed));
   WideCharToMultiByte(CP_ACP, 0, text.data(), length, out.data(), needed, nullptr, nullptr);
-  return out;
 }
 
 }  // namespace glyphary::platform

@@ -7,7 +7,7 @@ namespace glyphary::platform {
 
 class Win32AnsiCodec : public AnsiCodec {
  public:
-  std::string ToAnsi(std::wstring_view text) override;
+  void ToAnsi(std::wstring_view text, NarrowText& out) override;
 };
 
 }  // namespace glyphary::platform

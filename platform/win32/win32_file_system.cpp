@@ -3,10 +3,7 @@
 #include <windows.h>
 #undef CopyFile  // the FileSystem method, not the Win32 macro
 
-#include <vector>
-
-#include "platform/error.h"
-#include "platform/path_text.h"
+#include "base/path_text.h"
 
 namespace glyphary::platform {
 
@@ -29,28 +26,37 @@ class FindHandle {
 };
 
 // The error of the last failed call, concerning `path`.
-[[noreturn]] void ThrowLastError(const std::wstring& path) {
-  throw errors::Make(errors::NumberForSystemError(GetLastError())).At(path);
+Error LastError(std::wstring_view path) {
+  Error error = errors::Make(errors::NumberForSystemError(GetLastError()));
+  error.At(path);
+  return error;
 }
 
-[[noreturn]] void Throw(int number, const std::wstring& path) {
-  throw errors::Make(number).At(path);
+Error Failure(int number, std::wstring_view path) {
+  Error error = errors::Make(number);
+  error.At(path);
+  return error;
 }
 
-bool IsFolderPath(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
+bool IsFolderPath(const wchar_t* path) {
+  DWORD attributes = GetFileAttributesW(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool IsFolderPath(std::wstring_view path) { return IsFolderPath(WideText(path).c_str()); }
+
 // Full path of `path`, separators doubled or mixed made single, and no
 // trailing separator except at a drive root.
-std::wstring FullPath(const std::wstring& path) {
-  DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return path;
-  std::wstring full(needed, L'\0');
-  DWORD written = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-  full.resize(written);
-  while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) full.pop_back();
+WideText FullPath(std::wstring_view path) {
+  const WideText terminated(path);
+  WideText full;
+  DWORD needed = GetFullPathNameW(terminated.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return terminated;
+  full.Resize(needed);
+  full.Resize(GetFullPathNameW(terminated.c_str(), needed, full.data(), nullptr));
+  while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) {
+    full.Resize(full.size() - 1);
+  }
   return full;
 }
 
@@ -58,119 +64,131 @@ bool IsDotEntry(const wchar_t* name) {
   return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
-// Names of the entries of `folder` (files and sub-folders), as the system
-// lists them; fails with the listing's error.
-std::vector<WIN32_FIND_DATAW> ListFolder(const std::wstring& folder) {
-  std::vector<WIN32_FIND_DATAW> entries;
+// Calls `visit(entry)` for every entry of `folder` (files and sub-folders) as
+// the system lists them, until it returns an error; fails with the
+// listing's error. An empty folder lists nothing.
+template <class Visit>
+Error ForEachEntry(std::wstring_view folder, Visit visit) {
   WIN32_FIND_DATAW data;
-  std::wstring pattern = folder + L"\\*";
-  FindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
-                                   FindExSearchNameMatch, nullptr, 0));
+  const WideText pattern = Joined(folder, L"\\*");
+  FindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                   nullptr, 0));
   if (!find.valid()) {
-    if (GetLastError() == ERROR_FILE_NOT_FOUND) return entries;
-    ThrowLastError(folder);
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return Error();
+    return LastError(folder);
   }
   do {
-    if (!IsDotEntry(data.cFileName)) entries.push_back(data);
+    if (IsDotEntry(data.cFileName)) continue;
+    if (Error error = visit(data)) return error;
   } while (FindNextFileW(find.get(), &data));
-  return entries;
+  return Error();
 }
 
-void RemoveTree(const std::wstring& folder) {
-  for (const WIN32_FIND_DATAW& entry : ListFolder(folder)) {
-    std::wstring path = folder + L"\\" + entry.cFileName;
+Error RemoveTree(std::wstring_view folder) {
+  Error listed = ForEachEntry(folder, [folder](const WIN32_FIND_DATAW& entry) {
+    const WideText path = Joined(folder, L"\\", entry.cFileName);
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
         (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-      RemoveTree(path);
-      continue;
+      return RemoveTree(path);
     }
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
       SetFileAttributesW(path.c_str(), entry.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
     }
-    bool removed = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
-                       ? RemoveDirectoryW(path.c_str()) != 0
-                       : DeleteFileW(path.c_str()) != 0;
-    if (!removed) ThrowLastError(path);
-  }
-  if (!RemoveDirectoryW(folder.c_str())) ThrowLastError(folder);
+    const bool removed = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                             ? RemoveDirectoryW(path.c_str()) != 0
+                             : DeleteFileW(path.c_str()) != 0;
+    return removed ? Error() : LastError(path);
+  });
+  if (listed) return listed;
+  if (!RemoveDirectoryW(WideText(folder).c_str())) return LastError(folder);
+  return Error();
 }
 
-// The files (not folders) of `folder` whose long names match `pattern`,
-// with the same rule on every system: the system's own matching also tries
-// 8.3 short names, so "*.ico" would take "a.icon".
-std::vector<std::wstring> MatchingFiles(const std::wstring& folder, const std::wstring& pattern) {
-  if (!IsFolderPath(folder)) Throw(errors::kPathNotFound, folder);
-  std::vector<std::wstring> matches;
-  for (const WIN32_FIND_DATAW& entry : ListFolder(folder)) {
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-        WildcardMatch(pattern, entry.cFileName)) {
-      matches.push_back(entry.cFileName);
+// Calls `visit(name)` for the files (not folders) of `folder` whose long
+// names match `pattern`, with the same rule on every system: the system's
+// own matching also tries 8.3 short names, so "*.ico" would take "a.icon".
+template <class Visit>
+Error ForEachMatch(std::wstring_view folder, std::wstring_view pattern, Visit visit) {
+  if (!IsFolderPath(folder)) return Failure(errors::kPathNotFound, folder);
+  return ForEachEntry(folder, [&](const WIN32_FIND_DATAW& entry) {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+        !WildcardMatch(pattern, entry.cFileName)) {
+      return Error();
     }
-  }
-  return matches;
+    return visit(std::wstring_view(entry.cFileName));
+  });
 }
 
 }  // namespace
 
-Folder Win32FileSystem::GetFolder(const std::wstring& path) {
-  if (!IsFolderPath(path)) Throw(errors::kPathNotFound, path);
-  return Folder{FullPath(path)};
+Error Win32FileSystem::GetFolder(std::wstring_view path, Folder& folder) {
+  if (!IsFolderPath(path)) return Failure(errors::kPathNotFound, path);
+  folder.path = FullPath(path);
+  return Error();
 }
 
-Folder Win32FileSystem::CreateFolder(const std::wstring& path) {
-  if (!CreateDirectoryW(path.c_str(), nullptr)) ThrowLastError(path);
-  return Folder{FullPath(path)};
+Error Win32FileSystem::CreateFolder(std::wstring_view path, Folder& folder) {
+  if (!CreateDirectoryW(WideText(path).c_str(), nullptr)) return LastError(path);
+  folder.path = FullPath(path);
+  return Error();
 }
 
-void Win32FileSystem::CopyFile(const std::wstring& source, const std::wstring& destination) {
+Error Win32FileSystem::CopyFile(std::wstring_view source, std::wstring_view destination) {
   auto [source_dir, pattern] = SplitLast(source);
   if (!HasWildcard(pattern)) {
-    std::wstring target = destination;
-    if (!target.empty() && (target.back() == L'\\' || target.back() == L'/')) target += pattern;
-    if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) ThrowLastError(target);
-    return;
+    WideText target(destination);
+    if (!target.empty() && (target.back() == L'\\' || target.back() == L'/')) {
+      target.Append(pattern);
+    }
+    if (!CopyFileW(WideText(source).c_str(), target.c_str(), FALSE)) return LastError(target);
+    return Error();
   }
 
-  std::vector<std::wstring> matches = MatchingFiles(source_dir, pattern);
-  if (matches.empty()) Throw(errors::kFileNotFound, source);
-  if (!IsFolderPath(destination)) Throw(errors::kPathNotFound, destination);
-  for (const std::wstring& name : matches) {
-    std::wstring from = source_dir + L"\\" + name;
-    std::wstring to = destination + L"\\" + name;
+  int count = 0;
+  if (Error error = CountFiles(source, count)) return error;
+  if (count == 0) return Failure(errors::kFileNotFound, source);
+  if (!IsFolderPath(destination)) return Failure(errors::kPathNotFound, destination);
+  return ForEachMatch(source_dir, pattern, [&](std::wstring_view name) {
+    const WideText from = Joined(source_dir, L"\\", name);
+    const WideText to = Joined(destination, L"\\", name);
     // A file that cannot be written where it goes is the commoner case (a
     // scanner holding it, no right to write): name the destination.
-    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) ThrowLastError(to);
-  }
+    return CopyFileW(from.c_str(), to.c_str(), FALSE) ? Error() : LastError(to);
+  });
 }
 
-int Win32FileSystem::CountFiles(const std::wstring& pattern) {
+Error Win32FileSystem::CountFiles(std::wstring_view pattern, int& count) {
   auto [folder, name] = SplitLast(pattern);
-  return static_cast<int>(MatchingFiles(folder, name).size());
+  count = 0;
+  return ForEachMatch(folder, name, [&count](std::wstring_view) {
+    ++count;
+    return Error();
+  });
 }
 
-void Win32FileSystem::DeleteFolder(const std::wstring& path) {
-  if (!IsFolderPath(path)) Throw(errors::kPathNotFound, path);
-  RemoveTree(FullPath(path));
+Error Win32FileSystem::DeleteFolder(std::wstring_view path) {
+  if (!IsFolderPath(path)) return Failure(errors::kPathNotFound, path);
+  return RemoveTree(FullPath(path));
 }
+
+bool Win32FileSystem::FolderExists(std::wstring_view path) { return IsFolderPath(path); }
 
 void Win32FileSystem::Pause(unsigned milliseconds) { Sleep(milliseconds); }
 
-bool Win32FileSystem::FolderExists(const std::wstring& path) { return IsFolderPath(path); }
-
-std::wstring Win32FileSystem::ProgramFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  while (true) {
-    DWORD written = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (written == 0) ThrowLastError(L"");
-    if (written < path.size()) {
-      path.resize(written);
+Error Win32FileSystem::ProgramFolder(WideText& folder) {
+  WideText path;
+  for (DWORD room = MAX_PATH;; room *= 2) {
+    path.Resize(room);
+    DWORD written = GetModuleFileNameW(nullptr, path.data(), room);
+    if (written == 0) return LastError(L"");
+    if (written < room) {
+      path.Resize(written);
       break;
     }
-    path.resize(path.size() * 2);
   }
-  std::wstring folder = SplitLast(path).first;
-  if (folder.size() == 2 && folder[1] == L':') folder += L'\\';  // drive root keeps its "\"
-  return folder;
+  folder = WideText(SplitLast(path).first);
+  if (folder.size() == 2 && folder.view()[1] == L':') folder.Append(L'\\');  // a drive root keeps its "\"
+  return Error();
 }
 
 }  // namespace glyphary::platform

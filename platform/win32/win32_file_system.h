@@ -8,14 +8,14 @@ namespace glyphary::platform {
 
 class Win32FileSystem : public FileSystem {
  public:
-  Folder GetFolder(const std::wstring& path) override;
-  Folder CreateFolder(const std::wstring& path) override;
-  void CopyFile(const std::wstring& source, const std::wstring& destination) override;
-  int CountFiles(const std::wstring& pattern) override;
-  void DeleteFolder(const std::wstring& path) override;
-  bool FolderExists(const std::wstring& path) override;
+  Error GetFolder(std::wstring_view path, Folder& folder) override;
+  Error CreateFolder(std::wstring_view path, Folder& folder) override;
+  Error CopyFile(std::wstring_view source, std::wstring_view destination) override;
+  Error CountFiles(std::wstring_view pattern, int& count) override;
+  Error DeleteFolder(std::wstring_view path) override;
+  bool FolderExists(std::wstring_view path) override;
   void Pause(unsigned milliseconds) override;
-  std::wstring ProgramFolder() override;
+  Error ProgramFolder(WideText& folder) override;
 };
 
 }  // namespace glyphary::platform

@@ -2,17 +2,22 @@
 
 #include <windows.h>
 
+#include "base/text.h"
+
 namespace glyphary::platform {
 
 namespace {
 
 HKEY ToHkey(KeyHandle handle) { return reinterpret_cast<HKEY>(handle); }
 
+// The borrowed name with the NUL the ANSI functions need.
+NarrowText Terminated(std::string_view text) { return NarrowText(text); }
+
 }  // namespace
 
 static_assert(sizeof(KeyHandle) == sizeof(HKEY), "a KeyHandle must carry an HKEY unchanged");
 
-Status Win32Registry::CreateKeyEx(KeyHandle root, const std::string& sub_key,
+Status Win32Registry::CreateKeyEx(KeyHandle root, std::string_view sub_key,
                                   std::uint32_t reserved, const char* key_class,
                                   std::uint32_t options, std::uint32_t access,
                                   const void* security_attributes, KeyHandle* result,
@@ -20,25 +25,25 @@ Status Win32Registry::CreateKeyEx(KeyHandle root, const std::string& sub_key,
   HKEY key = nullptr;
   DWORD disp = 0;
   LONG status = RegCreateKeyExA(
-      ToHkey(root), sub_key.c_str(), reserved, const_cast<LPSTR>(key_class), options, access,
+      ToHkey(root), Terminated(sub_key).c_str(), reserved, const_cast<LPSTR>(key_class), options, access,
       static_cast<LPSECURITY_ATTRIBUTES>(const_cast<void*>(security_attributes)), &key, &disp);
   if (result != nullptr) *result = reinterpret_cast<KeyHandle>(key);
   if (disposition != nullptr) *disposition = disp;
   return status;
 }
 
-Status Win32Registry::OpenKeyEx(KeyHandle root, const std::string& sub_key,
+Status Win32Registry::OpenKeyEx(KeyHandle root, std::string_view sub_key,
                                 std::uint32_t options, std::uint32_t access, KeyHandle* result) {
   HKEY key = nullptr;
-  LONG status = RegOpenKeyExA(ToHkey(root), sub_key.c_str(), options, access, &key);
+  LONG status = RegOpenKeyExA(ToHkey(root), Terminated(sub_key).c_str(), options, access, &key);
   if (result != nullptr) *result = reinterpret_cast<KeyHandle>(key);
   return status;
 }
 
-Status Win32Registry::SetValueEx(KeyHandle key, const std::string& value_name,
+Status Win32Registry::SetValueEx(KeyHandle key, std::string_view value_name,
                                  std::uint32_t reserved, std::uint32_t type,
                                  const std::uint8_t* data, std::uint32_t size) {
-  return RegSetValueExA(ToHkey(key), value_name.c_str(), reserved, type, data, size);
+  return RegSetValueExA(ToHkey(key), Terminated(value_name).c_str(), reserved, type, data, size);
 }
 
 Status Win32Registry::CloseKey(KeyHandle key) { return RegCloseKey(ToHkey(key)); }

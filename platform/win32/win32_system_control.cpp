@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "base/text.h"
+
 namespace glyphary::platform {
 
 namespace {
@@ -34,10 +36,11 @@ bool Win32SystemControl::OpenProcessToken(Handle process, std::uint32_t desired_
   return ok != FALSE;
 }
 
-bool Win32SystemControl::LookupPrivilegeValueA(const std::string& system_name,
-                                               const std::string& name, Luid* luid) {
+bool Win32SystemControl::LookupPrivilegeValueA(std::string_view system_name,
+                                               std::string_view name, Luid* luid) {
   LUID found{};
-  BOOL ok = ::LookupPrivilegeValueA(system_name.c_str(), name.c_str(), &found);
+  BOOL ok = ::LookupPrivilegeValueA(NarrowText(system_name).c_str(), NarrowText(name).c_str(),
+                                    &found);
   if (luid != nullptr) *luid = Luid{found.LowPart, found.HighPart};
   return ok != FALSE;
 }

@@ -10,7 +10,7 @@ class Win32SystemControl : public SystemControl {
   std::uint32_t GetVersion() override;
   Handle GetCurrentProcess() override;
   bool OpenProcessToken(Handle process, std::uint32_t desired_access, Handle* token) override;
-  bool LookupPrivilegeValueA(const std::string& system_name, const std::string& name,
+  bool LookupPrivilegeValueA(std::string_view system_name, std::string_view name,
                              Luid* luid) override;
   bool AdjustTokenPrivileges(Handle token, bool disable_all_privileges,
                              const std::uint8_t* new_state, std::uint32_t buffer_length,

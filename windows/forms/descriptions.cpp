@@ -41,9 +41,11 @@ ControlDescription Frame(int id, Box box, int tab) {
   return Control(ControlKind::kFrame, L"Frame1", id, L"", box, tab);
 }
 
-FormDescription Dialog(const wchar_t* name, Border border, Box client) {
+FormDescription Dialog(const wchar_t* name, const wchar_t* window_class, Border border,
+                       Box client) {
   FormDescription form;
   form.name = name;
+  form.window_class = window_class;
   form.caption = L"";
   form.border = border;
   form.client = client;
@@ -56,6 +58,7 @@ FormDescription Dialog(const wchar_t* name, Border border, Box client) {
 FormDescription DescribeForm1() {
   FormDescription form;
   form.name = L"Form1";
+  form.window_class = L"Glyphary.Form1";
   form.caption = L"Form1";
   form.border = Border::kNone;
   form.maximized = true;
@@ -82,7 +85,7 @@ FormDescription DescribeForm1() {
 }
 
 FormDescription DescribeForm2() {
-  FormDescription form = Dialog(L"Form2", Border::kFixedSingle, {8865, 4920, 6090, 6270});
+  FormDescription form = Dialog(L"Form2", L"Glyphary.Form2", Border::kFixedSingle, {8865, 4920, 6090, 6270});
 
   ControlDescription text =
       Control(ControlKind::kTextBox, L"Text1", ids::kForm2Text1, L"", {120, 120, 5775, 5415}, 0);
@@ -100,7 +103,7 @@ FormDescription DescribeForm2() {
 }
 
 FormDescription DescribeForm3() {
-  FormDescription form = Dialog(L"Form3", Border::kFixedSingle, {4290, 4920, 5670, 1080});
+  FormDescription form = Dialog(L"Form3", L"Glyphary.Form3", Border::kFixedSingle, {4290, 4920, 5670, 1080});
 
   ControlDescription status = Label(L"intf", ids::kForm3Intf, L"Creating Folders...",
                                     {120, 120, 4695, 495}, 1);
@@ -112,7 +115,7 @@ FormDescription DescribeForm3() {
 }
 
 FormDescription DescribeForm4() {
-  FormDescription form = Dialog(L"Form4", Border::kSizable, {0, 0, 5895, 2145});
+  FormDescription form = Dialog(L"Form4", L"Glyphary.Form4", Border::kSizable, {0, 0, 5895, 2145});
   form.min_button = true;
   form.max_button = true;
   form.default_position = true;

@@ -13,49 +13,52 @@ FinishWindow Form4;
 
 SplashWindow::SplashWindow() : Form(&DescribeForm1) {}
 
-void SplashWindow::Form_Resize() {
-  Form2.Load();
-  Form2.Show();
+Error SplashWindow::Form_Resize() {
+  if (Error error = Form2.Load()) return error;
+  return Form2.Show();
 }
 
 AgreementWindow::AgreementWindow() : Form(&DescribeForm2) {}
 
-void AgreementWindow::Click(const std::wstring& control) {
-  if (control == L"Command1") {  // Cancel
-    runtime::End();
-  } else if (control == L"Command2") {  // Accept
-    // Whatever the user types or clicks while the installation runs is not
-    // for the finish window that comes up afterwards.
-    runtime::HoldInput();
-    Form3.Load();
-    Form3.Show();
-    Form2.Unload();
-  }
+Error AgreementWindow::Click(int id) {
+  if (id == ids::kForm2Command1) runtime::End();  // Cancel
+  if (id != ids::kForm2Command2) return Error();  // Accept:
+  // Whatever the user types or clicks while the installation runs is not
+  // for the finish window that comes up afterwards.
+  runtime::HoldInput();
+  if (Error error = Form3.Load()) return error;
+  if (Error error = Form3.Show()) return error;
+  Form2.Unload();
+  return Error();
 }
 
 ProgressWindow::ProgressWindow() : Form(&DescribeForm3) {}
 
-void ProgressWindow::Form_Load() {
-  engine::RunInstallation(state_, [this](const std::wstring& caption) {
-    SetCaption(L"intf", caption);
-  });
+Error ProgressWindow::Form_Load() {
+  auto set_caption = [this](std::wstring_view caption) { SetCaption(ids::kForm3Intf, caption); };
+  return engine::RunInstallation(state_, engine::CaptionSink(set_caption));
 }
 
-void ProgressWindow::Form_GotFocus() {
-  Form4.Load();
-  Form4.Show();
+Error ProgressWindow::Form_GotFocus() {
+  if (Error error = Form4.Load()) return error;
+  if (Error error = Form4.Show()) return error;
   runtime::AcceptInput();
   Form3.Unload();
+  return Error();
 }
 
 FinishWindow::FinishWindow() : Form(&DescribeForm4) {}
 
-void FinishWindow::Form_Load() { IsNT = restart::Global::WindowsFamilyIsNT(); }
+Error FinishWindow::Form_Load() {
+  IsNT = restart::Global::WindowsFamilyIsNT();
+  return Error();
+}
 
-void FinishWindow::Click(const std::wstring& control) {
+Error FinishWindow::Click(int id) {
   // Only a press the user made on the window as it is seen can restart.
-  if (!IsWindowVisible(hwnd()) || IsIconic(hwnd())) return;
-  if (control == L"Command1") restart::Global::FinishClicked(Value(L"chk"), IsNT);
+  if (!IsWindowVisible(hwnd()) || IsIconic(hwnd())) return Error();
+  if (id == ids::kForm4Command1) restart::Global::FinishClicked(Value(ids::kForm4Chk), IsNT);
+  return Error();
 }
 
 }  // namespace glyphary::windows

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "engine/installation.h"
 #include "windows/runtime/form.h"
@@ -16,7 +15,7 @@ class SplashWindow : public Form {
   SplashWindow();
 
  protected:
-  void Form_Resize() override;
+  Error Form_Resize() override;
 };
 
 // Licence agreement: "Cancel" ends the program, "Accept" installs.
@@ -25,7 +24,7 @@ class AgreementWindow : public Form {
   AgreementWindow();
 
  protected:
-  void Click(const std::wstring& control) override;
+  Error Click(int id) override;
 };
 
 // Progress: loading it runs the installation; taking the focus hands over
@@ -35,8 +34,8 @@ class ProgressWindow : public Form {
   ProgressWindow();
 
  protected:
-  void Form_Load() override;
-  void Form_GotFocus() override;
+  Error Form_Load() override;
+  Error Form_GotFocus() override;
 
  private:
   engine::InstallationState state_;  // Fso and TargetFolder
@@ -48,8 +47,8 @@ class FinishWindow : public Form {
   FinishWindow();
 
  protected:
-  void Form_Load() override;
-  void Click(const std::wstring& control) override;
+  Error Form_Load() override;
+  Error Click(int id) override;
 
  private:
   std::int32_t IsNT = 0;

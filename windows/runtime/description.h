@@ -6,7 +6,8 @@
 
 #include <cstdint>
 #include <optional>
-#include <vector>
+
+#include "base/fixed_list.h"
 
 namespace glyphary::windows {
 
@@ -61,8 +62,12 @@ struct ControlDescription {
   int resource = 0;            // image: bitmap resource; text box: text resource
 };
 
+// The most controls a form holds.
+constexpr std::size_t kMaxControls = 8;
+
 struct FormDescription {
-  const wchar_t* name = L"";  // also the window class: "Glyphary.<name>"
+  const wchar_t* name = L"";
+  const wchar_t* window_class = L"";  // "Glyphary.<name>"
   const wchar_t* caption = L"";
   Border border = Border::kFixedSingle;
   bool min_button = false;
@@ -72,7 +77,7 @@ struct FormDescription {
   bool default_position = false;  // let Windows place the window (client left/top unused)
   Colour back = Colour::System(kColorButtonFace);
   int icon = 0;  // icon resource
-  std::vector<ControlDescription> controls;
+  FixedList<ControlDescription, kMaxControls> controls;
 };
 
 // Whether a control of `kind` can take the keyboard focus.
@@ -82,6 +87,9 @@ constexpr bool CanTakeFocus(ControlKind kind) {
 }
 
 // Indexes of the controls that can take the focus, in tab order.
-std::vector<int> TabOrder(const FormDescription& form);
+FixedList<int, kMaxControls> TabOrder(const FormDescription& form);
+
+// The index of the control with the child-window ID `id`, or -1.
+int IndexOfId(const FormDescription& form, int id);
 
 }  // namespace glyphary::windows

@@ -2,104 +2,129 @@
 // classic form runtime: Load (create hidden, run Form_Load), Show (modeless,
 // no owner), Unload (destroy; the object and its variables stay). One Form
 // object a window name; it always means the single current instance.
+// Handlers return an Error; the window procedure shows it in the error box.
 #pragma once
 
 #include <windows.h>
 
-#include <memory>
-#include <string>
-#include <utility>
-#include <vector>
+#include <string_view>
 
+#include "base/error.h"
+#include "base/fixed_list.h"
+#include "base/text.h"
 #include "windows/runtime/description.h"
+#include "windows/runtime/painting.h"
+#include "windows/runtime/window.h"
 
 namespace glyphary::windows {
 
-class Form {
+class Form;
+
+// One control of a form. Labels, pictures and frames are windows of the
+// runtime's own classes, which it draws; text boxes, buttons and check boxes
+// are the system's EDIT and BUTTON windows.
+class Control : public WindowBase {
+ public:
+  Form* form = nullptr;
+  int index = 0;
+  HFONT font = nullptr;
+  HBITMAP bitmap = nullptr;
+  RECT rect{};  // pixels, in the container's client area
+
+  // A window of a system class, which never sees our WM_NCCREATE.
+  void Adopt(HWND window) { hwnd_ = window; }
+  void Forget() { hwnd_ = nullptr; }
+
+ protected:
+  Error OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result,
+                  bool& handled) override;
+};
+
+class Form : public WindowBase {
  public:
   using Describe = FormDescription (*)();
 
   explicit Form(Describe describe);
-  virtual ~Form();
-  Form(const Form&) = delete;
-  Form& operator=(const Form&) = delete;
+  ~Form() override;
 
   // Creates the window and its controls from the description, hidden, then
   // runs Form_Load to its end. Nothing when already loaded.
-  void Load();
+  [[nodiscard]] Error Load();
   // Loads if needed, makes the window visible and active, and returns.
-  void Show();
+  [[nodiscard]] Error Show();
   // Destroys the window and its controls. Nothing when not loaded.
   void Unload();
 
   bool Loaded() const { return hwnd_ != nullptr; }
-  HWND hwnd() const { return hwnd_; }
-  const FormDescription& description() const { return description_; }
 
-  // A control's caption (labels, buttons, check box, frame) or text.
-  std::wstring Caption(const std::wstring& control) const;
-  void SetCaption(const std::wstring& control, const std::wstring& text);
+  // The caption (labels, buttons, check box, frame) or text of the control
+  // with child-window ID `id`.
+  WideText Caption(int id) const;
+  void SetCaption(int id, std::wstring_view text);
   // A check box's value: 1 checked, 0 unchecked.
-  int Value(const std::wstring& control) const;
+  int Value(int id) const;
 
   // Moves the focus to the next (or previous) control in tab order.
   void MoveFocus(bool backwards);
-
-  // Window procedure of every form; routes to the Form stored at WM_NCCREATE.
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
-  // Window procedure of labels, pictures and frames drawn by the runtime.
-  static LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
  protected:
   // Events. Form_Load runs inside Load; Form_Resize when the window is first
   // shown and on every later change of its size or state; Form_GotFocus when
   // the window itself takes the focus (it holds no control that can).
-  virtual void Form_Load() {}
-  virtual void Form_Resize() {}
-  virtual void Form_GotFocus() {}
-  // A command button or check box named `control` was clicked.
-  virtual void Click(const std::wstring& control) { (void)control; }
+  virtual Error Form_Load() { return Error(); }
+  virtual Error Form_Resize() { return Error(); }
+  virtual Error Form_GotFocus() { return Error(); }
+  // The command button or check box with child-window ID `id` was clicked.
+  virtual Error Click(int id) {
+    (void)id;
+    return Error();
+  }
 
  private:
-  struct Control;
-  struct GdiDeleter {
-    void operator()(void* object) const;
-  };
-  using GdiObject = std::unique_ptr<void, GdiDeleter>;
-
-  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
-  LRESULT HandleControlMessage(Control& control, UINT message, WPARAM wparam, LPARAM lparam);
-  void CreateControls();
-  int IndexOf(const std::wstring& name) const;
-  int IndexOf(HWND window) const;
-  RECT PixelBox(const Box& box) const;
-  void PaintLightweight(Control& control, HDC dc);
-  void DrawLightweight(const Control& control, HDC dc, POINT offset);
-  // The font for `font` with the LOGFONT height `height`, in the face
-  // chosen for this machine (scalable wherever possible).
-  HFONT FontFor(const Font& font, int height);
-  // Whether the control's caption fits its box in the control's font as
-  // designed: one line where the box is one line high.
-  bool CaptionFits(const Control& control, const ControlDescription& d) const;
-  void FocusFirstControl();
-  void OnDestroyed();
-
-  Describe describe_;
-  FormDescription description_;
-  HWND hwnd_ = nullptr;
-  std::vector<std::unique_ptr<Control>> controls_;
-  std::vector<GdiObject> gdi_;  // fonts, brushes and bitmaps of this instance
+  friend class Control;
   struct MadeFont {
     Font font;
-    int height;
-    HFONT handle;
+    int height = 0;
+    HFONT handle = nullptr;
   };
-  std::vector<MadeFont> fonts_;
-  HBRUSH back_brush_ = nullptr;
-  HWND last_focus_ = nullptr;
-  bool shown_ = false;
-  bool resize_posted_ = false;
-  bool got_focus_posted_ = false;
+
+  Error OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result,
+                  bool& handled) override;
+  void OnDestroyed() override;
+  Error OnControlMessage(Control& control, UINT message, WPARAM wparam, LPARAM lparam,
+                         LRESULT& result, bool& handled);
+
+  Error CreateControls();
+  Error CreateControl(Control& control);
+  RECT PixelBox(const Box& box) const;
+  const Control* ControlWithId(int id) const;
+  int IndexOf(HWND window) const;
+  void PaintLightweight(const Control& control, HDC dc);
+  void DrawLightweight(const Control& control, HDC dc, POINT offset);
+  Error FontFor(const Font& font, int height, HFONT& handle);
+  Error FitCaption(Control& control);
+  bool CaptionFits(const Control& control) const;
+  Error Keep(HGDIOBJ object);
+  void FocusFirstControl();
+
+  // What a loaded window has: made at Load, freed with the window, so that
+  // the four global forms themselves stay small.
+  struct Instance {
+    FormDescription description;
+    Control controls[kMaxControls];
+    std::size_t control_count = 0;
+    FixedList<MadeFont, 12> fonts;
+    GdiObject gdi[16];  // fonts, brushes and bitmaps of this instance
+    std::size_t gdi_count = 0;
+    HBRUSH back_brush = nullptr;
+    HWND last_focus = nullptr;
+    bool shown = false;
+    bool resize_posted = false;
+    bool got_focus_posted = false;
+  };
+
+  Describe describe_;
+  Instance* in_ = nullptr;  // while loaded
 };
 
 }  // namespace glyphary::windows

@@ -1,15 +1,14 @@
 #include "windows/runtime/runtime.h"
 
-#include <new>
-#include <vector>
-
-#include "platform/decimal.h"
-#include "platform/error.h"
+#include "base/decimal.h"
+#include "base/fixed_list.h"
 #include "windows/runtime/form.h"
 
 namespace glyphary::windows::runtime {
 
 namespace {
+
+constexpr wchar_t kBoxTitle[] = L"Glyphary Installer";
 
 HINSTANCE g_instance = nullptr;
 int g_dpi = 0;
@@ -20,8 +19,8 @@ bool g_quiet = false;
 bool g_input_held = false;
 DWORD g_input_accepted_at = 0;
 
-std::vector<Form*>& Forms() {
-  static std::vector<Form*> forms;
+FixedList<Form*, 4>& Forms() {
+  static FixedList<Form*, 4> forms;
   return forms;
 }
 
@@ -67,8 +66,6 @@ void AcceptInput() {
   }
 }
 
-bool InputIsHeld() { return g_input_held; }
-
 void SetInstance(HINSTANCE instance) { g_instance = instance; }
 
 HINSTANCE Instance() { return g_instance != nullptr ? g_instance : GetModuleHandleW(nullptr); }
@@ -101,51 +98,36 @@ void End(int exit_code) {
   ExitProcess(static_cast<UINT>(exit_code));
 }
 
-std::wstring ErrorBoxText(std::exception_ptr error) {
-  int number = 51;
-  std::wstring description = L"Internal error";
-  std::wstring path;
-  std::wstring advice;
-  try {
-    std::rethrow_exception(error);
-  } catch (const Error& e) {
-    number = e.Number();
-    description = e.Description();
-    path = e.Path();
-    advice = e.Advice();
-  } catch (const std::bad_alloc&) {
-    number = 7;
-    description = L"Out of memory";
-  } catch (const std::exception& e) {
-    description = L"Internal error: ";
-    for (const char* c = e.what(); *c != '\0'; ++c) description += static_cast<wchar_t>(*c);
-  } catch (...) {
-  }
-  return ErrorBoxText(number, description, path, advice);
-}
-
-std::wstring ErrorBoxText(int number, const std::wstring& description, const std::wstring& path,
-                          const std::wstring& advice) {
-  std::wstring text = L"Run-time error '" + DecimalText(number) + L"':\n\n" + description;
-  if (!path.empty()) text += L"\n\n" + path;
-  if (!advice.empty()) text += L"\n\n" + advice;
+WideText ErrorBoxText(const Error& error) {
+  WideText text(L"Run-time error '");
+  AppendDecimal(text, error.Number());
+  text.Append(L"':\n\n").Append(error.Description());
+  if (!error.Path().empty()) text.Append(L"\n\n").Append(error.Path());
+  if (!error.Advice().empty()) text.Append(L"\n\n").Append(error.Advice());
   return text;
 }
 
-void ReportUncaught(std::exception_ptr error) {
+void ReportError(const Error& error) {
   if (g_quiet) End(1);  // already ending or showing the box: no second box
   g_quiet = true;
   // Keys typed ahead (a Space, an Enter) would dismiss the box unread.
   AcceptInput();
-  std::wstring text = ErrorBoxText(error);
-  MessageBoxW(nullptr, text.c_str(), L"Glyphary Installer",
+  const WideText text = ErrorBoxText(error);
+  MessageBoxW(nullptr, text.c_str(), kBoxTitle,
               MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TASKMODAL);
   End(1);
 }
 
+void ReportOutOfMemory() {
+  g_quiet = true;
+  MessageBoxW(nullptr, L"Run-time error '7':\n\nOut of memory", kBoxTitle,
+              MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TASKMODAL);
+  ExitProcess(1);
+}
+
 bool Quiet() { return g_quiet; }
 
-void Enrol(Form* form) { Forms().push_back(form); }
+void Enrol(Form* form) { (void)Forms().Add(form); }
 
 Form* FormOf(HWND window) {
   if (window == nullptr) return nullptr;

@@ -1,11 +1,11 @@
 // The windowing runtime: the message loop, the end of the program, and the
-// error box for errors that no handler catches.
+// error box for the error a handler returns.
 #pragma once
 
 #include <windows.h>
 
-#include <exception>
-#include <string>
+#include "base/error.h"
+#include "base/text.h"
 
 namespace glyphary::windows {
 
@@ -27,17 +27,18 @@ int Run();
 // Ends the program at once: every window closes, no further handler runs.
 [[noreturn]] void End(int exit_code = 0);
 
-// Shows the error box for an error that no handler caught (the runtime
-// error's number and description; anything else as an internal error), then
-// ends the program. Called at every Win32 callback boundary.
-[[noreturn]] void ReportUncaught(std::exception_ptr error);
+// Shows the error box for `error` (its number, description, path and
+// advice), then ends the program with exit code 1. Called by the one window
+// procedure when a handler returns an error, and by WinMain.
+[[noreturn]] void ReportError(const Error& error);
 
-// The text of the error box for `error`: "Run-time error 'N':\n\nDescription",
-// then the path concerned and the advice, each after an empty line, when
-// the error has them.
-std::wstring ErrorBoxText(std::exception_ptr error);
-std::wstring ErrorBoxText(int number, const std::wstring& description, const std::wstring& path,
-                          const std::wstring& advice);
+// The same for memory that ran out: a fixed text, needing no memory itself.
+[[noreturn]] void ReportOutOfMemory();
+
+// The text of the error box: "Run-time error 'N':\n\nDescription", then the
+// path concerned and the advice, each after an empty line, when the error
+// has them.
+WideText ErrorBoxText(const Error& error);
 
 // Typeahead guard. From HoldInput on, keyboard and mouse input that reaches
 // the message loop is dropped; AcceptInput ends that, and also drops what
@@ -46,7 +47,6 @@ std::wstring ErrorBoxText(int number, const std::wstring& description, const std
 // thus never delivered to a window that appeared meanwhile.
 void HoldInput();
 void AcceptInput();
-bool InputIsHeld();
 
 // True once the program is ending or showing its error box: handlers are no
 // longer raised.

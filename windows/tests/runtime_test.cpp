@@ -3,18 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <new>
-#include <stdexcept>
-
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace glyphary::windows {
 namespace {
 
-template <class E>
-std::wstring BoxFor(E error) {
-  return runtime::ErrorBoxText(std::make_exception_ptr(error));
-}
+WideText BoxFor(const Error& error) { return runtime::ErrorBoxText(error); }
 
 TEST(ErrorBox, ShowsTheRuntimeErrorsNumberAndDescription) {
   EXPECT_EQ(BoxFor(errors::Make(errors::kPathNotFound)), L"Run-time error '76':\n\nPath not found");
@@ -35,11 +29,13 @@ TEST(ErrorBox, AddsThePathConcernedAndWhatToDo) {
             L"Run-time error '70':\n\nPermission denied\n\nHKEY_CLASSES_ROOT\\.89m");
 }
 
-TEST(ErrorBox, ReportsOtherFailuresWithoutLosingThem) {
-  EXPECT_EQ(BoxFor(std::bad_alloc()), L"Run-time error '7':\n\nOut of memory");
-  EXPECT_EQ(BoxFor(std::runtime_error("map::at")),
-            L"Run-time error '51':\n\nInternal error: map::at");
-  EXPECT_EQ(BoxFor(42), L"Run-time error '51':\n\nInternal error");
+TEST(ErrorBox, ReportsTheRuntimesOwnFailuresWithTheirNumbers) {
+  // Memory that ran out and a window that could not be made; a resource
+  // missing from the exe names itself in the description.
+  EXPECT_EQ(BoxFor(errors::Make(errors::kOutOfMemory)), L"Run-time error '7':\n\nOut of memory");
+  EXPECT_EQ(BoxFor(errors::Make(errors::kInternalError)), L"Run-time error '51':\n\nInternal error");
+  EXPECT_EQ(BoxFor(Error(326, L"Resource with identifier '203' not found")),
+            L"Run-time error '326':\n\nResource with identifier '203' not found");
 }
 
 }  // namespace

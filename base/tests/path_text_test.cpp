@@ -1,8 +1,8 @@
-#include "platform/path_text.h"
+#include "base/path_text.h"
 
 #include <gtest/gtest.h>
 
-namespace glyphary::platform {
+namespace glyphary {
 namespace {
 
 TEST(WildcardMatch, MatchesAsWindowsFileNamesDo) {
@@ -24,4 +24,4 @@ TEST(WildcardMatch, StaysLinearOnPathologicalPatterns) {
 }
 
 }  // namespace
-}  // namespace glyphary::platform
+}  // namespace glyphary

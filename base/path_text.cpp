@@ -1,20 +1,12 @@
-#include "platform/path_text.h"
+#include "base/path_text.h"
 
-#include <utility>
-
-namespace glyphary::platform {
+namespace glyphary {
 
 wchar_t FoldCase(wchar_t c) {
   if (c >= L'a' && c <= L'z') return static_cast<wchar_t>(c - (L'a' - L'A'));
   // Latin-1 lower-case letters, except the German sharp s and y-diaeresis.
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<wchar_t>(c - 0x20);
   return c;
-}
-
-std::wstring Folded(std::wstring_view text) {
-  std::wstring out(text);
-  for (wchar_t& c : out) c = FoldCase(c);
-  return out;
 }
 
 bool HasWildcard(std::wstring_view text) {
@@ -45,10 +37,12 @@ bool WildcardMatch(std::wstring_view pattern, std::wstring_view name) {
   return p == pattern.size();
 }
 
-std::pair<std::wstring, std::wstring> SplitLast(std::wstring_view path) {
+std::pair<std::wstring_view, std::wstring_view> SplitLast(std::wstring_view path) {
   size_t cut = path.find_last_of(L"\\/");
-  if (cut == std::wstring_view::npos) return {std::wstring(), std::wstring(path)};
-  return {std::wstring(path.substr(0, cut)), std::wstring(path.substr(cut + 1))};
+  if (cut == std::wstring_view::npos) return {std::wstring_view(), path};
+  // Built from the pointer, not with substr, which could throw.
+  return {std::wstring_view(path.data(), cut),
+          std::wstring_view(path.data() + cut + 1, path.size() - cut - 1)};
 }
 
-}  // namespace glyphary::platform
+}  // namespace glyphary

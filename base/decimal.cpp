@@ -1,8 +1,8 @@
-#include "platform/decimal.h"
+#include "base/decimal.h"
 
 namespace glyphary {
 
-std::wstring DecimalText(std::int64_t number) {
+void AppendDecimal(WideText& out, std::int64_t number) {
   // Work on the magnitude as unsigned, so that INT64_MIN needs no special case.
   std::uint64_t magnitude = number < 0 ? 0 - static_cast<std::uint64_t>(number)
                                        : static_cast<std::uint64_t>(number);
@@ -13,7 +13,13 @@ std::wstring DecimalText(std::int64_t number) {
     magnitude /= 10;
   } while (magnitude != 0);
   if (number < 0) digits[--at] = L'-';
-  return std::wstring(digits + at, digits + 21);
+  out.Append(std::wstring_view(digits + at, static_cast<std::size_t>(21 - at)));
+}
+
+WideText DecimalText(std::int64_t number) {
+  WideText out;
+  AppendDecimal(out, number);
+  return out;
 }
 
 }  // namespace glyphary

@@ -1,11 +1,11 @@
 // Path text helpers shared by the file-system implementations: Windows
-// wildcard matching and case-insensitive comparison of names.
+// wildcard matching, case folding of names, splitting a path.
 #pragma once
 
-#include <string>
 #include <string_view>
+#include <utility>
 
-namespace glyphary::platform {
+namespace glyphary {
 
 // Whether `name` matches the wildcard `pattern` (* = any run, ? = any one
 // character), case-insensitively as Windows compares file names.
@@ -17,11 +17,8 @@ bool HasWildcard(std::wstring_view text);
 // Upper-case folding of one character for name comparison (ASCII and Latin-1).
 wchar_t FoldCase(wchar_t c);
 
-// `text` folded with FoldCase.
-std::wstring Folded(std::wstring_view text);
-
 // Splits "dir\name" at the last separator ('\' or '/'): {"dir", "name"}. A
-// path without separator gives {"", path}.
-std::pair<std::wstring, std::wstring> SplitLast(std::wstring_view path);
+// path without separator gives {"", path}. Both halves are views of `path`.
+std::pair<std::wstring_view, std::wstring_view> SplitLast(std::wstring_view path);
 
-}  // namespace glyphary::platform
+}  // namespace glyphary
