@@ -28,7 +28,10 @@ namespace {
 class ScratchProgramFolder : public platform::Win32FileSystem {
  public:
   explicit ScratchProgramFolder(std::wstring folder) : folder_(std::move(folder)) {}
-  std::wstring ProgramFolder() override { return folder_; }
+  Error ProgramFolder(WideText& folder) override {
+    folder = WideText(std::wstring_view(folder_));
+    return Error();
+  }
 
  private:
   std::wstring folder_;
@@ -81,18 +84,24 @@ std::vector<Step> MakeSteps() {
 
 // The floor: the installation's Win32 calls and nothing else.
 void RunFloor(const std::wstring& program, const std::vector<Step>& steps) {
-  CreateDirectoryW(kInstall.c_str(), nullptr);
+  // What the job needs at the least: is it installed already, which icons
+  // are there (before anything is made), the folder, the copies.
   const std::wstring from = program + L"\\Icons\\";
   const std::wstring to = kInstall + L"\\";
+  if (GetFileAttributesW(kInstall.c_str()) != INVALID_FILE_ATTRIBUTES) return;
+  std::vector<std::wstring> icons;
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW((from + L"*.ico").c_str(), &data);
   if (find != INVALID_HANDLE_VALUE) {
     do {
-      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        CopyFileW((from + data.cFileName).c_str(), (to + data.cFileName).c_str(), FALSE);
-      }
+      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) icons.push_back(data.cFileName);
     } while (FindNextFileW(find, &data));
     FindClose(find);
+  }
+  if (icons.empty()) return;
+  CreateDirectoryW(kInstall.c_str(), nullptr);
+  for (const std::wstring& icon : icons) {
+    CopyFileW((from + icon).c_str(), (to + icon).c_str(), FALSE);
   }
   for (const Step& step : steps) {
     HKEY key = nullptr;
@@ -111,9 +120,11 @@ void RunFloor(const std::wstring& program, const std::vector<Step>& steps) {
   }
 }
 
-void RunOurs() {
+// The installation run; its error, if any.
+Error RunOurs() {
   engine::InstallationState state;
-  engine::RunInstallation(state, [](const std::wstring&) {});
+  auto ignore = [](std::wstring_view) {};
+  return engine::RunInstallation(state, engine::CaptionSink(ignore));
 }
 
 // Back to a clean machine: no install folder, none of the 24 top-level keys.
@@ -188,15 +199,13 @@ int Main(int argc, wchar_t** argv) {
       Clean();
       LARGE_INTEGER start, end;
       QueryPerformanceCounter(&start);
-      try {
-        if (way == 0) {
-          RunOurs();
-        } else {
-          RunFloor(program, steps);
+      if (way == 0) {
+        if (Error error = RunOurs()) {
+          std::fprintf(stderr, "the installation run failed with error %d\n", error.Number());
+          return 1;
         }
-      } catch (const Error& e) {
-        std::fprintf(stderr, "the installation run raised %s\n", e.what());
-        return 1;
+      } else {
+        RunFloor(program, steps);
       }
       QueryPerformanceCounter(&end);
       std::string why;

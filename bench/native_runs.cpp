@@ -45,7 +45,7 @@ std::vector<IconFile> ReadIcons(const std::string& folder) {
 std::unique_ptr<World> MakeWorld(const std::vector<IconFile>& icons) {
   auto world = std::make_unique<World>();
   world->files.SetProgramFolder(kProgramFolder);
-  world->files.AddFolder(engine::kSystemFolder);
+  world->files.AddFolder(std::wstring(engine::kSystemFolder));
   for (const IconFile& icon : icons) {
     world->files.AddFile(kProgramFolder + L"\\Icons\\" + icon.name, icon.bytes);
   }
@@ -85,12 +85,19 @@ void RunLayers(World& world) {
   platform::FileSystemSeam::Override files(world.files);
   platform::AnsiSeam::Override ansi(world.ansi);
   engine::InstallationState state;
-  engine::RunInstallation(state, [](const std::wstring&) {});
+  auto ignore = [](std::wstring_view) {};
+  (void)engine::RunInstallation(state, engine::CaptionSink(ignore));
 }
 
 void RunFloor(World& world, const RegistryWork& work) {
-  world.files.CreateFolder(kInstallFolder);
-  world.files.CopyFile(kProgramFolder + L"\\Icons\\*.ico", kInstallFolder);
+  // The same file-system calls the run makes: is it installed, are there
+  // icons, then the folder and the copy.
+  platform::Folder made;
+  int icons = 0;
+  (void)world.files.FolderExists(kInstallFolder);
+  (void)world.files.CountFiles(kProgramFolder + L"\\Icons\\*.ico", icons);
+  (void)world.files.CreateFolder(kInstallFolder, made);
+  (void)world.files.CopyFile(kProgramFolder + L"\\Icons\\*.ico", kInstallFolder);
   platform::Registry& registry = world.registry;
   size_t c = 0, w = 0;
   for (char step : work.order) {

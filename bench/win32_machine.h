@@ -15,7 +15,7 @@
 namespace glyphary::bench {
 
 inline const std::wstring kInstall =
-    std::wstring(engine::kSystemFolder) + L"\\" + engine::kInstallFolderName;
+    std::wstring(engine::kSystemFolder) + L"\\" + std::wstring(engine::kInstallFolderName);
 
 // ASCII text as a narrow string (the file-type table and our paths are ASCII).
 inline std::string Narrow(std::wstring_view text) {

@@ -3,6 +3,8 @@
 #include <windows.h>
 #undef CopyFile  // the FileSystem method, not the Win32 macro
 
+#include <cwchar>
+
 #include "base/path_text.h"
 
 namespace glyphary::platform {
@@ -144,17 +146,26 @@ Error Win32FileSystem::CopyFile(std::wstring_view source, std::wstring_view dest
     return Error();
   }
 
+  // One listing: the names that match, each followed by a NUL.
+  WideText names;
   int count = 0;
-  if (Error error = CountFiles(source, count)) return error;
+  if (Error error = ForEachMatch(source_dir, pattern, [&](std::wstring_view name) {
+        names.Append(name).Append(L'\0');
+        ++count;
+        return Error();
+      })) {
+    return error;
+  }
   if (count == 0) return Failure(errors::kFileNotFound, source);
   if (!IsFolderPath(destination)) return Failure(errors::kPathNotFound, destination);
-  return ForEachMatch(source_dir, pattern, [&](std::wstring_view name) {
+  for (const wchar_t* name = names.c_str(); count-- > 0; name += std::wcslen(name) + 1) {
     const WideText from = Joined(source_dir, L"\\", name);
     const WideText to = Joined(destination, L"\\", name);
     // A file that cannot be written where it goes is the commoner case (a
     // scanner holding it, no right to write): name the destination.
-    return CopyFileW(from.c_str(), to.c_str(), FALSE) ? Error() : LastError(to);
-  });
+    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) return LastError(to);
+  }
+  return Error();
 }
 
 Error Win32FileSystem::CountFiles(std::wstring_view pattern, int& count) {
