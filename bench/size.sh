@@ -67,18 +67,18 @@ include($root/cmake/mingw-w64-x86_64.cmake)
 set(CMAKE_C_COMPILER   x86_64-w64-mingw32-gcc-win32)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-win32)
 TC
-variants=(base win32threads lto)
+variants=(base nortti win32threads)
 declare -A label=(
-  [base]="the product as built (MinSizeRel -Os, -static, unused sections dropped)"
-  [win32threads]="+ win32 thread model compiler (g++-win32): no winpthread"
-  [lto]="+ -flto"
+  [base]="the product as built (-Os, LTO, no exceptions, -static, unused sections dropped)"
+  [nortti]="+ -fno-rtti (not adopted: the tests derive from shipped classes)"
+  [win32threads]="+ win32 thread model compiler (g++-win32)"
 )
 cflags="" ldflags="" toolchain=$root/cmake/mingw-w64-x86_64.cmake src=$root
 declare -A size_total size_code size_text status
 for v in "${variants[@]}"; do
   case $v in
     win32threads) toolchain=$trees/toolchain-win32-threads.cmake ;;
-    lto) cflags="$cflags -flto"; ldflags="$ldflags -flto" ;;
+    nortti) cflags="$cflags -fno-rtti" ;;
   esac
   tree=$trees/$v
   log=$trees/$v.log

@@ -17,6 +17,7 @@ bool g_quiet = false;
 
 // Input held back while the program is busy (see HoldInput).
 bool g_input_held = false;
+bool g_input_accepted = false;  // AcceptInput has run: its moment below counts
 DWORD g_input_accepted_at = 0;
 
 FixedList<Form*, 4>& Forms() {
@@ -44,11 +45,15 @@ bool IsUserInput(UINT message) {
 }
 
 // Keyboard and mouse input given while input is held, or stamped before it
-// was accepted again, was meant for a window that is gone.
+// was accepted again, was meant for a window that is gone. "Before" means
+// up to a minute before (and in the same tick): the age is taken modulo the
+// tick count's wrap, so that input stamped afterwards, and a message that
+// carries no real time stamp, are never taken for stale.
 bool IsStaleInput(const MSG& msg) {
+  constexpr DWORD kStaleSpan = 60000;  // ms
   if (!IsUserInput(msg.message)) return false;
   if (g_input_held) return true;
-  return static_cast<LONG>(msg.time - g_input_accepted_at) <= 0;
+  return g_input_accepted && g_input_accepted_at - msg.time < kStaleSpan;
 }
 
 }  // namespace
@@ -57,6 +62,7 @@ void HoldInput() { g_input_held = true; }
 
 void AcceptInput() {
   g_input_held = false;
+  g_input_accepted = true;
   g_input_accepted_at = GetTickCount();
   // What the system has queued for this thread by now is stale as a whole.
   MSG stale{};
