@@ -1,15 +1,24 @@
 // Start-up and hand-over latency of the installer, against the start-up of
-// a program that shows one window (floor_window.exe):
-//   startup_bench.exe DIST_FOLDER FLOOR_EXE [RUNS]
+// two floor programs: floor_two_windows.exe, which shows the installer's
+// first screen (the backdrop and the agreement window) with direct Win32
+// calls, and floor_window.exe, which shows one bare window:
+//   startup_bench.exe DIST_FOLDER ONE_WINDOW_FLOOR_EXE TWO_WINDOW_FLOOR_EXE [RUNS]
 // Installer run: copy dist (exe and Icons\) to a fresh folder, remove the
 // install folder and the 24 keys, then time from just before CreateProcessW
 // to the agreement window (class Glyphary.Form2) being visible (noting on the
 // way when the splash, Glyphary.Form1, showed and when the agreement window
 // was created); post BM_CLICK
 // to its Accept button and time to the finish window (Glyphary.Form4) being
-// visible; terminate the process. Floor run: from just before CreateProcessW
-// to its window being visible. The two take turns; one warm-up run of each
-// comes first and is not counted (the first start in a prefix is slow).
+// visible; terminate the process. Two-window floor run: the same, to its
+// agreement window (GlypharyBench.Agreement) being visible, noting its
+// backdrop (GlypharyBench.Backdrop) visible and its agreement window created
+// on the way, so that the poll does the same work as for the installer.
+// One-window floor run: from just before CreateProcessW to its window being
+// visible. The three take turns: each round runs the installer and then the
+// two floors, one-window first in even rounds and two-window first in odd
+// ones, so that each program follows each of the others equally often. One
+// warm-up round comes first and is not counted (the first start in a prefix
+// is slow).
 // Windows are found by polling every millisecond.
 #include <windows.h>
 
@@ -227,82 +236,140 @@ bool RunInstaller(const std::wstring& dist, const std::wstring& folder, Installe
   return ok;
 }
 
-bool RunFloor(const std::wstring& exe, double* startup) {
+// One run of a floor program: from just before CreateProcessW to its window
+// of `window_class` being visible, noting `marks` on the way. False (with
+// the reason printed) when it did not show.
+bool RunFloor(const std::wstring& exe, const wchar_t* window_class, std::vector<Mark>* marks,
+              double* startup) {
   PROCESS_INFORMATION process{};
   const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
   const double start = Now();
   if (!Start(exe, folder, &process)) {
-    std::fprintf(stderr, "CreateProcessW of the floor failed (%lu)\n", GetLastError());
+    std::fprintf(stderr, "CreateProcessW of %s failed (%lu)\n", Narrow(exe).c_str(),
+                 GetLastError());
     return false;
   }
-  HWND window = AwaitVisible(L"GlypharyBench.Floor", process);
+  HWND window = AwaitVisible(window_class, process, marks);
   const double shown = Now();
   Stop(process);
   if (window == nullptr) {
-    std::fprintf(stderr, "the floor window did not show\n");
+    std::fprintf(stderr, "the window %s of %s did not show\n", Narrow(window_class).c_str(),
+                 Narrow(exe).c_str());
     return false;
+  }
+  if (marks != nullptr) {
+    for (Mark& mark : *marks) mark.seen -= start;
   }
   *startup = shown - start;
   return true;
 }
 
+struct TwoWindowTimes {
+  double backdrop = 0, created = 0, startup = 0;
+};
+
+bool RunTwoWindowFloor(const std::wstring& exe, TwoWindowTimes* times) {
+  std::vector<Mark> marks = {{L"GlypharyBench.Backdrop", true, 0},
+                             {L"GlypharyBench.Agreement", false, 0}};
+  if (!RunFloor(exe, L"GlypharyBench.Agreement", &marks, &times->startup)) return false;
+  times->backdrop = marks[0].seen;
+  times->created = marks[1].seen;
+  return true;
+}
+
 int Main(int argc, wchar_t** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: startup_bench DIST_FOLDER FLOOR_EXE [RUNS]\n");
+  if (argc < 4) {
+    std::fprintf(stderr,
+                 "usage: startup_bench DIST_FOLDER ONE_WINDOW_FLOOR_EXE TWO_WINDOW_FLOOR_EXE "
+                 "[RUNS]\n");
     return 2;
   }
   const std::wstring dist = argv[1];
-  const std::wstring floor_exe = argv[2];
-  const int runs = argc > 3 ? _wtoi(argv[3]) : 15;
+  const std::wstring one_window_exe = argv[2];
+  const std::wstring two_window_exe = argv[3];
+  const int runs = argc > 4 ? _wtoi(argv[4]) : 15;
 
   const std::wstring work = ScratchFolder(L"glyphary-startup");
 
-  std::vector<double> splash, created, startup, handover, floor;
+  std::vector<double> splash, created, startup, handover, one_window;
+  std::vector<double> two_backdrop, two_created, two_window;
   int failures = 0;
-  for (int i = 0; i <= runs; ++i) {  // run 0 is the warm-up
+  for (int i = 0; i <= runs; ++i) {  // round 0 is the warm-up
+    const bool counted = i > 0;
     InstallerTimes times;
-    const std::wstring folder = work + L"\\run-" + std::to_wstring(i);
-    if (RunInstaller(dist, folder, &times)) {
-      if (i > 0) {
-        splash.push_back(times.splash);
-        created.push_back(times.created);
-        startup.push_back(times.startup);
-        handover.push_back(times.handover);
+    double one_window_startup = 0;
+    TwoWindowTimes two;
+    // 0 the installer, 1 the one-window floor, 2 the two-window floor.
+    const int order[2][3] = {{0, 1, 2}, {0, 2, 1}};
+    for (int program : order[i % 2]) {
+      switch (program) {
+        case 0: {
+          const std::wstring folder = work + L"\\run-" + std::to_wstring(i);
+          if (!RunInstaller(dist, folder, &times)) {
+            ++failures;
+          } else if (counted) {
+            splash.push_back(times.splash);
+            created.push_back(times.created);
+            startup.push_back(times.startup);
+            handover.push_back(times.handover);
+          }
+          break;
+        }
+        case 1:
+          if (!RunFloor(one_window_exe, L"GlypharyBench.Floor", nullptr, &one_window_startup)) {
+            ++failures;
+          } else if (counted) {
+            one_window.push_back(one_window_startup);
+          }
+          break;
+        default:
+          if (!RunTwoWindowFloor(two_window_exe, &two)) {
+            ++failures;
+          } else if (counted) {
+            two_backdrop.push_back(two.backdrop);
+            two_created.push_back(two.created);
+            two_window.push_back(two.startup);
+          }
+          break;
       }
-    } else {
-      ++failures;
-    }
-    double floor_startup = 0;
-    if (RunFloor(floor_exe, &floor_startup)) {
-      if (i > 0) floor.push_back(floor_startup);
-    } else {
-      ++failures;
     }
     std::fprintf(stderr,
-                 "%s run %d: splash %.1f ms, agreement created %.1f ms, visible %.1f ms, "
-                 "hand-over %.1f ms, floor %.1f ms\n",
-                 i == 0 ? "warm-up" : "measured", i, times.splash * 1e3, times.created * 1e3,
-                 times.startup * 1e3, times.handover * 1e3, floor_startup * 1e3);
+                 "%s round %d: installer splash %.1f ms, agreement created %.1f ms, visible "
+                 "%.1f ms, hand-over %.1f ms; two-window floor backdrop %.1f ms, agreement "
+                 "created %.1f ms, visible %.1f ms; one-window floor %.1f ms\n",
+                 counted ? "measured" : "warm-up", i, times.splash * 1e3, times.created * 1e3,
+                 times.startup * 1e3, times.handover * 1e3, two.backdrop * 1e3,
+                 two.created * 1e3, two.startup * 1e3, one_window_startup * 1e3);
   }
   RemoveDirectoryW(work.c_str());
 
   const Summary s_splash = Summarise(splash), s_created = Summarise(created),
-                s_startup = Summarise(startup),
-                s_handover = Summarise(handover), s_floor = Summarise(floor);
-  std::printf("RESULT runs=%d\nRESULT counted_installer=%zu\nRESULT counted_floor=%zu\n", runs,
-              startup.size(), floor.size());
+                s_startup = Summarise(startup), s_handover = Summarise(handover),
+                s_floor = Summarise(one_window), s_two_backdrop = Summarise(two_backdrop),
+                s_two_created = Summarise(two_created), s_two = Summarise(two_window);
+  std::printf(
+      "RESULT runs=%d\nRESULT counted_installer=%zu\nRESULT counted_floor=%zu\n"
+      "RESULT counted_floor_two=%zu\n",
+      runs, startup.size(), one_window.size(), two_window.size());
   std::printf("RESULT failures=%d\n", failures);
   PrintResult("splash", s_splash, 1e3, "ms");
   PrintResult("created", s_created, 1e3, "ms");
   PrintResult("startup", s_startup, 1e3, "ms");
   PrintResult("handover", s_handover, 1e3, "ms");
+  PrintResult("floor_two_backdrop", s_two_backdrop, 1e3, "ms");
+  PrintResult("floor_two_created", s_two_created, 1e3, "ms");
+  PrintResult("floor_two", s_two, 1e3, "ms");
   PrintResult("floor", s_floor, 1e3, "ms");
+  if (s_two.median > 0) {
+    std::printf("RESULT startup_ratio_two_windows=%.3f\n", s_startup.median / s_two.median);
+  }
   if (s_floor.median > 0) {
-    std::printf("RESULT startup_ratio=%.3f\nRESULT handover_ratio=%.3f\n",
+    std::printf("RESULT startup_ratio_one_window=%.3f\nRESULT handover_ratio=%.3f\n",
                 s_startup.median / s_floor.median, s_handover.median / s_floor.median);
   }
   std::fflush(stdout);
-  return failures == 0 && !startup.empty() && !floor.empty() ? 0 : 1;
+  return failures == 0 && !startup.empty() && !one_window.empty() && !two_window.empty() ? 0
+                                                                                           : 1;
 }
 
 }  // namespace
