@@ -97,7 +97,7 @@ TEST(Executable, IsA64BitGuiProgramHardenedAndImportingOnlySystemDlls) {
   // Every import is a DLL of Windows itself, found in the system folder; none
   // is a compiler runtime that would have to ship beside the exe.
   const std::vector<std::string> system_dlls = {"advapi32.dll", "gdi32.dll", "kernel32.dll",
-                                                "msvcrt.dll", "user32.dll"};
+                                                "msvcrt.dll", "shell32.dll", "user32.dll"};
   ASSERT_FALSE(image.imports.empty());
   wchar_t system_dir[MAX_PATH];
   GetSystemDirectoryW(system_dir, MAX_PATH);
@@ -193,10 +193,14 @@ TEST_F(ExecutableResources, TheManifestAsksForAdministratorRightsAndDeclaresDpiA
 
 TEST_F(ExecutableResources, HoldsTheIconsPictureAndAgreementText) {
   // Icon groups: GRPICONDIR (6 bytes) then 14 bytes an image.
+  // The program icon: its 16-colour 32 and 16 px images first (the windows
+  // use them), then the true-colour 48 and 256 px ones for Explorer.
   std::string program = Bytes(MAKEINTRESOURCEW(14), IDI_PROGRAM);  // RT_GROUP_ICON
-  ASSERT_EQ(program.size(), 6u + 2 * 14);
+  ASSERT_EQ(program.size(), 6u + 4 * 14);
   EXPECT_EQ(static_cast<unsigned char>(program[6]), 32);
   EXPECT_EQ(static_cast<unsigned char>(program[20]), 16);
+  EXPECT_EQ(static_cast<unsigned char>(program[34]), 48);
+  EXPECT_EQ(static_cast<unsigned char>(program[48]), 0);  // 0 stands for 256
   std::string dialog = Bytes(MAKEINTRESOURCEW(14), IDI_DIALOG);
   ASSERT_EQ(dialog.size(), 6u + 14);
   EXPECT_EQ(static_cast<unsigned char>(dialog[6]), 32);
