@@ -2,7 +2,9 @@
 // splash window; the windows take it from there.
 #include <windows.h>
 
+#include "engine/command_line.h"
 #include "platform/win32/win32_platform.h"
+#include "windows/forms/commands.h"
 #include "windows/forms/forms.h"
 #include "windows/runtime/runtime.h"
 
@@ -26,12 +28,18 @@ void SearchSystemFolderOnly() {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
   SearchSystemFolderOnly();
   HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
 
   glyphary::platform::InstallWin32Platform();
   glyphary::windows::runtime::SetInstance(instance);
+  // Switches lead to the roads without the installer's windows.
+  const glyphary::engine::Options options =
+      glyphary::engine::ParseCommandLine(arguments != nullptr ? arguments : L"");
+  if (options.action != glyphary::engine::Action::kInteractive) {
+    return glyphary::windows::RunCommand(options);
+  }
   if (glyphary::Error error = glyphary::windows::Form1.Show()) {
     glyphary::windows::runtime::ReportError(error);
   }

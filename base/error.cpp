@@ -1,5 +1,27 @@
 #include "base/error.h"
 
+namespace glyphary {
+
+// Out of line: an error travels through many functions, and one copy of
+// these beats one at each of them.
+Error::Error(const Error& other) = default;
+Error::Error(Error&& other) noexcept = default;
+Error& Error::operator=(const Error& other) = default;
+Error& Error::operator=(Error&& other) noexcept = default;
+Error::~Error() = default;
+
+Error& Error::At(std::wstring_view path) {
+  path_ = WideText(path);
+  return *this;
+}
+
+Error& Error::Advise(std::wstring_view advice) {
+  advice_ = WideText(advice);
+  return *this;
+}
+
+}  // namespace glyphary
+
 namespace glyphary::errors {
 
 Error Make(int number) {

@@ -18,7 +18,13 @@ namespace glyphary {
 class [[nodiscard]] Error {
  public:
   Error() = default;
+  // `description` is text that lives as long as the program (a literal).
   Error(int number, std::wstring_view description) : number_(number), description_(description) {}
+  Error(const Error& other);
+  Error(Error&& other) noexcept;
+  Error& operator=(const Error& other);
+  Error& operator=(Error&& other) noexcept;
+  ~Error();
 
   int Number() const { return number_; }
   std::wstring_view Description() const { return description_; }
@@ -31,18 +37,12 @@ class [[nodiscard]] Error {
   explicit operator bool() const { return failed(); }
 
   // The same error, concerning `path` / with `advice` (replacing any before).
-  Error& At(std::wstring_view path) {
-    path_ = WideText(path);
-    return *this;
-  }
-  Error& Advise(std::wstring_view advice) {
-    advice_ = WideText(advice);
-    return *this;
-  }
+  Error& At(std::wstring_view path);
+  Error& Advise(std::wstring_view advice);
 
  private:
   int number_ = 0;
-  WideText description_;
+  std::wstring_view description_;
   WideText path_;
   WideText advice_;
 };

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <initializer_list>
 #include <iosfwd>
 #include <string_view>
 #include <utility>
@@ -112,17 +113,15 @@ using NarrowText = Text<char>;
 void PrintTo(const Text<wchar_t>& text, std::ostream* out);
 void PrintTo(const Text<char>& text, std::ostream* out);
 
-// Joins texts and views into a new text: Joined(L"C:\\", name, L".ico").
-template <class Char, class... Parts>
-Text<Char> JoinedText(std::basic_string_view<Char> first, const Parts&... rest) {
-  Text<Char> out(first);
-  (out.Append(std::basic_string_view<Char>(rest)), ...);
-  return out;
-}
+// The views of `parts` one after the other, as a new text.
+WideText JoinViews(std::initializer_list<std::wstring_view> parts);
 
+// Joins texts and views into a new text: Joined(L"C:\\", name, L".ico").
+// Each part is lent as a view, so that one function does the work for every
+// mix of parts.
 template <class... Parts>
-WideText Joined(std::wstring_view first, const Parts&... rest) {
-  return JoinedText<wchar_t>(first, rest...);
+WideText Joined(const Parts&... parts) {
+  return JoinViews({std::wstring_view(parts)...});
 }
 
 }  // namespace glyphary

@@ -2,6 +2,7 @@
 
 #include "engine/nd.h"
 #include "engine/ti_info.h"
+#include "engine/uninstallation.h"
 #include "platform/ansi_codec.h"
 #include "platform/registry.h"
 
@@ -101,6 +102,8 @@ Error RunInstallation(InstallationState& state, const CaptionSink& set_caption) 
     // The shell would show no icon for some type: a failure, not a finish.
     return RemovingCreatedFolder(fso, made, RegistryError(failed));
   }
+  // Explorer shows the new icons at once, without waiting for a restart.
+  NotifyShell();
   return Error();
 }
 

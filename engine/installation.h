@@ -53,7 +53,8 @@ class CaptionSink {
 //  5. caption "Coping Icons...", copies the program folder's Icons\*.ico into
 //     it;
 //  6. caption "Editing Registry...", TiInfo::RegisterFileTypes: all 72 calls;
-//     if any failed, its error is returned with the key's path.
+//     if any failed, its error is returned with the key's path;
+//  7. tells the shell that file associations changed.
 // When step 5 or 6 fails, the folder made in step 3 is removed again (with
 // retries while another program holds a file in it) before the error is
 // returned, so that a corrected re-run installs normally; if it cannot be

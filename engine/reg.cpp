@@ -64,6 +64,61 @@ Status SetValue(std::int32_t Root, std::wstring_view Path, std::wstring_view Val
   return opened != platform::kErrorSuccess ? opened : written;
 }
 
+Status QueryText(std::int32_t Root, std::wstring_view Path, std::wstring_view ValueName,
+                 NarrowText& value) {
+  value.Clear();
+  platform::Registry* registry = platform::RegistrySeam::Find();
+  if (registry == nullptr) return platform::kErrorInvalidFunction;
+  ScopedKey key(*registry);
+  Status status = registry->OpenKeyEx(RootHandle(Root), Ansi(Path), 0, kKeyAccess, key.receive());
+  if (status != platform::kErrorSuccess) return status;
+  const NarrowText name = Ansi(ValueName);
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  status = registry->QueryValueEx(key.get(), name, &type, nullptr, &size);
+  if (status != platform::kErrorSuccess) return status;
+  if (type != platform::kRegSz) return platform::kErrorInvalidData;
+  value.Resize(size);
+  status = registry->QueryValueEx(key.get(), name, &type, reinterpret_cast<std::uint8_t*>(value.data()),
+                                  &size);
+  if (status != platform::kErrorSuccess) return status;
+  // The stored bytes end in their NUL (or several); the text does not.
+  std::size_t length = size;
+  while (length > 0 && value.c_str()[length - 1] == '\0') --length;
+  value.Resize(length);
+  return platform::kErrorSuccess;
+}
+
+Status DeleteValue(std::int32_t Root, std::wstring_view Path, std::wstring_view ValueName) {
+  platform::Registry* registry = platform::RegistrySeam::Find();
+  if (registry == nullptr) return platform::kErrorInvalidFunction;
+  ScopedKey key(*registry);
+  const Status status =
+      registry->OpenKeyEx(RootHandle(Root), Ansi(Path), 0, kKeyAccess, key.receive());
+  if (status != platform::kErrorSuccess) return status;
+  return registry->DeleteValue(key.get(), Ansi(ValueName));
+}
+
+Status DeleteKeyIfEmpty(std::int32_t Root, std::wstring_view Path, bool& deleted) {
+  deleted = false;
+  platform::Registry* registry = platform::RegistrySeam::Find();
+  if (registry == nullptr) return platform::kErrorInvalidFunction;
+  std::uint32_t sub_keys = 0;
+  std::uint32_t values = 0;
+  {
+    ScopedKey key(*registry);
+    Status status =
+        registry->OpenKeyEx(RootHandle(Root), Ansi(Path), 0, kKeyAccess, key.receive());
+    if (status != platform::kErrorSuccess) return status;
+    status = registry->QueryInfoKey(key.get(), &sub_keys, &values);
+    if (status != platform::kErrorSuccess) return status;
+  }  // closed before it is deleted
+  if (sub_keys != 0 || values != 0) return platform::kErrorSuccess;
+  const Status status = registry->DeleteKey(RootHandle(Root), Ansi(Path));
+  deleted = status == platform::kErrorSuccess;
+  return status;
+}
+
 std::int32_t WriteValue(platform::KeyHandle Key, std::wstring_view ValueName,
                         std::int32_t ValueType, const Variant& Value, Error* conversion) {
   platform::Registry* registry = platform::RegistrySeam::Find();

@@ -41,6 +41,23 @@ platform::KeyHandle RootHandle(std::int32_t root);
                                         std::wstring_view ValueName, const Variant& Value,
                                         std::int32_t ValueType, Error* conversion = nullptr);
 
+// The text value `ValueName` of the key `Path` below `Root`, as its ANSI
+// bytes without the terminating NUL, into `value`. ERROR_FILE_NOT_FOUND when
+// the key or the value is missing; ERROR_INVALID_DATA when it is no REG_SZ.
+[[nodiscard]] platform::Status QueryText(std::int32_t Root, std::wstring_view Path,
+                                         std::wstring_view ValueName, NarrowText& value);
+
+// Deletes the value `ValueName` of the key `Path` below `Root`.
+// ERROR_FILE_NOT_FOUND when there is no such key or value.
+[[nodiscard]] platform::Status DeleteValue(std::int32_t Root, std::wstring_view Path,
+                                           std::wstring_view ValueName);
+
+// Deletes the key `Path` below `Root` if it holds no value and no sub-key;
+// `deleted` says whether it did. A key with something in it stays (no
+// failure); ERROR_FILE_NOT_FOUND when it is missing.
+[[nodiscard]] platform::Status DeleteKeyIfEmpty(std::int32_t Root, std::wstring_view Path,
+                                                bool& deleted);
+
 // Encodes `Value` by `ValueType` and writes it into the open key `Key`:
 // REG_SZ as the ANSI text with its terminating NUL, REG_DWORD as four bytes
 // little-endian. Returns RegSetValueExA's status; any other type writes

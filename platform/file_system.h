@@ -53,6 +53,17 @@ class FileSystem {
   // files too. 70 when something in it cannot be removed (in use, no right).
   virtual Error DeleteFolder(std::wstring_view path) = 0;
 
+  // Deletes the files (not folders) that `pattern` matches, read-only ones
+  // too; `deleted` counts those deleted. 76 when the folder is missing; when
+  // a file cannot be deleted the others are still tried and the first
+  // failure is returned (70 for a file in use).
+  virtual Error DeleteFiles(std::wstring_view pattern, int& deleted) = 0;
+
+  // Removes the folder `path` if it is empty; `removed` says whether it was.
+  // A folder with anything in it stays, and that is no failure. 76 when it
+  // is missing.
+  virtual Error RemoveEmptyFolder(std::wstring_view path, bool& removed) = 0;
+
   // FolderExists: whether `path` is an existing folder (a file does not count).
   virtual bool FolderExists(std::wstring_view path) = 0;
 

@@ -28,6 +28,7 @@ constexpr Status kErrorAccessDenied = 5;
 constexpr Status kErrorInvalidHandle = 6;
 constexpr Status kErrorInvalidParameter = 87;
 constexpr Status kErrorInvalidData = 13;
+constexpr Status kErrorMoreData = 234;
 constexpr Status kErrorBadPathname = 161;
 constexpr Status kErrorInvalidFunction = 1;
 
@@ -60,6 +61,22 @@ class Registry {
 
   // RegCloseKey.
   virtual Status CloseKey(KeyHandle key) = 0;
+
+  // RegQueryValueExA: the type and bytes of value `value_name` of the open
+  // `key`. `*size` is the room at `data` on the way in and the value's size
+  // on the way out; ERROR_MORE_DATA (234) when the room is too small.
+  virtual Status QueryValueEx(KeyHandle key, std::string_view value_name, std::uint32_t* type,
+                              std::uint8_t* data, std::uint32_t* size) = 0;
+
+  // RegDeleteValueA.
+  virtual Status DeleteValue(KeyHandle key, std::string_view value_name) = 0;
+
+  // RegDeleteKeyA: deletes `sub_key` below `root`; a key with sub-keys
+  // cannot be deleted (ERROR_ACCESS_DENIED).
+  virtual Status DeleteKey(KeyHandle root, std::string_view sub_key) = 0;
+
+  // RegQueryInfoKeyA, the counts only: sub-keys and values of the open `key`.
+  virtual Status QueryInfoKey(KeyHandle key, std::uint32_t* sub_keys, std::uint32_t* values) = 0;
 };
 
 using RegistrySeam = Seam<Registry>;

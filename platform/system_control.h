@@ -1,5 +1,5 @@
-// The Windows version, process-token and restart functions the restart
-// logic calls, with their arguments as Windows takes them. Results are
+// The Windows version, process-token, restart and shell-notification
+// functions the restart logic and the engine call, with their arguments as Windows takes them. Results are
 // returned as Windows returns them; none of these throws.
 #pragma once
 
@@ -46,6 +46,9 @@ class SystemControl {
   virtual bool CloseHandle(Handle handle) = 0;
   // ExitWindowsEx: asks Windows to end the session (2 = restart).
   virtual bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) = 0;
+  // SHChangeNotify(SHCNE_ASSOCCHANGED): tells the shell that file types and
+  // their icons changed, so that Explorer shows them without a restart.
+  virtual void NotifyAssociationsChanged() = 0;
 };
 
 using SystemSeam = Seam<SystemControl>;

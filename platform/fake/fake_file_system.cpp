@@ -229,6 +229,37 @@ Error FakeFileSystem::DeleteFolder(std::wstring_view path) {
   return Error();
 }
 
+Error FakeFileSystem::DeleteFiles(std::wstring_view pattern, int& deleted) {
+  calls_.push_back(L"DeleteFiles " + Str(pattern));
+  deleted = 0;
+  const std::wstring normal = Normalize(Str(pattern));
+  auto [folder, name] = SplitLast(normal);
+  std::vector<Entry> matches;
+  if (Error error = Matching(Str(folder), Str(name), matches)) return error;
+  Error first;
+  for (const Entry& file : matches) {
+    if (WritesDenied(Str(folder))) {
+      if (!first) first = Failure(errors::kPermissionDenied, file.path);
+      continue;
+    }
+    entries_.erase(Folded(file.path));
+    ++deleted;
+  }
+  return first;
+}
+
+Error FakeFileSystem::RemoveEmptyFolder(std::wstring_view path, bool& removed) {
+  calls_.push_back(L"RemoveEmptyFolder " + Str(path));
+  removed = false;
+  const std::wstring canonical = Normalize(Str(path));
+  if (!IsFolder(canonical) || IsDriveRoot(canonical)) return Failure(errors::kPathNotFound, path);
+  if (!List(canonical).empty()) return Error();
+  if (WritesDenied(ParentOf(canonical))) return Failure(errors::kPermissionDenied, path);
+  entries_.erase(Folded(canonical));
+  removed = true;
+  return Error();
+}
+
 bool FakeFileSystem::FolderExists(std::wstring_view path) {
   calls_.push_back(L"FolderExists " + Str(path));
   return IsFolder(Str(path));

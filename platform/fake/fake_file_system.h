@@ -23,6 +23,8 @@ class FakeFileSystem : public FileSystem {
   Error CopyFile(std::wstring_view source, std::wstring_view destination) override;
   Error CountFiles(std::wstring_view pattern, int& count) override;
   Error DeleteFolder(std::wstring_view path) override;
+  Error DeleteFiles(std::wstring_view pattern, int& deleted) override;
+  Error RemoveEmptyFolder(std::wstring_view path, bool& removed) override;
   bool FolderExists(std::wstring_view path) override;
   // Waits for nothing; recorded as "Pause <ms>".
   void Pause(unsigned milliseconds) override;

@@ -223,6 +223,114 @@ Status FakeRegistry::SetValueEx(KeyHandle key, std::string_view value_name,
   return status;
 }
 
+Status FakeRegistry::QueryValueEx(KeyHandle key, std::string_view value_name,
+                                  std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) {
+  RegistryCall call;
+  call.kind = RegistryCall::Kind::kQueryValue;
+  call.key = key;
+  call.value_name = std::string(value_name);
+  std::uint32_t access = 0;
+  Key* target = Resolve(key, &access);
+  if (target == nullptr) {
+    call.status = kErrorInvalidHandle;
+  } else if (const RegistryValue* value = target->FindValue(value_name)) {
+    const auto needed = static_cast<std::uint32_t>(value->data.size());
+    if (type != nullptr) *type = value->type;
+    if (data != nullptr && size != nullptr && *size < needed) {
+      call.status = kErrorMoreData;
+    } else {
+      if (data != nullptr) std::copy(value->data.begin(), value->data.end(), data);
+      call.status = kErrorSuccess;
+    }
+    if (size != nullptr) *size = needed;
+  } else {
+    call.status = kErrorFileNotFound;
+  }
+  Status status = call.status;
+  calls_.push_back(std::move(call));
+  return status;
+}
+
+Status FakeRegistry::DeleteValue(KeyHandle key, std::string_view value_name) {
+  RegistryCall call;
+  call.kind = RegistryCall::Kind::kDeleteValue;
+  call.key = key;
+  call.value_name = std::string(value_name);
+  std::uint32_t access = 0;
+  Key* target = Resolve(key, &access);
+  if (target == nullptr) {
+    call.status = kErrorInvalidHandle;
+  } else if ((access & kKeySetValue) == 0 || Refused(target) ||
+             refused_values_.count({target, FoldAscii(value_name)}) != 0) {
+    call.status = kErrorAccessDenied;
+  } else {
+    const std::string folded = FoldAscii(value_name);
+    auto& values = target->values;
+    auto it = std::find_if(values.begin(), values.end(),
+                           [&](const RegistryValue& v) { return FoldAscii(v.name) == folded; });
+    if (it == values.end()) {
+      call.status = kErrorFileNotFound;
+    } else {
+      values.erase(it);
+      call.status = kErrorSuccess;
+    }
+  }
+  Status status = call.status;
+  calls_.push_back(std::move(call));
+  return status;
+}
+
+Status FakeRegistry::DeleteKey(KeyHandle root, std::string_view sub_key) {
+  RegistryCall call;
+  call.kind = RegistryCall::Kind::kDeleteKey;
+  call.key = root;
+  call.sub_key = std::string(sub_key);
+  std::uint32_t root_access = 0;
+  Key* from = Resolve(root, &root_access);
+  const size_t cut = sub_key.find_last_of('\\');
+  const std::string_view parent_path = cut == std::string_view::npos ? std::string_view() : sub_key.substr(0, cut);
+  const std::string_view name = cut == std::string_view::npos ? sub_key : sub_key.substr(cut + 1);
+  Key* parent = nullptr;
+  if (from == nullptr) {
+    call.status = kErrorInvalidHandle;
+  } else if (parent_path.empty() || (parent = Walk(from, parent_path, false, &call.status, nullptr))) {
+    if (parent == nullptr) parent = from;
+    auto it = parent->sub_keys.find(FoldAscii(name));
+    if (it == parent->sub_keys.end()) {
+      call.status = kErrorFileNotFound;
+    } else if (Refused(it->second.get()) || !it->second->sub_keys.empty()) {
+      call.status = kErrorAccessDenied;
+    } else {
+      // Handles still open on the key no longer reach anything.
+      for (auto h = handles_.begin(); h != handles_.end();) {
+        h = h->second.key == it->second.get() ? handles_.erase(h) : std::next(h);
+      }
+      parent->sub_keys.erase(it);
+      call.status = kErrorSuccess;
+    }
+  }
+  Status status = call.status;
+  calls_.push_back(std::move(call));
+  return status;
+}
+
+Status FakeRegistry::QueryInfoKey(KeyHandle key, std::uint32_t* sub_keys, std::uint32_t* values) {
+  RegistryCall call;
+  call.kind = RegistryCall::Kind::kQueryInfo;
+  call.key = key;
+  std::uint32_t access = 0;
+  if (Key* target = Resolve(key, &access)) {
+    if (sub_keys != nullptr) *sub_keys = static_cast<std::uint32_t>(target->sub_keys.size());
+    if (values != nullptr) *values = static_cast<std::uint32_t>(target->values.size());
+    call.status = kErrorSuccess;
+  } else {
+    call.status = kErrorInvalidHandle;
+  }
+  Status status = call.status;
+  calls_.push_back(std::move(call));
+  return status;
+}
+
 Status FakeRegistry::CloseKey(KeyHandle key) {
   RegistryCall call;
   call.kind = RegistryCall::Kind::kCloseKey;

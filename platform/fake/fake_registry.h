@@ -21,7 +21,9 @@
 namespace glyphary::platform {
 
 struct RegistryCall {
-  enum class Kind { kCreateKey, kOpenKey, kSetValue, kCloseKey };
+  enum class Kind {
+    kCreateKey, kOpenKey, kSetValue, kCloseKey, kQueryValue, kDeleteValue, kDeleteKey, kQueryInfo
+  };
   Kind kind = Kind::kCreateKey;
   KeyHandle key = 0;  // the root (create, open) or the key handle (set, close)
   std::string sub_key;
@@ -59,13 +61,19 @@ class FakeRegistry : public Registry {
   Status SetValueEx(KeyHandle key, std::string_view value_name, std::uint32_t reserved,
                     std::uint32_t type, const std::uint8_t* data, std::uint32_t size) override;
   Status CloseKey(KeyHandle key) override;
+  Status QueryValueEx(KeyHandle key, std::string_view value_name, std::uint32_t* type,
+                      std::uint8_t* data, std::uint32_t* size) override;
+  Status DeleteValue(KeyHandle key, std::string_view value_name) override;
+  Status DeleteKey(KeyHandle root, std::string_view sub_key) override;
+  Status QueryInfoKey(KeyHandle key, std::uint32_t* sub_keys, std::uint32_t* values) override;
 
   // --- Test set-up (not recorded) ---
   // Creates `path` below the predefined `root` and writes a value into it.
   void Seed(KeyHandle root, std::string_view path, std::string_view value_name,
             std::uint32_t type, std::vector<std::uint8_t> data);
   void SeedKey(KeyHandle root, std::string_view path);
-  // Create and open of `path` below `root` fail with ERROR_ACCESS_DENIED.
+  // Create and open of `path` below `root` fail with ERROR_ACCESS_DENIED,
+  // and so does deleting it.
   void Refuse(KeyHandle root, std::string_view path);
   // Writes of that one value fail with ERROR_ACCESS_DENIED; the key (made
   // here if missing) opens and takes other values.

@@ -57,6 +57,10 @@ bool FakeSystemControl::ExitWindowsEx(std::uint32_t flags, std::uint32_t reason)
   return true;
 }
 
+void FakeSystemControl::NotifyAssociationsChanged() {
+  calls_.push_back({"SHChangeNotify", {0x08000000u}, {}, {}, true});  // SHCNE_ASSOCCHANGED
+}
+
 std::vector<std::string> FakeSystemControl::FunctionNames() const {
   std::vector<std::string> names;
   for (const SystemCall& call : calls_) names.push_back(call.function);

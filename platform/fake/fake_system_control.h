@@ -35,6 +35,7 @@ class FakeSystemControl : public SystemControl {
                              std::uint8_t* previous_state, std::uint32_t* return_length) override;
   bool CloseHandle(Handle handle) override;
   bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
+  void NotifyAssociationsChanged() override;
 
   // --- Set-up ---
   void SetVersion(std::uint32_t version) { version_ = version; }

@@ -54,6 +54,16 @@ class Calls {
     return count;
   }
   void DeleteFolder(const std::wstring& path) { Check(fs_.DeleteFolder(path)); }
+  int DeleteFiles(const std::wstring& pattern) {
+    int deleted = -1;
+    Check(fs_.DeleteFiles(pattern, deleted));
+    return deleted;
+  }
+  bool RemoveEmptyFolder(const std::wstring& path) {
+    bool removed = false;
+    Check(fs_.RemoveEmptyFolder(path, removed));
+    return removed;
+  }
   bool FolderExists(const std::wstring& path) { return fs_.FolderExists(path); }
 
  private:
@@ -171,6 +181,22 @@ TEST_P(FileSystemContract, DeleteFolderRemovesTheWholeTree) {
   EXPECT_FALSE(under_test_->IsFolder(In(L"TI-89")));
   EXPECT_TRUE(under_test_->IsFolder(under_test_->scratch()));
   EXPECT_EQ(ErrorNumberOf([&] { fs().DeleteFolder(In(L"TI-89")); }), errors::kPathNotFound);
+}
+
+TEST_P(FileSystemContract, DeletingFilesAndAnEmptyFolderLeavesOthersFiles) {
+  under_test_->MakeFile(In(L"TI-89\\89mat.ico"), "mat");
+  under_test_->MakeFile(In(L"TI-89\\89PIC.ICO"), "pic");
+  under_test_->MakeReadOnly(In(L"TI-89\\89pic.ico"));  // carried over from a read-only source
+  under_test_->MakeFile(In(L"TI-89\\notes.txt"), "not ours");
+  EXPECT_EQ(fs().DeleteFiles(In(L"TI-89\\*.ico")), 2);
+  EXPECT_FALSE(under_test_->ReadFile(In(L"TI-89\\89pic.ico")).has_value());
+  EXPECT_FALSE(fs().RemoveEmptyFolder(In(L"TI-89")));  // notes.txt keeps it
+  EXPECT_EQ(under_test_->ReadFile(In(L"TI-89\\notes.txt")), "not ours");
+  EXPECT_EQ(fs().DeleteFiles(In(L"TI-89\\*.txt")), 1);
+  EXPECT_TRUE(fs().RemoveEmptyFolder(In(L"TI-89")));
+  EXPECT_FALSE(under_test_->IsFolder(In(L"TI-89")));
+  EXPECT_EQ(ErrorNumberOf([&] { fs().RemoveEmptyFolder(In(L"TI-89")); }), errors::kPathNotFound);
+  EXPECT_EQ(ErrorNumberOf([&] { fs().DeleteFiles(In(L"TI-89\\*.ico")); }), errors::kPathNotFound);
 }
 
 TEST_P(FileSystemContract, DeleteFolderTakesReadOnlyFilesToo) {

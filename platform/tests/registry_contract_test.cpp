@@ -112,6 +112,44 @@ TEST_P(RegistryContract, WritesNeedAnOpenHandleWithSetValueAccess) {
   EXPECT_EQ(reg().SetValueEx(0, "x", 0, kRegSz, data.data(), 8), kErrorInvalidHandle);
 }
 
+TEST_P(RegistryContract, ReadingCountingAndDeletingWorkAsTheUninstallationNeeds) {
+  ASSERT_EQ(Create(Path("Ivex.89m\\DefaultIcon")), kErrorSuccess);
+  ASSERT_EQ(Write(Path("Ivex.89m"), "EditFlags", kRegDword, {0, 0, 0, 0}), kErrorSuccess);
+  ASSERT_EQ(Write(Path("Ivex.89m"), "", kRegSz, Sz("TI-89 Matrix")), kErrorSuccess);
+  KeyHandle key = 0;
+  ASSERT_EQ(reg().OpenKeyEx(kClassesRootHandle, Path("Ivex.89m"), 0, kAccess, &key), kErrorSuccess);
+
+  std::uint32_t sub_keys = 9, values = 9;
+  EXPECT_EQ(reg().QueryInfoKey(key, &sub_keys, &values), kErrorSuccess);
+  EXPECT_EQ(sub_keys, 1u);
+  EXPECT_EQ(values, 2u);
+  std::uint32_t type = 0, size = 0;
+  EXPECT_EQ(reg().QueryValueEx(key, "", &type, nullptr, &size), kErrorSuccess);
+  EXPECT_EQ(type, kRegSz);
+  EXPECT_EQ(size, 13u);
+  std::vector<std::uint8_t> bytes(4);
+  size = 4;
+  EXPECT_EQ(reg().QueryValueEx(key, "", &type, bytes.data(), &size), kErrorMoreData);
+  bytes.resize(13);
+  size = 13;
+  EXPECT_EQ(reg().QueryValueEx(key, "", &type, bytes.data(), &size), kErrorSuccess);
+  EXPECT_EQ(bytes, Sz("TI-89 Matrix"));
+  EXPECT_EQ(reg().QueryValueEx(key, "Missing", &type, nullptr, &size), kErrorFileNotFound);
+
+  EXPECT_EQ(reg().DeleteValue(key, "editflags"), kErrorSuccess);
+  EXPECT_EQ(reg().DeleteValue(key, "EditFlags"), kErrorFileNotFound);
+  EXPECT_FALSE(under_test_->Read(Path("Ivex.89m"), "EditFlags").has_value());
+  EXPECT_EQ(reg().CloseKey(key), kErrorSuccess);
+
+  // A key with a sub-key stays; without, it goes.
+  EXPECT_NE(reg().DeleteKey(kClassesRootHandle, Path("Ivex.89m")), kErrorSuccess);
+  EXPECT_TRUE(under_test_->Exists(Path("Ivex.89m")));
+  EXPECT_EQ(reg().DeleteKey(kClassesRootHandle, Path("Ivex.89m\\DefaultIcon")), kErrorSuccess);
+  EXPECT_EQ(reg().DeleteKey(kClassesRootHandle, Path("Ivex.89m")), kErrorSuccess);
+  EXPECT_FALSE(under_test_->Exists(Path("Ivex.89m")));
+  EXPECT_EQ(reg().DeleteKey(kClassesRootHandle, Path("Ivex.89m")), kErrorFileNotFound);
+}
+
 INSTANTIATE_TEST_SUITE_P(Implementations, RegistryContract,
                          ::testing::ValuesIn(Implementations()),
                          [](const auto& param_info) { return param_info.param; });

@@ -66,11 +66,26 @@ bool IsDotEntry(const wchar_t* name) {
   return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
-// Calls `visit(entry)` for every entry of `folder` (files and sub-folders) as
-// the system lists them, until it returns an error; fails with the
-// listing's error. An empty folder lists nothing.
-template <class Visit>
-Error ForEachEntry(std::wstring_view folder, Visit visit) {
+// A visitor of folder entries, borrowed for one listing: the one listing
+// loop serves every caller without a copy of it for each.
+class EntryVisitor {
+ public:
+  template <class Visit>
+  explicit EntryVisitor(Visit& visit)
+      : target_(&visit), call_([](void* target, const WIN32_FIND_DATAW& entry) {
+          return (*static_cast<Visit*>(target))(entry);
+        }) {}
+  Error operator()(const WIN32_FIND_DATAW& entry) const { return call_(target_, entry); }
+
+ private:
+  void* target_;
+  Error (*call_)(void*, const WIN32_FIND_DATAW&);
+};
+
+// Calls `visit` for every entry of `folder` (files and sub-folders) as the
+// system lists them, until it returns an error; fails with the listing's
+// error. An empty folder lists nothing.
+Error ForEachEntry(std::wstring_view folder, const EntryVisitor& visit) {
   WIN32_FIND_DATAW data;
   const WideText pattern = Joined(folder, L"\\*");
   FindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
@@ -87,7 +102,7 @@ Error ForEachEntry(std::wstring_view folder, Visit visit) {
 }
 
 Error RemoveTree(std::wstring_view folder) {
-  Error listed = ForEachEntry(folder, [folder](const WIN32_FIND_DATAW& entry) {
+  auto remove = [folder](const WIN32_FIND_DATAW& entry) {
     const WideText path = Joined(folder, L"\\", entry.cFileName);
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
         (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
@@ -100,25 +115,26 @@ Error RemoveTree(std::wstring_view folder) {
                              ? RemoveDirectoryW(path.c_str()) != 0
                              : DeleteFileW(path.c_str()) != 0;
     return removed ? Error() : LastError(path);
-  });
-  if (listed) return listed;
+  };
+  if (Error listed = ForEachEntry(folder, EntryVisitor(remove))) return listed;
   if (!RemoveDirectoryW(WideText(folder).c_str())) return LastError(folder);
   return Error();
 }
 
-// Calls `visit(name)` for the files (not folders) of `folder` whose long
+// Calls `visit(entry)` for the files (not folders) of `folder` whose long
 // names match `pattern`, with the same rule on every system: the system's
 // own matching also tries 8.3 short names, so "*.ico" would take "a.icon".
-template <class Visit>
-Error ForEachMatch(std::wstring_view folder, std::wstring_view pattern, Visit visit) {
+Error ForEachMatch(std::wstring_view folder, std::wstring_view pattern,
+                   const EntryVisitor& visit) {
   if (!IsFolderPath(folder)) return Failure(errors::kPathNotFound, folder);
-  return ForEachEntry(folder, [&](const WIN32_FIND_DATAW& entry) {
+  auto matching = [&](const WIN32_FIND_DATAW& entry) {
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
         !WildcardMatch(pattern, entry.cFileName)) {
       return Error();
     }
-    return visit(std::wstring_view(entry.cFileName));
-  });
+    return visit(entry);
+  };
+  return ForEachEntry(folder, EntryVisitor(matching));
 }
 
 }  // namespace
@@ -149,13 +165,12 @@ Error Win32FileSystem::CopyFile(std::wstring_view source, std::wstring_view dest
   // One listing: the names that match, each followed by a NUL.
   WideText names;
   int count = 0;
-  if (Error error = ForEachMatch(source_dir, pattern, [&](std::wstring_view name) {
-        names.Append(name).Append(L'\0');
-        ++count;
-        return Error();
-      })) {
-    return error;
-  }
+  auto collect = [&](const WIN32_FIND_DATAW& entry) {
+    names.Append(entry.cFileName).Append(L'\0');
+    ++count;
+    return Error();
+  };
+  if (Error error = ForEachMatch(source_dir, pattern, EntryVisitor(collect))) return error;
   if (count == 0) return Failure(errors::kFileNotFound, source);
   if (!IsFolderPath(destination)) return Failure(errors::kPathNotFound, destination);
   for (const wchar_t* name = names.c_str(); count-- > 0; name += std::wcslen(name) + 1) {
@@ -171,15 +186,52 @@ Error Win32FileSystem::CopyFile(std::wstring_view source, std::wstring_view dest
 Error Win32FileSystem::CountFiles(std::wstring_view pattern, int& count) {
   auto [folder, name] = SplitLast(pattern);
   count = 0;
-  return ForEachMatch(folder, name, [&count](std::wstring_view) {
+  auto counting = [&count](const WIN32_FIND_DATAW&) {
     ++count;
     return Error();
-  });
+  };
+  return ForEachMatch(folder, name, EntryVisitor(counting));
 }
 
 Error Win32FileSystem::DeleteFolder(std::wstring_view path) {
   if (!IsFolderPath(path)) return Failure(errors::kPathNotFound, path);
   return RemoveTree(FullPath(path));
+}
+
+Error Win32FileSystem::DeleteFiles(std::wstring_view pattern, int& deleted) {
+  auto [folder, name] = SplitLast(pattern);
+  deleted = 0;
+  Error first;
+  auto remove = [&](const WIN32_FIND_DATAW& entry) {
+    const WideText path = Joined(folder, L"\\", entry.cFileName);
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      SetFileAttributesW(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+    }
+    if (DeleteFileW(path.c_str())) {
+      ++deleted;
+    } else if (!first) {
+      first = LastError(path);
+    }
+    return Error();  // on with the others
+  };
+  Error listed = ForEachMatch(folder, name, EntryVisitor(remove));
+  return listed ? listed : first;
+}
+
+Error Win32FileSystem::RemoveEmptyFolder(std::wstring_view path, bool& removed) {
+  removed = false;
+  if (!IsFolderPath(path)) return Failure(errors::kPathNotFound, path);
+  bool empty = true;
+  auto anything = [&empty](const WIN32_FIND_DATAW&) {
+    empty = false;
+    return Error();
+  };
+  if (Error error = ForEachEntry(path, EntryVisitor(anything))) return error;
+  if (!empty) return Error();
+  if (!RemoveDirectoryW(WideText(path).c_str())) return LastError(path);
+  removed = true;
+  return Error();
 }
 
 bool Win32FileSystem::FolderExists(std::wstring_view path) { return IsFolderPath(path); }

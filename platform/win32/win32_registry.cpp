@@ -48,4 +48,32 @@ Status Win32Registry::SetValueEx(KeyHandle key, std::string_view value_name,
 
 Status Win32Registry::CloseKey(KeyHandle key) { return RegCloseKey(ToHkey(key)); }
 
+Status Win32Registry::QueryValueEx(KeyHandle key, std::string_view value_name,
+                                   std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) {
+  DWORD found_type = 0;
+  DWORD found_size = size != nullptr ? *size : 0;
+  LONG status = RegQueryValueExA(ToHkey(key), Terminated(value_name).c_str(), nullptr,
+                                 &found_type, data, size != nullptr ? &found_size : nullptr);
+  if (type != nullptr) *type = found_type;
+  if (size != nullptr) *size = found_size;
+  return status;
+}
+
+Status Win32Registry::DeleteValue(KeyHandle key, std::string_view value_name) {
+  return RegDeleteValueA(ToHkey(key), Terminated(value_name).c_str());
+}
+
+Status Win32Registry::DeleteKey(KeyHandle root, std::string_view sub_key) {
+  return RegDeleteKeyA(ToHkey(root), Terminated(sub_key).c_str());
+}
+
+Status Win32Registry::QueryInfoKey(KeyHandle key, std::uint32_t* sub_keys, std::uint32_t* values) {
+  DWORD keys = 0, count = 0;
+  LONG status = RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, &keys, nullptr, nullptr,
+                                 &count, nullptr, nullptr, nullptr, nullptr);
+  if (sub_keys != nullptr) *sub_keys = keys;
+  if (values != nullptr) *values = count;
+  return status;
+}
+
 }  // namespace glyphary::platform

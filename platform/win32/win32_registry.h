@@ -16,6 +16,11 @@ class Win32Registry : public Registry {
   Status SetValueEx(KeyHandle key, std::string_view value_name, std::uint32_t reserved,
                     std::uint32_t type, const std::uint8_t* data, std::uint32_t size) override;
   Status CloseKey(KeyHandle key) override;
+  Status QueryValueEx(KeyHandle key, std::string_view value_name, std::uint32_t* type,
+                      std::uint8_t* data, std::uint32_t* size) override;
+  Status DeleteValue(KeyHandle key, std::string_view value_name) override;
+  Status DeleteKey(KeyHandle root, std::string_view sub_key) override;
+  Status QueryInfoKey(KeyHandle key, std::uint32_t* sub_keys, std::uint32_t* values) override;
 };
 
 }  // namespace glyphary::platform

@@ -1,6 +1,7 @@
 #include "platform/win32/win32_system_control.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstring>
 
@@ -65,6 +66,10 @@ bool Win32SystemControl::CloseHandle(Handle handle) { return ::CloseHandle(ToHan
 
 bool Win32SystemControl::ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) {
   return ::ExitWindowsEx(flags, reason) != FALSE;
+}
+
+void Win32SystemControl::NotifyAssociationsChanged() {
+  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
 
 }  // namespace glyphary::platform

@@ -17,6 +17,7 @@ class Win32SystemControl : public SystemControl {
                              std::uint8_t* previous_state, std::uint32_t* return_length) override;
   bool CloseHandle(Handle handle) override;
   bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
+  void NotifyAssociationsChanged() override;
 };
 
 }  // namespace glyphary::platform

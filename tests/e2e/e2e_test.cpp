@@ -55,6 +55,70 @@ LRESULT CheckState(HWND check_box) {
   return static_cast<LRESULT>(state);
 }
 
+// Everything the installation leaves on the machine, checked against the
+// twelve file types and the shipped icons.
+void ExpectInstalled() {
+  // The folder holds exactly the icons shipped beside the program.
+  const std::wstring shipped_icons = DistFolder() + L"\\Icons";
+  const std::vector<std::wstring> shipped = FilesIn(shipped_icons);
+  ASSERT_EQ(shipped.size(), FileTypes().size()) << "the distribution folder's Icons";
+  EXPECT_EQ(FilesIn(InstallFolder()), shipped);
+  for (const std::wstring& name : shipped) {
+    EXPECT_TRUE(ReadWholeFile(InstallFolder() + L"\\" + name) ==
+                ReadWholeFile(shipped_icons + L"\\" + name))
+        << Narrow(name) << " differs from the shipped icon";
+  }
+
+  // Three keys and four values a type, with their exact types and bytes.
+  long keys = 0;
+  long values = 0;
+  for (const FileType& type : FileTypes()) {
+    SCOPED_TRACE(Narrow(type.extension));
+    const std::wstring icon_key = std::wstring(type.type_id) + L"\\DefaultIcon";
+    struct ExpectedValue {
+      std::wstring key;
+      const wchar_t* name;
+      DWORD type;
+      std::vector<BYTE> bytes;
+    };
+    const ExpectedValue expected[] = {
+        {type.extension, L"", REG_SZ, RegSzBytes(type.type_id)},
+        {type.type_id, L"BrowserFlags", REG_DWORD, RegDwordBytes(8)},
+        {type.type_id, L"EditFlags", REG_DWORD, RegDwordBytes(0)},
+        {icon_key, L"", REG_SZ, RegSzBytes(DefaultIconText(type))},
+    };
+    for (const ExpectedValue& value : expected) {
+      SCOPED_TRACE(Narrow(value.key) + " " + Narrow(value.name));
+      const RegistryValue read = ReadValue(HKEY_CLASSES_ROOT, value.key, value.name);
+      EXPECT_TRUE(read.present);
+      EXPECT_EQ(read.type, value.type);
+      EXPECT_EQ(read.bytes, value.bytes);
+      // The icon each type points at is one that was copied.
+      if (value.key == icon_key) {
+        EXPECT_EQ(ReadWholeFile(InstallFolder() + L"\\" + type.icon).empty(), false);
+      }
+    }
+    // Nothing else in these keys.
+    const KeyShape extension = ShapeOf(HKEY_CLASSES_ROOT, type.extension);
+    const KeyShape type_key = ShapeOf(HKEY_CLASSES_ROOT, type.type_id);
+    const KeyShape icon = ShapeOf(HKEY_CLASSES_ROOT, icon_key);
+    EXPECT_EQ(extension.subkeys, 0);
+    EXPECT_EQ(extension.values, 1);
+    EXPECT_EQ(type_key.subkeys, 1);
+    EXPECT_EQ(type_key.values, 2);
+    EXPECT_EQ(icon.subkeys, 0);
+    EXPECT_EQ(icon.values, 1);
+    for (const KeyShape& shape : {extension, type_key, icon}) {
+      if (shape.values >= 0) {
+        ++keys;
+        values += shape.values;
+      }
+    }
+  }
+  EXPECT_EQ(keys, 36);
+  EXPECT_EQ(values, 48);
+}
+
 void InstallerTest::SetUp() {
   ASSERT_TRUE(testing::OnThrowawayMachine()) << testing::kRefusal;
   ASSERT_FALSE(DistFolder().empty()) << "GLYPHARY_E2E_DIST is not set";

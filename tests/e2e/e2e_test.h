@@ -35,6 +35,12 @@ bool TabTo(HWND window, HWND expected, bool backwards = false);
 // keys sent meanwhile may go astray. Returns whether it settled.
 bool Settle(HWND window);
 
+// Everything the installation leaves on the machine: the install folder
+// holds exactly the shipped icons byte for byte, and the 36 keys and 48
+// values under HKEY_CLASSES_ROOT have their exact types and bytes and nothing
+// else.
+void ExpectInstalled();
+
 // A check box's state, asked of the control itself.
 LRESULT CheckState(HWND check_box);
 

@@ -20,8 +20,9 @@ constexpr ControlClass kClasses[] = {
 };
 
 Error ResourceMissing(int id) {
-  return Error(errors::kResourceNotFound,
-               Joined(L"Resource with identifier '", DecimalText(id), L"' not found"));
+  Error error(errors::kResourceNotFound, L"Resource not found");
+  error.At(Joined(L"resource ", DecimalText(id)));
+  return error;
 }
 
 }  // namespace

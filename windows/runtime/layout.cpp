@@ -1,6 +1,5 @@
 #include "windows/runtime/layout.h"
 
-#include <cmath>
 #include <cwchar>
 
 namespace glyphary::windows {
@@ -12,8 +11,17 @@ int TwipsToPixels(int twips, int dpi) {
                                       : -((-scaled + half) / kTwipsPerInch));
 }
 
+namespace {
+
+// A point size in hundredths of a point (8.25 pt is 825), so that the
+// rounding below is exact integer arithmetic and needs no maths library.
+long long Hundredths(double points) { return static_cast<long long>(points * 100 + 0.5); }
+
+}  // namespace
+
 int FontHeightForPoints(double points, int dpi) {
-  return -static_cast<int>(std::lround(points * dpi / 72.0));
+  // Rounded to the nearest pixel, halves up: 8.25 pt at 144 DPI is 16.5 -> 17.
+  return -static_cast<int>((Hundredths(points) * dpi + 3600) / 7200);
 }
 
 }  // namespace glyphary::windows
@@ -21,9 +29,9 @@ int FontHeightForPoints(double points, int dpi) {
 namespace glyphary::windows {
 
 int SmallestFontHeight(double points, int dpi) {
-  // A hair of tolerance, so that an exact size is not taken a pixel up by
-  // the binary fraction.
-  return -static_cast<int>(std::ceil(points * dpi / 72.0 * 4 / 5 - 1e-9));
+  // Four fifths of the size, rounded up: 13.2 px -> 14, exactly 64 -> 64.
+  const long long scaled = Hundredths(points) * dpi * 4;
+  return -static_cast<int>((scaled + 36000 - 1) / 36000);
 }
 
 PixelRect FitInside(const PixelRect& window, const PixelRect& work) {

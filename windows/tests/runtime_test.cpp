@@ -31,11 +31,12 @@ TEST(ErrorBox, AddsThePathConcernedAndWhatToDo) {
 
 TEST(ErrorBox, ReportsTheRuntimesOwnFailuresWithTheirNumbers) {
   // Memory that ran out and a window that could not be made; a resource
-  // missing from the exe names itself in the description.
+  // missing from the exe is named as the path concerned.
   EXPECT_EQ(BoxFor(errors::Make(errors::kOutOfMemory)), L"Run-time error '7':\n\nOut of memory");
   EXPECT_EQ(BoxFor(errors::Make(errors::kInternalError)), L"Run-time error '51':\n\nInternal error");
-  EXPECT_EQ(BoxFor(Error(326, L"Resource with identifier '203' not found")),
-            L"Run-time error '326':\n\nResource with identifier '203' not found");
+  Error resource(326, L"Resource not found");
+  resource.At(L"resource 203");
+  EXPECT_EQ(BoxFor(resource), L"Run-time error '326':\n\nResource not found\n\nresource 203");
 }
 
 }  // namespace

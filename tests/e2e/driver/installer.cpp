@@ -69,13 +69,14 @@ Installer::~Installer() {
   if (process_ != nullptr) CloseHandle(process_);
 }
 
-std::wstring Installer::Start() {
+std::wstring Installer::Start(const std::wstring& arguments) {
   if (!copied_) return L"the distribution folder was not copied from '" + DistFolder() + L"'";
   if (process_ != nullptr) return L"already started";
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
   std::wstring command = L"\"" + exe() + L"\"";
+  if (!arguments.empty()) command += L" " + arguments;
   if (!CreateProcessW(exe().c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       folder_.c_str(), &startup, &info)) {
     return ErrorText(L"CreateProcessW");

@@ -46,8 +46,9 @@ class Installer {
   const std::wstring& folder() const { return folder_; }
   std::wstring exe() const { return folder_ + L"\\GlypharyInstaller.exe"; }
 
-  // Starts GlypharyInstaller.exe from the copy. Returns "" or the error.
-  std::wstring Start();
+  // Starts GlypharyInstaller.exe from the copy, with `arguments` after its
+  // name. Returns "" or the error.
+  std::wstring Start(const std::wstring& arguments = L"");
   DWORD pid() const { return pid_; }
   bool Running() const;
   // Waits for the process to end; its exit code in `code`.

@@ -1,0 +1,79 @@
+#include "engine/command_line.h"
+
+#include "base/path_text.h"
+
+namespace glyphary::engine {
+
+namespace {
+
+// Whether `text` is `name`, ignoring case.
+bool Is(std::wstring_view text, std::wstring_view name) {
+  if (text.size() != name.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (FoldCase(text[i]) != FoldCase(name[i])) return false;
+  }
+  return true;
+}
+
+// The next argument of `rest`, with its quotes taken off; `rest` moves past
+// it. Empty at the end.
+WideText NextArgument(std::wstring_view& rest) {
+  size_t i = 0;
+  while (i < rest.size() && (rest[i] == L' ' || rest[i] == L'\t')) ++i;
+  WideText argument;
+  bool quoted = false;
+  for (; i < rest.size(); ++i) {
+    const wchar_t c = rest[i];
+    if (c == L'"') {
+      quoted = !quoted;
+    } else if (!quoted && (c == L' ' || c == L'\t')) {
+      break;
+    } else {
+      argument.Append(c);
+    }
+  }
+  rest = std::wstring_view(rest.data() + i, rest.size() - i);
+  return argument;
+}
+
+}  // namespace
+
+Options ParseCommandLine(std::wstring_view arguments) {
+  Options options;
+  bool uninstall = false;
+  bool usage = false;
+  for (std::wstring_view rest = arguments;;) {
+    const WideText argument = NextArgument(rest);
+    if (argument.empty()) break;
+    const std::wstring_view text = argument;
+    const bool is_switch = text.size() > 1 && (text[0] == L'/' || text[0] == L'-');
+    const std::wstring_view name(text.data() + 1, text.size() - 1);
+    if (is_switch && (Is(name, L"S") || Is(name, L"quiet"))) {
+      options.silent = true;
+    } else if (is_switch && Is(name, L"uninstall")) {
+      uninstall = true;
+    } else if (is_switch && Is(name, L"?")) {
+      usage = true;
+    } else if (options.unknown.empty()) {
+      options.unknown = argument;
+    }
+  }
+  if (usage || !options.unknown.empty()) {
+    options.action = Action::kUsage;
+  } else if (uninstall) {
+    options.action = Action::kUninstall;
+  } else if (options.silent) {
+    options.action = Action::kInstall;
+  }
+  return options;
+}
+
+std::wstring_view UsageText() {
+  return L"GlypharyInstaller.exe [/S] [/uninstall] [/?]\n\n"
+         L"/S, /quiet\tno window; the exit code tells the result\n"
+         L"/uninstall\tremove the TI-89 file types and icons\n\n"
+         L"Exit codes: 0 done, 53 to 76 a run-time error, 87 unknown switch, "
+         L"1223 declined.";
+}
+
+}  // namespace glyphary::engine

@@ -1,0 +1,38 @@
+// The program's command line. Double-clicked it has none and shows its
+// windows; switches (case-insensitive, "/" or "-") ask for the roads a
+// deployment system needs.
+#pragma once
+
+#include <string_view>
+
+#include "base/text.h"
+
+namespace glyphary::engine {
+
+enum class Action {
+  kInteractive,  // no arguments: the windows, as always
+  kInstall,      // /S or /quiet: the installation without a window
+  kUninstall,    // /uninstall (with /S: without a window)
+  kUsage,        // /? or anything unknown
+};
+
+struct Options {
+  Action action = Action::kInteractive;
+  bool silent = false;  // /S or /quiet given
+  WideText unknown;     // the first argument that is no switch we know
+};
+
+// The exit code when the usage is shown: 0 when asked for (/?), 87
+// (ERROR_INVALID_PARAMETER) for an argument we do not know.
+constexpr int kExitBadArgument = 87;
+// The exit code when the user answers No to the uninstallation.
+constexpr int kExitCancelled = 1223;  // ERROR_CANCELLED
+
+// The options of `arguments`, the command line after the program's name.
+// Arguments are separated by spaces and tabs; double quotes group.
+Options ParseCommandLine(std::wstring_view arguments);
+
+// The usage text shown for /? and for an unknown argument.
+std::wstring_view UsageText();
+
+}  // namespace glyphary::engine
