@@ -12,6 +12,8 @@
 #     Win32 calls (and, for reference, one that shows one bare window).
 #  4. Size of the exe: sections, imports, where the code comes from, and
 #     private rebuilds that show what options and code changes would save.
+#  5. The unattended installation (/S), process start to exit under Wine,
+#     against a program that makes the same Win32 calls; peak memory.
 #
 # Builds what it needs: a native Release tree without sanitizers
 # (build/bench-native), the "windows" preset's tree (the product and the
@@ -42,12 +44,12 @@ say() { echo "[bench] $*" >&2; }
 
 # --- Tools -------------------------------------------------------------------
 bash tools/setup.sh
-if ! command -v valgrind >/dev/null; then
-  say "installing valgrind"
+if ! command -v valgrind >/dev/null || [ ! -x /usr/bin/time ]; then
+  say "installing valgrind and GNU time"
   sudo_cmd=""
   [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
   $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq valgrind >/dev/null
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq valgrind time >/dev/null
 fi
 
 mkdir -p "$out"
@@ -153,6 +155,49 @@ section 3 <<EOF
 EOF
 row "Start-up to agreement / two-window floor" "${ratio3:-n/a}" "<= 1.10" "$(verdict "$ratio3" 1.10)"
 row "  the same / one-window floor (reference)" "${ratio3one:-n/a}" "-" ""
+
+# 5. The unattended installation under Wine: time and peak memory.
+say "5: unattended installation (/S) against its floor under Wine ($startup_runs rounds)"
+r5=$out/unattended.results
+"$wine" "$winbench/unattended_bench.exe" "$(winpath "$dist")" "$(winpath "$winbench/floor_install.exe")" \
+  "$startup_runs" > "$r5" 2> "$out/unattended.log" \
+  || say "unattended_bench reported failures: see $out/unattended.log"
+ratio5=$(get "$r5" ratio)
+# Peak memory: the largest resident set of the Wine process running each
+# program (Wine's own libraries included), 5 runs each, the install taken
+# away again with /uninstall /S between runs (not measured).
+memwork=$out/unattended-mem
+rm -rf "$memwork"; mkdir -p "$memwork/installer/Icons" "$memwork/floor/Icons"
+cp "$dist/GlypharyInstaller.exe" "$memwork/installer/"; cp "$dist"/Icons/*.ico "$memwork/installer/Icons/"
+cp "$winbench/floor_install.exe" "$memwork/floor/"; cp "$dist"/Icons/*.ico "$memwork/floor/Icons/"
+peak() {  # median peak RSS in KB of 5 runs of "$@"
+  local i
+  for i in 1 2 3 4 5; do
+    "$wine" "$memwork/installer/GlypharyInstaller.exe" /uninstall /S >/dev/null 2>&1 || true
+    /usr/bin/time -f "%M" -o "$memwork/rss" "$@" >/dev/null 2>&1 || true
+    cat "$memwork/rss"
+  done | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+}
+peak_ours=$(peak "$wine" "$memwork/installer/GlypharyInstaller.exe" /S)
+peak_floor=$(peak "$wine" "$memwork/floor/floor_install.exe")
+"$wine" "$memwork/installer/GlypharyInstaller.exe" /uninstall /S >/dev/null 2>&1 || true
+section 5 <<EOF
+5. Unattended installation under Wine (GlypharyInstaller.exe /S)
+   From just before CreateProcessW to the process's exit, against
+   floor_install.exe, which does the same job with direct Win32 calls (is it
+   installed, which icons, the folder, the copies, the 72 registry calls,
+   SHChangeNotify) and exits. Both from a copy of dist/; install folder and
+   keys removed before every run, the result checked after it (exit code 0,
+   12 icons). Alternating, one warm-up round; $(get "$r5" runs) rounds, $(get "$r5" failures) failed.
+                        median        p10        p90
+   /S (ours)       $(printf "%9s ms %7s ms %7s ms" "$(get "$r5" silent_median_ms)" "$(get "$r5" silent_p10_ms)" "$(get "$r5" silent_p90_ms)")
+   floor           $(printf "%9s ms %7s ms %7s ms" "$(get "$r5" floor_median_ms)" "$(get "$r5" floor_p10_ms)" "$(get "$r5" floor_p90_ms)")
+   ratio /S / floor (medians): ${ratio5:-n/a}   target <= 1.20   $(verdict "$ratio5" 1.20)
+   peak memory (largest resident set of the Wine process, median of 5):
+     /S ${peak_ours:-n/a} KB, floor ${peak_floor:-n/a} KB
+EOF
+row "Unattended install / floor (median)" "${ratio5:-n/a}" "<= 1.20" "$(verdict "$ratio5" 1.20)"
+row "  peak memory /S, floor (KB)" "${peak_ours:-n/a}, ${peak_floor:-n/a}" "-" ""
 
 # --- 4. Size (the rebuilds are smoke-tested under Wine below) -----------------
 say "4: size profile and private rebuilds (build/bench-size)"
@@ -275,7 +320,7 @@ elapsed=$(( $(date +%s) - began ))
   echo "System:   $(uname -sr); $("$wine" --version 2>/dev/null); $(x86_64-w64-mingw32-g++-posix -dumpfullversion 2>/dev/null | sed 's/^/mingw-w64 g++ /'); $(g++ -dumpfullversion | sed 's/^/g++ /')"
   echo "Source:   $(git rev-parse --short HEAD 2>/dev/null)$(git diff --quiet HEAD 2>/dev/null || echo ' (with uncommitted changes)')"
   echo
-  for s in 1 2 3 4; do
+  for s in 1 2 3 5 4; do
     [ -f "$out/section-$s.txt" ] && cat "$out/section-$s.txt" && echo
   done
   echo "Summary"

@@ -1,0 +1,131 @@
+// The unattended installation as a deployment system runs it: the installer
+// with /S against floor_install.exe, a program that does the same job with
+// direct Win32 calls, each timed from just before CreateProcessW to its exit:
+//   unattended_bench.exe DIST_FOLDER FLOOR_EXE [RUNS]
+// Both run from a copy of dist/ (the exe and Icons\); before every run the
+// install folder and the 24 keys are removed (not timed), and after it the
+// installation is checked (12 icons; exit code 0). They alternate, installer
+// first in even rounds and floor first in odd ones; one warm-up round is
+// not counted.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench/stats.h"
+#include "bench/win32_machine.h"
+
+namespace glyphary::bench {
+namespace {
+
+double Now() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+int IconsInstalled() {
+  int count = 0;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((kInstall + L"\\*.ico").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  do {
+    ++count;
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return count;
+}
+
+bool CopyInto(const std::wstring& exe, const std::wstring& icons, const std::wstring& to,
+              const std::wstring& name) {
+  CreateDirectoryW(to.c_str(), nullptr);
+  CreateDirectoryW((to + L"\\Icons").c_str(), nullptr);
+  if (!CopyFileW(exe.c_str(), (to + L"\\" + name).c_str(), FALSE)) return false;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((icons + L"\\*.ico").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  do {
+    CopyFileW((icons + L"\\" + data.cFileName).c_str(),
+              (to + L"\\Icons\\" + data.cFileName).c_str(), FALSE);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return true;
+}
+
+// One timed run of `command` in `folder`; false when it failed or did not
+// install.
+bool Run(const std::wstring& folder, const std::wstring& command, double* seconds) {
+  if (!RemoveInstallation()) {
+    std::fprintf(stderr, "%s\n", glyphary::testing::kRefusal);
+    return false;
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  std::wstring line = command;
+  const double start = Now();
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                      &startup, &process)) {
+    return false;
+  }
+  WaitForSingleObject(process.hProcess, 60000);
+  *seconds = Now() - start;
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code == 0 && IconsInstalled() == 12;
+}
+
+}  // namespace
+}  // namespace glyphary::bench
+
+int wmain(int argc, wchar_t** argv) {
+  using namespace glyphary::bench;
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: unattended_bench DIST_FOLDER FLOOR_EXE [RUNS]\n");
+    return 2;
+  }
+  const std::wstring dist = argv[1];
+  const int runs = argc > 3 ? std::atoi(Narrow(argv[3]).c_str()) : 21;
+  const std::wstring work = ScratchFolder(L"glyphary-unattended");
+  const std::wstring ours = work + L"\\installer";
+  const std::wstring floor = work + L"\\floor";
+  if (!CopyInto(dist + L"\\GlypharyInstaller.exe", dist + L"\\Icons", ours,
+                L"GlypharyInstaller.exe") ||
+      !CopyInto(argv[2], dist + L"\\Icons", floor, L"floor_install.exe")) {
+    std::fprintf(stderr, "could not copy the programs\n");
+    return 1;
+  }
+  const std::wstring ours_command = L"\"" + ours + L"\\GlypharyInstaller.exe\" /S";
+  const std::wstring floor_command = L"\"" + floor + L"\\floor_install.exe\"";
+  std::vector<double> ours_times, floor_times;
+  int failures = 0;
+  for (int round = -1; round < runs; ++round) {
+    for (int turn = 0; turn < 2; ++turn) {
+      const bool installer = (turn == 0) == (round % 2 == 0);
+      double seconds = 0;
+      if (!Run(installer ? ours : floor, installer ? ours_command : floor_command, &seconds)) {
+        std::fprintf(stderr, "%s run %d failed\n", installer ? "installer" : "floor", round);
+        ++failures;
+        continue;
+      }
+      if (round >= 0) (installer ? ours_times : floor_times).push_back(seconds);
+    }
+  }
+  RemoveInstallation();
+  const Summary s_ours = Summarise(ours_times);
+  const Summary s_floor = Summarise(floor_times);
+  std::printf("RESULT runs=%d\nRESULT failures=%d\n", runs, failures);
+  PrintResult("silent", s_ours, 1000, "ms");
+  PrintResult("floor", s_floor, 1000, "ms");
+  if (s_floor.median > 0) std::printf("RESULT ratio=%.3f\n", s_ours.median / s_floor.median);
+  return failures == 0 ? 0 : 1;
+}
