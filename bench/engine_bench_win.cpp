@@ -7,6 +7,7 @@
 // turns (ours, floor, ours, floor ...) so that drift hits both alike, and
 // every run is checked to have installed everything.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -118,6 +119,8 @@ void RunFloor(const std::wstring& program, const std::vector<Step>& steps) {
       RegCloseKey(key);
     }
   }
+  // The run tells the shell, as every installer should.
+  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
 
 // The installation run; its error, if any.
