@@ -69,7 +69,17 @@ bool Win32SystemControl::ExitWindowsEx(std::uint32_t flags, std::uint32_t reason
 }
 
 void Win32SystemControl::NotifyAssociationsChanged() {
-  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+  // shell32 is loaded here, when it is needed: imported, it would be loaded
+  // with the many libraries it needs at every start of the program, which
+  // costs the windows their start-up time. It is a known DLL: it always
+  // comes from the system folder.
+  using Notify = void(WINAPI*)(LONG, UINT, LPCVOID, LPCVOID);
+  HMODULE shell = LoadLibraryW(L"shell32.dll");
+  FARPROC found = shell != nullptr ? GetProcAddress(shell, "SHChangeNotify") : nullptr;
+  if (found != nullptr) {
+    reinterpret_cast<Notify>(reinterpret_cast<void*>(found))(SHCNE_ASSOCCHANGED, SHCNF_IDLIST,
+                                                             nullptr, nullptr);
+  }
 }
 
 }  // namespace glyphary::platform
