@@ -37,17 +37,6 @@ namespace {
 
 constexpr DWORD kPatienceMs = 60000;
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 int CountFiles(const std::wstring& pattern) {
   int count = 0;
   WIN32_FIND_DATAW data;

@@ -63,4 +63,16 @@ inline bool RemoveInstallation() {
   return GetFileAttributesW(kInstall.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
+// Seconds on the performance counter, for timing whole runs.
+inline double Now() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
 }  // namespace glyphary::bench
