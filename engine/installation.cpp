@@ -38,7 +38,8 @@ Error RequireIcons(platform::FileSystem& fso, std::wstring_view folder, std::wst
 Error RemovingCreatedFolder(platform::FileSystem& fso, std::wstring_view folder, Error failure) {
   constexpr unsigned kPauses[] = {100, 200, 400, 800};
   for (size_t attempt = 0;; ++attempt) {
-    if (!fso.DeleteFolder(folder)) return failure;
+    const Error removing = fso.DeleteFolder(folder);
+    if (!removing) return failure;  // removed: the original failure stands
     if (attempt == sizeof(kPauses) / sizeof(kPauses[0])) break;
     fso.Pause(kPauses[attempt]);
   }
