@@ -4,11 +4,7 @@
 # Run as: cmake -DPYTHON=<python3> -DSOURCE=<assets folder> -DWORK=<scratch folder>
 #               -P check_regenerated.cmake
 cmake_minimum_required(VERSION 3.25)
-set(failures 0)
-macro(fail message)
-  message(SEND_ERROR "${message}")
-  math(EXPR failures "${failures} + 1")
-endmacro()
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/check_summary.cmake)
 
 file(REMOVE_RECURSE ${WORK})
 execute_process(COMMAND ${PYTHON} ${SOURCE}/make_assets.py --out ${WORK}
@@ -41,10 +37,4 @@ foreach(name IN LISTS committed_icons)
   endif()
 endforeach()
 
-file(REMOVE_RECURSE ${WORK})
-if(failures GREATER 0)
-  message("[  FAILED  ] 1 test, listed below: ${failures} regeneration check(s) failed")
-  message(FATAL_ERROR "regeneration check failed")
-endif()
-# The summary line the test count of tools/test.sh reads.
-message("[  PASSED  ] 1 test.")
+finish(regeneration)

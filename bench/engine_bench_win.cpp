@@ -90,15 +90,7 @@ void RunFloor(const std::wstring& program, const std::vector<Step>& steps) {
   const std::wstring from = program + L"\\Icons\\";
   const std::wstring to = kInstall + L"\\";
   if (GetFileAttributesW(kInstall.c_str()) != INVALID_FILE_ATTRIBUTES) return;
-  std::vector<std::wstring> icons;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((from + L"*.ico").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) icons.push_back(data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
+  const std::vector<std::wstring> icons = FileNames(from + L"*.ico");
   if (icons.empty()) return;
   CreateDirectoryW(kInstall.c_str(), nullptr);
   for (const std::wstring& icon : icons) {

@@ -9,15 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "bench/win32_machine.h"
 #include "engine/ti_info.h"
 
 namespace {
-
-std::string Narrow(const wchar_t* text) {
-  std::string out;
-  for (; *text != 0; ++text) out.push_back(static_cast<char>(*text));
-  return out;
-}
 
 void Create(const std::string& path) {
   HKEY key = nullptr;
@@ -37,21 +32,14 @@ void Set(const std::string& path, const char* name, DWORD type, const void* data
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  const std::wstring install = L"C:\\WINDOWS\\system32\\TI-89";
+  using glyphary::bench::Narrow;
+  const std::wstring& install = glyphary::bench::kInstall;
   if (GetFileAttributesW(install.c_str()) != INVALID_FILE_ATTRIBUTES) return 0;
   wchar_t exe[MAX_PATH];
   const DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::wstring from(exe, n);
   from = from.substr(0, from.find_last_of(L'\\')) + L"\\Icons\\";
-  std::vector<std::wstring> icons;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((from + L"*.ico").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) icons.push_back(data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
+  const std::vector<std::wstring> icons = glyphary::bench::FileNames(from + L"*.ico");
   if (icons.empty() || !CreateDirectoryW(install.c_str(), nullptr)) return 1;
   for (const std::wstring& icon : icons) {
     CopyFileW((from + icon).c_str(), (install + L"\\" + icon).c_str(), FALSE);

@@ -37,35 +37,10 @@ namespace {
 
 constexpr DWORD kPatienceMs = 60000;
 
-int CountFiles(const std::wstring& pattern) {
-  int count = 0;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(pattern.c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return 0;
-  do {
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) ++count;
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-  return count;
-}
-
 // A fresh copy of dist: the exe and Icons\*.ico.
 bool CopyDist(const std::wstring& dist, const std::wstring& to) {
-  CreateDirectoryW(to.c_str(), nullptr);
-  CreateDirectoryW((to + L"\\Icons").c_str(), nullptr);
-  if (!CopyFileW((dist + L"\\GlypharyInstaller.exe").c_str(),
-                 (to + L"\\GlypharyInstaller.exe").c_str(), FALSE)) {
-    return false;
-  }
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((dist + L"\\Icons\\*.ico").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  do {
-    CopyFileW((dist + L"\\Icons\\" + data.cFileName).c_str(),
-              (to + L"\\Icons\\" + data.cFileName).c_str(), FALSE);
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-  return true;
+  return CopyProgram(dist + L"\\GlypharyInstaller.exe", dist + L"\\Icons", to,
+                     L"GlypharyInstaller.exe");
 }
 
 void RemoveCopy(const std::wstring& folder) {
@@ -216,7 +191,7 @@ bool RunInstaller(const std::wstring& dist, const std::wstring& folder, Installe
     std::fprintf(stderr, "the agreement window did not show\n");
   }
   Stop(process);
-  if (ok && CountFiles(kInstall + L"\\*.ico") != 12) {
+  if (ok && FileNames(kInstall + L"\\*.ico").size() != 12) {
     std::fprintf(stderr, "the finish window showed but the icons were not installed\n");
     ok = false;
   }

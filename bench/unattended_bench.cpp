@@ -20,34 +20,6 @@
 namespace glyphary::bench {
 namespace {
 
-int IconsInstalled() {
-  int count = 0;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((kInstall + L"\\*.ico").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return 0;
-  do {
-    ++count;
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-  return count;
-}
-
-bool CopyInto(const std::wstring& exe, const std::wstring& icons, const std::wstring& to,
-              const std::wstring& name) {
-  CreateDirectoryW(to.c_str(), nullptr);
-  CreateDirectoryW((to + L"\\Icons").c_str(), nullptr);
-  if (!CopyFileW(exe.c_str(), (to + L"\\" + name).c_str(), FALSE)) return false;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((icons + L"\\*.ico").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  do {
-    CopyFileW((icons + L"\\" + data.cFileName).c_str(),
-              (to + L"\\Icons\\" + data.cFileName).c_str(), FALSE);
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-  return true;
-}
-
 // One timed run of `command` in `folder`; false when it failed or did not
 // install.
 bool Run(const std::wstring& folder, const std::wstring& command, double* seconds) {
@@ -70,7 +42,7 @@ bool Run(const std::wstring& folder, const std::wstring& command, double* second
   GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  return code == 0 && IconsInstalled() == 12;
+  return code == 0 && FileNames(kInstall + L"\\*.ico").size() == 12;
 }
 
 }  // namespace
@@ -87,9 +59,9 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring work = ScratchFolder(L"glyphary-unattended");
   const std::wstring ours = work + L"\\installer";
   const std::wstring floor = work + L"\\floor";
-  if (!CopyInto(dist + L"\\GlypharyInstaller.exe", dist + L"\\Icons", ours,
+  if (!CopyProgram(dist + L"\\GlypharyInstaller.exe", dist + L"\\Icons", ours,
                 L"GlypharyInstaller.exe") ||
-      !CopyInto(argv[2], dist + L"\\Icons", floor, L"floor_install.exe")) {
+      !CopyProgram(argv[2], dist + L"\\Icons", floor, L"floor_install.exe")) {
     std::fprintf(stderr, "could not copy the programs\n");
     return 1;
   }

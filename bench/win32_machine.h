@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/installation.h"
 #include "engine/ti_info.h"
@@ -33,6 +34,34 @@ inline std::wstring ScratchFolder(const wchar_t* stem) {
                         std::to_wstring(GetCurrentProcessId());
   CreateDirectoryW(folder.c_str(), nullptr);
   return folder;
+}
+
+// The names of the files (not folders) that `pattern` matches, as listed.
+inline std::vector<std::wstring> FileNames(const std::wstring& pattern) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(pattern.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.push_back(data.cFileName);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return names;
+}
+
+// A program laid out as it ships: `exe` copied to `to`\`name`, and the
+// .ico files of `icons` into `to`\Icons. False when the exe or the icons
+// could not be copied.
+inline bool CopyProgram(const std::wstring& exe, const std::wstring& icons, const std::wstring& to,
+                        const std::wstring& name) {
+  CreateDirectoryW(to.c_str(), nullptr);
+  CreateDirectoryW((to + L"\\Icons").c_str(), nullptr);
+  if (!CopyFileW(exe.c_str(), (to + L"\\" + name).c_str(), FALSE)) return false;
+  const std::vector<std::wstring> names = FileNames(icons + L"\\*.ico");
+  for (const std::wstring& icon : names) {
+    CopyFileW((icons + L"\\" + icon).c_str(), (to + L"\\Icons\\" + icon).c_str(), FALSE);
+  }
+  return !names.empty();
 }
 
 // Deletes the files directly inside `folder` (not its sub-folders).

@@ -70,4 +70,4 @@ same_bytes(only_signature ${WORK}/without-signature.exe ${tree}/app/GlypharyInst
 if(NOT only_signature)
   fail("without its signature the signed exe is not the linked exe")
 endif()
-finish()
+finish(release)

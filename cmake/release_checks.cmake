@@ -1,20 +1,7 @@
 # Shared by the release checks (check_reproducible.cmake, check_signing.cmake):
-# failures counted, a fresh build of the installer, byte comparison, and the
-# summary line that the test count of tools/test.sh reads.
-set(failures 0)
-macro(fail message)
-  message(SEND_ERROR "${message}")
-  math(EXPR failures "${failures} + 1")
-endmacro()
-
-macro(finish)
-  if(failures GREATER 0)
-    message("[  FAILED  ] 1 test, listed below: ${failures} check(s) failed; the trees are kept in ${WORK}")
-    message(FATAL_ERROR "release check failed")
-  endif()
-  file(REMOVE_RECURSE ${WORK})
-  message("[  PASSED  ] 1 test.")
-endmacro()
+# a fresh build of the installer and byte comparison, with the failure
+# counting and summary line of check_summary.cmake.
+include(${CMAKE_CURRENT_LIST_DIR}/check_summary.cmake)
 
 # fresh_build(<ok> <source> <binary> [configure arguments...]): configures
 # <binary> from <source> with the windows preset and builds the installer

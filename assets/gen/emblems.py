@@ -144,18 +144,18 @@ class Pen:
                         f'stroke-width="{vector.fmt(width_px)}" '
                         f'stroke-linecap="{cap}" stroke-linejoin="{join}"/>')
 
-    def curve(self, spec, colour, width_px):
+    def curve(self, outline, colour, width_px):
         """A path whose numbers are design units; letters pass through."""
-        self.stroke_path(self.scaled(spec), colour, width_px)
+        self.stroke_path(self.scaled(outline), colour, width_px)
 
-    def shape(self, spec, colour):
-        self.out.append(f'<path d="{self.scaled(spec)}" '
+    def shape(self, outline, colour):
+        self.out.append(f'<path d="{self.scaled(outline)}" '
                         f'fill="{vector.rgb(colour)}"/>')
 
-    def scaled(self, spec):
+    def scaled(self, outline):
         return " ".join(vector.fmt(self.px(float(t)))
                         if t[0].isdigit() or t[0] in "-." else t
-                        for t in spec.split())
+                        for t in outline.split())
 
     def circle(self, cx, cy, r, colour):
         self.out.append(f'<circle cx="{vector.fmt(self.px(cx))}" '

@@ -123,6 +123,25 @@ FakeRegistry::Key* FakeRegistry::Walk(Key* from, std::string_view path, bool cre
   return key;
 }
 
+RegistryCall FakeRegistry::Start(RegistryCall::Kind kind, KeyHandle key) {
+  RegistryCall call;
+  call.kind = kind;
+  call.key = key;
+  return call;
+}
+
+Status FakeRegistry::Record(RegistryCall call) {
+  const Status status = call.status;
+  calls_.push_back(std::move(call));
+  return status;
+}
+
+bool FakeRegistry::WriteRefused(const Key* key, std::uint32_t access,
+                                std::string_view value_name) const {
+  return (access & kKeySetValue) == 0 || Refused(key) ||
+         refused_values_.count({key, FoldAscii(value_name)}) != 0;
+}
+
 KeyHandle FakeRegistry::NewHandle(Key* key, std::uint32_t access) {
   KeyHandle handle = next_handle_;
   next_handle_ += 4;
@@ -135,9 +154,7 @@ Status FakeRegistry::CreateKeyEx(KeyHandle root, std::string_view sub_key,
                                  std::uint32_t options, std::uint32_t access,
                                  const void* security_attributes, KeyHandle* result,
                                  std::uint32_t* disposition) {
-  RegistryCall call;
-  call.kind = RegistryCall::Kind::kCreateKey;
-  call.key = root;
+  RegistryCall call = Start(RegistryCall::Kind::kCreateKey, root);
   call.sub_key = std::string(sub_key);
   call.reserved = reserved;
   call.class_is_null = key_class == nullptr;
@@ -158,16 +175,12 @@ Status FakeRegistry::CreateKeyEx(KeyHandle root, std::string_view sub_key,
     *result = call.result;
     if (disposition != nullptr) *disposition = disp;
   }
-  Status status = call.status;
-  calls_.push_back(std::move(call));
-  return status;
+  return Record(std::move(call));
 }
 
 Status FakeRegistry::OpenKeyEx(KeyHandle root, std::string_view sub_key, std::uint32_t options,
                                std::uint32_t access, KeyHandle* result) {
-  RegistryCall call;
-  call.kind = RegistryCall::Kind::kOpenKey;
-  call.key = root;
+  RegistryCall call = Start(RegistryCall::Kind::kOpenKey, root);
   call.sub_key = std::string(sub_key);
   call.options = options;
   call.access = access;
@@ -182,17 +195,13 @@ Status FakeRegistry::OpenKeyEx(KeyHandle root, std::string_view sub_key, std::ui
     call.result = NewHandle(key, access);
     *result = call.result;
   }
-  Status status = call.status;
-  calls_.push_back(std::move(call));
-  return status;
+  return Record(std::move(call));
 }
 
 Status FakeRegistry::SetValueEx(KeyHandle key, std::string_view value_name,
                                 std::uint32_t reserved, std::uint32_t type,
                                 const std::uint8_t* data, std::uint32_t size) {
-  RegistryCall call;
-  call.kind = RegistryCall::Kind::kSetValue;
-  call.key = key;
+  RegistryCall call = Start(RegistryCall::Kind::kSetValue, key);
   call.value_name = std::string(value_name);
   call.reserved = reserved;
   call.type = type;
@@ -203,8 +212,7 @@ Status FakeRegistry::SetValueEx(KeyHandle key, std::string_view value_name,
   Key* target = Resolve(key, &access);
   if (target == nullptr) {
     call.status = kErrorInvalidHandle;
-  } else if ((access & kKeySetValue) == 0 || Refused(target) ||
-             refused_values_.count({target, FoldAscii(value_name)}) != 0) {
+  } else if (WriteRefused(target, access, value_name)) {
     call.status = kErrorAccessDenied;
   } else if (data == nullptr && size != 0) {
     call.status = kErrorInvalidParameter;
@@ -218,16 +226,12 @@ Status FakeRegistry::SetValueEx(KeyHandle key, std::string_view value_name,
     value->data = call.data;
     call.status = kErrorSuccess;
   }
-  Status status = call.status;
-  calls_.push_back(std::move(call));
-  return status;
+  return Record(std::move(call));
 }
 
 Status FakeRegistry::QueryValueEx(KeyHandle key, std::string_view value_name,
                                   std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) {
-  RegistryCall call;
-  call.kind = RegistryCall::Kind::kQueryValue;
-  call.key = key;
+  RegistryCall call = Start(RegistryCall::Kind::kQueryValue, key);
   call.value_name = std::string(value_name);
   std::uint32_t access = 0;
   Key* target = Resolve(key, &access);
@@ -246,44 +250,32 @@ Status FakeRegistry::QueryValueEx(KeyHandle key, std::string_view value_name,
   } else {
     call.status = kErrorFileNotFound;
   }
-  Status status = call.status;
-  calls_.push_back(std::move(call));
-  return status;
+  return Record(std::move(call));
 }
 
 Status FakeRegistry::DeleteValue(KeyHandle key, std::string_view value_name) {
-  RegistryCall call;
-  call.kind = RegistryCall::Kind::kDeleteValue;
-  call.key = key;
+  RegistryCall call = Start(RegistryCall::Kind::kDeleteValue, key);
   call.value_name = std::string(value_name);
   std::uint32_t access = 0;
   Key* target = Resolve(key, &access);
   if (target == nullptr) {
     call.status = kErrorInvalidHandle;
-  } else if ((access & kKeySetValue) == 0 || Refused(target) ||
-             refused_values_.count({target, FoldAscii(value_name)}) != 0) {
+  } else if (WriteRefused(target, access, value_name)) {
     call.status = kErrorAccessDenied;
   } else {
-    const std::string folded = FoldAscii(value_name);
-    auto& values = target->values;
-    auto it = std::find_if(values.begin(), values.end(),
-                           [&](const RegistryValue& v) { return FoldAscii(v.name) == folded; });
-    if (it == values.end()) {
+    const RegistryValue* value = target->FindValue(value_name);
+    if (value == nullptr) {
       call.status = kErrorFileNotFound;
     } else {
-      values.erase(it);
+      target->values.erase(target->values.begin() + (value - target->values.data()));
       call.status = kErrorSuccess;
     }
   }
-  Status status = call.status;
-  calls_.push_back(std::move(call));
-  return status;
+  return Record(std::move(call));
 }
 
 Status FakeRegistry::DeleteKey(KeyHandle root, std::string_view sub_key) {
-  RegistryCall call;
-  call.kind = RegistryCall::Kind::kDeleteKey;
-  call.key = root;
+  RegistryCall call = Start(RegistryCall::Kind::kDeleteKey, root);
   call.sub_key = std::string(sub_key);
   std::uint32_t root_access = 0;
   Key* from = Resolve(root, &root_access);
@@ -309,15 +301,11 @@ Status FakeRegistry::DeleteKey(KeyHandle root, std::string_view sub_key) {
       call.status = kErrorSuccess;
     }
   }
-  Status status = call.status;
-  calls_.push_back(std::move(call));
-  return status;
+  return Record(std::move(call));
 }
 
 Status FakeRegistry::QueryInfoKey(KeyHandle key, std::uint32_t* sub_keys, std::uint32_t* values) {
-  RegistryCall call;
-  call.kind = RegistryCall::Kind::kQueryInfo;
-  call.key = key;
+  RegistryCall call = Start(RegistryCall::Kind::kQueryInfo, key);
   std::uint32_t access = 0;
   if (Key* target = Resolve(key, &access)) {
     if (sub_keys != nullptr) *sub_keys = static_cast<std::uint32_t>(target->sub_keys.size());
@@ -326,15 +314,11 @@ Status FakeRegistry::QueryInfoKey(KeyHandle key, std::uint32_t* sub_keys, std::u
   } else {
     call.status = kErrorInvalidHandle;
   }
-  Status status = call.status;
-  calls_.push_back(std::move(call));
-  return status;
+  return Record(std::move(call));
 }
 
 Status FakeRegistry::CloseKey(KeyHandle key) {
-  RegistryCall call;
-  call.kind = RegistryCall::Kind::kCloseKey;
-  call.key = key;
+  RegistryCall call = Start(RegistryCall::Kind::kCloseKey, key);
   if (RootKey(key) != nullptr) {
     call.status = kErrorSuccess;
   } else if (handles_.erase(key) == 1) {
@@ -342,9 +326,7 @@ Status FakeRegistry::CloseKey(KeyHandle key) {
   } else {
     call.status = kErrorInvalidHandle;
   }
-  Status status = call.status;
-  calls_.push_back(std::move(call));
-  return status;
+  return Record(std::move(call));
 }
 
 void FakeRegistry::SeedKey(KeyHandle root, std::string_view path) {

@@ -106,6 +106,13 @@ class FakeRegistry : public Registry {
             std::uint32_t* disposition) const;
   bool Refused(const Key* key) const;
   KeyHandle NewHandle(Key* key, std::uint32_t access);
+  // A call of `kind` on `key`, to be filled in and recorded.
+  static RegistryCall Start(RegistryCall::Kind kind, KeyHandle key);
+  // Records `call` and returns its status.
+  Status Record(RegistryCall call);
+  // Whether a write or deletion of `value_name` through a handle with
+  // `access` to `key` is refused.
+  bool WriteRefused(const Key* key, std::uint32_t access, std::string_view value_name) const;
 
   std::map<KeyHandle, std::unique_ptr<Key>> roots_;
   std::map<KeyHandle, Handle> handles_;
