@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "base/function_ref.h"
 #include "engine/variant.h"
 #include "platform/file_system.h"
 
@@ -25,22 +26,9 @@ struct InstallationState {
   Variant TargetFolder;
 };
 
-// Where the run puts its status captions: a callable borrowed for the run
-// (no copy, no allocation), called with each caption in turn.
-class CaptionSink {
- public:
-  template <class Callable>
-  explicit CaptionSink(Callable& callable)
-      : target_(&callable), call_([](void* target, std::wstring_view caption) {
-          (*static_cast<Callable*>(target))(caption);
-        }) {}
-
-  void operator()(std::wstring_view caption) const { call_(target_, caption); }
-
- private:
-  void* target_;
-  void (*call_)(void*, std::wstring_view);
-};
+// Where the run puts its status captions: a callable borrowed for the run,
+// called with each caption in turn.
+using CaptionSink = FunctionRef<void(std::wstring_view)>;
 
 // Runs the installation:
 //  1. takes the file-system object and the folder object of the system folder;

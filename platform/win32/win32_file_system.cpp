@@ -5,6 +5,7 @@
 
 #include <cwchar>
 
+#include "base/function_ref.h"
 #include "base/path_text.h"
 
 namespace glyphary::platform {
@@ -68,19 +69,7 @@ bool IsDotEntry(const wchar_t* name) {
 
 // A visitor of folder entries, borrowed for one listing: the one listing
 // loop serves every caller without a copy of it for each.
-class EntryVisitor {
- public:
-  template <class Visit>
-  explicit EntryVisitor(Visit& visit)
-      : target_(&visit), call_([](void* target, const WIN32_FIND_DATAW& entry) {
-          return (*static_cast<Visit*>(target))(entry);
-        }) {}
-  Error operator()(const WIN32_FIND_DATAW& entry) const { return call_(target_, entry); }
-
- private:
-  void* target_;
-  Error (*call_)(void*, const WIN32_FIND_DATAW&);
-};
+using EntryVisitor = FunctionRef<Error(const WIN32_FIND_DATAW&)>;
 
 // Calls `visit` for every entry of `folder` (files and sub-folders) as the
 // system lists them, until it returns an error; fails with the listing's

@@ -139,8 +139,7 @@ Error Form::Load() {
 
 Error Form::CreateControls() {
   const auto& list = in_->description.controls;
-  in_->control_count = list.size();
-  for (size_t i = 0; i < in_->control_count; ++i) {
+  for (size_t i = 0; i < list.size(); ++i) {
     Control& c = in_->controls[i];
     c.form = this;
     c.index = static_cast<int>(i);
@@ -150,13 +149,13 @@ Error Form::CreateControls() {
   }
   // Frames first, so that the controls they hold have their parent.
   for (int pass = 0; pass < 2; ++pass) {
-    for (size_t i = 0; i < in_->control_count; ++i) {
+    for (size_t i = 0; i < in_->description.controls.size(); ++i) {
       if ((list[i].kind == ControlKind::kFrame) != (pass == 0)) continue;
       if (Error error = CreateControl(in_->controls[i])) return error;
     }
   }
   // Stack the controls of each container front to back as listed.
-  for (size_t i = 0; i < in_->control_count; ++i) {
+  for (size_t i = 0; i < in_->description.controls.size(); ++i) {
     HWND after = HWND_TOP;
     for (size_t j = i; j-- > 0;) {
       if (list[j].container == list[i].container) {
@@ -291,11 +290,11 @@ void Form::OnDestroyed() {
 const Control* Form::ControlWithId(int id) const {
   if (hwnd_ == nullptr || in_ == nullptr) return nullptr;
   const int i = IndexOfId(in_->description, id);
-  return i < 0 || static_cast<size_t>(i) >= in_->control_count ? nullptr : &in_->controls[i];
+  return i < 0 ? nullptr : &in_->controls[i];
 }
 
 int Form::IndexOf(HWND window) const {
-  for (size_t i = 0; i < in_->control_count; ++i) {
+  for (size_t i = 0; i < in_->description.controls.size(); ++i) {
     if (in_->controls[i].hwnd() == window) return static_cast<int>(i);
   }
   return -1;
@@ -374,7 +373,7 @@ void Form::PaintLightweight(const Control& control, HDC dc) {
 
   if (see_through) {
     // What lies behind in the same container, from the back forward.
-    for (size_t j = in_->control_count; j-- > static_cast<size_t>(control.index) + 1;) {
+    for (size_t j = in_->description.controls.size(); j-- > static_cast<size_t>(control.index) + 1;) {
       const Control& other = in_->controls[j];
       RECT overlap{};
       if (list[j].container != d.container || !IsLightweight(list[j].kind) ||

@@ -33,7 +33,6 @@ class Control : public WindowBase {
 
   // A window of a system class, which never sees our WM_NCCREATE.
   void Adopt(HWND window) { hwnd_ = window; }
-  void Forget() { hwnd_ = nullptr; }
 
  protected:
   Error OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result,
@@ -111,8 +110,7 @@ class Form : public WindowBase {
   // the four global forms themselves stay small.
   struct Instance {
     FormDescription description;
-    Control controls[kMaxControls];
-    std::size_t control_count = 0;
+    Control controls[kMaxControls];  // one a described control, in its order
     FixedList<MadeFont, 12> fonts;
     GdiObject gdi[16];  // fonts, brushes and bitmaps of this instance
     std::size_t gdi_count = 0;
