@@ -7,13 +7,13 @@
 #include <cstddef>
 #include <new>
 
-#include "windows/runtime/runtime.h"
+#include "windows/ui.h"
 
 namespace {
 
 void* Allocate(std::size_t size) {
   void* memory = HeapAlloc(GetProcessHeap(), 0, size != 0 ? size : 1);
-  if (memory == nullptr) glyphary::windows::runtime::ReportOutOfMemory();
+  if (memory == nullptr) glyphary::windows::ReportOutOfMemory();
   return memory;
 }
 

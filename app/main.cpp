@@ -1,12 +1,13 @@
-// Glyphary Installer: starting the program means loading and showing the
-// splash window; the windows take it from there.
+// Glyphary Installer: the platform and the windows' shared state are made
+// here and lent to the road the command line chooses.
 #include <windows.h>
 
-#include "engine/command_line.h"
-#include "platform/win32/win32_platform.h"
-#include "windows/forms/commands.h"
-#include "windows/forms/forms.h"
-#include "windows/runtime/runtime.h"
+#include "app/command_roads.h"
+#include "app/installer_flow.h"
+#include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_system.h"
+#include "windows/ui.h"
 
 namespace {
 
@@ -29,19 +30,18 @@ void SearchSystemFolderOnly() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
+  using namespace glyphary;
   SearchSystemFolderOnly();
   HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
 
-  glyphary::platform::InstallWin32Platform();
-  glyphary::windows::runtime::SetInstance(instance);
+  platform::Win32FileSystem files;
+  platform::Win32Registry registry;
+  platform::Win32System system;
+  const platform::Platform platform{files, registry, system};
+
   // Switches lead to the roads without the installer's windows.
-  const glyphary::engine::Options options =
-      glyphary::engine::ParseCommandLine(arguments != nullptr ? arguments : L"");
-  if (options.action != glyphary::engine::Action::kInteractive) {
-    return glyphary::windows::RunCommand(options);
-  }
-  if (glyphary::Error error = glyphary::windows::Form1.Show()) {
-    glyphary::windows::runtime::ReportError(error);
-  }
-  return glyphary::windows::runtime::Run();
+  const engine::Options options = engine::ParseCommandLine(arguments != nullptr ? arguments : L"");
+  if (options.action != engine::Action::kInteractive) return app::RunCommand(platform, options);
+  windows::Ui ui(instance);
+  return app::RunInstallerWindows(platform, ui);
 }

@@ -1,10 +1,7 @@
 #include "engine/installation.h"
 
-#include "engine/nd.h"
-#include "engine/ti_info.h"
-#include "engine/uninstallation.h"
-#include "platform/ansi_codec.h"
-#include "platform/registry.h"
+#include "engine/file_types.h"
+#include "engine/product.h"
 
 namespace glyphary::engine {
 
@@ -18,15 +15,16 @@ constexpr std::wstring_view kIconsAdvice =
 
 // Finds the icons before anything is created, so that the commonest failure
 // leaves the machine as it was.
-Error RequireIcons(platform::FileSystem& fso, std::wstring_view folder, std::wstring_view icons) {
+Error RequireIcons(platform::FileSystem& files, std::wstring_view folder,
+                   std::wstring_view pattern) {
   int found = 0;
-  if (Error error = fso.CountFiles(icons, found)) {
+  if (Error error = files.CountFiles(pattern, found)) {
     error.At(folder).Advise(kIconsAdvice);
     return error;
   }
   if (found > 0) return Error();
   Error none = errors::Make(errors::kFileNotFound);
-  none.At(icons).Advise(kIconsAdvice);
+  none.At(pattern).Advise(kIconsAdvice);
   return none;
 }
 
@@ -35,13 +33,12 @@ Error RequireIcons(platform::FileSystem& fso, std::wstring_view folder, std::wst
 // another program (a virus scanner reading the fresh icons) holds for a
 // moment is waited for, a little longer each time, about 1.5 s in all. When
 // the folder still cannot be removed, `failure` tells the user to delete it.
-Error RemovingCreatedFolder(platform::FileSystem& fso, std::wstring_view folder, Error failure) {
+Error RemovingCreatedFolder(platform::FileSystem& files, std::wstring_view folder, Error failure) {
   constexpr unsigned kPauses[] = {100, 200, 400, 800};
   for (size_t attempt = 0;; ++attempt) {
-    const Error removing = fso.DeleteFolder(folder);
-    if (!removing) return failure;  // removed: the original failure stands
+    if (!files.DeleteFolder(folder)) return failure;  // removed: the original failure stands
     if (attempt == sizeof(kPauses) / sizeof(kPauses[0])) break;
-    fso.Pause(kPauses[attempt]);
+    files.Pause(kPauses[attempt]);
   }
   failure.Advise(Joined(L"The folder ", folder,
                         L" could not be removed again. Delete it before running the program "
@@ -49,62 +46,48 @@ Error RemovingCreatedFolder(platform::FileSystem& fso, std::wstring_view folder,
   return failure;
 }
 
-// The runtime error for a registry call that failed with `status`.
-Error RegistryError(const TiInfo::RegistryFailure& failure) {
-  Error error =
-      errors::Make(errors::NumberForSystemError(static_cast<unsigned long>(failure.status)));
-  error.At(failure.KeyPath());
-  return error;
-}
-
 }  // namespace
 
-Error RunInstallation(InstallationState& state, const CaptionSink& set_caption) {
-  state.Fso = platform::FileSystemSeam::Find();
-  if (state.Fso == nullptr || platform::RegistrySeam::Find() == nullptr ||
-      platform::AnsiSeam::Find() == nullptr) {
-    return errors::Make(errors::kCannotCreateObject);
+Error RunInstallation(const platform::Platform& platform, const StageSink& stage) {
+  platform::FileSystem& files = platform.files;
+  const InstallTarget& target = kMachineTarget;
+  if (!files.FolderExists(kSystemFolder)) {
+    Error missing = errors::Make(errors::kPathNotFound);
+    missing.At(kSystemFolder);
+    return missing;
   }
-  platform::FileSystem& fso = *state.Fso;
-  platform::Folder system;
-  if (Error error = fso.GetFolder(kSystemFolder, system)) return error;
-  state.TargetFolder = system;
-  const WideText install_path = Joined(system.path, L"\\", kInstallFolderName);
   WideText program;
-  if (Error error = fso.ProgramFolder(program)) return error;
-  const WideText icons = Joined(program, kIconPattern);
+  if (Error error = files.ProgramFolder(program)) return error;
+  const WideText icons_folder = Joined(program, L"\\", kIconsFolderName);
+  const WideText icons = Joined(icons_folder, L"\\", kIconPattern);
 
-  // Present from an earlier run: the run stops quietly at MakeFolder below,
-  // whatever lies beside the program.
-  if (!fso.FolderExists(install_path)) {
-    if (Error error = RequireIcons(fso, Joined(program, L"\\Icons"), icons)) return error;
+  // Present from an earlier run: the run ends quietly below, whatever lies
+  // beside the program.
+  if (!files.FolderExists(target.folder)) {
+    if (Error error = RequireIcons(files, icons_folder, icons)) return error;
   }
-
-  Error why_not_made;
-  state.TargetFolder = ND::MakeFolder(state.TargetFolder, kInstallFolderName, &why_not_made);
-  const WideText made = TextOf(state.TargetFolder);
-  if (made == ND::kFailed) {
+  if (Error not_made = files.CreateFolder(target.folder)) {
     // Present from an earlier run: nothing to do. Anything else (a file in
     // the way, no right to write) must not end in a finish window that
     // claims success.
-    if (fso.FolderExists(install_path)) return Error();
-    why_not_made.At(install_path);
-    return why_not_made;
+    if (files.FolderExists(target.folder)) return Error();
+    not_made.At(target.folder);
+    return not_made;
   }
 
-  set_caption(kCaptionCopying);
-  if (Error error = fso.CopyFile(icons, made)) {
+  stage(InstallStage::kCopyingIcons);
+  if (Error error = files.CopyFiles(icons, target.folder)) {
     // Leave no half-filled install folder behind.
-    return RemovingCreatedFolder(fso, made, error);
+    return RemovingCreatedFolder(files, target.folder, error);
   }
 
-  set_caption(kCaptionRegistering);
-  if (const TiInfo::RegistryFailure failed = TiInfo::RegisterFileTypes()) {
+  stage(InstallStage::kEditingRegistry);
+  if (Error error = RegisterFileTypes(platform.registry, target)) {
     // The shell would show no icon for some type: a failure, not a finish.
-    return RemovingCreatedFolder(fso, made, RegistryError(failed));
+    return RemovingCreatedFolder(files, target.folder, error);
   }
   // Explorer shows the new icons at once, without waiting for a restart.
-  NotifyShell();
+  platform.system.NotifyAssociationsChanged();
   return Error();
 }
 

@@ -149,15 +149,7 @@ void FakeFileSystem::FailCopyOf(const std::wstring& file_name) {
   failing_names_.insert(Folded(file_name));
 }
 
-Error FakeFileSystem::GetFolder(std::wstring_view path, Folder& folder) {
-  calls_.push_back(L"GetFolder " + Str(path));
-  const Entry* e = Find(Str(path));
-  if (e == nullptr || !e->folder) return Failure(errors::kPathNotFound, path);
-  folder.path = WideText(e->path);
-  return Error();
-}
-
-Error FakeFileSystem::CreateFolder(std::wstring_view path, Folder& folder) {
+Error FakeFileSystem::CreateFolder(std::wstring_view path) {
   calls_.push_back(L"CreateFolder " + Str(path));
   std::wstring canonical = Normalize(Str(path));
   if (Find(canonical) != nullptr) return Failure(errors::kFileAlreadyExists, path);
@@ -165,7 +157,6 @@ Error FakeFileSystem::CreateFolder(std::wstring_view path, Folder& folder) {
   if (parent.empty() || !IsFolder(parent)) return Failure(errors::kPathNotFound, path);
   if (WritesDenied(parent)) return Failure(errors::kPermissionDenied, path);
   Put(canonical, true, {});
-  folder.path = WideText(canonical);
   return Error();
 }
 
@@ -178,26 +169,10 @@ Error FakeFileSystem::CopyOne(const Entry& file, const std::wstring& target) {
   return Error();
 }
 
-Error FakeFileSystem::CopyFile(std::wstring_view source, std::wstring_view destination) {
-  calls_.push_back(L"CopyFile " + Str(source) + L" -> " + Str(destination));
+Error FakeFileSystem::CopyFiles(std::wstring_view source, std::wstring_view destination) {
+  calls_.push_back(L"CopyFiles " + Str(source) + L" -> " + Str(destination));
   const std::wstring normal_source = Normalize(Str(source));
   auto [source_dir, pattern] = SplitLast(normal_source);
-  if (!HasWildcard(pattern)) {
-    const Entry* file = Find(Str(source));
-    if (file == nullptr || file->folder) return Failure(errors::kFileNotFound, source);
-    std::wstring target = Normalize(Str(destination));
-    bool into_folder =
-        !destination.empty() && (destination.back() == L'\\' || destination.back() == L'/');
-    if (into_folder) {
-      if (!IsFolder(target)) return Failure(errors::kPathNotFound, destination);
-      target = Normalize(target + L"\\" + Str(pattern));
-    } else if (!IsFolder(ParentOf(target))) {
-      return Failure(errors::kPathNotFound, destination);
-    }
-    Entry copy = *file;
-    return CopyOne(copy, target);
-  }
-
   std::vector<Entry> matches;
   if (Error error = Matching(Str(source_dir), Str(pattern), matches)) return error;
   if (matches.empty()) return Failure(errors::kFileNotFound, source);

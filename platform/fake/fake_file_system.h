@@ -1,4 +1,4 @@
-// In-memory file system with the scripting runtime's semantics, for native
+// In-memory file system with the Win32 implementation's semantics, for native
 // tests: drive "C:" exists, names compare case-insensitively, separators
 // '\' and '/' both work and doubled separators collapse, and failures are
 // the same Errors as the real implementation's. Every call is recorded.
@@ -18,14 +18,13 @@ class FakeFileSystem : public FileSystem {
  public:
   explicit FakeFileSystem(std::wstring program_folder = L"C:\\Downloads\\Glyphary");
 
-  Error GetFolder(std::wstring_view path, Folder& folder) override;
-  Error CreateFolder(std::wstring_view path, Folder& folder) override;
-  Error CopyFile(std::wstring_view source, std::wstring_view destination) override;
+  bool FolderExists(std::wstring_view path) override;
+  Error CreateFolder(std::wstring_view path) override;
+  Error CopyFiles(std::wstring_view pattern, std::wstring_view destination) override;
   Error CountFiles(std::wstring_view pattern, int& count) override;
   Error DeleteFolder(std::wstring_view path) override;
   Error DeleteFiles(std::wstring_view pattern, int& deleted) override;
   Error RemoveEmptyFolder(std::wstring_view path, bool& removed) override;
-  bool FolderExists(std::wstring_view path) override;
   // Waits for nothing; recorded as "Pause <ms>".
   void Pause(unsigned milliseconds) override;
   Error ProgramFolder(WideText& folder) override;

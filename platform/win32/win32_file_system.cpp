@@ -1,7 +1,6 @@
 #include "platform/win32/win32_file_system.h"
 
 #include <windows.h>
-#undef CopyFile  // the FileSystem method, not the Win32 macro
 
 #include <cwchar>
 
@@ -128,29 +127,13 @@ Error ForEachMatch(std::wstring_view folder, std::wstring_view pattern,
 
 }  // namespace
 
-Error Win32FileSystem::GetFolder(std::wstring_view path, Folder& folder) {
-  if (!IsFolderPath(path)) return Failure(errors::kPathNotFound, path);
-  folder.path = FullPath(path);
-  return Error();
-}
-
-Error Win32FileSystem::CreateFolder(std::wstring_view path, Folder& folder) {
+Error Win32FileSystem::CreateFolder(std::wstring_view path) {
   if (!CreateDirectoryW(WideText(path).c_str(), nullptr)) return LastError(path);
-  folder.path = FullPath(path);
   return Error();
 }
 
-Error Win32FileSystem::CopyFile(std::wstring_view source, std::wstring_view destination) {
-  auto [source_dir, pattern] = SplitLast(source);
-  if (!HasWildcard(pattern)) {
-    WideText target(destination);
-    if (!target.empty() && (target.back() == L'\\' || target.back() == L'/')) {
-      target.Append(pattern);
-    }
-    if (!CopyFileW(WideText(source).c_str(), target.c_str(), FALSE)) return LastError(target);
-    return Error();
-  }
-
+Error Win32FileSystem::CopyFiles(std::wstring_view pattern, std::wstring_view destination) {
+  auto [source_dir, name_pattern] = SplitLast(pattern);
   // One listing: the names that match, each followed by a NUL.
   WideText names;
   int count = 0;
@@ -159,8 +142,8 @@ Error Win32FileSystem::CopyFile(std::wstring_view source, std::wstring_view dest
     ++count;
     return Error();
   };
-  if (Error error = ForEachMatch(source_dir, pattern, EntryVisitor(collect))) return error;
-  if (count == 0) return Failure(errors::kFileNotFound, source);
+  if (Error error = ForEachMatch(source_dir, name_pattern, EntryVisitor(collect))) return error;
+  if (count == 0) return Failure(errors::kFileNotFound, pattern);
   if (!IsFolderPath(destination)) return Failure(errors::kPathNotFound, destination);
   for (const wchar_t* name = names.c_str(); count-- > 0; name += std::wcslen(name) + 1) {
     const WideText from = Joined(source_dir, L"\\", name);

@@ -8,14 +8,13 @@ namespace glyphary::platform {
 
 class Win32FileSystem : public FileSystem {
  public:
-  Error GetFolder(std::wstring_view path, Folder& folder) override;
-  Error CreateFolder(std::wstring_view path, Folder& folder) override;
-  Error CopyFile(std::wstring_view source, std::wstring_view destination) override;
+  bool FolderExists(std::wstring_view path) override;
+  Error CreateFolder(std::wstring_view path) override;
+  Error CopyFiles(std::wstring_view pattern, std::wstring_view destination) override;
   Error CountFiles(std::wstring_view pattern, int& count) override;
   Error DeleteFolder(std::wstring_view path) override;
   Error DeleteFiles(std::wstring_view pattern, int& deleted) override;
   Error RemoveEmptyFolder(std::wstring_view path, bool& removed) override;
-  bool FolderExists(std::wstring_view path) override;
   void Pause(unsigned milliseconds) override;
   Error ProgramFolder(WideText& folder) override;
 };

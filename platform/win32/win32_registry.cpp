@@ -1,79 +1,163 @@
 #include "platform/win32/win32_registry.h"
 
-#include <windows.h>
-
-#include "base/text.h"
-
 namespace glyphary::platform {
 
 namespace {
 
-HKEY ToHkey(KeyHandle handle) { return reinterpret_cast<HKEY>(handle); }
+// An open key, closed by the function it was opened for.
+class OpenKey {
+ public:
+  explicit OpenKey(decltype(&RegCloseKey) close = &RegCloseKey) : close_(close) {}
+  ~OpenKey() {
+    if (key_ != nullptr) close_(key_);
+  }
+  OpenKey(const OpenKey&) = delete;
+  OpenKey& operator=(const OpenKey&) = delete;
 
-// The borrowed name with the NUL the ANSI functions need.
-NarrowText Terminated(std::string_view text) { return NarrowText(text); }
+  HKEY get() const { return key_; }
+  HKEY* receive() { return &key_; }
+
+ private:
+  decltype(&RegCloseKey) close_;
+  HKEY key_ = nullptr;
+};
+
+bool Missing(LONG status) { return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND; }
 
 }  // namespace
 
-static_assert(sizeof(KeyHandle) == sizeof(HKEY), "a KeyHandle must carry an HKEY unchanged");
-
-Status Win32Registry::CreateKeyEx(KeyHandle root, std::string_view sub_key,
-                                  std::uint32_t reserved, const char* key_class,
-                                  std::uint32_t options, std::uint32_t access,
-                                  const void* security_attributes, KeyHandle* result,
-                                  std::uint32_t* disposition) {
-  HKEY key = nullptr;
-  DWORD disp = 0;
-  LONG status = RegCreateKeyExA(
-      ToHkey(root), Terminated(sub_key).c_str(), reserved, const_cast<LPSTR>(key_class), options, access,
-      static_cast<LPSECURITY_ATTRIBUTES>(const_cast<void*>(security_attributes)), &key, &disp);
-  if (result != nullptr) *result = reinterpret_cast<KeyHandle>(key);
-  if (disposition != nullptr) *disposition = disp;
-  return status;
+HKEY RootKey(RegistryRoot root) {
+  switch (root) {
+    case RegistryRoot::kCurrentUser: return HKEY_CURRENT_USER;
+    case RegistryRoot::kLocalMachine: return HKEY_LOCAL_MACHINE;
+    case RegistryRoot::kClassesRoot: break;
+  }
+  return HKEY_CLASSES_ROOT;
 }
 
-Status Win32Registry::OpenKeyEx(KeyHandle root, std::string_view sub_key,
-                                std::uint32_t options, std::uint32_t access, KeyHandle* result) {
-  HKEY key = nullptr;
-  LONG status = RegOpenKeyExA(ToHkey(root), Terminated(sub_key).c_str(), options, access, &key);
-  if (result != nullptr) *result = reinterpret_cast<KeyHandle>(key);
-  return status;
+NarrowText ToAnsi(std::wstring_view text) {
+  NarrowText out;
+  if (text.empty()) return out;
+  const int length = static_cast<int>(text.size());
+  const int needed = WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) {
+    out.Resize(text.size());
+    for (size_t i = 0; i < text.size(); ++i) out.data()[i] = '?';
+    return out;
+  }
+  out.Resize(static_cast<size_t>(needed));
+  WideCharToMultiByte(CP_ACP, 0, text.data(), length, out.data(), needed, nullptr, nullptr);
+  return out;
 }
 
-Status Win32Registry::SetValueEx(KeyHandle key, std::string_view value_name,
-                                 std::uint32_t reserved, std::uint32_t type,
-                                 const std::uint8_t* data, std::uint32_t size) {
-  return RegSetValueExA(ToHkey(key), Terminated(value_name).c_str(), reserved, type, data, size);
+Win32Registry::Win32Registry()
+    : write_{&RegCreateKeyExA, &RegOpenKeyExA, &RegSetValueExA, &RegCloseKey} {}
+
+bool Win32Registry::KeyExists(RegistryRoot root, std::wstring_view path) {
+  OpenKey key;
+  return RegOpenKeyExW(RootKey(root), WideText(path).c_str(), 0, KEY_QUERY_VALUE, key.receive()) ==
+         ERROR_SUCCESS;
 }
 
-Status Win32Registry::CloseKey(KeyHandle key) { return RegCloseKey(ToHkey(key)); }
-
-Status Win32Registry::QueryValueEx(KeyHandle key, std::string_view value_name,
-                                   std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) {
-  DWORD found_type = 0;
-  DWORD found_size = size != nullptr ? *size : 0;
-  LONG status = RegQueryValueExA(ToHkey(key), Terminated(value_name).c_str(), nullptr,
-                                 &found_type, data, size != nullptr ? &found_size : nullptr);
-  if (type != nullptr) *type = found_type;
-  if (size != nullptr) *size = found_size;
-  return status;
+Error Win32Registry::CreateKey(RegistryRoot root, std::wstring_view path) {
+  OpenKey key(write_.close_key);
+  DWORD disposition = 0;
+  const LONG status = write_.create_key(RootKey(root), ToAnsi(path).c_str(), 0, nullptr,
+                                        REG_OPTION_NON_VOLATILE, kWriteAccess, nullptr,
+                                        key.receive(), &disposition);
+  return status == ERROR_SUCCESS ? Error() : RegistryError(status, root, path);
 }
 
-Status Win32Registry::DeleteValue(KeyHandle key, std::string_view value_name) {
-  return RegDeleteValueA(ToHkey(key), Terminated(value_name).c_str());
+Error Win32Registry::SetValue(RegistryRoot root, std::wstring_view path, std::wstring_view name,
+                              DWORD type, const BYTE* data, DWORD size) {
+  OpenKey key(write_.close_key);
+  LONG status = write_.open_key(RootKey(root), ToAnsi(path).c_str(), 0, kWriteAccess, key.receive());
+  if (status == ERROR_SUCCESS) status = write_.set_value(key.get(), ToAnsi(name).c_str(), 0, type, data, size);
+  return status == ERROR_SUCCESS ? Error() : RegistryError(status, root, path);
 }
 
-Status Win32Registry::DeleteKey(KeyHandle root, std::string_view sub_key) {
-  return RegDeleteKeyA(ToHkey(root), Terminated(sub_key).c_str());
+Error Win32Registry::SetText(RegistryRoot root, std::wstring_view path, std::wstring_view name,
+                             std::wstring_view text) {
+  // The size covers the converted bytes and their NUL, so that a text whose
+  // ANSI form is longer than its character count is not cut.
+  const NarrowText bytes = ToAnsi(text);
+  return SetValue(root, path, name, REG_SZ, reinterpret_cast<const BYTE*>(bytes.c_str()),
+                  static_cast<DWORD>(bytes.size() + 1));
 }
 
-Status Win32Registry::QueryInfoKey(KeyHandle key, std::uint32_t* sub_keys, std::uint32_t* values) {
-  DWORD keys = 0, count = 0;
-  LONG status = RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, &keys, nullptr, nullptr,
-                                 &count, nullptr, nullptr, nullptr, nullptr);
-  if (sub_keys != nullptr) *sub_keys = keys;
-  if (values != nullptr) *values = count;
-  return status;
+Error Win32Registry::SetNumber(RegistryRoot root, std::wstring_view path, std::wstring_view name,
+                               std::uint32_t number) {
+  const BYTE bytes[4] = {static_cast<BYTE>(number), static_cast<BYTE>(number >> 8),
+                         static_cast<BYTE>(number >> 16), static_cast<BYTE>(number >> 24)};
+  return SetValue(root, path, name, REG_DWORD, bytes, sizeof(bytes));
+}
+
+Error Win32Registry::ReadValue(RegistryRoot root, std::wstring_view path, std::wstring_view name,
+                               RegistryValue& value, bool& found) {
+  value = RegistryValue();
+  found = false;
+  OpenKey key;
+  LONG status = RegOpenKeyExW(RootKey(root), WideText(path).c_str(), 0, KEY_QUERY_VALUE, key.receive());
+  if (Missing(status)) return Error();
+  if (status != ERROR_SUCCESS) return RegistryError(status, root, path);
+  const WideText value_name(name);
+  DWORD type = 0;
+  DWORD size = 0;
+  status = RegQueryValueExW(key.get(), value_name.c_str(), nullptr, &type, nullptr, &size);
+  if (Missing(status)) return Error();
+  if (status != ERROR_SUCCESS) return RegistryError(status, root, path);
+  found = true;
+  if (type == REG_DWORD && size == 4) {
+    DWORD number = 0;
+    status = RegQueryValueExW(key.get(), value_name.c_str(), nullptr, &type,
+                              reinterpret_cast<BYTE*>(&number), &size);
+    value.type = RegistryValue::Type::kNumber;
+    value.number = number;
+  } else if (type == REG_SZ) {
+    WideText text;
+    text.Resize(size / sizeof(wchar_t) + 1);
+    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    status = RegQueryValueExW(key.get(), value_name.c_str(), nullptr, &type,
+                              reinterpret_cast<BYTE*>(text.data()), &size);
+    // The stored text ends in its NUL (or several, or none); ours does not.
+    std::size_t length = size / sizeof(wchar_t);
+    while (length > 0 && text.c_str()[length - 1] == L'\0') --length;
+    text.Resize(length);
+    value.type = RegistryValue::Type::kText;
+    value.text = text;
+  }
+  return status == ERROR_SUCCESS ? Error() : RegistryError(status, root, path);
+}
+
+Error Win32Registry::DeleteValue(RegistryRoot root, std::wstring_view path,
+                                 std::wstring_view name) {
+  OpenKey key;
+  LONG status = RegOpenKeyExW(RootKey(root), WideText(path).c_str(), 0, KEY_SET_VALUE, key.receive());
+  if (status == ERROR_SUCCESS) status = RegDeleteValueW(key.get(), WideText(name).c_str());
+  return status == ERROR_SUCCESS || Missing(status) ? Error() : RegistryError(status, root, path);
+}
+
+Error Win32Registry::DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path, bool& deleted) {
+  deleted = false;
+  const WideText key_path(path);
+  DWORD sub_keys = 0;
+  DWORD values = 0;
+  {
+    OpenKey key;
+    LONG status = RegOpenKeyExW(RootKey(root), key_path.c_str(), 0, KEY_QUERY_VALUE, key.receive());
+    if (Missing(status)) return Error();
+    if (status == ERROR_SUCCESS) {
+      status = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &sub_keys, nullptr, nullptr,
+                                &values, nullptr, nullptr, nullptr, nullptr);
+    }
+    if (status != ERROR_SUCCESS) return RegistryError(status, root, path);
+  }  // closed before it is deleted
+  if (sub_keys != 0 || values != 0) return Error();
+  const LONG status = RegDeleteKeyW(RootKey(root), key_path.c_str());
+  if (Missing(status)) return Error();
+  if (status != ERROR_SUCCESS) return RegistryError(status, root, path);
+  deleted = true;
+  return Error();
 }
 
 }  // namespace glyphary::platform

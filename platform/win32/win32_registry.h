@@ -1,26 +1,57 @@
-// The registry through advapi32's ANSI functions, as they are.
+// The registry on advapi32. Keys are created and values written with the
+// ANSI functions, names converted to the system's ANSI code page, exactly
+// as the installer has always written them; reading and deleting use the
+// wide functions, so that what is compared and removed is what is there.
 #pragma once
+
+#include <windows.h>
 
 #include "platform/registry.h"
 
 namespace glyphary::platform {
 
+// The advapi32 functions the writes are made with: the real ones, or a
+// test's, which sees every call with its exact arguments.
+struct RegistryWriteFunctions {
+  decltype(&RegCreateKeyExA) create_key;
+  decltype(&RegOpenKeyExA) open_key;
+  decltype(&RegSetValueExA) set_value;
+  decltype(&RegCloseKey) close_key;
+};
+
+// The access every key is created and opened with for writing:
+// KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY |
+// KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY | KEY_CREATE_LINK, not KEY_ALL_ACCESS.
+constexpr REGSAM kWriteAccess = 0x3F;
+
 class Win32Registry : public Registry {
  public:
-  Status CreateKeyEx(KeyHandle root, std::string_view sub_key, std::uint32_t reserved,
-                     const char* key_class, std::uint32_t options, std::uint32_t access,
-                     const void* security_attributes, KeyHandle* result,
-                     std::uint32_t* disposition) override;
-  Status OpenKeyEx(KeyHandle root, std::string_view sub_key, std::uint32_t options,
-                   std::uint32_t access, KeyHandle* result) override;
-  Status SetValueEx(KeyHandle key, std::string_view value_name, std::uint32_t reserved,
-                    std::uint32_t type, const std::uint8_t* data, std::uint32_t size) override;
-  Status CloseKey(KeyHandle key) override;
-  Status QueryValueEx(KeyHandle key, std::string_view value_name, std::uint32_t* type,
-                      std::uint8_t* data, std::uint32_t* size) override;
-  Status DeleteValue(KeyHandle key, std::string_view value_name) override;
-  Status DeleteKey(KeyHandle root, std::string_view sub_key) override;
-  Status QueryInfoKey(KeyHandle key, std::uint32_t* sub_keys, std::uint32_t* values) override;
+  Win32Registry();
+  explicit Win32Registry(const RegistryWriteFunctions& functions) : write_(functions) {}
+
+  bool KeyExists(RegistryRoot root, std::wstring_view path) override;
+  Error CreateKey(RegistryRoot root, std::wstring_view path) override;
+  Error SetText(RegistryRoot root, std::wstring_view path, std::wstring_view name,
+                std::wstring_view text) override;
+  Error SetNumber(RegistryRoot root, std::wstring_view path, std::wstring_view name,
+                  std::uint32_t number) override;
+  Error ReadValue(RegistryRoot root, std::wstring_view path, std::wstring_view name,
+                  RegistryValue& value, bool& found) override;
+  Error DeleteValue(RegistryRoot root, std::wstring_view path, std::wstring_view name) override;
+  Error DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path, bool& deleted) override;
+
+ private:
+  Error SetValue(RegistryRoot root, std::wstring_view path, std::wstring_view name, DWORD type,
+                 const BYTE* data, DWORD size);
+
+  RegistryWriteFunctions write_;
 };
+
+// The predefined key of `root`.
+HKEY RootKey(RegistryRoot root);
+
+// `text` in the system's ANSI code page; characters it cannot hold become
+// its default character ('?').
+NarrowText ToAnsi(std::wstring_view text);
 
 }  // namespace glyphary::platform

@@ -13,9 +13,9 @@ class Agreement : public InstallerTest {
     if (HasFatalFailure()) return;
     installer_ = &StartToAgreement();
     ASSERT_NE(agreement_, nullptr);
-    text_ = Child(agreement_, ids::kForm2Text1);
-    cancel_ = Child(agreement_, ids::kForm2Command1);
-    accept_ = Child(agreement_, ids::kForm2Command2);
+    text_ = Child(agreement_, AgreementWindow::kAgreementText);
+    cancel_ = Child(agreement_, AgreementWindow::kCancel);
+    accept_ = Child(agreement_, AgreementWindow::kAccept);
     ASSERT_NE(text_, nullptr);
     ASSERT_NE(cancel_, nullptr);
     ASSERT_NE(accept_, nullptr);

@@ -40,7 +40,7 @@ using Chain = InstallerTest;
 TEST_F(Chain, MinimisingAndRestoringTheSplashShowsTheSameAgreementAgain) {
   Installer& installer = StartToAgreement();
   ASSERT_NE(agreement_, nullptr);
-  HWND text = Child(agreement_, ids::kForm2Text1);
+  HWND text = Child(agreement_, AgreementWindow::kAgreementText);
   ASSERT_TRUE(WaitFor([&] { return FocusIn(agreement_) == text; }));
   const LRESULT line = ScrollDown(text);
 
@@ -67,7 +67,7 @@ TEST_F(Chain, MinimisingAndRestoringTheSplashShowsTheSameAgreementAgain) {
 TEST_F(Chain, ClosingTheAgreementInstallsNothingAndTheSplashBringsAFreshOne) {
   Installer& installer = StartToAgreement();
   ASSERT_NE(agreement_, nullptr);
-  HWND old_text = Child(agreement_, ids::kForm2Text1);
+  HWND old_text = Child(agreement_, AgreementWindow::kAgreementText);
   ASSERT_TRUE(WaitFor([&] { return FocusIn(agreement_) == old_text; }));
   ScrollDown(old_text);
 
@@ -90,7 +90,7 @@ TEST_F(Chain, ClosingTheAgreementInstallsNothingAndTheSplashBringsAFreshOne) {
   ASSERT_NE(fresh, nullptr) << "no agreement window after minimising and restoring the splash";
   EXPECT_FALSE(IsWindow(agreement_));
   EXPECT_EQ(installer.Windows(kAgreement).size(), 1u);
-  HWND text = Child(fresh, ids::kForm2Text1);
+  HWND text = Child(fresh, AgreementWindow::kAgreementText);
   ASSERT_NE(text, nullptr);
   EXPECT_TRUE(TextOf(text) == AgreementText());
   EXPECT_EQ(SendMessageW(text, EM_GETFIRSTVISIBLELINE, 0, 0), 0) << "not scrolled to the top";
@@ -114,7 +114,7 @@ TEST_F(Chain, ClosingTheSplashFromItsSystemMenuLeavesTheAgreement) {
 
   // The agreement still works: Cancel ends the program.
   ASSERT_TRUE(MakeForeground(agreement_));
-  EXPECT_TRUE(ClickCentre(Child(agreement_, ids::kForm2Command1)));
+  EXPECT_TRUE(ClickCentre(Child(agreement_, AgreementWindow::kCancel)));
   DWORD code = 1;
   EXPECT_TRUE(installer.WaitForExit(20000, &code)) << "Cancel did not end the program";
   EXPECT_EQ(code, 0u);
@@ -156,7 +156,7 @@ using Cancel = InstallerTest;
 TEST_F(Cancel, EndsTheProgramAtOnceAndInstallsNothing) {
   Installer& installer = StartToAgreement();
   ASSERT_NE(agreement_, nullptr);
-  HWND cancel = Child(agreement_, ids::kForm2Command1);
+  HWND cancel = Child(agreement_, AgreementWindow::kCancel);
   ASSERT_NE(cancel, nullptr);
   ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == agreement_; }));
   const DWORD pid = installer.pid();

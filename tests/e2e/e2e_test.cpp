@@ -163,7 +163,7 @@ Installer& InstallerTest::StartToAgreement(const std::string& run) {
 
 HWND InstallerTest::AcceptToFinish(Installer& installer, ProgressSighting* sighting,
                                    const std::string& screenshot_label) {
-  HWND accept = Child(agreement_, ids::kForm2Command2);
+  HWND accept = Child(agreement_, AgreementWindow::kAccept);
   EXPECT_NE(accept, nullptr) << "no Accept button";
   if (accept == nullptr) return nullptr;
   // The agreement window brought itself to the front; the click lands on it.

@@ -13,11 +13,17 @@
 #include "tests/e2e/driver/installer.h"
 #include "tests/e2e/driver/machine.h"
 #include "tests/throwaway_machine.h"
-#include "windows/forms/descriptions.h"
+#include "windows/agreement_window.h"
+#include "windows/finish_window.h"
+#include "windows/progress_window.h"
+#include "windows/splash_window.h"
 
 namespace glyphary::e2e {
 
-namespace ids = glyphary::windows::ids;
+using glyphary::windows::AgreementWindow;
+using glyphary::windows::FinishWindow;
+using glyphary::windows::ProgressWindow;
+using glyphary::windows::SplashWindow;
 
 std::string Narrow(const std::wstring& text);
 

@@ -28,7 +28,7 @@ class InstallFailure : public InstallerTest {
  protected:
   // Presses Accept and waits for the error box. Returns it (null if none).
   HWND AcceptToErrorBox(Installer& installer) {
-    HWND accept = Child(agreement_, ids::kForm2Command2);
+    HWND accept = Child(agreement_, AgreementWindow::kAccept);
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == agreement_; }));
     EXPECT_TRUE(ClickCentre(accept));
     return installer.WaitForVisible(L"#32770");

@@ -10,13 +10,13 @@ namespace {
 // with its box in its parent's client area.
 std::map<int, Box> ControlBoxes(HWND finish) {
   std::map<int, Box> boxes;
-  HWND frame = Child(finish, ids::kForm4Frame1);
-  for (int id : {ids::kForm4Command1, ids::kForm4Frame1, ids::kForm4Chk}) {
+  HWND frame = Child(finish, FinishWindow::kFrame);
+  for (int id : {FinishWindow::kFinish, FinishWindow::kFrame, FinishWindow::kRestart}) {
     HWND control = Child(finish, id);
     if (control != nullptr) boxes[id] = BoxInParent(control);
   }
-  HWND label = frame != nullptr ? Child(frame, ids::kForm4Label1) : nullptr;
-  if (label != nullptr) boxes[ids::kForm4Label1] = BoxInParent(label);
+  HWND label = frame != nullptr ? Child(frame, FinishWindow::kMessage) : nullptr;
+  if (label != nullptr) boxes[FinishWindow::kMessage] = BoxInParent(label);
   return boxes;
 }
 

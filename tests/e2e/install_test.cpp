@@ -33,13 +33,13 @@ void ExpectFinishWindow(HWND finish) {
   EXPECT_LE(window.left + window.width, GetSystemMetrics(SM_CXSCREEN));
   EXPECT_LE(window.top + window.height, GetSystemMetrics(SM_CYSCREEN));
 
-  HWND button = Child(finish, ids::kForm4Command1);
-  HWND frame = Child(finish, ids::kForm4Frame1);
-  HWND check = Child(finish, ids::kForm4Chk);
+  HWND button = Child(finish, FinishWindow::kFinish);
+  HWND frame = Child(finish, FinishWindow::kFrame);
+  HWND check = Child(finish, FinishWindow::kRestart);
   ASSERT_NE(button, nullptr);
   ASSERT_NE(frame, nullptr);
   ASSERT_NE(check, nullptr);
-  HWND label = Child(frame, ids::kForm4Label1);
+  HWND label = Child(frame, FinishWindow::kMessage);
   ASSERT_NE(label, nullptr) << "the message is not inside the frame";
 
   EXPECT_EQ(ClassOf(button), L"Button");
@@ -117,8 +117,8 @@ TEST_F(Install, AcceptInstallsEverythingAndShowsTheFinishWindow) {
   Screenshot("finish-window");
 
   // Tab goes from the box to Finish, and round again.
-  HWND check = Child(finish, ids::kForm4Chk);
-  HWND button = Child(finish, ids::kForm4Command1);
+  HWND check = Child(finish, FinishWindow::kRestart);
+  HWND button = Child(finish, FinishWindow::kFinish);
   EXPECT_TRUE(TabTo(finish, button)) << "Restart Computer -> Finish";
   EXPECT_TRUE(TabTo(finish, check)) << "Finish -> Restart Computer";
 

@@ -130,8 +130,8 @@ TEST_F(Restart, FinishRestartsOnlyWhenTheBoxIsChecked) {
   ASSERT_NE(agreement_, nullptr);
   HWND finish = AcceptToFinish(installer, nullptr);
   ASSERT_NE(finish, nullptr);
-  HWND check = Child(finish, ids::kForm4Chk);
-  HWND button = Child(finish, ids::kForm4Command1);
+  HWND check = Child(finish, FinishWindow::kRestart);
+  HWND button = Child(finish, FinishWindow::kFinish);
   ASSERT_NE(check, nullptr);
   ASSERT_NE(button, nullptr);
   ASSERT_EQ(CheckState(check), BST_CHECKED);
@@ -195,7 +195,7 @@ TEST_F(Restart, KeysTypedWhileTheInstallationRunsRequestNoRestart) {
   agreement_ = installer.WaitForVisible(kAgreement);
   ASSERT_NE(agreement_, nullptr);
   ASSERT_TRUE(Settle(agreement_));
-  HWND accept = Child(agreement_, ids::kForm2Command2);
+  HWND accept = Child(agreement_, AgreementWindow::kAccept);
   ASSERT_NE(accept, nullptr);
 
   // "Accept", then at once Tab and Space: on the finish window they would
@@ -210,7 +210,7 @@ TEST_F(Restart, KeysTypedWhileTheInstallationRunsRequestNoRestart) {
   ASSERT_NE(finish, nullptr);
   EXPECT_TRUE(Settle(finish));
   Sleep(1000);  // time for anything still queued to be delivered
-  HWND check = Child(finish, ids::kForm4Chk);
+  HWND check = Child(finish, FinishWindow::kRestart);
   EXPECT_TRUE(installer.Running()) << "the installer ended: a restart was requested";
   EXPECT_EQ(installer.Visible(kFinish), finish);
   EXPECT_FALSE(ProcessRunning(L"wineboot.exe")) << "a restart was asked for";

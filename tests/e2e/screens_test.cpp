@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "tests/e2e/e2e_test.h"
-#include "windows/runtime/layout.h"
+#include "windows/layout.h"
 
 namespace glyphary::e2e {
 namespace {
@@ -67,7 +67,7 @@ TEST_F(Screens, EveryWindowTheUserMustUseLiesOnTheScreenAndItsTextFits) {
   // The agreement, with both of its buttons where the pointer can reach them.
   EXPECT_TRUE(InsideWorkArea(WindowBox(agreement_))) << Where(WindowBox(agreement_));
   ExpectDesignedOrFitted(agreement_, 8865, 4920);
-  for (int id : {ids::kForm2Command1, ids::kForm2Command2}) {
+  for (int id : {AgreementWindow::kCancel, AgreementWindow::kAccept}) {
     HWND button = Child(agreement_, id);
     ASSERT_NE(button, nullptr);
     EXPECT_TRUE(InsideWorkArea(WindowBox(button))) << Where(WindowBox(button));
@@ -86,7 +86,7 @@ TEST_F(Screens, EveryWindowTheUserMustUseLiesOnTheScreenAndItsTextFits) {
   // line long: a wrapped message would end well short of its box's right
   // edge (after "your"), with "computer." cut off below.
   EXPECT_TRUE(InsideWorkArea(WindowBox(finish))) << Where(WindowBox(finish));
-  HWND message = Child(Child(finish, ids::kForm4Frame1), ids::kForm4Label1);
+  HWND message = Child(Child(finish, FinishWindow::kFrame), FinishWindow::kMessage);
   ASSERT_NE(message, nullptr);
   const Box label = WindowBox(message);
   const int ink = RightmostInk(label);

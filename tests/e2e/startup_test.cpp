@@ -82,9 +82,9 @@ TEST_F(Startup, TheSplashFillsTheScreenAndTheAgreementFollowsOnItsOwn) {
     Box box;
   };
   const Expected controls[] = {
-      {ids::kForm1Label2, L"Glyphary.Lightweight", L"Glyphary Installer", {265, 32, 784, 105}},
-      {ids::kForm1Label1, L"Glyphary.Lightweight", L"Glyphary Installer", {272, 32, 713, 105}},
-      {ids::kForm1Image1, L"Glyphary.Lightweight", L"", {0, 0, 227, 338}},
+      {SplashWindow::kTitle, L"Glyphary.Lightweight", L"Glyphary Installer", {265, 32, 784, 105}},
+      {SplashWindow::kTitleShadow, L"Glyphary.Lightweight", L"Glyphary Installer", {272, 32, 713, 105}},
+      {SplashWindow::kPicture, L"Glyphary.Lightweight", L"", {0, 0, 227, 338}},
   };
   for (const Expected& expected : controls) {
     SCOPED_TRACE(expected.id);

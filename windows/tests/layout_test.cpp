@@ -1,12 +1,7 @@
-// Layout arithmetic and the properties of the window descriptions that the
-// window chain depends on.
+// Layout arithmetic: twips, font heights, faces and windows kept on screen.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <string>
-
-#include "windows/forms/descriptions.h"
-#include "windows/runtime/layout.h"
+#include "windows/layout.h"
 
 namespace glyphary::windows {
 namespace {
@@ -58,53 +53,6 @@ TEST(Layout, AWindowMovesTheLeastDistanceThatPutsItInsideTheWorkArea) {
   // A second monitor to the right, with its taskbar on top.
   EXPECT_EQ(FitInside({2500, 10, 2900, 400}, {1280, 30, 2560, 1024}),
             (PixelRect{2160, 30, 2560, 420}));
-}
-
-std::vector<std::wstring> TabNames(const FormDescription& form) {
-  std::vector<std::wstring> names;
-  for (int i : TabOrder(form)) names.push_back(form.controls[static_cast<size_t>(i)].name);
-  return names;
-}
-
-TEST(Descriptions, FocusFollowsTabIndexNotStackingOrder) {
-  EXPECT_EQ(TabNames(DescribeForm2()),
-            (std::vector<std::wstring>{L"Text1", L"Command1", L"Command2"}));
-  EXPECT_EQ(TabNames(DescribeForm4()), (std::vector<std::wstring>{L"chk", L"Command1"}));
-  // With nothing to take the focus, the progress window takes it itself,
-  // which is what moves the chain on to the finish window.
-  EXPECT_TRUE(TabNames(DescribeForm3()).empty());
-  EXPECT_TRUE(TabNames(DescribeForm1()).empty());
-}
-
-TEST(Descriptions, EveryControlOfTheDialogsLiesInsideItsContainer) {
-  // The splash title runs past the splash's design width on purpose: that
-  // window is always shown maximised.
-  for (const FormDescription& form : {DescribeForm2(), DescribeForm3(), DescribeForm4()}) {
-    for (const ControlDescription& c : form.controls) {
-      SCOPED_TRACE(std::wstring(form.name) + L"." + c.name);
-      const Box outer = c.container < 0 ? Box{0, 0, form.client.width, form.client.height}
-                                        : form.controls[static_cast<size_t>(c.container)].box;
-      EXPECT_GE(c.box.left, 0);
-      EXPECT_GE(c.box.top, 0);
-      EXPECT_LE(c.box.left + c.box.width, outer.width);
-      EXPECT_LE(c.box.top + c.box.height, outer.height);
-      if (c.container >= 0) {
-        EXPECT_EQ(form.controls[static_cast<size_t>(c.container)].kind, ControlKind::kFrame);
-      }
-    }
-  }
-}
-
-TEST(Descriptions, ControlIdsAreUniqueAcrossTheProgram) {
-  std::vector<int> seen;
-  for (const FormDescription& form :
-       {DescribeForm1(), DescribeForm2(), DescribeForm3(), DescribeForm4()}) {
-    for (const ControlDescription& c : form.controls) {
-      EXPECT_EQ(std::count(seen.begin(), seen.end(), c.id), 0) << c.id;
-      EXPECT_GT(c.id, 2) << "IDs 1 and 2 are IDOK and IDCANCEL";
-      seen.push_back(c.id);
-    }
-  }
 }
 
 }  // namespace

@@ -5,12 +5,18 @@
 #include <filesystem>
 #include <system_error>
 
-#include "windows/forms/descriptions.h"
+#include "windows/agreement_window.h"
+#include "windows/finish_window.h"
+#include "windows/progress_window.h"
+#include "windows/splash_window.h"
 
 namespace glyphary::e2e {
 
 namespace fs = std::filesystem;
-namespace ids = glyphary::windows::ids;
+using glyphary::windows::AgreementWindow;
+using glyphary::windows::FinishWindow;
+using glyphary::windows::ProgressWindow;
+using glyphary::windows::SplashWindow;
 
 namespace {
 
@@ -126,10 +132,10 @@ bool Installer::WaitForGone(const wchar_t* window_class, DWORD timeout_ms) const
 namespace {
 
 // The progress window's frame and status label, when it still has them.
-HWND ProgressFrame(HWND window) { return GetDlgItem(window, ids::kForm3Frame1); }
+HWND ProgressFrame(HWND window) { return GetDlgItem(window, ProgressWindow::kFrame); }
 HWND ProgressStatus(HWND window) {
   HWND frame = ProgressFrame(window);
-  return frame != nullptr ? GetDlgItem(frame, ids::kForm3Intf) : nullptr;
+  return frame != nullptr ? GetDlgItem(frame, ProgressWindow::kStatus) : nullptr;
 }
 
 // Everything the tests look at, read while the window's thread is held.

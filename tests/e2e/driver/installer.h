@@ -8,6 +8,10 @@
 #include <vector>
 
 #include "tests/e2e/driver/desktop.h"
+#include "windows/agreement_window.h"
+#include "windows/finish_window.h"
+#include "windows/progress_window.h"
+#include "windows/splash_window.h"
 
 namespace glyphary::e2e {
 
@@ -27,10 +31,10 @@ std::wstring WitnessExe();
 void Screenshot(const std::string& label);
 
 // Window classes of the installer's four windows.
-constexpr wchar_t kSplash[] = L"Glyphary.Form1";
-constexpr wchar_t kAgreement[] = L"Glyphary.Form2";
-constexpr wchar_t kProgress[] = L"Glyphary.Form3";
-constexpr wchar_t kFinish[] = L"Glyphary.Form4";
+constexpr const wchar_t* kSplash = windows::SplashWindow::kClassName;
+constexpr const wchar_t* kAgreement = windows::AgreementWindow::kClassName;
+constexpr const wchar_t* kProgress = windows::ProgressWindow::kClassName;
+constexpr const wchar_t* kFinish = windows::FinishWindow::kClassName;
 
 class Installer {
  public:

@@ -1,0 +1,49 @@
+#include "app/installer_flow.h"
+
+#include "engine/installation.h"
+#include "engine/restart.h"
+#include "windows/agreement_window.h"
+#include "windows/finish_window.h"
+#include "windows/progress_window.h"
+#include "windows/splash_window.h"
+
+namespace glyphary::app {
+
+using windows::Handler;
+
+int RunInstallerWindows(const platform::Platform& platform, windows::Ui& ui) {
+  windows::SplashWindow splash(ui);
+  windows::AgreementWindow agreement(ui);
+  windows::ProgressWindow progress(ui);
+  windows::FinishWindow finish(ui);
+  bool nt_family = false;
+
+  // "Finish": the restart, when "Restart Computer" is ticked.
+  auto restart = [&]() -> Error {
+    if (finish.RestartChecked()) engine::RestartWindows(platform.system, nt_family);
+    return Error();
+  };
+  // "Accept": the installation, then the finish window. Whatever the user
+  // types or clicks meanwhile is not for the finish window.
+  auto accept = [&]() -> Error {
+    ui.HoldInput();
+    if (Error error = progress.Create()) return error;
+    auto stage = [&progress](engine::InstallStage entered) { progress.ShowStage(entered); };
+    if (Error error = engine::RunInstallation(platform, engine::StageSink(stage))) return error;
+    progress.Show();
+    agreement.Close();
+    if (!finish.IsOpen()) nt_family = platform.system.IsNtFamily();
+    if (Error error = finish.Show(Handler(restart))) return error;
+    ui.AcceptInput();
+    progress.Close();
+    return Error();
+  };
+  auto cancel = [&]() -> Error { ui.End(0); };
+  // The backdrop shows the agreement whenever it appears or comes back.
+  auto show_agreement = [&]() { return agreement.Show(Handler(accept), Handler(cancel)); };
+
+  if (Error error = splash.Show(Handler(show_agreement))) ui.ReportError(error);
+  return ui.Run();
+}
+
+}  // namespace glyphary::app

@@ -1,0 +1,89 @@
+// The twelve TI-89 variable file types and the registry entries that give
+// each its icon in the shell: one table of types and one table of the values
+// written for each, from which the registration and its reverse are both
+// derived. Adding a value is one row of kTypeValues.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "base/error.h"
+#include "base/text.h"
+#include "engine/product.h"
+#include "platform/registry.h"
+
+namespace glyphary::engine {
+
+struct FileType {
+  std::wstring_view extension;  // ".89m"
+  std::wstring_view type_id;    // "Ivex.89m": "Ivex." and the extension without its dot
+  std::wstring_view icon_file;  // "89mat.ico", a file of the install folder
+};
+
+// In the order they are registered.
+inline constexpr FileType kFileTypes[] = {
+    {L".89m", L"Ivex.89m", L"89mat.ico"},   {L".89c", L"Ivex.89c", L"89dat.ico"},
+    {L".89d", L"Ivex.89d", L"89gdb.ico"},   {L".89e", L"Ivex.89e", L"89exp.ico"},
+    {L".89f", L"Ivex.89f", L"89func.ico"},  {L".89p", L"Ivex.89p", L"89prog.ico"},
+    {L".89s", L"Ivex.89s", L"89str.ico"},   {L".89t", L"Ivex.89t", L"89text.ico"},
+    {L".89z", L"Ivex.89z", L"89asm.ico"},   {L".89g", L"Ivex.89g", L"89group.ico"},
+    {L".89l", L"Ivex.89l", L"89list.ico"},  {L".89i", L"Ivex.89i", L"89pic.ico"},
+};
+
+// The three keys of a type: the extension, the type key, its DefaultIcon.
+enum class TypeKey { kExtension, kType, kDefaultIcon };
+
+// What a value holds: the type's identifier, the location of its icon
+// ("<folder>\89mat.ico,0"), or a fixed number.
+enum class ValueData { kTypeId, kIconLocation, kNumber };
+
+struct TypeValue {
+  TypeKey key;
+  std::wstring_view name;  // "" is the key's default value
+  ValueData data;
+  std::uint32_t number;    // for kNumber
+};
+
+// The keys made for a type, in order, before its values are written. Making
+// the DefaultIcon key makes the type key too.
+inline constexpr TypeKey kTypeKeysMade[] = {TypeKey::kExtension, TypeKey::kDefaultIcon};
+
+// The values written for a type, in order.
+inline constexpr TypeValue kTypeValues[] = {
+    {TypeKey::kExtension, L"", ValueData::kTypeId, 0},
+    {TypeKey::kType, L"BrowserFlags", ValueData::kNumber, 8},
+    {TypeKey::kType, L"EditFlags", ValueData::kNumber, 0},
+    {TypeKey::kDefaultIcon, L"", ValueData::kIconLocation, 0},
+};
+
+// The key's path below the target's classes root: ".89m", "Ivex.89m",
+// "Ivex.89m\DefaultIcon".
+WideText TypeKeyPath(const InstallTarget& target, const FileType& type, TypeKey key);
+
+// The text a kTypeId or kIconLocation value holds.
+WideText TypeValueText(const InstallTarget& target, const FileType& type, const TypeValue& value);
+
+// Whether `found` is what the installation writes for `value`.
+bool HoldsOurs(const InstallTarget& target, const FileType& type, const TypeValue& value,
+               const platform::RegistryValue& found);
+
+// Registers every type, in table order: its keys, then its values, 24 key
+// creations and 48 value writes in all. Every write is made whatever the
+// others did; the first failure is returned, naming its key.
+[[nodiscard]] Error RegisterFileTypes(platform::Registry& registry, const InstallTarget& target);
+
+// What taking the registrations away found and did.
+struct UnregisterReport {
+  int types_removed = 0;  // types of which something of ours was removed
+  int values_kept = 0;    // values of ours that someone has changed since
+  int keys_kept = 0;      // keys of ours that hold something that is not
+};
+
+// The reverse: each value of kTypeValues deleted where it still holds what
+// the installation wrote (one someone changed since stays), then each key,
+// deepest first, where it is then empty. Every step is tried; the first
+// failure is returned, naming its key.
+[[nodiscard]] Error UnregisterFileTypes(platform::Registry& registry, const InstallTarget& target,
+                                        UnregisterReport& report);
+
+}  // namespace glyphary::engine

@@ -1,0 +1,431 @@
+#include "windows/controls.h"
+
+#include <cwchar>
+
+#include "base/decimal.h"
+#include "windows/ui.h"
+
+namespace glyphary::windows {
+
+namespace {
+
+// Our own classes: labels and pictures, which we draw with whatever lies
+// behind them, and frames.
+constexpr wchar_t kLightweightClass[] = L"Glyphary.Lightweight";
+constexpr wchar_t kFrameClass[] = L"Glyphary.Frame";
+
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+
+struct ControlClass {
+  const wchar_t* window_class;
+  DWORD style;
+  DWORD ex_style;
+};
+
+// One row a kind of control, in ControlKind order. The one text box shows
+// the agreement: read-only, several lines, a vertical scroll bar.
+constexpr ControlClass kClasses[] = {
+    /* kLabel */ {kLightweightClass, kChild, 0},
+    /* kPicture */ {kLightweightClass, kChild, 0},
+    /* kTextBox */
+    {L"EDIT", kChild | WS_TABSTOP | ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | ES_READONLY,
+     WS_EX_CLIENTEDGE},
+    /* kButton */ {L"BUTTON", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0},
+    /* kFrame */ {kFrameClass, kChild | WS_CLIPCHILDREN, 0},
+    /* kCheckBox */ {L"BUTTON", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 0},
+};
+
+bool IsLightweight(ControlKind kind) {
+  return kind == ControlKind::kLabel || kind == ControlKind::kPicture;
+}
+
+RECT PixelBox(const Box& box, int dpi) {
+  const int left = TwipsToPixels(box.left, dpi);
+  const int top = TwipsToPixels(box.top, dpi);
+  return RECT{left, top, left + TwipsToPixels(box.width, dpi), top + TwipsToPixels(box.height, dpi)};
+}
+
+Error ResourceMissing(int id) {
+  Error error(errors::kResourceNotFound, L"Resource not found");
+  error.At(Joined(L"resource ", DecimalText(id)));
+  return error;
+}
+
+Error RegisterOnce(HINSTANCE instance, const wchar_t* name, WNDPROC procedure) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  if (GetClassInfoExW(instance, name, &wc)) return Error();
+  wc.lpfnWndProc = procedure;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  wc.lpszClassName = name;
+  return RegisterClassExW(&wc) != 0 ? Error() : errors::Make(errors::kOutOfMemory);
+}
+
+WideText WindowText(HWND window) {
+  WideText text;
+  const int length = GetWindowTextLengthW(window);
+  text.Resize(static_cast<size_t>(length));
+  text.Resize(static_cast<size_t>(GetWindowTextW(window, text.data(), length + 1)));
+  return text;
+}
+
+void Fill(HDC dc, const RECT& box, COLORREF colour) {
+  GdiObject brush(CreateSolidBrush(colour));
+  FillRect(dc, &box, static_cast<HBRUSH>(brush.get()));
+}
+
+void DrawBitmap(HDC dc, HBITMAP bitmap, POINT at) {
+  BITMAP info{};
+  GetObjectW(bitmap, sizeof(info), &info);
+  MemoryDc memory(dc);
+  SelectedObject picture(memory.get(), bitmap);
+  BitBlt(dc, at.x, at.y, info.bmWidth, info.bmHeight, memory.get(), 0, 0, SRCCOPY);
+}
+
+// A label's caption: transparent ground, left-aligned and broken at words
+// within `box`, no prefix characters.
+void DrawCaption(HDC dc, HFONT font, COLORREF colour, std::wstring_view text, RECT box) {
+  SelectedObject selected(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, colour);
+  DrawTextW(dc, text.data(), static_cast<int>(text.size()), &box, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+}
+
+// A frame: the ground, and an etched border whose top runs half a text line
+// down, as a group box's does.
+void DrawFrame(HDC dc, HFONT font, RECT client) {
+  FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+  TEXTMETRICW metrics{};
+  {
+    SelectedObject selected(dc, font);
+    GetTextMetricsW(dc, &metrics);
+  }
+  client.top += metrics.tmHeight / 2;
+  DrawEdge(dc, &client, EDGE_ETCHED, BF_RECT);
+}
+
+}  // namespace
+
+Error LoadTextResource(HINSTANCE instance, int id, WideText& text) {
+  HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10));  // RT_RCDATA
+  HGLOBAL loaded = found != nullptr ? LoadResource(instance, found) : nullptr;
+  const char* bytes = loaded != nullptr ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+  if (bytes == nullptr) return ResourceMissing(id);
+  const int size = static_cast<int>(SizeofResource(instance, found));
+  const int length = MultiByteToWideChar(CP_ACP, 0, bytes, size, nullptr, 0);
+  text.Resize(static_cast<size_t>(length));
+  MultiByteToWideChar(CP_ACP, 0, bytes, size, text.data(), length);
+  return Error();
+}
+
+Error Controls::Keep(HGDIOBJ object) {
+  if (object == nullptr || gdi_count_ == sizeof(gdi_) / sizeof(gdi_[0])) {
+    if (object != nullptr) DeleteObject(object);
+    return errors::Make(errors::kOutOfMemory);
+  }
+  gdi_[gdi_count_++] = GdiObject(object);
+  return Error();
+}
+
+void Controls::Clear() {
+  made_.Clear();
+  fonts_.Clear();
+  for (std::size_t i = 0; i < gdi_count_; ++i) gdi_[i].Reset();
+  gdi_count_ = 0;
+  ground_brush_ = nullptr;
+  last_focus_ = nullptr;
+}
+
+Error Controls::Create(const Ui& ui, HWND window, Colour ground, const ControlSpec* specs,
+                       std::size_t count) {
+  Clear();
+  ground_ = ground;
+  ground_brush_ = ground.system ? GetSysColorBrush(ground.system_index)
+                                : CreateSolidBrush(ground.ToColorRef());
+  if (!ground.system) {
+    if (Error error = Keep(ground_brush_)) return error;
+  }
+  for (const wchar_t* name : {kLightweightClass, kFrameClass}) {
+    if (Error error = RegisterOnce(ui.instance(), name, &Procedure)) return error;
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    Made made;
+    made.spec = &specs[i];
+    made.rect = PixelBox(specs[i].box, ui.dpi());
+    (void)made_.Add(made);
+  }
+  // Frames first, so that the controls they hold have their parent.
+  for (bool frames : {true, false}) {
+    for (Made& made : made_) {
+      if ((made.spec->kind == ControlKind::kFrame) != frames) continue;
+      if (Error error = CreateOne(ui, made, window)) return error;
+    }
+  }
+  // Stack the controls of each container front to back as listed.
+  for (std::size_t i = 0; i < made_.size(); ++i) {
+    HWND after = HWND_TOP;
+    for (std::size_t j = i; j-- > 0;) {
+      if (made_[j].spec->container == made_[i].spec->container) {
+        after = made_[j].window;
+        break;
+      }
+    }
+    SetWindowPos(made_[i].window, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  return Error();
+}
+
+Error Controls::CreateOne(const Ui& ui, Made& c, HWND window) {
+  const ControlSpec& spec = *c.spec;
+  const Made* container = spec.container != 0 ? Find(spec.container) : nullptr;
+  const ControlClass made = kClasses[static_cast<int>(spec.kind)];
+  // A text box gets its text after its font, so that it lays the text out
+  // once, in the font it shows it in.
+  const bool text_later = spec.kind == ControlKind::kTextBox;
+  c.window = CreateWindowExW(made.ex_style, made.window_class, text_later ? L"" : spec.text,
+                             made.style, c.rect.left, c.rect.top, c.rect.right - c.rect.left,
+                             c.rect.bottom - c.rect.top, container != nullptr ? container->window : window,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), ui.instance(),
+                             this);
+  if (c.window == nullptr) return errors::Make(errors::kOutOfMemory);
+
+  if (Error error = FitCaption(ui, c)) return error;
+  SendMessageW(c.window, WM_SETFONT, reinterpret_cast<WPARAM>(c.font), FALSE);
+  if (text_later && spec.resource != 0) {
+    WideText text;
+    if (Error error = LoadTextResource(ui.instance(), spec.resource, text)) return error;
+    SetWindowTextW(c.window, text.c_str());
+  }
+  if (spec.kind == ControlKind::kPicture && spec.resource != 0) {
+    c.bitmap = static_cast<HBITMAP>(LoadImageW(ui.instance(), MAKEINTRESOURCEW(spec.resource),
+                                               IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+    if (c.bitmap == nullptr) return ResourceMissing(spec.resource);
+    if (Error error = Keep(c.bitmap)) return error;
+  }
+  return Error();
+}
+
+Error Controls::FitCaption(const Ui& ui, Made& c) {
+  // The design size; smaller, a pixel at a time, while the caption would not
+  // fit its box in the face this machine has (down to four fifths).
+  const Font& font = *c.spec->font;
+  const int smallest = -SmallestFontHeight(font.points, ui.dpi());
+  int pixels = -FontHeightForPoints(font.points, ui.dpi());
+  if (Error error = FontFor(font, -pixels, c.font)) return error;
+  while (pixels > smallest && !CaptionFits(ui, c)) {
+    if (Error error = FontFor(font, -(--pixels), c.font)) return error;
+  }
+  return Error();
+}
+
+Error Controls::FontFor(const Font& font, int height, HFONT& handle) {
+  // Controls that share a font and height share one font object.
+  for (const MadeFont& made : fonts_) {
+    if (made.height == height && made.font == &font) {
+      handle = made.handle;
+      return Error();
+    }
+  }
+  // Text must scale with the DPI: a bitmap face is asked for as its
+  // TrueType twin; where that is missing (Wine), the system's closest
+  // TrueType face still scales, and the caption fitting makes up for its
+  // other widths. Other faces are asked for as they are.
+  const wchar_t* face = ScalableFace(font.face);
+  const BYTE precision = std::wcscmp(face, font.face) == 0 ? OUT_DEFAULT_PRECIS : OUT_TT_ONLY_PRECIS;
+  handle = CreateFontW(height, 0, 0, 0, font.weight, font.italic, FALSE, FALSE, ANSI_CHARSET,
+                       precision, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                       face);
+  if (Error error = Keep(handle)) return error;
+  if (!fonts_.Add(MadeFont{&font, height, handle})) return errors::Make(errors::kOutOfMemory);
+  return Error();
+}
+
+bool Controls::CaptionFits(const Ui& ui, const Made& c) const {
+  // Labels and check boxes show one caption in a box designed for it.
+  const ControlKind kind = c.spec->kind;
+  if (kind != ControlKind::kLabel && kind != ControlKind::kCheckBox) return true;
+  const std::wstring_view text = c.spec->text;
+  if (text.empty()) return true;
+  int width = c.rect.right - c.rect.left;
+  const int height = c.rect.bottom - c.rect.top;
+  if (kind == ControlKind::kCheckBox) {
+    // The box and the gap before the caption.
+    width -= GetSystemMetrics(SM_CXMENUCHECK) + MulDiv(4, ui.dpi(), 96);
+  }
+  WindowDc dc(c.window);
+  SelectedObject selected(dc.get(), c.font);
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc.get(), &metrics);
+  RECT needed{0, 0, width, 0};
+  DrawTextW(dc.get(), text.data(), static_cast<int>(text.size()), &needed,
+            DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+  // A box less than two lines high was designed for one line: its text
+  // must not wrap. A taller box must hold every line it wraps to.
+  const bool one_line = height < 2 * metrics.tmHeight;
+  return needed.right <= width &&
+         (one_line ? needed.bottom <= metrics.tmHeight : needed.bottom <= height);
+}
+
+const Controls::Made* Controls::Find(int id) const {
+  for (const Made& made : made_) {
+    if (made.spec->id == id) return &made;
+  }
+  return nullptr;
+}
+
+HWND Controls::Get(int id) const {
+  const Made* made = Find(id);
+  return made != nullptr ? made->window : nullptr;
+}
+
+void Controls::MoveFocus(const int* tab_order, std::size_t count, bool backwards, bool first) const {
+  FixedList<HWND, kMaxControls> order;
+  for (std::size_t i = 0; i < count; ++i) {
+    HWND window = Get(tab_order[i]);
+    if (window != nullptr && IsWindowEnabled(window) && IsWindowVisible(window)) (void)order.Add(window);
+  }
+  if (order.empty()) return;
+  const std::size_t n = order.size();
+  std::size_t next = backwards ? n - 1 : 0;
+  if (!first) {
+    HWND focus = GetFocus();
+    for (std::size_t k = 0; k < n; ++k) {
+      if (order[k] == focus) next = backwards ? (k + n - 1) % n : (k + 1) % n;
+    }
+  }
+  SetFocus(order[next]);
+}
+
+bool Controls::HandleShared(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                            const int* tab_order, std::size_t count, LRESULT& result) {
+  switch (message) {
+    case WM_ERASEBKGND: {
+      RECT client{};
+      GetClientRect(window, &client);
+      FillRect(reinterpret_cast<HDC>(wparam), &client, ground_brush_);
+      result = 1;
+      return true;
+    }
+    case WM_CTLCOLORSTATIC: {
+      HDC dc = reinterpret_cast<HDC>(wparam);
+      const Made* made = nullptr;
+      for (const Made& c : made_) {
+        if (c.window == reinterpret_cast<HWND>(lparam)) made = &c;
+      }
+      if (made != nullptr && made->spec->kind == ControlKind::kTextBox) {
+        // A read-only text box keeps the colours of an editable one.
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+      } else {
+        SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+        SetBkColor(dc, ground_.ToColorRef());
+        result = reinterpret_cast<LRESULT>(ground_brush_);
+      }
+      return true;
+    }
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(window, focus)) last_focus_ = focus;
+      }
+      result = DefWindowProcW(window, message, wparam, lparam);
+      return true;
+    case WM_SETFOCUS:
+      if (count == 0) return false;  // nothing to take it: the window keeps it
+      if (last_focus_ != nullptr && IsWindow(last_focus_) && IsChild(window, last_focus_)) {
+        SetFocus(last_focus_);
+      } else {
+        MoveFocus(tab_order, count, false, true);
+      }
+      result = 0;
+      return true;
+    case kMoveFocusMessage:
+      MoveFocus(tab_order, count, wparam != 0, false);
+      result = 0;
+      return true;
+    default:
+      return false;
+  }
+}
+
+void Controls::Draw(const Made& c, HDC dc, POINT offset) const {
+  if (c.spec->kind == ControlKind::kPicture && c.bitmap != nullptr) {
+    DrawBitmap(dc, c.bitmap, offset);
+  } else if (c.spec->kind == ControlKind::kLabel) {
+    const RECT box{offset.x, offset.y, offset.x + (c.rect.right - c.rect.left),
+                   offset.y + (c.rect.bottom - c.rect.top)};
+    DrawCaption(dc, c.font, c.spec->fore.ToColorRef(), WindowText(c.window), box);
+  }
+}
+
+void Controls::Paint(const Made& c, HDC dc) const {
+  RECT client{};
+  GetClientRect(c.window, &client);
+  const bool see_through = c.spec->kind == ControlKind::kPicture || c.spec->transparent;
+  // A control inside a frame stands on the frame's face.
+  const Colour ground = see_through && c.spec->container == 0 ? ground_ : Colour::System(COLOR_BTNFACE);
+  Fill(dc, client, ground.ToColorRef());
+  if (see_through) {
+    // What lies behind in the same container, from the back forward.
+    const Made* self = &c;
+    for (std::size_t j = made_.size(); j-- > 0 && &made_[j] != self;) {
+      const Made& other = made_[j];
+      RECT overlap{};
+      if (other.spec->container != c.spec->container || !IsLightweight(other.spec->kind) ||
+          !IntersectRect(&overlap, &other.rect, &c.rect)) {
+        continue;
+      }
+      Draw(other, dc, POINT{other.rect.left - c.rect.left, other.rect.top - c.rect.top});
+    }
+  }
+  Draw(c, dc, POINT{0, 0});
+}
+
+LRESULT Controls::ControlMessage(Made& c, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PaintScope paint(c.window);
+      if (c.spec->kind == ControlKind::kFrame) {
+        RECT client{};
+        GetClientRect(c.window, &client);
+        DrawFrame(paint.get(), c.font, client);
+      } else {
+        Paint(c, paint.get());
+      }
+      return 0;
+    }
+    case WM_SETTEXT: {
+      const LRESULT result = DefWindowProcW(c.window, message, wparam, lparam);
+      // Repaint the area, with whatever overlaps it, from the parent down.
+      RedrawWindow(GetParent(c.window), &c.rect, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+      return result;
+    }
+    case WM_NCHITTEST:
+      // Clicks go through labels and pictures to the window.
+      if (c.spec->kind != ControlKind::kFrame) return HTTRANSPARENT;
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(c.window, message, wparam, lparam);
+}
+
+LRESULT CALLBACK Controls::Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(
+                                                 reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<Controls*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self != nullptr) {
+    for (Made& made : self->made_) {
+      if (made.window == window) return self->ControlMessage(made, message, wparam, lparam);
+    }
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+}  // namespace glyphary::windows

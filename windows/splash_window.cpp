@@ -1,0 +1,72 @@
+#include "windows/splash_window.h"
+
+#include "engine/product.h"
+#include "windows/resource_ids.h"
+
+namespace glyphary::windows {
+
+namespace {
+
+// Raised from the message loop, never inside another window operation: a
+// resize arrives while the window is being shown.
+constexpr UINT kResizedMessage = WM_APP + 1;
+
+constexpr Font kTitleFont{L"Impact", 48, FW_BOLD, true};
+constexpr Colour kBackdrop = Colour::Rgb(128, 128, 255);
+
+// Front to back: the dark-blue title over a window-text copy of it 7 px to
+// the right, and the picture at the top-left corner.
+constexpr ControlSpec kControls[] = {
+    {ControlKind::kLabel, SplashWindow::kTitle, 0, engine::kProductName.data(),
+     {3975, 480, 11760, 1575}, &kTitleFont, Colour::Rgb(0, 0, 192), true},
+    {ControlKind::kLabel, SplashWindow::kTitleShadow, 0, engine::kProductName.data(),
+     {4080, 480, 10695, 1575}, &kTitleFont, Colour::System(COLOR_WINDOWTEXT), true},
+    {ControlKind::kPicture, SplashWindow::kPicture, 0, L"", {0, 0, 3405, 5070}, &kDefaultFont,
+     Colour::System(COLOR_BTNTEXT), false, IDB_SPLASH},
+};
+
+// Not drawn (no title bar); the taskbar and the task switcher show it.
+constexpr WindowFrame kWindowFrame{SplashWindow::kClassName, L"Form1", WS_POPUP | WS_CLIPCHILDREN,
+                             {60, 450, 15360, 5070}, false, IDI_PROGRAM};
+
+}  // namespace
+
+ControlTable SplashWindow::Table() {
+  return ControlTable{kWindowFrame.client, kControls, sizeof(kControls) / sizeof(kControls[0]), nullptr, 0};
+}
+
+Error SplashWindow::Show(Handler on_resize) {
+  on_resize_ = on_resize;
+  if (Error error = CreateFrame(kWindowFrame)) return error;
+  if (Error error = controls_.Create(ui_, hwnd_, kBackdrop, kControls)) return error;
+  shown_ = true;
+  ShowAndActivate(SW_SHOWMAXIMIZED);
+  // The first showing counts as a resize even when the size did not change.
+  PostResized();
+  return Error();
+}
+
+void SplashWindow::PostResized() {
+  if (resize_posted_) return;  // one pending notice is enough
+  resize_posted_ = true;
+  PostMessageW(hwnd_, kResizedMessage, 0, 0);
+}
+
+Error SplashWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  switch (message) {
+    case WM_SIZE:
+      if (shown_) PostResized();
+      break;
+    case kResizedMessage:
+      resize_posted_ = false;
+      if (!ui_.ending() && on_resize_) return on_resize_();
+      return Error();
+    default:
+      if (controls_.HandleShared(hwnd_, message, wparam, lparam, nullptr, 0, result)) return Error();
+      break;
+  }
+  result = Default(message, wparam, lparam);
+  return Error();
+}
+
+}  // namespace glyphary::windows

@@ -1,0 +1,109 @@
+#include "windows/window_base.h"
+
+namespace glyphary::windows {
+
+namespace {
+
+PixelRect ToPixelRect(const RECT& r) { return PixelRect{r.left, r.top, r.right, r.bottom}; }
+
+// Where a window with the outer rectangle `frame` goes: wholly inside the
+// work area (the screen less the taskbar) of the monitor it would appear on.
+RECT OnScreen(const RECT& frame) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  if (!GetMonitorInfoW(MonitorFromRect(&frame, MONITOR_DEFAULTTONEAREST), &monitor)) return frame;
+  const PixelRect fitted = FitInside(ToPixelRect(frame), ToPixelRect(monitor.rcWork));
+  return RECT{fitted.left, fitted.top, fitted.right, fitted.bottom};
+}
+
+Error RegisterOnce(HINSTANCE instance, const wchar_t* name, WNDPROC procedure) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  if (GetClassInfoExW(instance, name, &wc)) return Error();
+  wc.lpfnWndProc = procedure;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  wc.lpszClassName = name;
+  if (RegisterClassExW(&wc) == 0) return errors::Make(errors::kOutOfMemory);
+  return Error();
+}
+
+}  // namespace
+
+void WindowBase::Close() {
+  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+}
+
+bool WindowBase::IsOurs(HWND window) {
+  return reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window, GWLP_WNDPROC)) == &Procedure;
+}
+
+Error WindowBase::CreateFrame(const WindowFrame& frame) {
+  if (Error error = RegisterOnce(ui_.instance(), frame.class_name, &Procedure)) return error;
+  const int dpi = ui_.dpi();
+  const int left = TwipsToPixels(frame.client.left, dpi);
+  const int top = TwipsToPixels(frame.client.top, dpi);
+  RECT outer{left, top, left + TwipsToPixels(frame.client.width, dpi),
+             top + TwipsToPixels(frame.client.height, dpi)};
+  AdjustWindowRectEx(&outer, frame.style, FALSE, 0);
+  if (!frame.system_places) outer = OnScreen(outer);
+  const int x = frame.system_places ? CW_USEDEFAULT : outer.left;
+  const int y = frame.system_places ? CW_USEDEFAULT : outer.top;
+  if (CreateWindowExW(0, frame.class_name, frame.caption, frame.style, x, y,
+                      outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
+                      ui_.instance(), this) == nullptr) {
+    return errors::Make(errors::kOutOfMemory);
+  }
+  ui_.WindowCreated();
+  if (frame.system_places) {
+    // Where the system placed it, moved onto the screen if need be.
+    RECT placed{};
+    GetWindowRect(hwnd_, &placed);
+    const RECT fitted = OnScreen(placed);
+    if (fitted.left != placed.left || fitted.top != placed.top) {
+      SetWindowPos(hwnd_, nullptr, fitted.left, fitted.top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+  if (frame.icon != 0) {
+    for (int which : {ICON_BIG, ICON_SMALL}) {
+      const int size = GetSystemMetrics(which == ICON_BIG ? SM_CXICON : SM_CXSMICON);
+      HANDLE icon = LoadImageW(ui_.instance(), MAKEINTRESOURCEW(frame.icon), IMAGE_ICON, size,
+                               size, LR_SHARED);
+      SendMessageW(hwnd_, WM_SETICON, static_cast<WPARAM>(which), reinterpret_cast<LPARAM>(icon));
+    }
+  }
+  return Error();
+}
+
+void WindowBase::ShowAndActivate(int show_command) {
+  if (!IsWindowVisible(hwnd_)) ShowWindow(hwnd_, show_command);
+  SetForegroundWindow(hwnd_);
+  BringWindowToTop(hwnd_);
+}
+
+LRESULT CALLBACK WindowBase::Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  WindowBase* self = nullptr;
+  if (message == WM_NCCREATE) {
+    self = static_cast<WindowBase*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->hwnd_ = hwnd;
+  } else {
+    self = reinterpret_cast<WindowBase*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  }
+  if (self == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->hwnd_ = nullptr;
+    self->OnDestroyed();
+    self->ui_.WindowDestroyed();
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+  }
+  LRESULT result = 0;
+  if (Error error = self->HandleMessage(message, wparam, lparam, result)) {
+    self->ui_.ReportError(error);
+  }
+  return result;
+}
+
+}  // namespace glyphary::windows
