@@ -17,33 +17,67 @@ int Box(std::wstring_view text, UINT style) {
                      style | MB_SETFOREGROUND);
 }
 
-// What the uninstallation did, in plain words.
+// Appends ", " or " and " before the next part of a list of `count` parts.
+void AppendSeparator(WideText& text, int index, int count) {
+  if (index > 0) text.Append(index == count - 1 ? L" and " : L", ");
+}
+
+// "12 icon files", "1 registry value".
+void AppendCount(WideText& text, int count, std::wstring_view one, std::wstring_view many) {
+  AppendDecimal(text, count);
+  text.Append(L" ").Append(count == 1 ? one : many);
+}
+
+// What the uninstallation did, in plain words: what it removed, put back and
+// kept, and whether a restart finishes it.
 WideText Summary(const engine::UninstallReport& report) {
-  if (!report.AnythingRemoved()) {
-    return WideText(L"The TI-89 file types were not installed. Nothing was removed.");
-  }
+  const engine::UnregisterReport& registry = report.registry;
   WideText text(L"Removed: the entries of ");
-  AppendDecimal(text, report.registry.types_removed);
-  text.Append(L" file types and ");
-  AppendDecimal(text, report.icons_removed);
-  text.Append(L" icon files");
+  AppendCount(text, registry.types_removed, L"file type", L"file types");
+  text.Append(L" and ");
+  AppendCount(text, report.files_removed, L"file", L"files");
   if (report.folder_removed) text.Append(L", and the folder ").Append(engine::kInstallFolder);
-  const int kept = report.registry.keys_kept;
-  if (kept > 0 || report.folder_kept) {
-    text.Append(L".\n\nKept, as other programs use them: ");
-    if (kept > 0) {
-      AppendDecimal(text, kept);
-      text.Append(L" registry keys");
+  text.Append(L".");
+  if (registry.values_restored > 0) {
+    text.Append(L"\n\nPut back: ");
+    AppendCount(text, registry.values_restored, L"file association", L"file associations");
+    text.Append(L" that other programs had before the installation.");
+  }
+  const int kept_parts = (registry.values_kept > 0) + (registry.keys_kept > 0) + report.folder_kept;
+  if (kept_parts > 0) {
+    text.Append(L"\n\nKept, as other programs changed or use them: ");
+    int part = 0;
+    if (registry.values_kept > 0) {
+      AppendCount(text, registry.values_kept, L"registry value", L"registry values");
+      ++part;
+    }
+    if (registry.keys_kept > 0) {
+      AppendSeparator(text, part++, kept_parts);
+      AppendCount(text, registry.keys_kept, L"registry key", L"registry keys");
     }
     if (report.folder_kept) {
-      text.Append(kept > 0 ? L" and the folder " : L"the folder ").Append(engine::kInstallFolder);
+      AppendSeparator(text, part++, kept_parts);
+      text.Append(L"the folder ").Append(engine::kInstallFolder).Append(L" with the files in it that are not ours");
     }
+    text.Append(L".");
   }
-  text.Append(L".");
+  if (report.RestartNeeded()) {
+    text.Append(L"\n\n");
+    AppendCount(text, report.files_at_restart, L"file is", L"files are");
+    text.Append(L" in use by another program and will be removed when Windows restarts. "
+                L"Restart Windows to finish.");
+  }
   return text;
 }
 
 int Uninstall(const platform::Platform& platform, bool silent) {
+  if (engine::FindInstallation(platform) == engine::Installed::kNothing) {
+    if (!silent) {
+      Box(L"The TI-89 file types are not installed on this computer. There is nothing to remove.",
+          MB_OK | MB_ICONINFORMATION);
+    }
+    return 0;
+  }
   if (!silent && Box(L"Remove the TI-89 file types and their icons from this computer?",
                      MB_YESNO | MB_ICONQUESTION) != IDYES) {
     return engine::kExitCancelled;
@@ -51,14 +85,17 @@ int Uninstall(const platform::Platform& platform, bool silent) {
   engine::UninstallReport report;
   const Error error = engine::RunUninstallation(platform, report);
   if (!silent) {
-    if (error) {
+    if (error.Number() == engine::kExitInstallInProgress) {
+      Box(windows::ErrorBoxText(error), MB_OK | MB_ICONWARNING);
+    } else if (error) {
       Box(Joined(windows::ErrorBoxText(error), L"\n\nEverything else was removed."),
           MB_OK | MB_ICONERROR);
     } else {
       Box(Summary(report), MB_OK | MB_ICONINFORMATION);
     }
   }
-  return error.Number();
+  if (error) return error.Number();
+  return report.RestartNeeded() ? engine::kExitRestartRequired : 0;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "app/installer_flow.h"
 
 #include "engine/installation.h"
+#include "engine/product.h"
 #include "engine/restart.h"
 #include "windows/agreement_window.h"
 #include "windows/finish_window.h"
@@ -29,7 +30,11 @@ int RunInstallerWindows(const platform::Platform& platform, windows::Ui& ui) {
     ui.HoldInput();
     if (Error error = progress.Create()) return error;
     auto stage = [&progress](engine::InstallStage entered) { progress.ShowStage(entered); };
-    if (Error error = engine::RunInstallation(platform, engine::StageSink(stage))) return error;
+    if (Error error = engine::RunInstallation(platform, engine::StageSink(stage))) {
+      // Another run is installing or removing: its own exit code, as with /S.
+      if (error.Number() == engine::kExitInstallInProgress) ui.ReportError(error, error.Number());
+      return error;
+    }
     progress.Show();
     agreement.Close();
     if (!finish.IsOpen()) nt_family = platform.system.IsNtFamily();

@@ -9,6 +9,14 @@ wchar_t FoldCase(wchar_t c) {
   return c;
 }
 
+bool SameName(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+  }
+  return true;
+}
+
 bool HasWildcard(std::wstring_view text) {
   return text.find_first_of(L"*?") != std::wstring_view::npos;
 }

@@ -15,18 +15,21 @@ bool Is(std::wstring_view text, std::wstring_view name) {
   return true;
 }
 
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
 // The next argument of `rest`, with its quotes taken off; `rest` moves past
-// it. Empty at the end.
+// it. An argument may be empty ("" on the command line, as a deployment tool
+// writes an empty variable).
 WideText NextArgument(std::wstring_view& rest) {
   size_t i = 0;
-  while (i < rest.size() && (rest[i] == L' ' || rest[i] == L'\t')) ++i;
+  while (i < rest.size() && IsBlank(rest[i])) ++i;
   WideText argument;
   bool quoted = false;
   for (; i < rest.size(); ++i) {
     const wchar_t c = rest[i];
     if (c == L'"') {
       quoted = !quoted;
-    } else if (!quoted && (c == L' ' || c == L'\t')) {
+    } else if (!quoted && IsBlank(c)) {
       break;
     } else {
       argument.Append(c);
@@ -43,8 +46,10 @@ Options ParseCommandLine(std::wstring_view arguments) {
   bool uninstall = false;
   bool usage = false;
   for (std::wstring_view rest = arguments;;) {
+    while (!rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
+    if (rest.empty()) break;
     const WideText argument = NextArgument(rest);
-    if (argument.empty()) break;
+    if (argument.empty()) continue;  // "": nothing asked for
     const std::wstring_view text = argument;
     const bool is_switch = text.size() > 1 && (text[0] == L'/' || text[0] == L'-');
     const std::wstring_view name(text.data() + 1, text.size() - 1);
@@ -73,7 +78,8 @@ std::wstring_view UsageText() {
          L"/S, /quiet\tno window; the exit code tells the result\n"
          L"/uninstall\tremove the TI-89 file types and icons\n\n"
          L"Exit codes: 0 done, 53 to 76 a run-time error, 87 unknown switch, "
-         L"1223 declined.";
+         L"1223 declined, 1618 another installation in progress, 3010 restart needed to "
+         L"finish.";
 }
 
 }  // namespace glyphary::engine

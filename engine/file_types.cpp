@@ -38,23 +38,32 @@ bool HoldsOurs(const InstallTarget& target, const FileType& type, const TypeValu
          found.text == TypeValueText(target, type, value);
 }
 
-Error RegisterFileTypes(platform::Registry& registry, const InstallTarget& target) {
+Error RegisterFileTypes(platform::Registry& registry, const InstallTarget& target,
+                        Journal& journal, List<ReplacedValue>& replaced) {
   const platform::RegistryRoot root = target.classes_root;
   Error first;
   for (const FileType& type : kFileTypes) {
-    for (TypeKey key : kTypeKeysMade) Keep(first, registry.CreateKey(root, TypeKeyPath(target, type, key)));
+    for (TypeKey key : kTypeKeysMade) {
+      Keep(first, CreateKeyNoted(registry, root, TypeKeyPath(target, type, key), journal));
+    }
     for (const TypeValue& value : kTypeValues) {
       const WideText path = TypeKeyPath(target, type, value.key);
-      Keep(first, value.data == ValueData::kNumber
-                      ? registry.SetNumber(root, path, value.name, value.number)
-                      : registry.SetText(root, path, value.name, TypeValueText(target, type, value)));
+      const platform::RegistryValue ours = value.data == ValueData::kNumber
+                                               ? NumberValue(value.number)
+                                               : TextValue(TypeValueText(target, type, value));
+      platform::RegistryValue before;
+      bool existed = false;
+      Keep(first, WriteValueNoted(registry, root, path, value.name, ours, journal, before, existed));
+      if (existed && !HoldsOurs(target, type, value, before)) {
+        replaced.Add(ReplacedValue{path, WideText(value.name), before});
+      }
     }
   }
   return first;
 }
 
 Error UnregisterFileTypes(platform::Registry& registry, const InstallTarget& target,
-                          UnregisterReport& report) {
+                          const List<ReplacedValue>& replaced, UnregisterReport& report) {
   const platform::RegistryRoot root = target.classes_root;
   report = UnregisterReport();
   Error first;
@@ -77,15 +86,31 @@ Error UnregisterFileTypes(platform::Registry& registry, const InstallTarget& tar
       removed |= !deleting;
       Keep(first, deleting);
     }
+    if (removed) ++report.types_removed;
+  }
+  for (const FileType& type : kFileTypes) {
     for (TypeKey key : kKeysDeepestFirst) {
       const WideText path = TypeKeyPath(target, type, key);
       bool deleted = false;
       const Error deleting = registry.DeleteKeyIfEmpty(root, path, deleted);
       Keep(first, deleting);
-      removed |= deleted;
-      if (!deleted && registry.KeyExists(root, path)) ++report.keys_kept;
+      if (!deleted && !deleting && registry.KeyExists(root, path)) ++report.keys_kept;
     }
-    if (removed) ++report.types_removed;
+  }
+  // What the installation replaced goes back where nothing else has taken
+  // its place since; its key comes back with it.
+  for (const ReplacedValue& old : replaced) {
+    platform::RegistryValue found;
+    bool exists = false;
+    if (Error error = registry.ReadValue(root, old.key, old.name, found, exists)) {
+      Keep(first, error);
+      continue;
+    }
+    if (exists) continue;
+    Error restoring = registry.CreateKey(root, old.key);
+    if (!restoring) restoring = WriteValue(registry, root, old.key, old.name, old.value);
+    if (!restoring) ++report.values_restored;
+    Keep(first, restoring);
   }
   return first;
 }

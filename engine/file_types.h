@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <string_view>
+#include "base/list.h"
 
 #include "base/error.h"
 #include "base/text.h"
+#include "engine/journal.h"
 #include "engine/product.h"
 #include "platform/registry.h"
 
@@ -67,23 +69,37 @@ WideText TypeValueText(const InstallTarget& target, const FileType& type, const 
 bool HoldsOurs(const InstallTarget& target, const FileType& type, const TypeValue& value,
                const platform::RegistryValue& found);
 
+// An association value an installation replaced: its key (below the
+// target's classes root), its name and what it held.
+struct ReplacedValue {
+  WideText key;
+  WideText name;
+  platform::RegistryValue value;
+};
+
 // Registers every type, in table order: its keys, then its values, 24 key
 // creations and 48 value writes in all. Every write is made whatever the
-// others did; the first failure is returned, naming its key.
-[[nodiscard]] Error RegisterFileTypes(platform::Registry& registry, const InstallTarget& target);
+// others did; the first failure is returned, naming its key. What each
+// write created or changed goes into `journal`; each value that held
+// something else than ours before into `replaced`.
+[[nodiscard]] Error RegisterFileTypes(platform::Registry& registry, const InstallTarget& target,
+                                      Journal& journal, List<ReplacedValue>& replaced);
 
 // What taking the registrations away found and did.
 struct UnregisterReport {
-  int types_removed = 0;  // types of which something of ours was removed
-  int values_kept = 0;    // values of ours that someone has changed since
-  int keys_kept = 0;      // keys of ours that hold something that is not
+  int types_removed = 0;    // types of which something of ours was removed
+  int values_kept = 0;      // values in our places that hold something else (changed since)
+  int values_restored = 0;  // values the installation had replaced, put back
+  int keys_kept = 0;        // keys of ours that hold something that is not
 };
 
 // The reverse: each value of kTypeValues deleted where it still holds what
-// the installation wrote (one someone changed since stays), then each key,
-// deepest first, where it is then empty. Every step is tried; the first
-// failure is returned, naming its key.
+// the installation wrote (one someone changed since stays); each key,
+// deepest first, where it is then empty; then each value of `replaced` put
+// back where its place is empty. Every step is tried; the first failure is
+// returned, naming its key.
 [[nodiscard]] Error UnregisterFileTypes(platform::Registry& registry, const InstallTarget& target,
+                                        const List<ReplacedValue>& replaced,
                                         UnregisterReport& report);
 
 }  // namespace glyphary::engine

@@ -1,7 +1,11 @@
 #include "engine/installation.h"
 
+#include "base/path_text.h"
 #include "engine/file_types.h"
+#include "engine/journal.h"
+#include "engine/lock.h"
 #include "engine/product.h"
+#include "engine/record.h"
 
 namespace glyphary::engine {
 
@@ -13,37 +17,65 @@ constexpr std::wstring_view kIconsAdvice =
     L"The Icons folder must lie beside GlypharyInstaller.exe. Unpack the whole download "
     L"and run GlypharyInstaller.exe from the unpacked folder.";
 
-// Finds the icons before anything is created, so that the commonest failure
-// leaves the machine as it was.
-Error RequireIcons(platform::FileSystem& files, std::wstring_view folder,
-                   std::wstring_view pattern) {
-  int found = 0;
-  if (Error error = files.CountFiles(pattern, found)) {
+// The icons to install, found before anything is created, so that the
+// commonest failure leaves the machine as it was.
+Error FindIcons(platform::FileSystem& files, std::wstring_view folder, std::wstring_view pattern,
+                platform::FileList& icons) {
+  if (Error error = files.ListFiles(pattern, icons)) {
     error.At(folder).Advise(kIconsAdvice);
     return error;
   }
-  if (found > 0) return Error();
+  if (!icons.names.empty()) return Error();
   Error none = errors::Make(errors::kFileNotFound);
   none.At(pattern).Advise(kIconsAdvice);
   return none;
 }
 
-// Removes the install folder this run created, after a failure, so that its
-// presence does not make every later run skip the installation. A file that
-// another program (a virus scanner reading the fresh icons) holds for a
-// moment is waited for, a little longer each time, about 1.5 s in all. When
-// the folder still cannot be removed, `failure` tells the user to delete it.
-Error RemovingCreatedFolder(platform::FileSystem& files, std::wstring_view folder, Error failure) {
+// Undoes what the run did after `failure`. A file that another program (a
+// virus scanner reading the fresh icons) holds for a moment is waited for,
+// a little longer each time, about 1.5 s in all. What still cannot be undone
+// is named in the advice.
+Error UndoAfter(const platform::Platform& platform, Journal& journal, std::wstring_view folder,
+                Error failure) {
   constexpr unsigned kPauses[] = {100, 200, 400, 800};
+  Journal pending = journal;
   for (size_t attempt = 0;; ++attempt) {
-    if (!files.DeleteFolder(folder)) return failure;  // removed: the original failure stands
+    Journal undoing = pending;
+    if (!undoing.Undo(platform)) return failure;  // all undone: the failure stands
     if (attempt == sizeof(kPauses) / sizeof(kPauses[0])) break;
-    files.Pause(kPauses[attempt]);
+    platform.files.Pause(kPauses[attempt]);
   }
-  failure.Advise(Joined(L"The folder ", folder,
-                        L" could not be removed again. Delete it before running the program "
-                        L"again."));
+  if (platform.files.FolderExists(folder)) {
+    failure.Advise(Joined(L"The folder ", folder,
+                          L" could not be removed again. Delete it before running the program "
+                          L"again."));
+  }
   return failure;
+}
+
+// Copies every icon into the folder; the program goes in too, as the
+// uninstaller. Files that were not there before go into the journal.
+Error CopyFiles(platform::FileSystem& files, std::wstring_view icons_folder,
+                const platform::FileList& icons, std::wstring_view folder,
+                std::wstring_view program, Journal& journal, InstallRecord& record) {
+  Error failed;
+  auto copy = [&](std::wstring_view from, std::wstring_view name) {
+    if (failed) return;
+    const WideText to = Joined(folder, L"\\", name);
+    if (!SameName(from, to)) {  // run from the install folder, it is there already
+      const bool existed = files.FileExists(to);
+      failed = files.CopyFile(from, to);
+      if (failed) return;
+      if (!existed) journal.FileCreated(to);
+    }
+    record.files.names.Add(name);
+  };
+  icons.names.ForEach([&](std::wstring_view name) { copy(Joined(icons_folder, L"\\", name), name); });
+  platform::FileList self;
+  if (!failed) failed = files.ListFiles(program, self);
+  copy(program, kExeName);
+  record.files.bytes = icons.bytes + self.bytes;
+  return failed;
 }
 
 }  // namespace
@@ -51,40 +83,42 @@ Error RemovingCreatedFolder(platform::FileSystem& files, std::wstring_view folde
 Error RunInstallation(const platform::Platform& platform, const StageSink& stage) {
   platform::FileSystem& files = platform.files;
   const InstallTarget& target = kMachineTarget;
+  InstallLock lock(platform.system);
+  if (!lock.held()) return InstallInProgress();
+  if (RecordComplete(platform.registry, target)) return Error();  // installed: left alone
+
   if (!files.FolderExists(kSystemFolder)) {
     Error missing = errors::Make(errors::kPathNotFound);
     missing.At(kSystemFolder);
     return missing;
   }
   WideText program;
-  if (Error error = files.ProgramFolder(program)) return error;
-  const WideText icons_folder = Joined(program, L"\\", kIconsFolderName);
-  const WideText icons = Joined(icons_folder, L"\\", kIconPattern);
+  if (Error error = files.ProgramFile(program)) return error;
+  const WideText icons_folder = Joined(SplitLast(program).first, L"\\", kIconsFolderName);
+  platform::FileList icons;
+  if (Error error = FindIcons(files, icons_folder, Joined(icons_folder, L"\\", kIconPattern), icons)) {
+    return error;
+  }
 
-  // Present from an earlier run: the run ends quietly below, whatever lies
-  // beside the program.
+  Journal journal;
   if (!files.FolderExists(target.folder)) {
-    if (Error error = RequireIcons(files, icons_folder, icons)) return error;
+    if (Error error = files.CreateFolder(target.folder)) {
+      error.At(target.folder);
+      return error;
+    }
+    journal.FolderCreated(target.folder);
   }
-  if (Error not_made = files.CreateFolder(target.folder)) {
-    // Present from an earlier run: nothing to do. Anything else (a file in
-    // the way, no right to write) must not end in a finish window that
-    // claims success.
-    if (files.FolderExists(target.folder)) return Error();
-    not_made.At(target.folder);
-    return not_made;
-  }
-
+  InstallRecord record;
   stage(InstallStage::kCopyingIcons);
-  if (Error error = files.CopyFiles(icons, target.folder)) {
-    // Leave no half-filled install folder behind.
-    return RemovingCreatedFolder(files, target.folder, error);
+  if (Error error = CopyFiles(files, icons_folder, icons, target.folder, program, journal, record)) {
+    return UndoAfter(platform, journal, target.folder, error);
   }
-
   stage(InstallStage::kEditingRegistry);
-  if (Error error = RegisterFileTypes(platform.registry, target)) {
-    // The shell would show no icon for some type: a failure, not a finish.
-    return RemovingCreatedFolder(files, target.folder, error);
+  if (Error error = RegisterFileTypes(platform.registry, target, journal, record.replaced)) {
+    return UndoAfter(platform, journal, target.folder, error);
+  }
+  if (Error error = WriteRecord(platform, target, record, journal)) {
+    return UndoAfter(platform, journal, target.folder, error);
   }
   // Explorer shows the new icons at once, without waiting for a restart.
   platform.system.NotifyAssociationsChanged();

@@ -1,4 +1,5 @@
-// The installation: install folder, icon copy, registry entries.
+// The installation: install folder, icon copy, registry entries, the
+// uninstaller and the record in Apps & Features, all or nothing.
 #pragma once
 
 #include "base/error.h"
@@ -13,21 +14,25 @@ enum class InstallStage { kCopyingIcons, kEditingRegistry };
 // Told of each stage, borrowed for the run.
 using StageSink = FunctionRef<void(InstallStage)>;
 
-// Installs:
-//  1. the system folder must be there (76 otherwise: Windows lives elsewhere);
-//  2. unless the install folder is already there, Icons beside the program
-//     must hold at least one .ico (76 or 53, with advice on unpacking the
-//     download), before anything is created;
-//  3. creates the install folder; one that is already there means an earlier
-//     installation: the run ends here, quietly, with no error;
-//  4. kCopyingIcons: copies Icons\*.ico into it;
-//  5. kEditingRegistry: registers the file types (every write made; the
+// Installs, holding the installation lock throughout (1618 when another run
+// holds it, with nothing changed):
+//  1. a complete record means installed: nothing is written, no error;
+//  2. the system folder must be there (76 otherwise: Windows lives elsewhere);
+//  3. Icons beside the program must hold at least one .ico (76 or 53, with
+//     advice on unpacking the download), before anything is created;
+//  4. the install folder, created unless it is there (an installation that
+//     was cut short: it is finished now);
+//  5. kCopyingIcons: Icons\*.ico copied into it;
+//  6. kEditingRegistry: the file types registered (every write made; the
 //     first failure returned with its key);
-//  6. tells the shell that file types changed.
-// When step 4 or 5 fails, the folder made in step 3 is removed again (with
-// retries while another program holds a file in it) before the error is
-// returned, so that a corrected re-run installs normally; if it cannot be
-// removed, the error's advice names it.
+//  7. the program copied into the folder as its uninstaller, and the record
+//     written, last;
+//  8. the shell told that file types changed.
+// When any step fails, everything the run created or changed is undone
+// (keys deleted, replaced values put back, files and the folder removed,
+// with retries while another program holds a file) before its error is
+// returned, so that the machine is as it was and a corrected re-run
+// installs; what could not be undone is named in the error's advice.
 [[nodiscard]] Error RunInstallation(const platform::Platform& platform, const StageSink& stage);
 
 }  // namespace glyphary::engine

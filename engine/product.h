@@ -3,11 +3,26 @@
 
 #include <string_view>
 
+#include "engine/product_names.h"
 #include "platform/registry.h"
 
 namespace glyphary::engine {
 
-constexpr std::wstring_view kProductName = L"Glyphary Installer";
+constexpr std::wstring_view kProductName = L"" GLYPHARY_PRODUCT_NAME;
+constexpr std::wstring_view kPublisher = L"" GLYPHARY_PUBLISHER;
+// The program's own file name; the installation keeps a copy of the program
+// under it in the install folder, as its uninstaller.
+constexpr std::wstring_view kExeName = L"" GLYPHARY_EXE_NAME;
+
+// The installation's record in Apps & Features, below the target's record
+// root; its key name is the one Settings and uninstall tools use.
+constexpr std::wstring_view kRecordKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\GlypharyInstaller";
+
+// Exit codes that deployment systems know: another installation runs, and
+// a restart is needed to finish.
+constexpr int kExitInstallInProgress = 1618;  // ERROR_INSTALL_ALREADY_RUNNING
+constexpr int kExitRestartRequired = 3010;    // ERROR_SUCCESS_REBOOT_REQUIRED
 
 // The machine-wide install folder; Windows is taken to live in C:\WINDOWS.
 constexpr std::wstring_view kInstallFolder = L"C:\\WINDOWS\\system32\\TI-89";
@@ -19,13 +34,15 @@ constexpr std::wstring_view kSystemFolder = kInstallFolder.substr(0, kInstallFol
 constexpr std::wstring_view kIconsFolderName = L"Icons";
 constexpr std::wstring_view kIconPattern = L"*.ico";
 
-// Where an installation puts its icons and its file types.
+// Where an installation puts its icons, its file types and its record.
 struct InstallTarget {
-  std::wstring_view folder;            // the icons' folder, named by each DefaultIcon
+  std::wstring_view folder;             // the icons' folder, named by each DefaultIcon
   platform::RegistryRoot classes_root;  // the root the file types are registered under
-  std::wstring_view classes_path;      // the path below it: "" for HKEY_CLASSES_ROOT
+  std::wstring_view classes_path;       // the path below it: "" for HKEY_CLASSES_ROOT
+  platform::RegistryRoot record_root;   // the root of the record's kRecordKey
 };
 
-constexpr InstallTarget kMachineTarget{kInstallFolder, platform::RegistryRoot::kClassesRoot, L""};
+constexpr InstallTarget kMachineTarget{kInstallFolder, platform::RegistryRoot::kClassesRoot, L"",
+                                       platform::RegistryRoot::kLocalMachine};
 
 }  // namespace glyphary::engine

@@ -1,25 +1,116 @@
 #include "engine/uninstallation.h"
 
+#include "base/path_text.h"
+#include "engine/lock.h"
 #include "engine/product.h"
+#include "engine/record.h"
 
 namespace glyphary::engine {
+
+namespace {
+
+// Whether any value of the file-type table holds what the installation
+// writes.
+bool AnyRegistrationOfOurs(platform::Registry& registry, const InstallTarget& target) {
+  for (const FileType& type : kFileTypes) {
+    for (const TypeValue& value : kTypeValues) {
+      platform::RegistryValue found;
+      bool exists = false;
+      if (!registry.ReadValue(target.classes_root, TypeKeyPath(target, type, value.key), value.name,
+                              found, exists) &&
+          exists && HoldsOurs(target, type, value, found)) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// Deletes one file of ours. One in use goes when Windows next starts; the
+// running uninstaller is first moved out of the folder (a running program's
+// file can be moved, not deleted), so that the folder can go now.
+Error RemoveFile(platform::FileSystem& files, std::wstring_view path, std::wstring_view program,
+                 UninstallReport& report) {
+  if (!files.FileExists(path)) return Error();
+  if (SameName(path, program)) {
+    WideText temp;
+    if (!files.TempFolder(temp)) {
+      const WideText aside = Joined(temp, L"\\GlypharyInstaller-uninstalled.exe");
+      if (!files.MoveFile(path, aside)) {
+        // Out of our folder; the temporary folder's copy goes at the restart.
+        (void)files.DeleteAtRestart(aside);
+        ++report.files_removed;
+        return Error();
+      }
+    }
+  } else if (!files.DeleteFile(path)) {
+    ++report.files_removed;
+    return Error();
+  }
+  // Held open: removed at the restart.
+  if (Error error = files.DeleteAtRestart(path)) return error;
+  ++report.files_at_restart;
+  return Error();
+}
+
+}  // namespace
+
+Installed FindInstallation(const platform::Platform& platform) {
+  const InstallTarget& target = kMachineTarget;
+  if (RecordComplete(platform.registry, target)) return Installed::kRecorded;
+  if (platform.files.FolderExists(target.folder) || AnyRegistrationOfOurs(platform.registry, target)) {
+    return Installed::kUnrecorded;
+  }
+  return Installed::kNothing;
+}
 
 Error RunUninstallation(const platform::Platform& platform, UninstallReport& report) {
   report = UninstallReport();
   const InstallTarget& target = kMachineTarget;
-  Error first = UnregisterFileTypes(platform.registry, target, report.registry);
+  InstallLock lock(platform.system);
+  if (!lock.held()) return InstallInProgress();
+  if (FindInstallation(platform) == Installed::kNothing) return Error();
+
+  Error first;
   auto keep = [&first](Error error) {
     if (error && !first) first = error;
   };
+  InstallRecord record;
+  bool recorded = false;
+  keep(ReadRecord(platform.registry, target, record, recorded));
+  if (!recorded) {
+    // An installation without its record knew only the table's icons.
+    for (const FileType& type : kFileTypes) record.files.names.Add(type.icon_file);
+  }
+  keep(UnregisterFileTypes(platform.registry, target, record.replaced, report.registry));
 
   platform::FileSystem& files = platform.files;
   if (files.FolderExists(target.folder)) {
-    keep(files.DeleteFiles(Joined(target.folder, L"\\", kIconPattern), report.icons_removed));
+    WideText program;
+    keep(files.ProgramFile(program));
+    record.files.names.ForEach([&](std::wstring_view name) {
+      keep(RemoveFile(files, Joined(target.folder, L"\\", name), program, report));
+    });
     Error removing = files.RemoveEmptyFolder(target.folder, report.folder_removed);
-    report.folder_kept = !removing && !report.folder_removed;
     keep(removing);
+    if (!removing && !report.folder_removed) {
+      platform::FileList left;
+      keep(files.ListFiles(Joined(target.folder, L"\\*"), left));
+      // Only files of ours waiting for the restart: the folder goes after them.
+      bool only_ours = true;
+      left.names.ForEach([&](std::wstring_view name) { only_ours &= record.files.names.Contains(name); });
+      if (only_ours) {
+        keep(files.DeleteAtRestart(target.folder));
+      } else {
+        report.folder_kept = true;
+      }
+    }
   }
-  if (report.AnythingRemoved()) platform.system.NotifyAssociationsChanged();
+  // Gone from Apps & Features: what is left is removed at the restart.
+  keep(DeleteRecord(platform.registry, target));
+  if (report.AnythingRemoved() || report.registry.values_restored > 0) {
+    platform.system.NotifyAssociationsChanged();
+  }
   return first;
 }
 

@@ -7,10 +7,28 @@
 
 #include <string_view>
 
+#ifdef CopyFile
+#undef CopyFile  // <windows.h> maps these to their W functions; ours keep their names
+#undef DeleteFile
+#undef MoveFile
+#endif
+
 #include "base/error.h"
+#include "base/name_list.h"
 #include "base/text.h"
 
 namespace glyphary::platform {
+
+// Files listed by name, with their size in all.
+struct FileList {
+  NameList names;
+  unsigned long long bytes = 0;
+
+  void Add(std::wstring_view name, unsigned long long size) {
+    names.Add(name);
+    bytes += size;
+  }
+};
 
 class FileSystem {
  public:
@@ -47,6 +65,34 @@ class FileSystem {
   // A folder with anything in it stays, and that is no failure. 76 when it
   // is missing.
   [[nodiscard]] virtual Error RemoveEmptyFolder(std::wstring_view path, bool& removed) = 0;
+
+  // Whether `path` is an existing file (a folder does not count).
+  virtual bool FileExists(std::wstring_view path) = 0;
+
+  // The names of the files `pattern` matches by the rule above, each
+  // followed by a NUL, into `names`, with their number and their size in
+  // bytes. 76 when the folder is missing.
+  [[nodiscard]] virtual Error ListFiles(std::wstring_view pattern, FileList& list) = 0;
+
+  // Copies the file `source` to `destination`, overwriting it.
+  [[nodiscard]] virtual Error CopyFile(std::wstring_view source, std::wstring_view destination) = 0;
+
+  // Deletes the file `path`, a read-only one too; a missing file is no
+  // failure. 70 when it is in use.
+  [[nodiscard]] virtual Error DeleteFile(std::wstring_view path) = 0;
+
+  // Moves the file `source` to `destination` on the same drive (a running
+  // program's own file too).
+  [[nodiscard]] virtual Error MoveFile(std::wstring_view source, std::wstring_view destination) = 0;
+
+  // Has Windows delete the file or empty folder `path` when it next starts.
+  [[nodiscard]] virtual Error DeleteAtRestart(std::wstring_view path) = 0;
+
+  // The folder for temporary files, without a trailing separator.
+  [[nodiscard]] virtual Error TempFolder(WideText& folder) = 0;
+
+  // The running program's own file, into `path`.
+  [[nodiscard]] virtual Error ProgramFile(WideText& path) = 0;
 
   // Waits `milliseconds` before an operation is tried again (another
   // program may hold a file for a moment).

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "base/name_list.h"
 #include "base/text.h"
 
 namespace glyphary::platform {
@@ -53,9 +54,18 @@ class Registry {
                                         std::wstring_view name, RegistryValue& value,
                                         bool& found) = 0;
 
+  // The names of the key's values, into `names` (none when the key is
+  // missing).
+  [[nodiscard]] virtual Error ValueNames(RegistryRoot root, std::wstring_view path,
+                                         NameList& names) = 0;
+
   // Deletes a value; a missing key or value is no failure.
   [[nodiscard]] virtual Error DeleteValue(RegistryRoot root, std::wstring_view path,
                                           std::wstring_view name) = 0;
+
+  // Deletes the key with all its values and sub-keys; a missing key is no
+  // failure.
+  [[nodiscard]] virtual Error DeleteTree(RegistryRoot root, std::wstring_view path) = 0;
 
   // Deletes the key if it holds no value and no sub-key; `deleted` says
   // whether it did. A key with something in it stays, and a missing key is

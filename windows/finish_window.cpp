@@ -37,6 +37,9 @@ Error FinishWindow::Show(Handler on_finish) {
       return error;
     }
     SendMessageW(controls_.Get(kRestart), BM_SETCHECK, BST_CHECKED, 0);
+    ShowAndActivate(SW_SHOWNORMAL);
+    appeared_at_ = GetTickCount();
+    return Error();
   }
   ShowAndActivate(SW_SHOWNORMAL);
   return Error();
@@ -52,7 +55,11 @@ Error FinishWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam, LR
       lparam != 0 && !ui_.ending()) {
     result = 0;
     // Only a press the user made on the window as it is seen counts.
-    if (!IsWindowVisible(hwnd_) || IsIconic(hwnd_) || !on_finish_) return Error();
+    constexpr DWORD kReactionTime = 500;  // ms
+    if (!IsWindowVisible(hwnd_) || IsIconic(hwnd_) || !on_finish_ ||
+        GetTickCount() - appeared_at_ < kReactionTime) {
+      return Error();
+    }
     return on_finish_();
   }
   result = Default(message, wparam, lparam);

@@ -19,7 +19,9 @@ class FinishWindow : public WindowBase {
 
   // Shows the window where Windows places it, made afresh when it is not
   // open. `on_finish` runs when "Finish" is pressed on the window as it is
-  // seen (not while hidden or minimised).
+  // seen: not while hidden or minimised, and not in the first half second
+  // after it appeared, faster than a person reacts to a new window (the
+  // second click of a double-click on "Accept", keys typed ahead).
   [[nodiscard]] Error Show(Handler on_finish);
 
   bool RestartChecked() const;
@@ -30,6 +32,7 @@ class FinishWindow : public WindowBase {
 
   Controls controls_;
   Handler on_finish_;
+  DWORD appeared_at_ = 0;  // tick count when it was first shown
 };
 
 }  // namespace glyphary::windows

@@ -82,15 +82,15 @@ void Ui::End(int exit_code) {
   ExitProcess(static_cast<UINT>(exit_code));
 }
 
-void Ui::ReportError(const Error& error) {
-  if (ending_) End(1);  // already ending or showing the box: no second box
+void Ui::ReportError(const Error& error, int exit_code) {
+  if (ending_) End(exit_code);  // already ending or showing the box: no second box
   ending_ = true;
   // Keys typed ahead (a Space, an Enter) would dismiss the box unread.
   AcceptInput();
   const WideText text = ErrorBoxText(error);
-  MessageBoxW(nullptr, text.c_str(), WideText(engine::kProductName).c_str(),
+  MessageBoxW(nullptr, text.c_str(), engine::kProductName.data(),
               MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TASKMODAL);
-  End(1);
+  End(exit_code);
 }
 
 void Ui::WindowDestroyed() {
@@ -107,7 +107,7 @@ WideText ErrorBoxText(const Error& error) {
 }
 
 void ReportOutOfMemory() {
-  MessageBoxW(nullptr, L"Run-time error '7':\n\nOut of memory", L"Glyphary Installer",
+  MessageBoxW(nullptr, L"Run-time error '7':\n\nOut of memory", engine::kProductName.data(),
               MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TASKMODAL);
   ExitProcess(1);
 }

@@ -44,8 +44,8 @@ class Ui {
   [[noreturn]] void End(int exit_code);
 
   // Shows the error box for `error` (its number, description, path and
-  // advice), then ends the program with exit code 1.
-  [[noreturn]] void ReportError(const Error& error);
+  // advice), then ends the program with `exit_code`.
+  [[noreturn]] void ReportError(const Error& error, int exit_code = 1);
 
   // True once the program is ending or showing its error box: the windows
   // raise no more handlers.

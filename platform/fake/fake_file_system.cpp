@@ -34,6 +34,13 @@ bool IsDriveRoot(const std::wstring& canonical) {
 FakeFileSystem::FakeFileSystem(std::wstring program_folder)
     : program_folder_(std::move(program_folder)) {
   Put(L"C:\\", true, {});
+  SetProgramFolder(program_folder_);
+}
+
+void FakeFileSystem::SetProgramFolder(std::wstring path) {
+  program_folder_ = std::move(path);
+  // The program itself lies there.
+  AddFile(program_folder_ + L"\\GlypharyInstaller.exe", "MZ program");
 }
 
 std::wstring FakeFileSystem::Normalize(const std::wstring& path) {
@@ -197,6 +204,9 @@ Error FakeFileSystem::DeleteFolder(std::wstring_view path) {
   }
   std::wstring key = Folded(canonical);
   std::wstring prefix = key + L"\\";
+  for (const std::wstring& held_file : held_files_) {
+    if (held_file.compare(0, prefix.size(), prefix) == 0) return Failure(errors::kPermissionDenied, path);
+  }
   for (auto it = entries_.begin(); it != entries_.end();) {
     bool inside = it->first == key || it->first.compare(0, prefix.size(), prefix) == 0;
     it = inside ? entries_.erase(it) : std::next(it);
@@ -213,7 +223,7 @@ Error FakeFileSystem::DeleteFiles(std::wstring_view pattern, int& deleted) {
   if (Error error = Matching(Str(folder), Str(name), matches)) return error;
   Error first;
   for (const Entry& file : matches) {
-    if (WritesDenied(Str(folder))) {
+    if (WritesDenied(Str(folder)) || held_files_.count(Folded(file.path)) != 0) {
       if (!first) first = Failure(errors::kPermissionDenied, file.path);
       continue;
     }
@@ -238,6 +248,83 @@ Error FakeFileSystem::RemoveEmptyFolder(std::wstring_view path, bool& removed) {
 bool FakeFileSystem::FolderExists(std::wstring_view path) {
   calls_.push_back(L"FolderExists " + Str(path));
   return IsFolder(Str(path));
+}
+
+bool FakeFileSystem::FileExists(std::wstring_view path) { return IsFile(Str(path)); }
+
+Error FakeFileSystem::ListFiles(std::wstring_view pattern, FileList& list) {
+  calls_.push_back(L"ListFiles " + Str(pattern));
+  list = FileList();
+  const std::wstring normal = Normalize(Str(pattern));
+  auto [folder, name] = SplitLast(normal);
+  std::vector<Entry> matches;
+  if (Error error = Matching(Str(folder), Str(name), matches)) return error;
+  for (const Entry& file : matches) list.Add(SplitLast(file.path).second, file.bytes.size());
+  return Error();
+}
+
+Error FakeFileSystem::CopyFile(std::wstring_view source, std::wstring_view destination) {
+  calls_.push_back(L"CopyFile " + Str(source) + L" -> " + Str(destination));
+  const Entry* file = Find(Str(source));
+  if (file == nullptr || file->folder) return Failure(errors::kFileNotFound, source);
+  const std::wstring target = Normalize(Str(destination));
+  if (!IsFolder(ParentOf(target))) return Failure(errors::kPathNotFound, destination);
+  if (held_files_.count(Folded(target)) != 0) return Failure(errors::kPermissionDenied, destination);
+  const Entry copy = *file;
+  return CopyOne(copy, target);
+}
+
+Error FakeFileSystem::DeleteFile(std::wstring_view path) {
+  calls_.push_back(L"DeleteFile " + Str(path));
+  const std::wstring canonical = Normalize(Str(path));
+  if (!IsFile(canonical)) return Error();
+  if (held_files_.count(Folded(canonical)) != 0 || WritesDenied(ParentOf(canonical))) {
+    return Failure(errors::kPermissionDenied, path);
+  }
+  entries_.erase(Folded(canonical));
+  return Error();
+}
+
+Error FakeFileSystem::MoveFile(std::wstring_view source, std::wstring_view destination) {
+  calls_.push_back(L"MoveFile " + Str(source) + L" -> " + Str(destination));
+  const Entry* file = Find(Str(source));
+  if (file == nullptr || file->folder) return Failure(errors::kFileNotFound, source);
+  if (held_files_.count(Folded(file->path)) != 0) return Failure(errors::kPermissionDenied, source);
+  const std::wstring target = Normalize(Str(destination));
+  if (!IsFolder(ParentOf(target))) return Failure(errors::kPathNotFound, destination);
+  const Entry moved = *file;
+  entries_.erase(Folded(moved.path));
+  Put(target, false, moved.bytes);
+  return Error();
+}
+
+Error FakeFileSystem::DeleteAtRestart(std::wstring_view path) {
+  calls_.push_back(L"DeleteAtRestart " + Str(path));
+  at_restart_.push_back(Normalize(Str(path)));
+  return Error();
+}
+
+void FakeFileSystem::HoldFile(const std::wstring& path) { held_files_.insert(Folded(Normalize(path))); }
+
+void FakeFileSystem::Restart() {
+  held_files_.clear();
+  for (const std::wstring& path : at_restart_) {
+    const Entry* entry = Find(path);
+    if (entry == nullptr || (entry->folder && !List(path).empty())) continue;
+    entries_.erase(Folded(path));
+  }
+  at_restart_.clear();
+}
+
+Error FakeFileSystem::TempFolder(WideText& folder) {
+  folder = WideText(L"C:\\Temp");
+  AddFolder(L"C:\\Temp");
+  return Error();
+}
+
+Error FakeFileSystem::ProgramFile(WideText& path) {
+  path = WideText(program_folder_ + L"\\GlypharyInstaller.exe");
+  return Error();
 }
 
 Error FakeFileSystem::ProgramFolder(WideText& folder) {

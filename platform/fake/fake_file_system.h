@@ -25,6 +25,15 @@ class FakeFileSystem : public FileSystem {
   Error DeleteFolder(std::wstring_view path) override;
   Error DeleteFiles(std::wstring_view pattern, int& deleted) override;
   Error RemoveEmptyFolder(std::wstring_view path, bool& removed) override;
+  bool FileExists(std::wstring_view path) override;
+  Error ListFiles(std::wstring_view pattern, FileList& list) override;
+  Error CopyFile(std::wstring_view source, std::wstring_view destination) override;
+  Error DeleteFile(std::wstring_view path) override;
+  Error MoveFile(std::wstring_view source, std::wstring_view destination) override;
+  // Recorded; the file goes at the next Restart().
+  Error DeleteAtRestart(std::wstring_view path) override;
+  Error TempFolder(WideText& folder) override;
+  Error ProgramFile(WideText& path) override;
   // Waits for nothing; recorded as "Pause <ms>".
   void Pause(unsigned milliseconds) override;
   Error ProgramFolder(WideText& folder) override;
@@ -42,7 +51,14 @@ class FakeFileSystem : public FileSystem {
   // The next `attempts` deletions of this folder fail with 70, as while a
   // virus scanner holds a file in it.
   void HoldFolder(const std::wstring& folder, int attempts);
-  void SetProgramFolder(std::wstring path) { program_folder_ = std::move(path); }
+  // Where the program runs from (GlypharyInstaller.exe is made there).
+  void SetProgramFolder(std::wstring path);
+  // The file cannot be deleted or moved (70), as while another program has
+  // it open; it can still be scheduled for deletion at the restart.
+  void HoldFile(const std::wstring& path);
+  // Windows starts again: what was scheduled for deletion goes, and held
+  // files are free.
+  void Restart();
 
   // --- Inspection ---
   bool IsFolder(const std::wstring& path) const;
@@ -77,6 +93,8 @@ class FakeFileSystem : public FileSystem {
   std::set<std::wstring> denied_;          // folded canonical folder paths
   std::set<std::wstring> failing_names_;   // folded file names
   std::map<std::wstring, int> held_;       // folded folder paths: failing deletions left
+  std::set<std::wstring> held_files_;      // folded file paths
+  std::vector<std::wstring> at_restart_;   // canonical paths to delete at the restart
   std::wstring program_folder_;
   std::vector<std::wstring> calls_;
 };

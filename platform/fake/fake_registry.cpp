@@ -156,6 +156,13 @@ Error FakeRegistry::ReadValue(RegistryRoot root, std::wstring_view path, std::ws
   return Error();
 }
 
+Error FakeRegistry::ValueNames(RegistryRoot root, std::wstring_view path, NameList& names) {
+  names = NameList();
+  if (Refused(root, path)) return RegistryError(kAccessDenied, root, path);
+  for (const std::wstring& name : ValueNamesOf(root, std::wstring(path))) names.Add(name);
+  return Error();
+}
+
 Error FakeRegistry::DeleteValue(RegistryRoot root, std::wstring_view path,
                                 std::wstring_view name) {
   Key* key = Walk(root, path, false);
@@ -185,6 +192,18 @@ Error FakeRegistry::DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path, 
   return Error();
 }
 
+Error FakeRegistry::DeleteTree(RegistryRoot root, std::wstring_view path) {
+  if (Walk(root, path, false) == nullptr) return Error();
+  if (Refused(root, path)) return RegistryError(kAccessDenied, root, path);
+  std::vector<std::wstring> levels = Levels(path);
+  const std::wstring last = Folded(levels.back());
+  levels.pop_back();
+  Key* parent = roots_.at(root).get();
+  for (const std::wstring& level : levels) parent = parent->sub_keys.at(Folded(level)).get();
+  parent->sub_keys.erase(last);
+  return Error();
+}
+
 void FakeRegistry::Refuse(RegistryRoot root, const std::wstring& path) {
   refused_.insert(RefusalKey(root, path));
 }
@@ -211,8 +230,8 @@ std::optional<FakeValue> FakeRegistry::Value(RegistryRoot root, const std::wstri
   return *value;
 }
 
-std::vector<std::wstring> FakeRegistry::ValueNames(RegistryRoot root,
-                                                   const std::wstring& path) const {
+std::vector<std::wstring> FakeRegistry::ValueNamesOf(RegistryRoot root,
+                                                     const std::wstring& path) const {
   std::vector<std::wstring> names;
   if (Key* key = Walk(root, path, false)) {
     for (const FakeValue& value : key->values) names.push_back(value.name);

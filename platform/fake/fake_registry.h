@@ -40,7 +40,9 @@ class FakeRegistry : public Registry {
                   std::uint32_t number) override;
   Error ReadValue(RegistryRoot root, std::wstring_view path, std::wstring_view name,
                   RegistryValue& value, bool& found) override;
+  Error ValueNames(RegistryRoot root, std::wstring_view path, NameList& names) override;
   Error DeleteValue(RegistryRoot root, std::wstring_view path, std::wstring_view name) override;
+  Error DeleteTree(RegistryRoot root, std::wstring_view path) override;
   Error DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path, bool& deleted) override;
 
   // --- Test set-up ---
@@ -57,7 +59,7 @@ class FakeRegistry : public Registry {
   std::optional<FakeValue> Value(RegistryRoot root, const std::wstring& path,
                                  const std::wstring& name) const;
   // Names of a key's values, in the order they were first written.
-  std::vector<std::wstring> ValueNames(RegistryRoot root, const std::wstring& path) const;
+  std::vector<std::wstring> ValueNamesOf(RegistryRoot root, const std::wstring& path) const;
   // Keys below `root` (all levels), and values.
   std::size_t KeyCount(RegistryRoot root) const;
   std::size_t ValueCount(RegistryRoot root) const;

@@ -1,6 +1,9 @@
 #include "platform/win32/win32_file_system.h"
 
 #include <windows.h>
+#undef CopyFile  // our methods, not the Win32 macros
+#undef DeleteFile
+#undef MoveFile
 
 #include <cwchar>
 
@@ -210,19 +213,77 @@ bool Win32FileSystem::FolderExists(std::wstring_view path) { return IsFolderPath
 
 void Win32FileSystem::Pause(unsigned milliseconds) { Sleep(milliseconds); }
 
-Error Win32FileSystem::ProgramFolder(WideText& folder) {
-  WideText path;
+Error Win32FileSystem::ProgramFile(WideText& path) {
   for (DWORD room = MAX_PATH;; room *= 2) {
     path.Resize(room);
-    DWORD written = GetModuleFileNameW(nullptr, path.data(), room);
+    const DWORD written = GetModuleFileNameW(nullptr, path.data(), room);
     if (written == 0) return LastError(L"");
     if (written < room) {
       path.Resize(written);
-      break;
+      return Error();
     }
   }
+}
+
+Error Win32FileSystem::ProgramFolder(WideText& folder) {
+  WideText path;
+  if (Error error = ProgramFile(path)) return error;
   folder = WideText(SplitLast(path).first);
   if (folder.size() == 2 && folder.view()[1] == L':') folder.Append(L'\\');  // a drive root keeps its "\"
+  return Error();
+}
+
+bool Win32FileSystem::FileExists(std::wstring_view path) {
+  const DWORD attributes = GetFileAttributesW(WideText(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+Error Win32FileSystem::ListFiles(std::wstring_view pattern, FileList& list) {
+  list = FileList();
+  auto [folder, name] = SplitLast(pattern);
+  auto add = [&list](const WIN32_FIND_DATAW& entry) {
+    list.Add(entry.cFileName, (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) |
+                                  entry.nFileSizeLow);
+    return Error();
+  };
+  return ForEachMatch(folder, name, EntryVisitor(add));
+}
+
+Error Win32FileSystem::CopyFile(std::wstring_view source, std::wstring_view destination) {
+  const WideText to(destination);
+  if (!CopyFileW(WideText(source).c_str(), to.c_str(), FALSE)) return LastError(destination);
+  return Error();
+}
+
+Error Win32FileSystem::DeleteFile(std::wstring_view path) {
+  const WideText file(path);
+  const DWORD attributes = GetFileAttributesW(file.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Error();
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetFileAttributesW(file.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+  }
+  if (!DeleteFileW(file.c_str())) return LastError(path);
+  return Error();
+}
+
+Error Win32FileSystem::MoveFile(std::wstring_view source, std::wstring_view destination) {
+  if (!MoveFileExW(WideText(source).c_str(), WideText(destination).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    return LastError(source);
+  }
+  return Error();
+}
+
+Error Win32FileSystem::DeleteAtRestart(std::wstring_view path) {
+  if (!MoveFileExW(WideText(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return LastError(path);
+  return Error();
+}
+
+Error Win32FileSystem::TempFolder(WideText& folder) {
+  wchar_t buffer[MAX_PATH + 2] = {};
+  const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+  if (length == 0 || length > MAX_PATH + 1) return LastError(L"");
+  folder = WideText(std::wstring_view(buffer, length));
+  while (folder.size() > 3 && folder.back() == L'\\') folder.Resize(folder.size() - 1);
   return Error();
 }
 

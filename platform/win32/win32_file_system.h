@@ -15,6 +15,14 @@ class Win32FileSystem : public FileSystem {
   Error DeleteFolder(std::wstring_view path) override;
   Error DeleteFiles(std::wstring_view pattern, int& deleted) override;
   Error RemoveEmptyFolder(std::wstring_view path, bool& removed) override;
+  bool FileExists(std::wstring_view path) override;
+  Error ListFiles(std::wstring_view pattern, FileList& list) override;
+  Error CopyFile(std::wstring_view source, std::wstring_view destination) override;
+  Error DeleteFile(std::wstring_view path) override;
+  Error MoveFile(std::wstring_view source, std::wstring_view destination) override;
+  Error DeleteAtRestart(std::wstring_view path) override;
+  Error TempFolder(WideText& folder) override;
+  Error ProgramFile(WideText& path) override;
   void Pause(unsigned milliseconds) override;
   Error ProgramFolder(WideText& folder) override;
 };

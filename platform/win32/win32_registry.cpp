@@ -129,12 +129,32 @@ Error Win32Registry::ReadValue(RegistryRoot root, std::wstring_view path, std::w
   return status == ERROR_SUCCESS ? Error() : RegistryError(status, root, path);
 }
 
+Error Win32Registry::ValueNames(RegistryRoot root, std::wstring_view path, NameList& names) {
+  names = NameList();
+  OpenKey key;
+  LONG status = RegOpenKeyExW(RootKey(root), WideText(path).c_str(), 0, KEY_QUERY_VALUE, key.receive());
+  if (Missing(status)) return Error();
+  for (DWORD index = 0; status == ERROR_SUCCESS; ++index) {
+    wchar_t name[16384];  // the longest value name the registry allows, and its NUL
+    DWORD length = sizeof(name) / sizeof(name[0]);
+    status = RegEnumValueW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_SUCCESS) names.Add(std::wstring_view(name, length));
+  }
+  return status == ERROR_NO_MORE_ITEMS ? Error() : RegistryError(status, root, path);
+}
+
 Error Win32Registry::DeleteValue(RegistryRoot root, std::wstring_view path,
                                  std::wstring_view name) {
   OpenKey key;
   LONG status = RegOpenKeyExW(RootKey(root), WideText(path).c_str(), 0, KEY_SET_VALUE, key.receive());
   if (status == ERROR_SUCCESS) status = RegDeleteValueW(key.get(), WideText(name).c_str());
   return status == ERROR_SUCCESS || Missing(status) ? Error() : RegistryError(status, root, path);
+}
+
+Error Win32Registry::DeleteTree(RegistryRoot root, std::wstring_view path) {
+  const LONG status = RegDeleteTreeW(RootKey(root), WideText(path).c_str());
+  if (status == ERROR_SUCCESS || Missing(status)) return Error();
+  return RegistryError(status, root, path);
 }
 
 Error Win32Registry::DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path, bool& deleted) {

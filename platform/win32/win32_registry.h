@@ -37,7 +37,9 @@ class Win32Registry : public Registry {
                   std::uint32_t number) override;
   Error ReadValue(RegistryRoot root, std::wstring_view path, std::wstring_view name,
                   RegistryValue& value, bool& found) override;
+  Error ValueNames(RegistryRoot root, std::wstring_view path, NameList& names) override;
   Error DeleteValue(RegistryRoot root, std::wstring_view path, std::wstring_view name) override;
+  Error DeleteTree(RegistryRoot root, std::wstring_view path) override;
   Error DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path, bool& deleted) override;
 
  private:

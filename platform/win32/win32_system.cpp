@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "base/decimal.h"
+
 namespace glyphary::platform {
 
 namespace {
@@ -23,7 +25,59 @@ class OwnedHandle {
   HANDLE handle_ = nullptr;
 };
 
+// The machine-wide name of the lock: in the Global namespace, so that runs
+// in other sessions (a deployment's system account, another user) see it.
+constexpr wchar_t kLockName[] = L"Global\\GlypharyInstaller.Installation";
+
 }  // namespace
+
+Win32System::~Win32System() { ReleaseInstallLock(); }
+
+bool Win32System::TakeInstallLock() {
+  if (lock_ != nullptr) return true;
+  HANDLE mutex = CreateMutexW(nullptr, TRUE, kLockName);
+  if (mutex == nullptr) return false;  // a name taken by another kind of object, or no right
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    // Another program made it; ours if that program is gone (abandoned).
+    const DWORD waited = WaitForSingleObject(mutex, 0);
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+      CloseHandle(mutex);
+      return false;
+    }
+  }
+  lock_ = mutex;
+  return true;
+}
+
+void Win32System::ReleaseInstallLock() {
+  if (lock_ == nullptr) return;
+  ReleaseMutex(lock_);
+  CloseHandle(lock_);
+  lock_ = nullptr;
+}
+
+WideText Win32System::ProgramVersion() {
+  // The fixed part of the version resource: VS_FIXEDFILEINFO, found by its
+  // signature, without version.dll.
+  HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16));  // RT_VERSION
+  HGLOBAL loaded = found != nullptr ? LoadResource(nullptr, found) : nullptr;
+  const BYTE* bytes = loaded != nullptr ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+  const DWORD size = found != nullptr ? SizeofResource(nullptr, found) : 0;
+  for (DWORD at = 0; bytes != nullptr && at + sizeof(VS_FIXEDFILEINFO) <= size; at += 4) {
+    VS_FIXEDFILEINFO info;
+    CopyMemory(&info, bytes + at, sizeof(info));
+    if (info.dwSignature != 0xFEEF04BD) continue;
+    WideText text;
+    const DWORD parts[] = {HIWORD(info.dwProductVersionMS), LOWORD(info.dwProductVersionMS),
+                           HIWORD(info.dwProductVersionLS), LOWORD(info.dwProductVersionLS)};
+    for (int i = 0; i < 4; ++i) {
+      if (i > 0) text.Append(L'.');
+      AppendDecimal(text, parts[i]);
+    }
+    return text;
+  }
+  return WideText();  // no version resource
+}
 
 bool Win32System::IsNtFamily() {
   // Bit 31 of the version is clear on the NT family.

@@ -9,10 +9,21 @@ namespace glyphary::platform {
 
 class Win32System : public System {
  public:
+  Win32System() = default;
+  ~Win32System() override;
+  Win32System(const Win32System&) = delete;
+  Win32System& operator=(const Win32System&) = delete;
+
+  bool TakeInstallLock() override;
+  void ReleaseInstallLock() override;
+  WideText ProgramVersion() override;
   bool IsNtFamily() override;
   void EnableShutdownPrivilege() override;
   void RequestRestart() override;
   void NotifyAssociationsChanged() override;
+
+ private:
+  void* lock_ = nullptr;  // the mutex, while this program holds it
 };
 
 }  // namespace glyphary::platform
