@@ -40,20 +40,15 @@ void BM_Layers(benchmark::State& state) {
 }
 
 void BM_Floor(benchmark::State& state) {
-  static const RegistryWork work = MakeRegistryWork();
-  Timed(state, [](World& world) { RunFloor(world, work); });
+  static const PlatformCalls calls = RecordRun(Icons());
+  Timed(state, [](World& world) { RunFloor(world, calls); });
 }
 
-// Both ways must make exactly the same registry calls, or the comparison
-// means nothing.
+// Both ways must make exactly the same calls and install everything, or the
+// comparison means nothing.
 void CheckSameWork() {
-  auto layers = MakeWorld(Icons());
-  auto floor = MakeWorld(Icons());
-  RunLayers(*layers);
-  RunFloor(*floor, MakeRegistryWork());
   std::string why;
-  if (Icons().size() != 12 || !Installed(*layers, &why) || !Installed(*floor, &why) ||
-      !SameRegistryCalls(*layers, *floor, &why)) {
+  if (Icons().size() != 12 || !SameWork(Icons(), RecordRun(Icons()), &why)) {
     std::fprintf(stderr, "the two runs differ: %s (%zu icons found)\n", why.c_str(),
                  Icons().size());
     std::exit(2);

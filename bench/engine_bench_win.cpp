@@ -1,41 +1,53 @@
 // The installation run's cost on the real Win32 registry and file system,
-// against the floor of the same Win32 calls made directly:
-//   engine_bench_win.exe ICONS_FOLDER [REPETITIONS]
-// ICONS_FOLDER holds the twelve shipped icons; they are copied into a scratch
-// program folder. Each repetition starts from a clean machine (no install
-// folder, none of the 24 keys); the clean-up is not timed. The two ways take
-// turns (ours, floor, ours, floor ...) so that drift hits both alike, and
-// every run is checked to have installed everything.
+// against the floor of the same job made with direct Win32 calls
+// (bench/direct_install.h):
+//   engine_bench_win.exe DIST_FOLDER [REPETITIONS]
+// DIST_FOLDER holds GlypharyInstaller.exe and Icons\ with the twelve shipped
+// icons; they are copied into a scratch program folder, which both ways
+// install from. Each repetition starts from a clean machine (no install
+// folder, none of the 24 keys, no record); the clean-up is not timed. The
+// two ways take turns (ours, floor, ours, floor ...) so that drift hits both
+// alike, and every run is checked to have left the same installation: the
+// same files, the same file-type values and the same record as the first
+// run through the layers.
 #include <windows.h>
-#include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "base/error.h"
+#include "bench/direct_install.h"
 #include "bench/stats.h"
 #include "bench/win32_machine.h"
+#include "engine/file_types.h"
 #include "engine/installation.h"
-#include "engine/ti_info.h"
-#include "base/error.h"
+#include "engine/product.h"
+#include "platform/platform.h"
 #include "platform/win32/win32_file_system.h"
-#include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_system.h"
 
 namespace glyphary::bench {
 namespace {
 
-// The real file system with the icons taken from the scratch program folder.
-class ScratchProgramFolder : public platform::Win32FileSystem {
+// The real file system, with the program in the scratch program folder.
+class ScratchProgram : public platform::Win32FileSystem {
  public:
-  explicit ScratchProgramFolder(std::wstring folder) : folder_(std::move(folder)) {}
+  explicit ScratchProgram(std::wstring file) : file_(std::move(file)) {}
+  Error ProgramFile(WideText& path) override {
+    path = WideText(std::wstring_view(file_));
+    return Error();
+  }
   Error ProgramFolder(WideText& folder) override {
-    folder = WideText(std::wstring_view(folder_));
+    folder = WideText(std::wstring_view(file_).substr(0, file_.find_last_of(L'\\')));
     return Error();
   }
 
  private:
-  std::wstring folder_;
+  std::wstring file_;
 };
 
 [[noreturn]] void Fail(const char* what, unsigned long code) {
@@ -44,111 +56,81 @@ class ScratchProgramFolder : public platform::Win32FileSystem {
   std::exit(1);
 }
 
-// The registry work of one run, with the ANSI names and value bytes worked
-// out beforehand, in the engine's order.
-struct Write {
-  std::string path, name;
-  DWORD type;
-  std::vector<BYTE> bytes;
-};
-struct Step {
-  bool create;
-  std::string path;  // create
-  Write write;       // write
-};
-
-std::vector<Step> MakeSteps() {
-  auto text = [](const std::string& s) {
-    std::vector<BYTE> bytes(s.begin(), s.end());
-    bytes.push_back(0);
-    return bytes;
-  };
-  auto dword = [](DWORD n) {
-    return std::vector<BYTE>{static_cast<BYTE>(n), static_cast<BYTE>(n >> 8),
-                             static_cast<BYTE>(n >> 16), static_cast<BYTE>(n >> 24)};
-  };
-  std::vector<Step> steps;
-  for (const auto& row : engine::TiInfo::FileTypes()) {
-    std::string extension = Narrow(row.Extension);
-    std::string type_id = Narrow(row.TypeId);
-    std::string default_icon = type_id + "\\DefaultIcon";
-    std::string icon = Narrow(engine::TiInfo::kIconFolder) + Narrow(row.IconFile) + ",0";
-    steps.push_back({true, extension, {}});
-    steps.push_back({true, default_icon, {}});
-    steps.push_back({false, "", {extension, "", REG_SZ, text(type_id)}});
-    steps.push_back({false, "", {type_id, "BrowserFlags", REG_DWORD, dword(8)}});
-    steps.push_back({false, "", {type_id, "EditFlags", REG_DWORD, dword(0)}});
-    steps.push_back({false, "", {default_icon, "", REG_SZ, text(icon)}});
-  }
-  return steps;
+// The installation run on `platform`; its error, if any.
+Error RunOurs(const platform::Platform& platform) {
+  auto ignore = [](engine::InstallStage) {};
+  return engine::RunInstallation(platform, engine::StageSink(ignore));
 }
 
-// The floor: the installation's Win32 calls and nothing else.
-void RunFloor(const std::wstring& program, const std::vector<Step>& steps) {
-  // What the job needs at the least: is it installed already, which icons
-  // are there (before anything is made), the folder, the copies.
-  const std::wstring from = program + L"\\Icons\\";
-  const std::wstring to = kInstall + L"\\";
-  if (GetFileAttributesW(kInstall.c_str()) != INVALID_FILE_ATTRIBUTES) return;
-  const std::vector<std::wstring> icons = FileNames(from + L"*.ico");
-  if (icons.empty()) return;
-  CreateDirectoryW(kInstall.c_str(), nullptr);
-  for (const std::wstring& icon : icons) {
-    CopyFileW((from + icon).c_str(), (to + icon).c_str(), FALSE);
-  }
-  for (const Step& step : steps) {
-    HKEY key = nullptr;
-    if (step.create) {
-      DWORD disposition = 0;
-      RegCreateKeyExA(HKEY_CLASSES_ROOT, step.path.c_str(), 0, nullptr, 0, 0x3F, nullptr, &key,
-                      &disposition);
-      RegCloseKey(key);
-    } else {
-      const Write& w = step.write;
-      RegOpenKeyExA(HKEY_CLASSES_ROOT, w.path.c_str(), 0, 0x3F, &key);
-      RegSetValueExA(key, w.name.c_str(), 0, w.type, w.bytes.data(),
-                     static_cast<DWORD>(w.bytes.size()));
-      RegCloseKey(key);
-    }
-  }
-  // The run tells the shell, as every installer should.
-  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
-}
-
-// The installation run; its error, if any.
-Error RunOurs() {
-  engine::InstallationState state;
-  auto ignore = [](std::wstring_view) {};
-  return engine::RunInstallation(state, engine::CaptionSink(ignore));
-}
-
-// Back to a clean machine: no install folder, none of the 24 top-level keys.
+// Back to a clean machine: no install folder, none of the 24 top-level keys,
+// no record.
 void Clean() {
   if (!RemoveInstallation()) Fail("could not remove the install folder", GetLastError());
 }
 
-// Whether the run left the whole installation: 12 icons and 48 values.
-bool Installed(std::string* why) {
-  int icons = 0;
+// What a run left: the install folder's files (name, size), the file types'
+// values and the record's values (name, type, bytes), as text to compare.
+std::vector<std::string> Snapshot(const DirectPlan& plan) {
+  std::vector<std::string> lines;
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((kInstall + L"\\*.ico").c_str(), &data);
+  HANDLE find = FindFirstFileW((kInstall + L"\\*").c_str(), &data);
   if (find != INVALID_HANDLE_VALUE) {
-    do ++icons;
-    while (FindNextFileW(find, &data));
+    do {
+      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+      lines.push_back("file " + Narrow(data.cFileName) + " " + std::to_string(data.nFileSizeLow));
+    } while (FindNextFileW(find, &data));
     FindClose(find);
   }
-  int values = 0;
-  for (const Step& step : MakeSteps()) {
-    if (step.create) continue;
-    DWORD type = 0, size = 0;
-    if (RegGetValueA(HKEY_CLASSES_ROOT, step.write.path.c_str(), step.write.name.c_str(),
-                     RRF_RT_ANY, &type, nullptr, &size) == ERROR_SUCCESS &&
-        type == step.write.type && size == step.write.bytes.size()) {
-      ++values;
+  auto value = [&lines](const std::string& where, DWORD type, const std::vector<BYTE>& bytes) {
+    std::string line = where + " type " + std::to_string(type) + " =";
+    for (BYTE b : bytes) line += " " + std::to_string(b);
+    lines.push_back(line);
+  };
+  for (const DirectPlan::Type& type : plan.types) {
+    for (const DirectValue& v : type.values) {
+      DWORD found_type = 0;
+      std::vector<BYTE> bytes;
+      if (DirectReadValue(v.root, v.wide_path, v.wide_name, &found_type, &bytes)) {
+        value("HKCR\\" + v.path + " [" + v.name + "]", found_type, bytes);
+      }
     }
   }
-  if (icons == 12 && values == 48) return true;
-  *why = std::to_string(icons) + " icons, " + std::to_string(values) + " values";
+  HKEY record = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, plan.record_path.c_str(), 0, KEY_QUERY_VALUE, &record) ==
+      ERROR_SUCCESS) {
+    for (DWORD i = 0;; ++i) {
+      wchar_t name[256];
+      DWORD name_size = 256, type = 0, size = 0;
+      if (RegEnumValueW(record, i, name, &name_size, nullptr, &type, nullptr, &size) !=
+          ERROR_SUCCESS) {
+        break;
+      }
+      std::vector<BYTE> bytes;
+      DirectReadValue(HKEY_LOCAL_MACHINE, plan.record_path, name, &type, &bytes);
+      value("record [" + Narrow(name) + "]", type, bytes);
+    }
+    RegCloseKey(record);
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+// Whether `snapshot` holds the whole installation: the 12 icons and the
+// program, 48 values and a record with its DisplayName.
+bool Complete(const std::vector<std::string>& snapshot, std::string* why) {
+  int icons = 0, values = 0;
+  bool program = false, named = false;
+  const std::string program_line = "file " + Narrow(engine::kExeName) + " ";
+  for (const std::string& line : snapshot) {
+    if (line.compare(0, 5, "file ") == 0 && line.find(".ico ") != std::string::npos) ++icons;
+    program |= line.compare(0, program_line.size(), program_line) == 0;
+    values += line.compare(0, 5, "HKCR\\") == 0;
+    named |= line.compare(0, 21, "record [DisplayName] ") == 0;
+  }
+  if (icons == 12 && program && values == 48 && named) return true;
+  *why = std::to_string(icons) + " icons, " + (program ? "the program, " : "no program, ") +
+         std::to_string(values) + " values, " +
+         (named ? "a complete record" : "no complete record");
   return false;
 }
 
@@ -158,36 +140,32 @@ double Seconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequency) {
 
 int Main(int argc, wchar_t** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: engine_bench_win ICONS_FOLDER [REPETITIONS]\n");
+    std::fprintf(stderr, "usage: engine_bench_win DIST_FOLDER [REPETITIONS]\n");
     return 2;
   }
-  const std::wstring icons = argv[1];
+  const std::wstring dist = argv[1];
   const int repetitions = argc > 2 ? _wtoi(argv[2]) : 200;
 
-  // The scratch program folder with Icons\ holding the shipped icons.
-  const std::wstring program = ScratchFolder(L"glyphary-bench");
-  CreateDirectoryW((program + L"\\Icons").c_str(), nullptr);
-  int copied = 0;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((icons + L"\\*.ico").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) Fail("no icons in the icons folder", GetLastError());
-  do {
-    if (CopyFileW((icons + L"\\" + data.cFileName).c_str(),
-                  (program + L"\\Icons\\" + data.cFileName).c_str(), FALSE)) {
-      ++copied;
-    }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+  // The scratch program folder: the program and Icons\ with the shipped icons.
+  const std::wstring exe_name(engine::kExeName);
+  const std::wstring folder = ScratchFolder(L"glyphary-bench");
+  const std::wstring program = folder + L"\\" + exe_name;
+  if (!CopyProgram(dist + L"\\" + exe_name, dist + L"\\Icons", folder, exe_name)) {
+    Fail("could not copy the program and its icons", GetLastError());
+  }
+  const size_t copied = FileNames(folder + L"\\Icons\\*.ico").size();
   if (copied != 12) Fail("expected the twelve shipped icons", static_cast<unsigned long>(copied));
 
-  platform::InstallWin32Platform();
-  ScratchProgramFolder files(program);
-  platform::FileSystemSeam::Override use(files);
-  const std::vector<Step> steps = MakeSteps();
+  ScratchProgram files(program);
+  platform::Win32Registry registry;
+  platform::Win32System system;
+  const platform::Platform platform{files, registry, system};
+  const DirectPlan plan = MakeDirectPlan();
 
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
   std::vector<double> ours, floor;
+  std::vector<std::string> expected;  // what the first run through the layers left
   const int warm_up = 5;
   for (int i = 0; i < warm_up + repetitions; ++i) {
     for (int way = 0; way < 2; ++way) {
@@ -195,29 +173,40 @@ int Main(int argc, wchar_t** argv) {
       LARGE_INTEGER start, end;
       QueryPerformanceCounter(&start);
       if (way == 0) {
-        if (Error error = RunOurs()) {
+        if (Error error = RunOurs(platform)) {
           std::fprintf(stderr, "the installation run failed with error %d\n", error.Number());
           return 1;
         }
       } else {
-        RunFloor(program, steps);
+        InstallDirectly(plan, program);
       }
       QueryPerformanceCounter(&end);
+      const std::vector<std::string> left = Snapshot(plan);
       std::string why;
-      if (!Installed(&why)) {
-        std::fprintf(stderr, "%s run %d did not install everything: %s\n",
-                     way == 0 ? "engine" : "floor", i, why.c_str());
+      if (expected.empty()) {
+        if (!Complete(left, &why)) {
+          std::fprintf(stderr, "the first engine run did not install everything: %s\n",
+                       why.c_str());
+          return 1;
+        }
+        expected = left;
+      } else if (left != expected) {
+        std::fprintf(stderr, "%s run %d left another installation than the first engine run:\n",
+                     way == 0 ? "engine" : "floor", i);
+        for (const std::string& line : left) std::fprintf(stderr, "  now:   %s\n", line.c_str());
+        for (const std::string& line : expected) {
+          std::fprintf(stderr, "  first: %s\n", line.c_str());
+        }
         return 1;
       }
       if (i >= warm_up) (way == 0 ? ours : floor).push_back(Seconds(start, end, frequency));
     }
   }
   Clean();
-  for (const auto& row : engine::TiInfo::FileTypes()) {
-    DeleteFileW((program + L"\\Icons\\" + row.IconFile).c_str());
-  }
-  RemoveDirectoryW((program + L"\\Icons").c_str());
-  RemoveDirectoryW(program.c_str());
+  DeleteFiles(folder + L"\\Icons");
+  RemoveDirectoryW((folder + L"\\Icons").c_str());
+  DeleteFiles(folder);
+  RemoveDirectoryW(folder.c_str());
 
   Summary s_ours = Summarise(ours), s_floor = Summarise(floor);
   std::printf("RESULT repetitions=%d\nRESULT warm_up=%d\n", repetitions, warm_up);

@@ -3,7 +3,8 @@
 //   engine_count layers|floor N
 // Only the runs themselves are counted: callgrind is started with
 // --toggle-collect=glyphary_bench_counted, the one function that holds them;
-// building the fresh machines happens outside it.
+// building the fresh machines and taking down the floor's calls happen
+// outside it.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,12 +17,12 @@ using glyphary::bench::World;
 
 extern "C" __attribute__((noinline)) void glyphary_bench_counted(
     bool layers, std::vector<std::unique_ptr<World>>* worlds,
-    const glyphary::bench::RegistryWork* work) {
+    const glyphary::bench::PlatformCalls* calls) {
   for (auto& world : *worlds) {
     if (layers) {
       glyphary::bench::RunLayers(*world);
     } else {
-      glyphary::bench::RunFloor(*world, *work);
+      glyphary::bench::RunFloor(*world, *calls);
     }
   }
 }
@@ -34,11 +35,11 @@ int main(int argc, char** argv) {
   const bool layers = std::strcmp(argv[1], "layers") == 0;
   const int runs = std::atoi(argv[2]);
   const auto icons = glyphary::bench::ReadIcons(GLYPHARY_BENCH_ICONS);
-  const auto work = glyphary::bench::MakeRegistryWork();
+  const auto calls = glyphary::bench::RecordRun(icons);
   std::vector<std::unique_ptr<World>> worlds;
   for (int i = 0; i < runs; ++i) worlds.push_back(glyphary::bench::MakeWorld(icons));
 
-  glyphary_bench_counted(layers, &worlds, &work);
+  glyphary_bench_counted(layers, &worlds, &calls);
 
   for (const auto& world : worlds) {
     std::string why;
@@ -47,6 +48,6 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  std::printf("%s: %d runs done\n", argv[1], runs);
+  std::printf("%s: %d runs done, %zu platform calls a run\n", argv[1], runs, calls.size());
   return 0;
 }

@@ -7,7 +7,7 @@
 // screen has to do.
 //
 // The same resources, fonts, positions and styles as the installer, sizes in
-// twips scaled to the screen's DPI; none of its machinery (no descriptions,
+// twips scaled to the screen's DPI; none of its machinery (no control tables,
 // no child windows for the labels and the picture, no caption fitting, no
 // moving onto the work area, no keyboard handling, no C++ library). The
 // buttons do nothing; closing the agreement window ends the program.

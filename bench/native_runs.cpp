@@ -7,23 +7,313 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "engine/file_types.h"
 #include "engine/installation.h"
-#include "engine/ti_info.h"
+#include "engine/product.h"
+#include "platform/platform.h"
 
 namespace glyphary::bench {
 
 namespace {
 
-const std::wstring kProgramFolder = L"C:\\Downloads\\Glyphary";
-const std::wstring kInstallFolder = L"C:\\WINDOWS\\system32\\TI-89";
+using Op = PlatformCall::Op;
+using platform::RegistryRoot;
 
-std::string Narrow(const std::wstring& text) {
+const std::wstring kProgramFolder = L"C:\\Downloads\\Glyphary";
+const std::wstring kInstallFolder(engine::kInstallFolder);
+
+std::string Narrow(std::wstring_view text) {
   std::string out;
-  for (wchar_t c : text) out.push_back(static_cast<char>(c));  // the table is ASCII
+  for (wchar_t c : text) out.push_back(c < 128 ? static_cast<char>(c) : '?');  // ASCII names
   return out;
 }
 
+// The stand-ins as they are, with every call taken down in one list, in the
+// order it was made: for working out the floor's calls and for comparing the
+// two ways, never in a timed run.
+class CallLog {
+ public:
+  PlatformCalls& calls() { return calls_; }
+  void Note(Op op, std::wstring_view path = L"", std::wstring_view other = L"",
+            std::wstring_view text = L"", std::uint32_t number = 0,
+            RegistryRoot root = RegistryRoot::kClassesRoot) {
+    calls_.push_back(PlatformCall{op, root, std::wstring(path), std::wstring(other),
+                                  std::wstring(text), number});
+  }
+
+ private:
+  PlatformCalls calls_;
+};
+
+class LoggedFiles : public platform::FileSystem {
+ public:
+  LoggedFiles(platform::FileSystem& files, CallLog& log) : files_(files), log_(log) {}
+
+  bool FolderExists(std::wstring_view path) override {
+    log_.Note(Op::kFolderExists, path);
+    return files_.FolderExists(path);
+  }
+  Error CreateFolder(std::wstring_view path) override {
+    log_.Note(Op::kCreateFolder, path);
+    return files_.CreateFolder(path);
+  }
+  Error CopyFiles(std::wstring_view pattern, std::wstring_view destination) override {
+    log_.Note(Op::kCopyFiles, pattern, destination);
+    return files_.CopyFiles(pattern, destination);
+  }
+  Error CountFiles(std::wstring_view pattern, int& count) override {
+    log_.Note(Op::kCountFiles, pattern);
+    return files_.CountFiles(pattern, count);
+  }
+  Error DeleteFolder(std::wstring_view path) override {
+    log_.Note(Op::kDeleteFolder, path);
+    return files_.DeleteFolder(path);
+  }
+  Error DeleteFiles(std::wstring_view pattern, int& deleted) override {
+    log_.Note(Op::kDeleteFiles, pattern);
+    return files_.DeleteFiles(pattern, deleted);
+  }
+  Error RemoveEmptyFolder(std::wstring_view path, bool& removed) override {
+    log_.Note(Op::kRemoveEmptyFolder, path);
+    return files_.RemoveEmptyFolder(path, removed);
+  }
+  bool FileExists(std::wstring_view path) override {
+    log_.Note(Op::kFileExists, path);
+    return files_.FileExists(path);
+  }
+  Error ListFiles(std::wstring_view pattern, platform::FileList& list) override {
+    log_.Note(Op::kListFiles, pattern);
+    return files_.ListFiles(pattern, list);
+  }
+  Error CopyFile(std::wstring_view source, std::wstring_view destination) override {
+    log_.Note(Op::kCopyFile, source, destination);
+    return files_.CopyFile(source, destination);
+  }
+  Error DeleteFile(std::wstring_view path) override {
+    log_.Note(Op::kDeleteFile, path);
+    return files_.DeleteFile(path);
+  }
+  Error MoveFile(std::wstring_view source, std::wstring_view destination) override {
+    log_.Note(Op::kMoveFile, source, destination);
+    return files_.MoveFile(source, destination);
+  }
+  Error DeleteAtRestart(std::wstring_view path) override {
+    log_.Note(Op::kDeleteAtRestart, path);
+    return files_.DeleteAtRestart(path);
+  }
+  Error TempFolder(WideText& folder) override {
+    log_.Note(Op::kTempFolder);
+    return files_.TempFolder(folder);
+  }
+  Error ProgramFile(WideText& path) override {
+    log_.Note(Op::kProgramFile);
+    return files_.ProgramFile(path);
+  }
+  void Pause(unsigned milliseconds) override {
+    log_.Note(Op::kPause, L"", L"", L"", milliseconds);
+    files_.Pause(milliseconds);
+  }
+  Error ProgramFolder(WideText& folder) override {
+    log_.Note(Op::kProgramFolder);
+    return files_.ProgramFolder(folder);
+  }
+
+ private:
+  platform::FileSystem& files_;
+  CallLog& log_;
+};
+
+class LoggedRegistry : public platform::Registry {
+ public:
+  LoggedRegistry(platform::Registry& registry, CallLog& log) : registry_(registry), log_(log) {}
+
+  bool KeyExists(RegistryRoot root, std::wstring_view path) override {
+    log_.Note(Op::kKeyExists, path, L"", L"", 0, root);
+    return registry_.KeyExists(root, path);
+  }
+  Error CreateKey(RegistryRoot root, std::wstring_view path) override {
+    log_.Note(Op::kCreateKey, path, L"", L"", 0, root);
+    return registry_.CreateKey(root, path);
+  }
+  Error SetText(RegistryRoot root, std::wstring_view path, std::wstring_view name,
+                std::wstring_view text) override {
+    log_.Note(Op::kSetText, path, name, text, 0, root);
+    return registry_.SetText(root, path, name, text);
+  }
+  Error SetNumber(RegistryRoot root, std::wstring_view path, std::wstring_view name,
+                  std::uint32_t number) override {
+    log_.Note(Op::kSetNumber, path, name, L"", number, root);
+    return registry_.SetNumber(root, path, name, number);
+  }
+  Error ReadValue(RegistryRoot root, std::wstring_view path, std::wstring_view name,
+                  platform::RegistryValue& value, bool& found) override {
+    log_.Note(Op::kReadValue, path, name, L"", 0, root);
+    return registry_.ReadValue(root, path, name, value, found);
+  }
+  Error ValueNames(RegistryRoot root, std::wstring_view path, NameList& names) override {
+    log_.Note(Op::kValueNames, path, L"", L"", 0, root);
+    return registry_.ValueNames(root, path, names);
+  }
+  Error DeleteValue(RegistryRoot root, std::wstring_view path, std::wstring_view name) override {
+    log_.Note(Op::kDeleteValue, path, name, L"", 0, root);
+    return registry_.DeleteValue(root, path, name);
+  }
+  Error DeleteTree(RegistryRoot root, std::wstring_view path) override {
+    log_.Note(Op::kDeleteTree, path, L"", L"", 0, root);
+    return registry_.DeleteTree(root, path);
+  }
+  Error DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path, bool& deleted) override {
+    log_.Note(Op::kDeleteKeyIfEmpty, path, L"", L"", 0, root);
+    return registry_.DeleteKeyIfEmpty(root, path, deleted);
+  }
+
+ private:
+  platform::Registry& registry_;
+  CallLog& log_;
+};
+
+class LoggedSystem : public platform::System {
+ public:
+  LoggedSystem(platform::System& system, CallLog& log) : system_(system), log_(log) {}
+
+  bool TakeInstallLock() override {
+    log_.Note(Op::kTakeInstallLock);
+    return system_.TakeInstallLock();
+  }
+  void ReleaseInstallLock() override {
+    log_.Note(Op::kReleaseInstallLock);
+    system_.ReleaseInstallLock();
+  }
+  WideText ProgramVersion() override {
+    log_.Note(Op::kProgramVersion);
+    return system_.ProgramVersion();
+  }
+  bool IsNtFamily() override {
+    log_.Note(Op::kIsNtFamily);
+    return system_.IsNtFamily();
+  }
+  void EnableShutdownPrivilege() override {
+    log_.Note(Op::kEnableShutdownPrivilege);
+    system_.EnableShutdownPrivilege();
+  }
+  void RequestRestart() override {
+    log_.Note(Op::kRequestRestart);
+    system_.RequestRestart();
+  }
+  void NotifyAssociationsChanged() override {
+    log_.Note(Op::kNotifyAssociationsChanged);
+    system_.NotifyAssociationsChanged();
+  }
+
+ private:
+  platform::System& system_;
+  CallLog& log_;
+};
+
+void Layers(platform::FileSystem& files, platform::Registry& registry, platform::System& system) {
+  const platform::Platform machine{files, registry, system};
+  auto ignore = [](engine::InstallStage) {};
+  (void)engine::RunInstallation(machine, engine::StageSink(ignore));
+}
+
+// The calls made one after the other, on the stand-ins themselves (timed)
+// or on logged ones (compared). What they return is dropped.
+template <class Files, class Registry, class System>
+void PlayBack(Files& files, Registry& registry, System& system, const PlatformCalls& calls) {
+  for (const PlatformCall& call : calls) {
+    switch (call.op) {
+      case Op::kFolderExists: (void)files.FolderExists(call.path); break;
+      case Op::kCreateFolder: (void)files.CreateFolder(call.path); break;
+      case Op::kCopyFiles: (void)files.CopyFiles(call.path, call.other); break;
+      case Op::kCountFiles: {
+        int count = 0;
+        (void)files.CountFiles(call.path, count);
+        break;
+      }
+      case Op::kDeleteFolder: (void)files.DeleteFolder(call.path); break;
+      case Op::kDeleteFiles: {
+        int deleted = 0;
+        (void)files.DeleteFiles(call.path, deleted);
+        break;
+      }
+      case Op::kRemoveEmptyFolder: {
+        bool removed = false;
+        (void)files.RemoveEmptyFolder(call.path, removed);
+        break;
+      }
+      case Op::kFileExists: (void)files.FileExists(call.path); break;
+      case Op::kListFiles: {
+        platform::FileList list;
+        (void)files.ListFiles(call.path, list);
+        break;
+      }
+      case Op::kCopyFile: (void)files.CopyFile(call.path, call.other); break;
+      case Op::kDeleteFile: (void)files.DeleteFile(call.path); break;
+      case Op::kMoveFile: (void)files.MoveFile(call.path, call.other); break;
+      case Op::kDeleteAtRestart: (void)files.DeleteAtRestart(call.path); break;
+      case Op::kTempFolder: {
+        WideText folder;
+        (void)files.TempFolder(folder);
+        break;
+      }
+      case Op::kProgramFile: {
+        WideText path;
+        (void)files.ProgramFile(path);
+        break;
+      }
+      case Op::kPause: files.Pause(call.number); break;
+      case Op::kProgramFolder: {
+        WideText folder;
+        (void)files.ProgramFolder(folder);
+        break;
+      }
+      case Op::kKeyExists: (void)registry.KeyExists(call.root, call.path); break;
+      case Op::kCreateKey: (void)registry.CreateKey(call.root, call.path); break;
+      case Op::kSetText: (void)registry.SetText(call.root, call.path, call.other, call.text); break;
+      case Op::kSetNumber:
+        (void)registry.SetNumber(call.root, call.path, call.other, call.number);
+        break;
+      case Op::kReadValue: {
+        platform::RegistryValue value;
+        bool found = false;
+        (void)registry.ReadValue(call.root, call.path, call.other, value, found);
+        break;
+      }
+      case Op::kValueNames: {
+        NameList names;
+        (void)registry.ValueNames(call.root, call.path, names);
+        break;
+      }
+      case Op::kDeleteValue: (void)registry.DeleteValue(call.root, call.path, call.other); break;
+      case Op::kDeleteTree: (void)registry.DeleteTree(call.root, call.path); break;
+      case Op::kDeleteKeyIfEmpty: {
+        bool deleted = false;
+        (void)registry.DeleteKeyIfEmpty(call.root, call.path, deleted);
+        break;
+      }
+      case Op::kTakeInstallLock: (void)system.TakeInstallLock(); break;
+      case Op::kReleaseInstallLock: system.ReleaseInstallLock(); break;
+      case Op::kProgramVersion: (void)system.ProgramVersion(); break;
+      case Op::kIsNtFamily: (void)system.IsNtFamily(); break;
+      case Op::kEnableShutdownPrivilege: system.EnableShutdownPrivilege(); break;
+      case Op::kRequestRestart: system.RequestRestart(); break;
+      case Op::kNotifyAssociationsChanged: system.NotifyAssociationsChanged(); break;
+    }
+  }
+}
+
 }  // namespace
+
+bool PlatformCall::operator==(const PlatformCall& call) const {
+  return op == call.op && root == call.root && path == call.path && other == call.other &&
+         text == call.text && number == call.number;
+}
+
+std::string PlatformCall::Describe() const {
+  return "call " + std::to_string(static_cast<int>(op)) + " " +
+         std::to_string(static_cast<int>(root)) + " " + Narrow(path) + " [" + Narrow(other) +
+         "] = " + Narrow(text) + " " + std::to_string(number);
+}
 
 std::vector<IconFile> ReadIcons(const std::string& folder) {
   std::vector<IconFile> icons;
@@ -44,105 +334,102 @@ std::vector<IconFile> ReadIcons(const std::string& folder) {
 
 std::unique_ptr<World> MakeWorld(const std::vector<IconFile>& icons) {
   auto world = std::make_unique<World>();
-  world->files.SetProgramFolder(kProgramFolder);
+  world->files.SetProgramFolder(kProgramFolder);  // the program lies there
   world->files.AddFolder(std::wstring(engine::kSystemFolder));
   for (const IconFile& icon : icons) {
-    world->files.AddFile(kProgramFolder + L"\\Icons\\" + icon.name, icon.bytes);
+    world->files.AddFile(kProgramFolder + L"\\" + std::wstring(engine::kIconsFolderName) + L"\\" +
+                             icon.name,
+                         icon.bytes);
   }
   return world;
 }
 
-RegistryWork MakeRegistryWork() {
-  RegistryWork work;
-  auto text = [](const std::string& s) {
-    std::vector<std::uint8_t> bytes(s.begin(), s.end());
-    bytes.push_back(0);
-    return bytes;
-  };
-  auto dword = [](std::uint32_t n) {
-    return std::vector<std::uint8_t>{static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8),
-                                     static_cast<std::uint8_t>(n >> 16),
-                                     static_cast<std::uint8_t>(n >> 24)};
-  };
-  for (const auto& row : engine::TiInfo::FileTypes()) {
-    const std::string extension = Narrow(row.Extension);
-    const std::string type_id = Narrow(row.TypeId);
-    const std::string default_icon = type_id + "\\DefaultIcon";
-    const std::string icon = Narrow(engine::TiInfo::kIconFolder) + Narrow(row.IconFile) + ",0";
-    work.creates.push_back({extension});
-    work.creates.push_back({default_icon});
-    work.writes.push_back({extension, "", platform::kRegSz, text(type_id)});
-    work.writes.push_back({type_id, "BrowserFlags", platform::kRegDword, dword(8)});
-    work.writes.push_back({type_id, "EditFlags", platform::kRegDword, dword(0)});
-    work.writes.push_back({default_icon, "", platform::kRegSz, text(icon)});
-    work.order += "ccwwww";
-  }
-  return work;
+PlatformCalls RecordRun(const std::vector<IconFile>& icons) {
+  std::unique_ptr<World> world = MakeWorld(icons);
+  CallLog log;
+  LoggedFiles files(world->files, log);
+  LoggedRegistry registry(world->registry, log);
+  LoggedSystem system(world->system, log);
+  Layers(files, registry, system);
+  return log.calls();
 }
 
-void RunLayers(World& world) {
-  platform::RegistrySeam::Override registry(world.registry);
-  platform::FileSystemSeam::Override files(world.files);
-  platform::AnsiSeam::Override ansi(world.ansi);
-  engine::InstallationState state;
-  auto ignore = [](std::wstring_view) {};
-  (void)engine::RunInstallation(state, engine::CaptionSink(ignore));
-}
+void RunLayers(World& world) { Layers(world.files, world.registry, world.system); }
 
-void RunFloor(World& world, const RegistryWork& work) {
-  // The same file-system calls the run makes: is it installed, are there
-  // icons, then the folder and the copy.
-  platform::Folder made;
-  int icons = 0;
-  (void)world.files.FolderExists(kInstallFolder);
-  (void)world.files.CountFiles(kProgramFolder + L"\\Icons\\*.ico", icons);
-  (void)world.files.CreateFolder(kInstallFolder, made);
-  (void)world.files.CopyFile(kProgramFolder + L"\\Icons\\*.ico", kInstallFolder);
-  platform::Registry& registry = world.registry;
-  size_t c = 0, w = 0;
-  for (char step : work.order) {
-    platform::KeyHandle key = 0;
-    if (step == 'c') {
-      std::uint32_t disposition = 0;
-      registry.CreateKeyEx(platform::kClassesRootHandle, work.creates[c++].path, 0, nullptr, 0, 0x3F,
-                           nullptr, &key, &disposition);
-    } else {
-      const RegistryWork::Write& write = work.writes[w++];
-      registry.OpenKeyEx(platform::kClassesRootHandle, write.path, 0, 0x3F, &key);
-      registry.SetValueEx(key, write.name, 0, write.type, write.bytes.data(),
-                          static_cast<std::uint32_t>(write.bytes.size()));
-    }
-    registry.CloseKey(key);
-  }
+void RunFloor(World& world, const PlatformCalls& calls) {
+  PlayBack(world.files, world.registry, world.system, calls);
 }
 
 bool Installed(const World& world, std::string* why) {
-  size_t icons = world.files.List(kInstallFolder).size();
-  size_t keys = world.registry.KeyCount(platform::kClassesRootHandle);
-  size_t values = world.registry.ValueCount(platform::kClassesRootHandle);
-  size_t open = world.registry.OpenHandles();
-  if (icons == 12 && keys == 36 && values == 48 && open == 0) return true;
-  *why = "install folder holds " + std::to_string(icons) + " files, HKCR " + std::to_string(keys) +
-         " keys and " + std::to_string(values) + " values, " + std::to_string(open) +
-         " handles left open (expected 12, 36, 48, 0)";
+  const engine::InstallTarget& target = engine::kMachineTarget;
+  size_t icons = 0;
+  bool program = false;
+  for (const std::wstring& name : world.files.List(kInstallFolder)) {
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, L".ico") == 0) ++icons;
+    program |= name == engine::kExeName;
+  }
+  size_t keys = world.registry.KeyCount(target.classes_root);
+  size_t values = world.registry.ValueCount(target.classes_root);
+  bool recorded = world.registry
+                      .Value(target.record_root, std::wstring(engine::kRecordKey), L"DisplayName")
+                      .has_value();
+  int notices = world.system.Count("NotifyAssociationsChanged");
+  if (icons == 12 && program && keys == 36 && values == 48 && recorded && notices == 1) {
+    return true;
+  }
+  *why = "install folder holds " + std::to_string(icons) + " icons" +
+         (program ? " and the program" : " and no program") + ", HKCR " + std::to_string(keys) +
+         " keys and " + std::to_string(values) + " values, " +
+         (recorded ? "a complete record" : "no complete record") + ", the shell told " +
+         std::to_string(notices) + " times (expected 12 and the program, 36, 48, a record, 1)";
   return false;
 }
 
-bool SameRegistryCalls(const World& a, const World& b, std::string* why) {
-  const auto& x = a.registry.Calls();
-  const auto& y = b.registry.Calls();
-  if (x.size() != y.size()) {
-    *why = std::to_string(x.size()) + " registry calls against " + std::to_string(y.size());
+bool SameWork(const std::vector<IconFile>& icons, const PlatformCalls& calls, std::string* why) {
+  std::unique_ptr<World> layers = MakeWorld(icons);
+  std::unique_ptr<World> floor = MakeWorld(icons);
+  CallLog layers_log, floor_log;
+  {
+    LoggedFiles files(layers->files, layers_log);
+    LoggedRegistry registry(layers->registry, layers_log);
+    LoggedSystem system(layers->system, layers_log);
+    Layers(files, registry, system);
+  }
+  {
+    LoggedFiles files(floor->files, floor_log);
+    LoggedRegistry registry(floor->registry, floor_log);
+    LoggedSystem system(floor->system, floor_log);
+    PlayBack(files, registry, system, calls);
+  }
+  std::string missing;
+  if (!Installed(*layers, &missing)) {
+    *why = "through the layers: " + missing;
     return false;
   }
-  for (size_t i = 0; i < x.size(); ++i) {
-    if (x[i].kind != y[i].kind || x[i].sub_key != y[i].sub_key || x[i].access != y[i].access ||
-        x[i].value_name != y[i].value_name || x[i].type != y[i].type || x[i].data != y[i].data ||
-        x[i].status != y[i].status) {
-      *why = "registry call " + std::to_string(i) + " differs (" + x[i].sub_key + " / " +
-             y[i].sub_key + ")";
+  if (!Installed(*floor, &missing)) {
+    *why = "the floor: " + missing;
+    return false;
+  }
+  const PlatformCalls& a = layers_log.calls();
+  const PlatformCalls& b = floor_log.calls();
+  if (a.size() != b.size()) {
+    *why = std::to_string(a.size()) + " calls through the layers against " +
+           std::to_string(b.size()) + " of the floor";
+    return false;
+  }
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (!(a[i] == b[i])) {
+      *why = "call " + std::to_string(i) + " differs (" + a[i].Describe() + " / " +
+             b[i].Describe() + ")";
       return false;
     }
+  }
+  // The stand-ins' own records of what was done agree too.
+  if (layers->files.Calls() != floor->files.Calls() ||
+      layers->system.Operations() != floor->system.Operations() ||
+      layers->registry.Writes() != floor->registry.Writes()) {
+    *why = "the stand-ins recorded different work";
+    return false;
   }
   return true;
 }

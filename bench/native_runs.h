@@ -1,25 +1,28 @@
 // The installation run on the in-memory stand-ins, two ways: through the
-// engine's layers (RunInstallation behind the seams) and as the floor, the
-// same folder, copy and registry calls made straight on the stand-ins with
-// every ANSI string and value byte worked out beforehand.
+// engine's layers (RunInstallation on a Platform made of the stand-ins) and
+// as the floor, the same file-system, registry and system calls made
+// straight on the stand-ins, with every argument worked out beforehand: the
+// calls of one run through the layers, taken down once and played back.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/fake/fake_ansi_codec.h"
 #include "platform/fake/fake_file_system.h"
 #include "platform/fake/fake_registry.h"
+#include "platform/fake/fake_system.h"
 
 namespace glyphary::bench {
 
-// One fresh machine: C:\WINDOWS\system32 and the program folder with its
-// Icons\ holding the twelve shipped icons; an empty registry.
+// One fresh machine: C:\WINDOWS\system32 and the program folder with the
+// program and its Icons\ holding the twelve shipped icons; an empty
+// registry.
 struct World {
   platform::FakeRegistry registry;
   platform::FakeFileSystem files;
-  platform::FakeAnsiCodec ansi;
+  platform::FakeSystem system;
 };
 
 // The shipped icons (name, bytes), read once from `folder`.
@@ -31,36 +34,51 @@ std::vector<IconFile> ReadIcons(const std::string& folder);
 
 std::unique_ptr<World> MakeWorld(const std::vector<IconFile>& icons);
 
-// The registry calls of one run, precomputed: 24 key creations, 48 value
-// writes, in the engine's order.
-struct RegistryWork {
-  struct Create {
-    std::string path;
+// One call on the platform with its arguments (what it returned is not
+// kept: played back, it returns the same on the same machine).
+struct PlatformCall {
+  enum class Op {
+    // FileSystem
+    kFolderExists, kCreateFolder, kCopyFiles, kCountFiles, kDeleteFolder, kDeleteFiles,
+    kRemoveEmptyFolder, kFileExists, kListFiles, kCopyFile, kDeleteFile, kMoveFile,
+    kDeleteAtRestart, kTempFolder, kProgramFile, kPause, kProgramFolder,
+    // Registry
+    kKeyExists, kCreateKey, kSetText, kSetNumber, kReadValue, kValueNames, kDeleteValue,
+    kDeleteTree, kDeleteKeyIfEmpty,
+    // System
+    kTakeInstallLock, kReleaseInstallLock, kProgramVersion, kIsNtFamily,
+    kEnableShutdownPrivilege, kRequestRestart, kNotifyAssociationsChanged,
   };
-  struct Write {
-    std::string path;
-    std::string name;
-    std::uint32_t type;
-    std::vector<std::uint8_t> bytes;
-  };
-  std::vector<Create> creates;  // in call order, interleaved by `order`
-  std::vector<Write> writes;
-  // 'c' or 'w' per call, so that creates and writes keep the engine's order.
-  std::string order;
+  Op op;
+  platform::RegistryRoot root = platform::RegistryRoot::kClassesRoot;
+  std::wstring path;    // the path, pattern or source
+  std::wstring other;   // the value name or destination
+  std::wstring text;    // SetText
+  std::uint32_t number = 0;  // SetNumber, Pause
+
+  bool operator==(const PlatformCall& call) const;
+  // "SetText 0 .89m [] = Ivex.89m", for messages.
+  std::string Describe() const;
 };
-RegistryWork MakeRegistryWork();
+using PlatformCalls = std::vector<PlatformCall>;
 
-// Through the layers: the seams point at `world` for the call only.
+// The calls of one installation run through the layers on a fresh machine,
+// in order: what the floor plays back.
+PlatformCalls RecordRun(const std::vector<IconFile>& icons);
+
+// Through the layers: RunInstallation on `world`'s stand-ins.
 void RunLayers(World& world);
-// The floor: the same calls made directly.
-void RunFloor(World& world, const RegistryWork& work);
+// The floor: `calls` made directly on `world`'s stand-ins.
+void RunFloor(World& world, const PlatformCalls& calls);
 
-// Whether a run left the complete installation: 12 icons in the install
-// folder, 36 keys and 48 values. `why` says what is missing.
+// Whether a run left the complete installation: the 12 icons and the
+// program in the install folder, 36 keys and 48 values of the file types,
+// the record's DisplayName, the shell told once. `why` says what is missing.
 bool Installed(const World& world, std::string* why);
 
-// Whether two runs made the same registry calls (kind, path, name, type,
-// bytes, in order).
-bool SameRegistryCalls(const World& a, const World& b, std::string* why);
+// Whether the floor makes the layers' calls: runs each once on a fresh
+// machine, taking the calls down, and compares them one by one; both must
+// install everything. `why` says where they part.
+bool SameWork(const std::vector<IconFile>& icons, const PlatformCalls& calls, std::string* why);
 
 }  // namespace glyphary::bench

@@ -4,7 +4,7 @@
 #   bash bench/run.sh
 #
 #  1. Engine cost under Wine: the installation run (RunInstallation on the
-#     real Win32 platform) against the same Win32 calls made directly.
+#     real Win32 platform) against the same job done with direct Win32 calls.
 #  2. The layers' own cost natively, on the in-memory stand-ins: Google
 #     Benchmark timings and callgrind instruction counts.
 #  3. Start-up and hand-over latency of the real exe under Wine on a virtual
@@ -92,17 +92,25 @@ prefix_create "$prefix" "$out" || exit 1
 # 1. Engine cost under Wine.
 say "1: engine against floor under Wine ($engine_reps repetitions each)"
 r1=$out/engine-wine.results
-"$wine" "$winbench/engine_bench_win.exe" "$(winpath "$root/assets/icons")" "$engine_reps" \
+"$wine" "$winbench/engine_bench_win.exe" "$(winpath "$dist")" "$engine_reps" \
   > "$r1" 2> "$out/engine-wine.log" || say "engine_bench_win failed: see $out/engine-wine.log"
 ratio1=$(get "$r1" ratio)
 section 1 <<EOF
 1. Engine cost under Wine (real Win32 registry and file system)
-   RunInstallation through the layers (InstallWin32Platform, program folder = a
-   scratch folder with Icons\\ holding the 12 shipped icons) against the floor:
-   CreateDirectoryW, FindFirstFileW/CopyFileW, 24 RegCreateKeyExA+RegCloseKey,
-   48 RegOpenKeyExA+RegSetValueExA+RegCloseKey with the same names, types and
-   bytes. Install folder and the 24 keys removed before every run (not timed);
-   every run checked to have installed 12 icons and 48 values. Interleaved,
+   RunInstallation through the layers (a Platform of Win32FileSystem,
+   Win32Registry and Win32System; the program a copy of dist/'s exe in a
+   scratch folder with Icons\\ holding the 12 shipped icons) against the floor,
+   the same job with direct Win32 calls (bench/direct_install.h, names and
+   bytes worked out beforehand from the engine's file-type tables): the lock
+   (CreateMutexW), the look for a record, FindFirstFileW, CreateDirectoryW,
+   GetFileAttributesW+CopyFileW for the 12 icons and the program, for each of
+   the 24 keys a RegOpenKeyExW look and RegCreateKeyExA+RegCloseKey, for each
+   of the 48 values a RegOpenKeyExW+RegQueryValueExW read and
+   RegOpenKeyExA+RegSetValueExA+RegCloseKey, the record's key and 11 values
+   under HKEY_LOCAL_MACHINE the same way, SHChangeNotify. Install folder, the
+   24 keys and the record removed before every run (not timed); every run
+   checked to leave the same files, values and record as the first engine
+   run (12 icons and the program, 48 values, a complete record). Interleaved,
    $(get "$r1" warm_up) warm-up pairs dropped, $(get "$r1" repetitions) timed runs each, QueryPerformanceCounter.
                         median        p10        p90
    engine (ours)   $(printf "%9s us %7s us %7s us" "$(get "$r1" engine_median_us)" "$(get "$r1" engine_p10_us)" "$(get "$r1" engine_p90_us)")
@@ -121,9 +129,9 @@ ratio3=$(get "$r3" startup_ratio_two_windows)
 ratio3one=$(get "$r3" startup_ratio_one_window)
 section 3 <<EOF
 3. Start-up and hand-over latency under Wine (Xvfb 1280x1024x24 + openbox)
-   Installer: fresh copy of dist/, install folder and keys removed, then from
-   just before CreateProcessW to the agreement window (Glyphary.Form2) visible;
-   BM_CLICK posted to Accept (ID 201), then to the finish window (Glyphary.Form4)
+   Installer: fresh copy of dist/, install folder, keys and record removed, then
+   from just before CreateProcessW to the agreement window (Glyphary.Agreement) visible;
+   BM_CLICK posted to Accept (ID 201), then to the finish window (Glyphary.Finish)
    visible (this includes the installation run itself).
    Two-window floor (floor_two_windows.exe): the installer's first screen with
    direct Win32 calls: the maximised backdrop with the splash picture and the
@@ -184,11 +192,13 @@ peak_floor=$(peak "$wine" "$memwork/floor/floor_install.exe")
 section 5 <<EOF
 5. Unattended installation under Wine (GlypharyInstaller.exe /S)
    From just before CreateProcessW to the process's exit, against
-   floor_install.exe, which does the same job with direct Win32 calls (is it
-   installed, which icons, the folder, the copies, the 72 registry calls,
-   SHChangeNotify) and exits. Both from a copy of dist/; install folder and
-   keys removed before every run, the result checked after it (exit code 0,
-   12 icons). Alternating, one warm-up round; $(get "$r5" runs) rounds, $(get "$r5" failures) failed.
+   floor_install.exe, which does the same job with direct Win32 calls (the
+   calls of 1: the lock, the look for a record, which icons, the folder, the
+   copies of the icons and of itself, the 72 registry writes with their looks
+   and reads, the record, SHChangeNotify) and exits. Both from a copy of
+   dist/; install folder, keys and record removed before every run, the
+   result checked after it (exit code 0, 12 icons, a complete record).
+   Alternating, one warm-up round; $(get "$r5" runs) rounds, $(get "$r5" failures) failed.
                         median        p10        p90
    /S (ours)       $(printf "%9s ms %7s ms %7s ms" "$(get "$r5" silent_median_ms)" "$(get "$r5" silent_p10_ms)" "$(get "$r5" silent_p90_ms)")
    floor           $(printf "%9s ms %7s ms %7s ms" "$(get "$r5" floor_median_ms)" "$(get "$r5" floor_p10_ms)" "$(get "$r5" floor_p90_ms)")
@@ -268,6 +278,7 @@ for mode in layers floor; do
 done
 per() { [ -n "$1" ] && awk -v t="$1" -v n="$count_runs" 'BEGIN { printf "%.0f", t / n }'; }
 layers_ir=$(per "${ir[layers]:-}"); floor_ir=$(per "${ir[floor]:-}")
+platform_calls=$(sed -n 's/.*runs done, \([0-9]*\) platform calls a run.*/\1/p' "$out/callgrind-floor.log" | tail -1)
 ratio2i=""
 [ -n "$layers_ir" ] && [ -n "$floor_ir" ] && ratio2i=$(awk -v a="$layers_ir" -v b="$floor_ir" 'BEGIN { printf "%.3f", a / b }')
 # Where the difference goes: self instructions per function, layers minus floor.
@@ -284,11 +295,13 @@ diff_table=$(
     | sort -rn | awk 'NR <= 8' | awk -F'\t' '{ printf "     %+8d  %s\n", $1, substr($2, 1, 100) }')
 section 2 <<EOF
 2. The layers' own cost, natively on the in-memory stand-ins (Release -O2, no sanitizers)
-   Layers: RunInstallation on fresh FakeRegistry/FakeFileSystem/FakeAnsiCodec,
-   installed with Seam<...>::Override. Floor: CreateFolder, the wildcard
-   CopyFile and the same 72 registry calls made directly on fresh stand-ins,
-   with ANSI strings and value bytes precomputed. Both checked beforehand to
-   make identical registry calls and to install 12 icons, 36 keys, 48 values.
+   Layers: RunInstallation on a Platform lent fresh FakeFileSystem, FakeRegistry
+   and FakeSystem. Floor: the same ${platform_calls:-?} file-system, registry and system calls
+   made directly on fresh stand-ins, every argument worked out beforehand:
+   the calls of one run through the layers, taken down once and played back
+   (among them the 24 CreateKey and 48 SetText/SetNumber of the file types).
+   Both checked beforehand to make identical calls and to install 12 icons
+   and the program, 36 keys, 48 values and a complete record.
    Google Benchmark (manual timing of the run only; fresh stand-ins built
    outside it), 10 repetitions, randomly interleaved:
    (median, p10 and p90 of the 10 repetition means; cv = stddev/mean of them;

@@ -115,7 +115,7 @@ echo "unwind tables and import thunks, by library):"
 map=$trees/base/GlypharyInstaller.map
 classify() {
   awk -F'\t' '{
-    f = $2; g = "our code (engine, platform, windows, restart, app)"
+    f = $2; g = "our code (engine, platform, windows, app)"
     if (f ~ /libstdc\+\+\.a/) g = "libstdc++ (C++ runtime, linked statically)"
     else if (f ~ /libgcc_eh\.a|libgcc\.a/) g = "libgcc / libgcc_eh (unwinder, helpers)"
     else if (f ~ /libpthread\.a/) g = "winpthread (posix thread model, linked statically)"

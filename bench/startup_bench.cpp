@@ -4,15 +4,16 @@
 // calls, and floor_window.exe, which shows one bare window:
 //   startup_bench.exe DIST_FOLDER ONE_WINDOW_FLOOR_EXE TWO_WINDOW_FLOOR_EXE [RUNS]
 // Installer run: copy dist (exe and Icons\) to a fresh folder, remove the
-// install folder and the 24 keys, then time from just before CreateProcessW
-// to the agreement window (class Glyphary.Form2) being visible (noting on the
-// way when the splash, Glyphary.Form1, showed and when the agreement window
-// was created); post BM_CLICK
-// to its Accept button and time to the finish window (Glyphary.Form4) being
-// visible; terminate the process. Two-window floor run: the same, to its
-// agreement window (GlypharyBench.Agreement) being visible, noting its
-// backdrop (GlypharyBench.Backdrop) visible and its agreement window created
-// on the way, so that the poll does the same work as for the installer.
+// install folder, the 24 keys and the record, then time from just before
+// CreateProcessW to the agreement window (class Glyphary.Agreement) being
+// visible (noting on the way when the backdrop, Glyphary.Splash, showed and
+// when the agreement window was created); post BM_CLICK to its Accept button
+// and time to the finish window (Glyphary.Finish) being visible; terminate
+// the process.
+// Two-window floor run: the same, to its agreement window
+// (GlypharyBench.Agreement) being visible, noting its backdrop
+// (GlypharyBench.Backdrop) visible and its agreement window created on the
+// way, so that the poll does the same work as for the installer.
 // One-window floor run: from just before CreateProcessW to its window being
 // visible. The three take turns: each round runs the installer and then the
 // two floors, one-window first in even rounds and two-window first in odd
@@ -29,8 +30,9 @@
 
 #include "bench/stats.h"
 #include "bench/win32_machine.h"
-#include "engine/ti_info.h"
-#include "windows/forms/descriptions.h"
+#include "windows/agreement_window.h"
+#include "windows/finish_window.h"
+#include "windows/splash_window.h"
 
 namespace glyphary::bench {
 namespace {
@@ -167,16 +169,17 @@ bool RunInstaller(const std::wstring& dist, const std::wstring& folder, Installe
     RemoveCopy(folder);
     return false;
   }
-  std::vector<Mark> marks = {{L"Glyphary.Form1", true, 0}, {L"Glyphary.Form2", false, 0}};
-  if (HWND agreement = AwaitVisible(L"Glyphary.Form2", process, &marks)) {
+  std::vector<Mark> marks = {{windows::SplashWindow::kClassName, true, 0},
+                             {windows::AgreementWindow::kClassName, false, 0}};
+  if (HWND agreement = AwaitVisible(windows::AgreementWindow::kClassName, process, &marks)) {
     const double shown = Now();
-    HWND accept = ChildWithId(agreement, windows::ids::kForm2Command2);
+    HWND accept = ChildWithId(agreement, windows::AgreementWindow::kAccept);
     if (accept == nullptr) {
       std::fprintf(stderr, "the agreement window has no Accept button\n");
     } else {
       const double clicked = Now();
       PostMessageW(accept, BM_CLICK, 0, 0);
-      if (AwaitVisible(L"Glyphary.Form4", process) != nullptr) {
+      if (AwaitVisible(windows::FinishWindow::kClassName, process) != nullptr) {
         const double finished = Now();
         times->splash = marks[0].seen - start;
         times->created = marks[1].seen - start;

@@ -3,10 +3,10 @@
 // direct Win32 calls, each timed from just before CreateProcessW to its exit:
 //   unattended_bench.exe DIST_FOLDER FLOOR_EXE [RUNS]
 // Both run from a copy of dist/ (the exe and Icons\); before every run the
-// install folder and the 24 keys are removed (not timed), and after it the
-// installation is checked (12 icons; exit code 0). They alternate, installer
-// first in even rounds and floor first in odd ones; one warm-up round is
-// not counted.
+// install folder, the 24 keys and the record are removed (not timed), and
+// after it the installation is checked (exit code 0, 12 icons, a complete
+// record). They alternate, installer first in even rounds and floor first
+// in odd ones; one warm-up round is not counted.
 #include <windows.h>
 
 #include <cstdio>
@@ -19,6 +19,12 @@
 
 namespace glyphary::bench {
 namespace {
+
+// Whether the record in Apps & Features is complete (has its DisplayName).
+bool Recorded() {
+  return RegGetValueW(HKEY_LOCAL_MACHINE, std::wstring(engine::kRecordKey).c_str(), L"DisplayName",
+                      RRF_RT_REG_SZ, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
 
 // One timed run of `command` in `folder`; false when it failed or did not
 // install.
@@ -42,7 +48,7 @@ bool Run(const std::wstring& folder, const std::wstring& command, double* second
   GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  return code == 0 && FileNames(kInstall + L"\\*.ico").size() == 12;
+  return code == 0 && FileNames(kInstall + L"\\*.ico").size() == 12 && Recorded();
 }
 
 }  // namespace

@@ -9,14 +9,13 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/installation.h"
-#include "engine/ti_info.h"
+#include "engine/file_types.h"
+#include "engine/product.h"
 #include "tests/throwaway_machine.h"
 
 namespace glyphary::bench {
 
-inline const std::wstring kInstall =
-    std::wstring(engine::kSystemFolder) + L"\\" + std::wstring(engine::kInstallFolderName);
+inline const std::wstring kInstall(engine::kInstallFolder);
 
 // ASCII text as a narrow string (the file-type table and our paths are ASCII).
 inline std::string Narrow(std::wstring_view text) {
@@ -78,17 +77,22 @@ inline void DeleteFiles(const std::wstring& folder) {
 }
 
 // Back to a machine without the installation: the install folder's files and
-// the folder itself, and the 24 top-level registry keys. Returns whether the
+// the folder itself, the 24 top-level registry keys (each type's extension
+// key and its type key, with what lies below them) and the record in Apps &
+// Features. Returns whether the
 // folder is gone. Refuses (false, nothing touched) outside a throwaway Wine
 // prefix made by the project's scripts.
 inline bool RemoveInstallation() {
   if (!glyphary::testing::OnThrowawayMachine()) return false;
   DeleteFiles(kInstall);
   RemoveDirectoryW(kInstall.c_str());
-  for (const auto& row : engine::TiInfo::FileTypes()) {
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, Narrow(row.Extension).c_str());
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, Narrow(row.TypeId).c_str());
+  const engine::InstallTarget& target = engine::kMachineTarget;
+  for (const engine::FileType& type : engine::kFileTypes) {
+    for (engine::TypeKey key : {engine::TypeKey::kExtension, engine::TypeKey::kType}) {
+      RegDeleteTreeW(HKEY_CLASSES_ROOT, engine::TypeKeyPath(target, type, key).c_str());
+    }
   }
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, std::wstring(engine::kRecordKey).c_str());
   return GetFileAttributesW(kInstall.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 

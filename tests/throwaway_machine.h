@@ -1,8 +1,9 @@
 // The guard of the Windows-side tests and benchmarks that remove the
-// installation (C:\WINDOWS\system32\TI-89 and the file-type keys under
-// HKEY_CLASSES_ROOT): they run only under Wine, in a prefix that the
-// project's scripts made for them, so that running them on a real Windows
-// machine can never remove a real installation.
+// installation (C:\WINDOWS\system32\TI-89, the file-type keys under
+// HKEY_CLASSES_ROOT and the record in Apps & Features): they run only under
+// Wine, in a prefix that the project's scripts made for them, so that
+// running them on a real Windows machine can never remove a real
+// installation.
 #pragma once
 
 #include <windows.h>

@@ -1,35 +1,58 @@
-// The in-memory stand-ins installed behind every platform seam for the
-// lifetime of one test.
+// The in-memory stand-ins, the Platform over them that a test hands to the
+// engine, and the registry values the tests compare with.
 #pragma once
 
-#include "platform/fake/fake_ansi_codec.h"
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <type_traits>
+
 #include "platform/fake/fake_file_system.h"
 #include "platform/fake/fake_registry.h"
-#include "platform/fake/fake_system_control.h"
+#include "platform/fake/fake_system.h"
+#include "platform/platform.h"
+
+namespace glyphary::platform {
+
+inline void PrintTo(const FakeValue& value, std::ostream* out) {
+  *out << ::testing::PrintToString(value.name) << " = "
+       << (value.type == RegistryValue::Type::kNumber ? std::to_string(value.number)
+                                                      : ::testing::PrintToString(value.text));
+}
+
+}  // namespace glyphary::platform
 
 namespace glyphary::engine::testing {
 
 struct FakePlatform {
-  platform::FakeRegistry registry;
   platform::FakeFileSystem files;
-  platform::FakeAnsiCodec ansi;
-  platform::FakeSystemControl system;
-  platform::RegistrySeam::Override registry_seam{registry};
-  platform::FileSystemSeam::Override files_seam{files};
-  platform::AnsiSeam::Override ansi_seam{ansi};
-  platform::SystemSeam::Override system_seam{system};
-
-  // The registry calls that create keys or write values, in order.
-  std::vector<platform::RegistryCall> Writes() const {
-    std::vector<platform::RegistryCall> writes;
-    for (const auto& call : registry.Calls()) {
-      if (call.kind == platform::RegistryCall::Kind::kCreateKey ||
-          call.kind == platform::RegistryCall::Kind::kSetValue) {
-        writes.push_back(call);
-      }
-    }
-    return writes;
-  }
+  platform::FakeRegistry registry;
+  platform::FakeSystem system;
+  platform::Platform platform{files, registry, system};
 };
+
+inline platform::FakeValue StoredText(const std::wstring& name, const std::wstring& text) {
+  return {name, platform::RegistryValue::Type::kText, text, 0};
+}
+
+inline platform::FakeValue StoredNumber(const std::wstring& name, std::uint32_t number) {
+  return {name, platform::RegistryValue::Type::kNumber, L"", number};
+}
+
+// Writes a value below HKEY_CLASSES_ROOT as another program would, making
+// its key first.
+template <class Data>
+void Seed(platform::Registry& registry, const std::wstring& path, const std::wstring& name,
+          const Data& data) {
+  constexpr platform::RegistryRoot kRoot = platform::RegistryRoot::kClassesRoot;
+  ASSERT_FALSE(registry.CreateKey(kRoot, path));
+  if constexpr (std::is_integral_v<Data>) {
+    ASSERT_FALSE(registry.SetNumber(kRoot, path, name, static_cast<std::uint32_t>(data)));
+  } else {
+    ASSERT_FALSE(registry.SetText(kRoot, path, name, data));
+  }
+}
 
 }  // namespace glyphary::engine::testing

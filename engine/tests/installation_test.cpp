@@ -3,247 +3,290 @@
 
 #include <gtest/gtest.h>
 
-#include <cwchar>
-
-#include "engine/nd.h"
+#include "engine/product.h"
 #include "engine/tests/fake_platform.h"
-#include "engine/ti_info.h"
 
 namespace glyphary::engine {
 namespace {
 
-using platform::kClassesRootHandle;
+using testing::Seed;
+using testing::StoredText;
+using Stages = std::vector<InstallStage>;
 
+constexpr platform::RegistryRoot kRoot = platform::RegistryRoot::kClassesRoot;
+constexpr platform::RegistryRoot kMachine = platform::RegistryRoot::kLocalMachine;
+const std::wstring kSystem = L"C:\\WINDOWS\\system32";
 const std::wstring kInstall = L"C:\\WINDOWS\\system32\\TI-89";
 const std::wstring kProgram = L"C:\\Users\\Ann\\Downloads\\Glyphary";
+const std::wstring kRecord = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\GlypharyInstaller";
+const std::wstring kIcons[] = {L"89mat.ico",  L"89dat.ico",  L"89gdb.ico",   L"89exp.ico",
+                               L"89func.ico", L"89prog.ico", L"89str.ico",   L"89text.ico",
+                               L"89asm.ico",  L"89group.ico", L"89list.ico", L"89pic.ico"};
+const Stages kBothStages = {InstallStage::kCopyingIcons, InstallStage::kEditingRegistry};
+
+// Windows in C:\WINDOWS, and the download unpacked in `program` with its
+// twelve icons (none when `icons` is false).
+void Prepare(platform::FakeFileSystem& files, const std::wstring& program, bool icons = true) {
+  files.AddFolder(kSystem);
+  files.SetProgramFolder(program);
+  if (!icons) return;
+  for (const std::wstring& name : kIcons) {
+    files.AddFile(program + L"\\Icons\\" + name, "icon " + std::string(name.begin(), name.end()));
+  }
+}
+
+// A file system in which one file cannot be deleted the first `times` it is
+// asked, as while a virus scanner reads it.
+class ScannedFile : public platform::FakeFileSystem {
+ public:
+  ScannedFile(std::wstring path, int times) : path_(std::move(path)), times_(times) {}
+  Error DeleteFile(std::wstring_view path) override {
+    if (times_ == 0 || path != path_) return FakeFileSystem::DeleteFile(path);
+    --times_;
+    Error held = errors::Make(errors::kPermissionDenied);
+    held.At(path);
+    return held;
+  }
+
+ private:
+  std::wstring path_;
+  int times_;
+};
 
 class InstallationTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fake_.files.AddFolder(L"C:\\WINDOWS\\system32");
-    fake_.files.SetProgramFolder(kProgram);
-  }
+  void SetUp() override { Prepare(fake_.files, kProgram); }
 
-  void AddIcons(const std::wstring& program_folder) {
-    for (const auto& row : TiInfo::FileTypes()) {
-      fake_.files.AddFile(program_folder + L"\\Icons\\" + row.IconFile,
-                          "icon " + std::string(row.IconFile, row.IconFile + wcslen(row.IconFile)));
-    }
+  // Runs the installation on `platform`, noting the stages it reports.
+  Error Run(const platform::Platform& platform) {
+    auto record = [this](InstallStage stage) { stages_.push_back(stage); };
+    return RunInstallation(platform, StageSink(record));
   }
+  Error Run() { return Run(fake_.platform); }
 
-  // Runs the installation; returns the number of the error it returned (0
-  // if none).
-  int Run() {
-    auto record = [this](std::wstring_view c) { captions_.emplace_back(c); };
-    const Error e = RunInstallation(state_, CaptionSink(record));
-    raised_ = e.Description();
-    path_ = e.Path();
-    advice_ = e.Advice();
-    return e.Number();
+  static int Pauses(const platform::FakeFileSystem& files) {
+    int pauses = 0;
+    for (const auto& call : files.Calls()) pauses += call.rfind(L"Pause ", 0) == 0 ? 1 : 0;
+    return pauses;
   }
-
-  std::vector<std::wstring> CallsNamed(const std::wstring& prefix) const {
-    std::vector<std::wstring> out;
-    for (const auto& c : fake_.files.Calls()) {
-      if (c.rfind(prefix, 0) == 0) out.push_back(c);
-    }
-    return out;
+  bool Recorded(platform::FakeRegistry& registry) {
+    return registry.Value(kMachine, kRecord, L"DisplayName").has_value();
   }
+  int Notifications() const { return fake_.system.Count("NotifyAssociationsChanged"); }
 
   testing::FakePlatform fake_;
-  InstallationState state_;
-  std::vector<std::wstring> captions_;
-  std::wstring raised_;
-  std::wstring path_;
-  std::wstring advice_;
+  Stages stages_;
 };
 
-TEST_F(InstallationTest, AFreshRunCreatesTheFolderCopiesEveryIconAndRegisters) {
-  AddIcons(kProgram);
+TEST_F(InstallationTest, AFreshRunCopiesTheIconsAndTheProgramRegistersRecordsAndTellsTheShell) {
   fake_.files.AddFile(kProgram + L"\\Icons\\Extra.ICO", "extra");
   fake_.files.AddFile(kProgram + L"\\Icons\\readme.txt", "text");
   fake_.files.AddFile(kProgram + L"\\Icons\\old\\89mat.ico", "older");
 
-  ASSERT_EQ(Run(), 0) << raised_.size();
+  const Error error = Run();
+  ASSERT_FALSE(error) << error.Number() << " " << ::testing::PrintToString(error.Path());
 
-  EXPECT_EQ(captions_, (std::vector<std::wstring>{L"Coping Icons...", L"Editing Registry..."}));
-  EXPECT_EQ(TextOf(state_.TargetFolder), kInstall);
-  std::vector<std::wstring> installed = fake_.files.List(kInstall);
-  EXPECT_EQ(installed.size(), 13u);
+  EXPECT_EQ(stages_, kBothStages);
+  EXPECT_EQ(fake_.files.List(kInstall).size(), 12u + 2u);
   EXPECT_EQ(fake_.files.FileBytes(kInstall + L"\\89mat.ico"), "icon 89mat.ico");
+  EXPECT_EQ(fake_.files.FileBytes(kInstall + L"\\89pic.ico"), "icon 89pic.ico");
   EXPECT_EQ(fake_.files.FileBytes(kInstall + L"\\Extra.ICO"), "extra");
+  EXPECT_EQ(fake_.files.FileBytes(kInstall + L"\\GlypharyInstaller.exe"), "MZ program");
   EXPECT_FALSE(fake_.files.IsFile(kInstall + L"\\readme.txt"));
   EXPECT_FALSE(fake_.files.IsFolder(kInstall + L"\\old"));
-  EXPECT_EQ(CallsNamed(L"CopyFile"),
-            (std::vector<std::wstring>{L"CopyFile " + kProgram + L"\\Icons\\*.ico -> " + kInstall}));
-  EXPECT_EQ(fake_.registry.KeyCount(kClassesRootHandle), 36u);
-  EXPECT_EQ(fake_.registry.ValueCount(kClassesRootHandle), 48u);
+  EXPECT_EQ(fake_.registry.KeyCount(kRoot), 36u);
+  EXPECT_EQ(fake_.registry.ValueCount(kRoot), 48u);
+  EXPECT_EQ(fake_.registry.Value(kRoot, L"Ivex.89i\\DefaultIcon", L""),
+            StoredText(L"", kInstall + L"\\89pic.ico,0"));
+  // Apps & Features lists it, with the copy of the program as uninstaller.
+  const std::wstring uninstall = L"\"" + kInstall + L"\\GlypharyInstaller.exe\" /uninstall";
+  EXPECT_EQ(fake_.registry.Value(kMachine, kRecord, L"DisplayName"),
+            StoredText(L"DisplayName", L"Glyphary Installer"));
+  EXPECT_EQ(fake_.registry.Value(kMachine, kRecord, L"UninstallString"),
+            StoredText(L"UninstallString", uninstall));
+  EXPECT_EQ(fake_.registry.Value(kMachine, kRecord, L"QuietUninstallString"),
+            StoredText(L"QuietUninstallString", uninstall + L" /S"));
+  EXPECT_EQ(fake_.system.Operations(), (std::vector<std::string>{"TakeInstallLock",
+                                                                 "NotifyAssociationsChanged",
+                                                                 "ReleaseInstallLock"}));
 }
 
-TEST_F(InstallationTest, ARunThatFindsTheFolderPresentDoesNothingAndSaysNothing) {
-  AddIcons(kProgram);
-  fake_.files.AddFolder(kInstall);
+TEST_F(InstallationTest, ARecordedInstallationIsLeftAloneAndOneCutShortIsFinished) {
+  ASSERT_FALSE(Run());
+  // A second run, even without the icons beside it, changes nothing.
+  int deleted = 0;
+  ASSERT_FALSE(fake_.files.DeleteFiles(kProgram + L"\\Icons\\*.ico", deleted));
+  const std::size_t writes = fake_.registry.Writes();
+  stages_.clear();
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(stages_.empty());
+  EXPECT_EQ(fake_.registry.Writes(), writes);
+  EXPECT_EQ(Notifications(), 1);
 
-  EXPECT_EQ(Run(), 0);
+  // The folder of a run cut short, spelled in another case, without its
+  // record: the run installs into it.
+  testing::FakePlatform cut_short;
+  Prepare(cut_short.files, kProgram);
+  cut_short.files.AddFile(L"c:\\windows\\SYSTEM32\\ti-89\\89mat.ico", "half");
+  EXPECT_FALSE(Run(cut_short.platform));
+  EXPECT_EQ(stages_, kBothStages);
+  EXPECT_EQ(cut_short.files.FileBytes(kInstall + L"\\89mat.ico"), "icon 89mat.ico");
+  EXPECT_EQ(cut_short.registry.ValueCount(kRoot), 48u);
+  EXPECT_TRUE(Recorded(cut_short.registry));
 
-  EXPECT_TRUE(captions_.empty());
-  EXPECT_EQ(TextOf(state_.TargetFolder), L"0");
-  EXPECT_TRUE(CallsNamed(L"CopyFile").empty());
-  EXPECT_TRUE(fake_.files.List(kInstall).empty());
-  EXPECT_TRUE(fake_.registry.Calls().empty());
+  // Another run holding the lock: 1618, and nothing changed.
+  testing::FakePlatform busy;
+  Prepare(busy.files, kProgram);
+  busy.system.HoldLockElsewhere(true);
+  EXPECT_EQ(Run(busy.platform).Number(), kExitInstallInProgress);
+  EXPECT_FALSE(busy.files.IsFolder(kInstall));
+  EXPECT_EQ(busy.registry.Writes(), 0u);
 }
 
-TEST_F(InstallationTest, AFolderThatCannotBeMadeForAnotherReasonIsReportedNotSkipped) {
-  AddIcons(kProgram);
+TEST_F(InstallationTest, AnInstallFolderThatCannotBeMadeIsReportedNotSkipped) {
   fake_.files.AddFile(kInstall, "a file named TI-89");
-  EXPECT_EQ(Run(), errors::kFileAlreadyExists);
-  EXPECT_EQ(raised_, L"File already exists");
-  EXPECT_EQ(path_, kInstall);
-  EXPECT_TRUE(captions_.empty());
-  EXPECT_TRUE(fake_.registry.Calls().empty());
+  Error error = Run();
+  EXPECT_EQ(error.Number(), errors::kFileAlreadyExists);
+  EXPECT_EQ(error.Description(), L"File already exists");
+  EXPECT_EQ(error.Path(), kInstall);
   EXPECT_EQ(fake_.files.FileBytes(kInstall), "a file named TI-89");
-}
 
-TEST_F(InstallationTest, ASystemFolderThatCannotBeWrittenIsReported) {
-  AddIcons(kProgram);
-  fake_.files.DenyWrites(L"C:\\WINDOWS\\system32");
-  EXPECT_EQ(Run(), errors::kPermissionDenied);
-  EXPECT_EQ(raised_, L"Permission denied");
-  EXPECT_TRUE(fake_.registry.Calls().empty());
+  testing::FakePlatform locked;
+  Prepare(locked.files, kProgram);
+  locked.files.DenyWrites(kSystem);
+  error = Run(locked.platform);
+  EXPECT_EQ(error.Number(), errors::kPermissionDenied);
+  EXPECT_EQ(error.Description(), L"Permission denied");
+  EXPECT_EQ(error.Path(), kInstall);
+  EXPECT_FALSE(locked.files.IsFolder(kInstall));
+
+  EXPECT_TRUE(stages_.empty());
+  EXPECT_EQ(fake_.registry.Writes() + locked.registry.Writes(), 0u);
+  EXPECT_EQ(Notifications() + locked.system.Count("NotifyAssociationsChanged"), 0);
 }
 
 TEST_F(InstallationTest, WindowsElsewhereThanCWindowsEndsWithPathNotFound) {
-  platform::FakeFileSystem elsewhere(kProgram);
-  platform::FileSystemSeam::Override use(elsewhere);
-  elsewhere.AddFolder(L"D:\\WINNT\\system32");
-  EXPECT_EQ(Run(), errors::kPathNotFound);
-  EXPECT_TRUE(captions_.empty());
-  EXPECT_TRUE(fake_.registry.Calls().empty());
-}
+  testing::FakePlatform elsewhere;
+  elsewhere.files.SetProgramFolder(kProgram);
+  elsewhere.files.AddFolder(L"D:\\WINNT\\system32");
+  for (const std::wstring& name : kIcons) elsewhere.files.AddFile(kProgram + L"\\Icons\\" + name, "icon");
 
-TEST_F(InstallationTest, NoFileSystemObjectEndsWithCannotCreateObject) {
-  platform::FileSystemSeam::Override none(nullptr);
-  EXPECT_EQ(Run(), errors::kCannotCreateObject);
+  const Error error = Run(elsewhere.platform);
+  EXPECT_EQ(error.Number(), errors::kPathNotFound);
+  EXPECT_EQ(error.Path(), kSystem);
+  EXPECT_TRUE(stages_.empty());
+  EXPECT_FALSE(elsewhere.files.IsFolder(L"C:\\WINDOWS"));
+  EXPECT_EQ(elsewhere.registry.Writes(), 0u);
 }
 
 TEST_F(InstallationTest, MissingIconsAreFoundBeforeAnythingIsCreated) {
   // No Icons folder at all: the commonest way there is running the exe from
   // inside the downloaded archive.
-  EXPECT_EQ(Run(), errors::kPathNotFound);
-  EXPECT_EQ(path_, kProgram + L"\\Icons");
-  EXPECT_NE(advice_.find(L"Unpack the whole download"), std::wstring::npos);
-  EXPECT_TRUE(captions_.empty());
-  EXPECT_TRUE(CallsNamed(L"CreateFolder").empty());
-  EXPECT_FALSE(fake_.files.IsFolder(kInstall));
-  EXPECT_TRUE(fake_.registry.Calls().empty());
+  testing::FakePlatform unpacked_wrongly;
+  Prepare(unpacked_wrongly.files, kProgram, false);
+  Error error = Run(unpacked_wrongly.platform);
+  EXPECT_EQ(error.Number(), errors::kPathNotFound);
+  EXPECT_EQ(error.Path(), kProgram + L"\\Icons");
+  EXPECT_NE(std::wstring(error.Advice()).find(L"Unpack the whole download"), std::wstring::npos);
+  EXPECT_FALSE(unpacked_wrongly.files.IsFolder(kInstall));
 
   // An Icons folder without a single icon.
-  fake_.files.AddFile(kProgram + L"\\Icons\\readme.txt", "text");
-  EXPECT_EQ(Run(), errors::kFileNotFound);
-  EXPECT_EQ(raised_, L"File not found");
-  EXPECT_EQ(path_, kProgram + L"\\Icons\\*.ico");
-  EXPECT_FALSE(advice_.empty());
-  EXPECT_TRUE(CallsNamed(L"CreateFolder").empty());
+  unpacked_wrongly.files.AddFile(kProgram + L"\\Icons\\readme.txt", "text");
+  unpacked_wrongly.files.AddFile(kProgram + L"\\Icons\\89mat.ico.txt", "text");
+  error = Run(unpacked_wrongly.platform);
+  EXPECT_EQ(error.Number(), errors::kFileNotFound);
+  EXPECT_EQ(error.Description(), L"File not found");
+  EXPECT_EQ(error.Path(), kProgram + L"\\Icons\\*.ico");
+  EXPECT_FALSE(error.Advice().empty());
+  EXPECT_FALSE(unpacked_wrongly.files.IsFolder(kInstall));
 
-  // Once installed, a run without icons stays the quiet re-run it always was.
-  fake_.files.AddFolder(kInstall);
-  EXPECT_EQ(Run(), 0);
-  EXPECT_EQ(TextOf(state_.TargetFolder), L"0");
+  EXPECT_TRUE(stages_.empty());
+  EXPECT_EQ(unpacked_wrongly.registry.Writes(), 0u);
 }
 
 TEST_F(InstallationTest, AFailedCopyRemovesTheNewFolderSoThatACorrectedRerunInstalls) {
   // A copy that breaks off midway takes the files copied before it along.
-  AddIcons(kProgram);
   fake_.files.FailCopyOf(L"89pic.ico");
-  EXPECT_EQ(Run(), errors::kPermissionDenied);
-  EXPECT_EQ(path_, kInstall + L"\\89pic.ico");
-  EXPECT_EQ(captions_, (std::vector<std::wstring>{L"Coping Icons..."}));
+  const Error error = Run();
+  EXPECT_EQ(error.Number(), errors::kPermissionDenied);
+  EXPECT_EQ(error.Path(), kInstall + L"\\89pic.ico");
+  EXPECT_EQ(stages_, Stages{InstallStage::kCopyingIcons});
   EXPECT_FALSE(fake_.files.IsFolder(kInstall));
-  EXPECT_FALSE(fake_.files.IsFile(kInstall + L"\\89mat.ico"));
-  EXPECT_TRUE(fake_.registry.Calls().empty());
+  EXPECT_EQ(fake_.registry.Writes(), 0u);
+  EXPECT_EQ(Notifications(), 0);
 
   // Put right, the next run installs normally.
-  platform::FakeFileSystem mended(kProgram);
-  platform::FileSystemSeam::Override use(mended);
-  mended.AddFolder(L"C:\\WINDOWS\\system32");
-  for (const auto& row : TiInfo::FileTypes()) {
-    mended.AddFile(kProgram + L"\\Icons\\" + row.IconFile, "icon");
-  }
-  captions_.clear();
-  EXPECT_EQ(Run(), 0);
-  EXPECT_EQ(mended.List(kInstall).size(), 12u);
-  EXPECT_EQ(fake_.registry.KeyCount(kClassesRootHandle), 36u);
+  platform::FakeFileSystem mended;
+  Prepare(mended, kProgram);
+  EXPECT_FALSE(Run(platform::Platform{mended, fake_.registry, fake_.system}));
+  EXPECT_EQ(mended.List(kInstall).size(), 13u);
+  EXPECT_EQ(fake_.registry.ValueCount(kRoot), 48u);
+  EXPECT_EQ(Notifications(), 1);
 }
 
-TEST_F(InstallationTest, ARefusedRegistryWriteEndsInItsErrorAndRemovesTheNewFolder) {
-  AddIcons(kProgram);
-  fake_.registry.RefuseValue(kClassesRootHandle, "Ivex.89t", "BrowserFlags");
+TEST_F(InstallationTest, AFailedRegistryWriteUndoesTheWholeRunAndPutsBackWhatItReplaced) {
+  Seed(fake_.registry, L".89p", L"", L"OtherApp.Program");
+  fake_.registry.RefuseValue(kRoot, L"Ivex.89t", L"BrowserFlags");
 
-  EXPECT_EQ(Run(), errors::kPermissionDenied);
-  EXPECT_EQ(raised_, L"Permission denied");
-  EXPECT_EQ(path_, L"HKEY_CLASSES_ROOT\\Ivex.89t");
-  // The 72 calls are all made, in their order; nothing is claimed: the error
-  // goes up instead of the run ending normally, and the folder is gone.
-  EXPECT_EQ(fake_.Writes().size(), 72u);
-  EXPECT_EQ(captions_, (std::vector<std::wstring>{L"Coping Icons...", L"Editing Registry..."}));
+  const Error error = Run();
+  EXPECT_EQ(error.Number(), errors::kPermissionDenied);
+  EXPECT_EQ(error.Description(), L"Permission denied");
+  EXPECT_EQ(error.Path(), L"HKEY_CLASSES_ROOT\\Ivex.89t");
+  // The machine as it was: no failure is claimed as a finish.
+  EXPECT_EQ(stages_, kBothStages);
+  EXPECT_EQ(fake_.registry.KeyCount(kRoot), 1u);
+  EXPECT_EQ(fake_.registry.Value(kRoot, L".89p", L""), StoredText(L"", L"OtherApp.Program"));
+  EXPECT_EQ(fake_.registry.KeyCount(kMachine), 0u);
+  EXPECT_FALSE(fake_.files.IsFolder(kInstall));
+  EXPECT_EQ(Notifications(), 0);
+
+  // A record that cannot be written undoes the registration as well.
+  fake_.registry.Allow();
+  fake_.registry.Refuse(kMachine, L"Software");
+  EXPECT_EQ(Run().Path(), L"HKEY_LOCAL_MACHINE\\" + kRecord);
+  EXPECT_EQ(fake_.registry.KeyCount(kRoot), 1u);
   EXPECT_FALSE(fake_.files.IsFolder(kInstall));
 
-  // The key put right, the next run installs (the folder is absent again).
-  platform::FakeRegistry mended;
-  platform::RegistrySeam::Override use(mended);
-  EXPECT_EQ(Run(), 0);
-  EXPECT_EQ(mended.ValueCount(kClassesRootHandle), 48u);
-  EXPECT_EQ(fake_.files.List(kInstall).size(), 12u);
+  // Put right, the next run installs (the folder is absent again).
+  fake_.registry.Allow();
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(fake_.registry.ValueCount(kRoot), 48u);
+  EXPECT_TRUE(Recorded(fake_.registry));
+  EXPECT_EQ(fake_.files.List(kInstall).size(), 13u);
+  EXPECT_EQ(Notifications(), 1);
 }
 
-TEST_F(InstallationTest, RemovingTheNewFolderWaitsForAFileHeldForAMomentAndOtherwiseSaysWhatToDo) {
-  AddIcons(kProgram);
-  fake_.files.FailCopyOf(L"89pic.ico");
-  fake_.files.HoldFolder(kInstall, 2);  // a scanner holds a fresh icon twice
-  EXPECT_EQ(Run(), errors::kPermissionDenied);
-  EXPECT_FALSE(fake_.files.IsFolder(kInstall));
-  EXPECT_EQ(CallsNamed(L"Pause"), (std::vector<std::wstring>{L"Pause 100", L"Pause 200"}));
-  EXPECT_TRUE(advice_.empty());
+TEST_F(InstallationTest, UndoingWaitsForAFileHeldForAMomentAndOtherwiseSaysWhatToDo) {
+  ScannedFile scanned(kInstall + L"\\89mat.ico", 2);  // a scanner holds a fresh icon twice
+  Prepare(scanned, kProgram);
+  scanned.FailCopyOf(L"89pic.ico");
+  const platform::Platform platform{scanned, fake_.registry, fake_.system};
+  Error error = Run(platform);
+  EXPECT_EQ(error.Number(), errors::kPermissionDenied);
+  EXPECT_FALSE(scanned.IsFolder(kInstall));
+  EXPECT_EQ(Pauses(scanned), 2);
+  EXPECT_TRUE(error.Advice().empty());
 
-  fake_.files.HoldFolder(kInstall, 1000);  // held for good
-  EXPECT_EQ(Run(), errors::kPermissionDenied);
-  EXPECT_TRUE(fake_.files.IsFolder(kInstall));
-  EXPECT_EQ(CallsNamed(L"DeleteFolder").size(), 3u + 5u);  // five tries in all
-  EXPECT_EQ(path_, kInstall + L"\\89pic.ico");  // the copy's error stays the one reported
-  EXPECT_EQ(advice_, L"The folder " + kInstall +
-                         L" could not be removed again. Delete it before running the program again.");
+  ScannedFile held(kInstall + L"\\89mat.ico", 1000);  // held for good
+  Prepare(held, kProgram);
+  held.FailCopyOf(L"89pic.ico");
+  error = Run(platform::Platform{held, fake_.registry, fake_.system});
+  EXPECT_EQ(error.Number(), errors::kPermissionDenied);
+  EXPECT_EQ(held.List(kInstall), std::vector<std::wstring>{L"89mat.ico"});
+  EXPECT_EQ(Pauses(held), 4);  // five tries in all
+  EXPECT_EQ(error.Path(), kInstall + L"\\89pic.ico");  // the copy's error stays the one reported
+  EXPECT_EQ(error.Advice(), L"The folder " + kInstall +
+                                L" could not be removed again. Delete it before running the "
+                                L"program again.");
 }
 
-TEST_F(InstallationTest, AProgramFolderAtADriveRootCopiesThroughADoubledSeparator) {
-  fake_.files.SetProgramFolder(L"E:\\");
-  fake_.files.AddFolder(L"E:\\");
-  AddIcons(L"E:");
-
-  ASSERT_EQ(Run(), 0);
-  EXPECT_EQ(CallsNamed(L"CopyFile"),
-            (std::vector<std::wstring>{L"CopyFile E:\\\\Icons\\*.ico -> " + kInstall}));
-  EXPECT_EQ(fake_.files.List(kInstall).size(), 12u);
-}
-
-TEST(MakeFolder, ReturnsTheNewPathOrZeroAndLeavesFolderHoldingTheSame) {
-  testing::FakePlatform fake;
-  fake.files.AddFolder(L"C:\\WINDOWS\\system32");
-
-  Variant folder = platform::Folder{L"C:\\WINDOWS\\system32"};
-  Error failure(-1, L"not set");
-  Variant made = ND::MakeFolder(folder, L"TI-89", &failure);
-  EXPECT_EQ(std::get<WideText>(made), kInstall);
-  EXPECT_EQ(std::get<platform::Folder>(folder).path, kInstall);
-  EXPECT_EQ(failure.Number(), 0);
-
-  Variant again = WideText(L"C:\\WINDOWS\\system32");
-  made = ND::MakeFolder(again, L"TI-89", &failure);
-  EXPECT_EQ(std::get<WideText>(made), L"0");
-  EXPECT_EQ(std::get<WideText>(again), L"0");
-  EXPECT_EQ(failure.Number(), errors::kFileAlreadyExists);
-
-  Variant missing = WideText(L"C:\\NoSuchFolder");
-  EXPECT_EQ(TextOf(ND::MakeFolder(missing, L"TI-89")), L"0");
+TEST_F(InstallationTest, AProgramFolderAtADriveRootFindsItsIcons) {
+  testing::FakePlatform from_root;
+  Prepare(from_root.files, L"E:\\");
+  ASSERT_TRUE(from_root.files.IsFile(L"E:\\Icons\\89mat.ico"));
+  EXPECT_FALSE(Run(from_root.platform));
+  EXPECT_EQ(from_root.files.List(kInstall).size(), 13u);
+  EXPECT_EQ(from_root.files.FileBytes(kInstall + L"\\89mat.ico"), "icon 89mat.ico");
 }
 
 }  // namespace

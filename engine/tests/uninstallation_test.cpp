@@ -5,26 +5,23 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "engine/command_line.h"
 #include "engine/installation.h"
+#include "engine/product.h"
 #include "engine/tests/fake_platform.h"
-#include "engine/ti_info.h"
 
 namespace glyphary::engine {
 namespace {
 
-using platform::kClassesRootHandle;
+using testing::Seed;
+using testing::StoredText;
+using Names = std::vector<std::wstring>;
 
+constexpr platform::RegistryRoot kRoot = platform::RegistryRoot::kClassesRoot;
+constexpr platform::RegistryRoot kMachine = platform::RegistryRoot::kLocalMachine;
+const std::wstring kRecord = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\GlypharyInstaller";
 const std::wstring kInstall = L"C:\\WINDOWS\\system32\\TI-89";
 const std::wstring kProgram = L"C:\\Downloads\\Glyphary";
-
-std::vector<std::uint8_t> Sz(const std::string& text) {
-  std::vector<std::uint8_t> bytes(text.begin(), text.end());
-  bytes.push_back(0);
-  return bytes;
-}
 
 TEST(CommandLine, SwitchesChooseTheRoadWhateverTheirCaseOrPrefix) {
   EXPECT_EQ(ParseCommandLine(L"").action, Action::kInteractive);
@@ -55,95 +52,129 @@ class UninstallationTest : public ::testing::Test {
   void SetUp() override {
     fake_.files.AddFolder(L"C:\\WINDOWS\\system32");
     fake_.files.SetProgramFolder(kProgram);
-    for (const auto& row : TiInfo::FileTypes()) {
-      fake_.files.AddFile(kProgram + L"\\Icons\\" + row.IconFile, "icon");
+    for (const wchar_t* icon : {L"89mat.ico", L"89dat.ico", L"89gdb.ico", L"89exp.ico",
+                                L"89func.ico", L"89prog.ico", L"89str.ico", L"89text.ico",
+                                L"89asm.ico", L"89group.ico", L"89list.ico", L"89pic.ico"}) {
+      fake_.files.AddFile(kProgram + L"\\Icons\\" + icon, "icon");
     }
   }
 
   void Install() {
-    InstallationState state;
-    auto ignore = [](std::wstring_view) {};
-    ASSERT_FALSE(RunInstallation(state, CaptionSink(ignore)));
+    auto ignore = [](InstallStage) {};
+    ASSERT_FALSE(RunInstallation(fake_.platform, StageSink(ignore)));
   }
 
-  int Uninstall() { return RunUninstallation(report_).Number(); }
+  Error Uninstall() { return RunUninstallation(fake_.platform, report_); }
 
-  size_t Notifications() const {
-    const auto names = fake_.system.FunctionNames();
-    return static_cast<size_t>(std::count(names.begin(), names.end(), "SHChangeNotify"));
-  }
+  int Notifications() const { return fake_.system.Count("NotifyAssociationsChanged"); }
 
   testing::FakePlatform fake_;
   UninstallReport report_;
 };
 
-TEST_F(UninstallationTest, AnInstallationTellsTheShellOnceAndOnlyWhenItInstalled) {
-  Install();
-  EXPECT_EQ(Notifications(), 1u);
-  Install();  // the folder is there: nothing done, nothing to tell
-  EXPECT_EQ(Notifications(), 1u);
-}
-
 TEST_F(UninstallationTest, RemovesEverythingAnInstallationWroteAndAfterwardsInstallsAgain) {
   Install();
-  EXPECT_EQ(Uninstall(), 0);
-  EXPECT_EQ(fake_.registry.KeyCount(kClassesRootHandle), 0u);
+  EXPECT_EQ(FindInstallation(fake_.platform), Installed::kRecorded);
+  EXPECT_FALSE(Uninstall());
+  EXPECT_EQ(fake_.registry.KeyCount(kRoot), 0u);
+  EXPECT_FALSE(fake_.registry.KeyExists(kMachine, kRecord));
   EXPECT_FALSE(fake_.files.IsFolder(kInstall));
-  EXPECT_EQ(report_.types_removed, 12);
-  EXPECT_EQ(report_.icons_removed, 12);
+  EXPECT_EQ(report_.registry.types_removed, 12);
+  EXPECT_EQ(report_.registry.values_kept + report_.registry.keys_kept, 0);
+  EXPECT_EQ(report_.files_removed, 13);  // the icons and the uninstaller
   EXPECT_TRUE(report_.folder_removed);
-  EXPECT_EQ(Notifications(), 2u);  // installed, removed
-  EXPECT_EQ(fake_.registry.OpenHandles(), 0u);
+  EXPECT_FALSE(report_.folder_kept);
+  EXPECT_FALSE(report_.RestartNeeded());
+  EXPECT_EQ(Notifications(), 2);  // installed, removed
+  EXPECT_EQ(FindInstallation(fake_.platform), Installed::kNothing);
 
   Install();
-  EXPECT_EQ(fake_.registry.ValueCount(kClassesRootHandle), 48u);
-  EXPECT_EQ(fake_.files.List(kInstall).size(), 12u);
+  EXPECT_EQ(fake_.registry.ValueCount(kRoot), 48u);
+  EXPECT_EQ(fake_.files.List(kInstall).size(), 13u);
 }
 
-TEST_F(UninstallationTest, LeavesWhatBelongsToSomeoneElse) {
+TEST_F(UninstallationTest, LeavesWhatBelongsToSomeoneElseAndPutsBackWhatTheInstallationReplaced) {
+  Seed(fake_.registry, L".89d", L"", L"OtherApp.Data");
   Install();
-  // Another program took over .89p, someone added a value to Ivex.89t and a
-  // file to the install folder.
-  fake_.registry.Seed(kClassesRootHandle, ".89p", "", platform::kRegSz, Sz("OtherApp.Program"));
-  fake_.registry.Seed(kClassesRootHandle, ".89p", "Content Type", platform::kRegSz, Sz("x/y"));
-  fake_.registry.Seed(kClassesRootHandle, "Ivex.89t", "", platform::kRegSz, Sz("TI-89 Text"));
+  // Since: another program took over .89p, someone added a value to
+  // Ivex.89t and a file to the install folder.
+  Seed(fake_.registry, L".89p", L"", L"OtherApp.Program");
+  Seed(fake_.registry, L".89p", L"Content Type", L"x/y");
+  Seed(fake_.registry, L"Ivex.89t", L"", L"TI-89 Text");
   fake_.files.AddFile(kInstall + L"\\notes.txt", "mine");
 
-  EXPECT_EQ(Uninstall(), 0);
-  EXPECT_EQ(fake_.registry.Value(kClassesRootHandle, ".89p", "")->data, Sz("OtherApp.Program"));
-  EXPECT_TRUE(fake_.registry.Value(kClassesRootHandle, ".89p", "Content Type").has_value());
-  EXPECT_EQ(fake_.registry.ValueNames(kClassesRootHandle, "Ivex.89t"),
-            (std::vector<std::string>{""}));
-  EXPECT_FALSE(fake_.registry.KeyExists(kClassesRootHandle, "Ivex.89t\\DefaultIcon"));
-  EXPECT_FALSE(fake_.registry.KeyExists(kClassesRootHandle, "Ivex.89p"));  // ours, gone
-  EXPECT_FALSE(fake_.registry.KeyExists(kClassesRootHandle, ".89m"));
-  EXPECT_EQ(fake_.registry.KeyCount(kClassesRootHandle), 2u);  // .89p and Ivex.89t
-  EXPECT_EQ(fake_.files.List(kInstall), (std::vector<std::wstring>{L"notes.txt"}));
-  EXPECT_EQ(report_.extensions_kept, 1);
-  EXPECT_EQ(report_.type_keys_kept, 1);
+  EXPECT_FALSE(Uninstall());
+  EXPECT_EQ(fake_.registry.Value(kRoot, L".89d", L""), StoredText(L"", L"OtherApp.Data"));
+  EXPECT_EQ(fake_.registry.Value(kRoot, L".89p", L""), StoredText(L"", L"OtherApp.Program"));
+  EXPECT_EQ(fake_.registry.Value(kRoot, L".89p", L"Content Type"), StoredText(L"Content Type", L"x/y"));
+  EXPECT_EQ(fake_.registry.ValueNamesOf(kRoot, L"Ivex.89t"), Names{L""});
+  EXPECT_FALSE(fake_.registry.KeyExists(kRoot, L"Ivex.89t\\DefaultIcon"));
+  EXPECT_FALSE(fake_.registry.KeyExists(kRoot, L"Ivex.89p"));  // ours, gone
+  EXPECT_FALSE(fake_.registry.KeyExists(kRoot, L".89m"));
+  EXPECT_EQ(fake_.registry.KeyCount(kRoot), 3u);  // .89d, .89p and Ivex.89t
+  EXPECT_EQ(fake_.files.List(kInstall), Names{L"notes.txt"});
+  EXPECT_EQ(report_.registry.types_removed, 12);
+  EXPECT_EQ(report_.registry.values_kept, 1);  // .89p's association
+  EXPECT_EQ(report_.registry.keys_kept, 2);
+  EXPECT_EQ(report_.registry.values_restored, 1);
+  EXPECT_EQ(report_.files_removed, 13);
   EXPECT_TRUE(report_.folder_kept);
   EXPECT_FALSE(report_.folder_removed);
 }
 
 TEST_F(UninstallationTest, NothingInstalledIsNoFailureAndTellsNobody) {
-  fake_.registry.Seed(kClassesRootHandle, ".89m", "", platform::kRegSz, Sz("OtherApp.Matrix"));
-  EXPECT_EQ(Uninstall(), 0);
+  Seed(fake_.registry, L".89m", L"", L"OtherApp.Matrix");
+  EXPECT_EQ(FindInstallation(fake_.platform), Installed::kNothing);
+  EXPECT_FALSE(Uninstall());
   EXPECT_FALSE(report_.AnythingRemoved());
-  EXPECT_EQ(report_.extensions_kept, 1);
-  EXPECT_EQ(fake_.registry.Value(kClassesRootHandle, ".89m", "")->data, Sz("OtherApp.Matrix"));
-  EXPECT_EQ(Notifications(), 0u);
+  EXPECT_EQ(report_.registry.values_kept + report_.registry.keys_kept, 0);
+  EXPECT_FALSE(report_.folder_kept);
+  EXPECT_EQ(fake_.registry.Value(kRoot, L".89m", L""), StoredText(L"", L"OtherApp.Matrix"));
+  EXPECT_EQ(Notifications(), 0);
+
+  // Another run holding the lock: 1618, and nothing looked at.
+  Install();
+  fake_.system.HoldLockElsewhere(true);
+  EXPECT_EQ(Uninstall().Number(), kExitInstallInProgress);
+  EXPECT_EQ(fake_.registry.ValueCount(kRoot), 48u);
 }
 
 TEST_F(UninstallationTest, AStepThatFailsIsReportedWithTheRestStillRemoved) {
   Install();
-  fake_.registry.RefuseValue(kClassesRootHandle, "Ivex.89e", "EditFlags");
-  EXPECT_EQ(Uninstall(), errors::kPermissionDenied);
-  EXPECT_EQ(RunUninstallation(report_).Path(), L"HKEY_CLASSES_ROOT\\Ivex.89e");
+  fake_.registry.RefuseValue(kRoot, L"Ivex.89e", L"EditFlags");
+  const Error error = Uninstall();
+  EXPECT_EQ(error.Number(), errors::kPermissionDenied);
+  EXPECT_EQ(error.Path(), L"HKEY_CLASSES_ROOT\\Ivex.89e");
   // Only the refused value and the key that holds it are left.
-  EXPECT_EQ(fake_.registry.KeyCount(kClassesRootHandle), 1u);
-  EXPECT_EQ(fake_.registry.ValueNames(kClassesRootHandle, "Ivex.89e"),
-            (std::vector<std::string>{"EditFlags"}));
+  EXPECT_EQ(fake_.registry.KeyCount(kRoot), 1u);
+  EXPECT_EQ(fake_.registry.ValueNamesOf(kRoot, L"Ivex.89e"), Names{L"EditFlags"});
+  EXPECT_EQ(report_.registry.types_removed, 12);
+  EXPECT_EQ(report_.registry.keys_kept, 1);
   EXPECT_FALSE(fake_.files.IsFolder(kInstall));
+  EXPECT_EQ(Notifications(), 2);
+}
+
+TEST_F(UninstallationTest, FilesInUseGoAtTheRestartAndThePiecesOfARunCutShortGoToo) {
+  Install();
+  fake_.files.HoldFile(kInstall + L"\\89mat.ico");
+  EXPECT_FALSE(Uninstall());
+  EXPECT_EQ(report_.files_removed, 12);
+  EXPECT_EQ(report_.files_at_restart, 1);
+  EXPECT_TRUE(report_.RestartNeeded());
+  EXPECT_FALSE(report_.folder_kept);
+  EXPECT_FALSE(fake_.registry.KeyExists(kMachine, kRecord));
+  fake_.files.Restart();
+  EXPECT_FALSE(fake_.files.IsFolder(kInstall));
+
+  // Without a record: the table's icons and our registrations.
+  Install();
+  ASSERT_FALSE(fake_.registry.DeleteTree(kMachine, kRecord));
+  fake_.files.AddFile(kInstall + L"\\notes.txt", "mine");
+  EXPECT_EQ(FindInstallation(fake_.platform), Installed::kUnrecorded);
+  EXPECT_FALSE(Uninstall());
+  EXPECT_EQ(fake_.registry.KeyCount(kRoot), 0u);
+  EXPECT_FALSE(fake_.files.IsFile(kInstall + L"\\89mat.ico"));
+  EXPECT_TRUE(fake_.files.IsFile(kInstall + L"\\notes.txt"));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// One whole installation run against the real Win32 registry and file
-// system (under Wine, in the build tree's throwaway prefix), read back with
-// the plain Win32 API rather than through the platform layer.
+// Whole installation and uninstallation runs against the real Win32
+// registry and file system (under Wine, in the build tree's throwaway
+// prefix), read back with the plain Win32 API rather than through the
+// platform layer.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -9,12 +10,12 @@
 #include <fstream>
 #include <iterator>
 
+#include "engine/file_types.h"
 #include "engine/installation.h"
-#include "engine/reg.h"
-#include "engine/ti_info.h"
-#include "platform/win32/win32_ansi_codec.h"
+#include "engine/uninstallation.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_system.h"
 #include "tests/throwaway_machine.h"
 
 namespace glyphary::engine {
@@ -23,57 +24,62 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kInstall = L"C:\\WINDOWS\\system32\\TI-89";
+const std::string kRecord = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\GlypharyInstaller";
 
-// The real file system, with the icons taken from a folder of the test's
-// own instead of the test program's folder.
+std::string Narrow(std::wstring_view text) { return std::string(text.begin(), text.end()); }
+
+// The real file system, with the program and its icons taken from a folder
+// of the test's own instead of the test program's folder.
 class IconsFrom : public platform::Win32FileSystem {
  public:
-  explicit IconsFrom(std::wstring folder) : folder_(std::move(folder)) {}
-  Error ProgramFolder(WideText& folder) override {
-    folder = WideText(std::wstring_view(folder_));
+  explicit IconsFrom(const fs::path& folder) : folder_(folder) {}
+  Error ProgramFile(WideText& path) override {
+    path = WideText(std::wstring_view((folder_ / L"GlypharyInstaller.exe").native()));
     return Error();
   }
 
  private:
-  std::wstring folder_;
+  const fs::path& folder_;
 };
 
-struct ReadValue {
-  DWORD type = 0;
-  std::string bytes;
-};
-
-std::optional<ReadValue> Read(HKEY root, const std::string& path, const std::string& name) {
+// A value as it is stored: "sz:" or "dword:" and its bytes, or "missing".
+std::string Stored(HKEY root, const std::string& path, const std::string& name) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return {};
-  ReadValue value;
-  DWORD size = 0;
-  LONG status = RegQueryValueExA(key, name.c_str(), nullptr, &value.type, nullptr, &size);
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return "missing";
+  DWORD type = 0, size = 0;
+  std::string bytes;
+  LONG status = RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size);
   if (status == ERROR_SUCCESS) {
-    value.bytes.resize(size);
-    status = RegQueryValueExA(key, name.c_str(), nullptr, &value.type,
-                              reinterpret_cast<BYTE*>(value.bytes.data()), &size);
+    bytes.resize(size);
+    status = RegQueryValueExA(key, name.c_str(), nullptr, &type,
+                              reinterpret_cast<BYTE*>(bytes.data()), &size);
   }
   RegCloseKey(key);
-  if (status != ERROR_SUCCESS) return {};
-  return value;
+  if (status != ERROR_SUCCESS) return "missing";
+  return (type == REG_SZ ? "sz:" : type == REG_DWORD ? "dword:" : std::to_string(type) + ":") + bytes;
+}
+
+bool KeyExists(const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
 }
 
 void RemoveRegistration() {
-  for (const auto& row : TiInfo::FileTypes()) {
-    std::string extension(row.Extension, row.Extension + wcslen(row.Extension));
-    std::string type_id(row.TypeId, row.TypeId + wcslen(row.TypeId));
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, extension.c_str());
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, type_id.c_str());
+  for (const FileType& type : kFileTypes) {
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, Narrow(type.extension).c_str());
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, Narrow(type.type_id).c_str());
   }
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, kRecord.c_str());
 }
 
 class Win32RunTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(glyphary::testing::OnThrowawayMachine()) << glyphary::testing::kRefusal;
-    platform::RegistrySeam::Install(registry_);
-    platform::AnsiSeam::Install(ansi_);
     std::error_code ignored;
     fs::remove_all(kInstall, ignored);
     RemoveRegistration();
@@ -83,9 +89,11 @@ class Win32RunTest : public ::testing::Test {
     program_ = fs::path(std::wstring(temp, n)) / L"glyphary-run-\u0416\u4e2d";
     fs::remove_all(program_, ignored);
     fs::create_directories(program_ / L"Icons" / L"sub");
-    for (const auto& row : TiInfo::FileTypes()) {
-      std::ofstream(program_ / L"Icons" / row.IconFile, std::ios::binary) << "ICON " << static_cast<char>(row.Extension[3]);
+    for (const FileType& type : kFileTypes) {
+      std::ofstream(program_ / L"Icons" / std::wstring(type.icon_file), std::ios::binary)
+          << "ICON " << static_cast<char>(type.extension[3]);
     }
+    std::ofstream(program_ / L"GlypharyInstaller.exe", std::ios::binary) << "MZ program";
     std::ofstream(program_ / L"Icons" / L"extra.ico", std::ios::binary) << "EXTRA";
     std::ofstream(program_ / L"Icons" / L"sub" / L"nested.ico", std::ios::binary) << "NESTED";
   }
@@ -97,85 +105,137 @@ class Win32RunTest : public ::testing::Test {
     RemoveRegistration();
   }
 
-  int Run(std::vector<std::wstring>* captions) {
-    IconsFrom files(program_.wstring());
-    platform::FileSystemSeam::Override use(files);
-    InstallationState state;
-    auto record = [captions](std::wstring_view c) { captions->emplace_back(c); };
-    return RunInstallation(state, CaptionSink(record)).Number();
+  Error Install(std::vector<InstallStage>* stages) {
+    auto record = [stages](InstallStage stage) { stages->push_back(stage); };
+    return RunInstallation(platform_, StageSink(record));
   }
 
-  platform::Win32Registry registry_;
-  platform::Win32AnsiCodec ansi_;
   fs::path program_;
+  IconsFrom files_{program_};
+  platform::Win32Registry registry_;
+  platform::Win32System system_;
+  platform::Platform platform_{files_, registry_, system_};
 };
 
-TEST_F(Win32RunTest, TheRootConstantIsTheRealClassesRootHandle) {
-  EXPECT_EQ(reinterpret_cast<HKEY>(Reg::RootHandle(Reg::kClassesRoot)), HKEY_CLASSES_ROOT);
-}
-
 TEST_F(Win32RunTest, AWholeRunInstallsFolderIconsAndRegistryAndASecondRunDoesNothing) {
-  std::vector<std::wstring> captions;
-  ASSERT_EQ(Run(&captions), 0);
-  EXPECT_EQ(captions, (std::vector<std::wstring>{L"Coping Icons...", L"Editing Registry..."}));
+  std::vector<InstallStage> stages;
+  const Error error = Install(&stages);
+  ASSERT_FALSE(error) << error.Number() << " " << ::testing::PrintToString(error.Path());
+  EXPECT_EQ(stages, (std::vector<InstallStage>{InstallStage::kCopyingIcons,
+                                               InstallStage::kEditingRegistry}));
 
   size_t files = 0;
   for (const auto& entry : fs::directory_iterator(kInstall)) {
     EXPECT_TRUE(entry.is_regular_file()) << entry.path().string();
     ++files;
   }
-  EXPECT_EQ(files, 13u);
+  EXPECT_EQ(files, 14u);  // the icons and the uninstaller
   std::ifstream pic(kInstall / L"89pic.ico", std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(pic), {}), "ICON i");
 
-  for (const auto& row : TiInfo::FileTypes()) {
-    std::string extension(row.Extension, row.Extension + wcslen(row.Extension));
-    std::string type_id(row.TypeId, row.TypeId + wcslen(row.TypeId));
-    std::string icon(row.IconFile, row.IconFile + wcslen(row.IconFile));
+  for (const FileType& type : kFileTypes) {
+    const std::string extension = Narrow(type.extension);
+    const std::string type_id = "Ivex." + extension.substr(1);
     SCOPED_TRACE(extension);
-    auto association = Read(HKEY_CLASSES_ROOT, extension, "");
-    ASSERT_TRUE(association.has_value());
-    EXPECT_EQ(association->type, DWORD{REG_SZ});
-    EXPECT_EQ(association->bytes, type_id + std::string(1, '\0'));
-    auto browser = Read(HKEY_CLASSES_ROOT, type_id, "BrowserFlags");
-    ASSERT_TRUE(browser.has_value());
-    EXPECT_EQ(browser->type, DWORD{REG_DWORD});
-    EXPECT_EQ(browser->bytes, std::string("\x08\0\0\0", 4));
-    auto edit = Read(HKEY_CLASSES_ROOT, type_id, "EditFlags");
-    ASSERT_TRUE(edit.has_value());
-    EXPECT_EQ(edit->bytes, std::string(4, '\0'));
-    auto default_icon = Read(HKEY_CLASSES_ROOT, type_id + "\\DefaultIcon", "");
-    ASSERT_TRUE(default_icon.has_value());
-    EXPECT_EQ(default_icon->bytes,
-              "C:\\WINDOWS\\system32\\TI-89\\" + icon + ",0" + std::string(1, '\0'));
+    EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, extension, ""), "sz:" + type_id + '\0');
+    EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, type_id, "BrowserFlags"), std::string("dword:\x08\0\0\0", 10));
+    EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, type_id, "EditFlags"), "dword:" + std::string(4, '\0'));
+    EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, type_id + "\\DefaultIcon", ""),
+              "sz:C:\\WINDOWS\\system32\\TI-89\\" + Narrow(type.icon_file) + ",0" + '\0');
     // Keys written through HKEY_CLASSES_ROOT land in the machine's classes.
-    EXPECT_TRUE(Read(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + extension, "").has_value());
+    EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + extension, ""), "sz:" + type_id + '\0');
   }
 
-  // A second run finds the folder and changes nothing.
+  // Apps & Features lists it.
+  EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, kRecord, "DisplayName"), std::string("sz:Glyphary Installer", 22));
+  EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, kRecord, "UninstallString"),
+            std::string("sz:\"C:\\WINDOWS\\system32\\TI-89\\GlypharyInstaller.exe\" /uninstall") + '\0');
+
+  // A second run finds it recorded and changes nothing.
   fs::remove(kInstall / L"89mat.ico");
   RegDeleteTreeA(HKEY_CLASSES_ROOT, ".89m");
-  captions.clear();
-  ASSERT_EQ(Run(&captions), 0);
-  EXPECT_TRUE(captions.empty());
+  stages.clear();
+  EXPECT_FALSE(Install(&stages));
+  EXPECT_TRUE(stages.empty());
   EXPECT_FALSE(fs::exists(kInstall / L"89mat.ico"));
-  EXPECT_FALSE(Read(HKEY_CLASSES_ROOT, ".89m", "").has_value());
+  EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, ".89m", ""), "missing");
 }
 
-TEST_F(Win32RunTest, AFailedCopyLeavesNoInstallFolderAndNoRegistryEntry) {
-  fs::remove_all(program_ / L"Icons");
-  std::vector<std::wstring> captions;
-  EXPECT_EQ(Run(&captions), errors::kPathNotFound);
+TEST_F(Win32RunTest, AnUninstallationTakesAwayWhatTheRunWroteAndLeavesWhatWasChanged) {
+  std::vector<InstallStage> stages;
+  ASSERT_FALSE(Install(&stages));
+  // Another program took over .89p since.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, ".89p", 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueExA(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>("OtherApp.Program"), 17),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+
+  UninstallReport report;
+  const Error error = RunUninstallation(platform_, report);
+  ASSERT_FALSE(error) << error.Number() << " " << ::testing::PrintToString(error.Path());
+  EXPECT_EQ(report.registry.types_removed, 12);
+  EXPECT_EQ(report.registry.values_kept, 1);
+  EXPECT_EQ(report.registry.keys_kept, 1);
+  EXPECT_EQ(report.files_removed, 14);
+  EXPECT_TRUE(report.folder_removed);
   EXPECT_FALSE(fs::exists(kInstall));
-  EXPECT_FALSE(Read(HKEY_CLASSES_ROOT, ".89m", "").has_value());
+  EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, kRecord, "DisplayName"), "missing");
+  for (const FileType& type : kFileTypes) {
+    const std::string extension = Narrow(type.extension);
+    SCOPED_TRACE(extension);
+    EXPECT_FALSE(KeyExists("Ivex." + extension.substr(1)));
+    EXPECT_EQ(KeyExists(extension), extension == ".89p");
+  }
+  EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, ".89p", ""), std::string("sz:OtherApp.Program", 20));
+}
+
+TEST_F(Win32RunTest, MissingIconsLeaveNoInstallFolderAndNoRegistryEntry) {
+  fs::remove_all(program_ / L"Icons");
+  std::vector<InstallStage> stages;
+  EXPECT_EQ(Install(&stages).Number(), errors::kPathNotFound);
+  EXPECT_FALSE(fs::exists(kInstall));
+  EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, ".89m", ""), "missing");
 }
 
 TEST_F(Win32RunTest, AFileInTheWayOfTheInstallFolderIsReported) {
   std::ofstream(kInstall, std::ios::binary) << "not a folder";
-  std::vector<std::wstring> captions;
-  EXPECT_EQ(Run(&captions), errors::kFileAlreadyExists);
+  std::vector<InstallStage> stages;
+  EXPECT_EQ(Install(&stages).Number(), errors::kFileAlreadyExists);
   EXPECT_TRUE(fs::is_regular_file(kInstall));
-  EXPECT_FALSE(Read(HKEY_CLASSES_ROOT, ".89m", "").has_value());
+  EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, ".89m", ""), "missing");
+}
+
+// Whether SeShutdownPrivilege is enabled in this process's token; disables
+// it first when `disable` is true.
+bool ShutdownPrivilegeEnabled(bool disable = false) {
+  HANDLE token = nullptr;
+  OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES, &token);
+  TOKEN_PRIVILEGES change{};
+  change.PrivilegeCount = 1;
+  LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &change.Privileges[0].Luid);
+  if (disable) AdjustTokenPrivileges(token, FALSE, &change, sizeof(change), nullptr, nullptr);
+  alignas(TOKEN_PRIVILEGES) BYTE buffer[4096];
+  DWORD size = 0;
+  const bool read = GetTokenInformation(token, TokenPrivileges, buffer, sizeof(buffer), &size);
+  CloseHandle(token);
+  const auto* held = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer);
+  for (DWORD i = 0; read && i < held->PrivilegeCount; ++i) {
+    const LUID_AND_ATTRIBUTES& entry = held->Privileges[i];
+    if (entry.Luid.LowPart == change.Privileges[0].Luid.LowPart &&
+        entry.Luid.HighPart == change.Privileges[0].Luid.HighPart) {
+      return (entry.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+    }
+  }
+  return false;
+}
+
+TEST(Win32System, IsOfTheNtFamilyAndEnablesTheShutdownPrivilegeInTheProcessToken) {
+  platform::Win32System system;
+  EXPECT_TRUE(system.IsNtFamily());  // every Windows this program starts on
+  ASSERT_FALSE(ShutdownPrivilegeEnabled(true));
+  system.EnableShutdownPrivilege();
+  EXPECT_TRUE(ShutdownPrivilegeEnabled());
 }
 
 TEST(Win32ProgramFolder, IsTheFolderOfTheRunningExeWithoutTrailingSeparator) {

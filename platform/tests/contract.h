@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/fake/fake_registry.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
 
@@ -22,10 +21,17 @@ class RegistryUnderTest {
   virtual Registry& registry() = 0;
   // A key path below HKEY_CLASSES_ROOT that does not exist yet and that the
   // test may fill; removed when this object is destroyed.
-  virtual const std::string& scratch() const = 0;
-  // Reads a value below HKEY_CLASSES_ROOT without going through registry().
-  virtual std::optional<RegistryValue> Read(const std::string& path, const std::string& name) = 0;
-  virtual bool Exists(const std::string& path) = 0;
+  virtual const std::wstring& scratch() const = 0;
+  // Reads a value below HKEY_CLASSES_ROOT without going through registry():
+  // a REG_SZ's text is what is stored less one terminating NUL, so that a
+  // text stored with a wrong size shows.
+  virtual std::optional<RegistryValue> Read(const std::wstring& path, const std::wstring& name) = 0;
+  virtual bool Exists(const std::wstring& path) = 0;
+  // The number of values the key holds (0 when it is missing).
+  virtual int ValueCount(const std::wstring& path) = 0;
+  // Denies every access to the existing key, as an empty DACL does; lifted
+  // when this object is destroyed.
+  virtual void Refuse(const std::wstring& path) = 0;
 };
 
 class FileSystemUnderTest {

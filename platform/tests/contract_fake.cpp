@@ -6,20 +6,30 @@ namespace glyphary::platform::testing {
 
 namespace {
 
+constexpr RegistryRoot kRoot = RegistryRoot::kClassesRoot;
+
 class FakeRegistryUnderTest : public RegistryUnderTest {
  public:
   Registry& registry() override { return registry_; }
-  const std::string& scratch() const override { return scratch_; }
-  std::optional<RegistryValue> Read(const std::string& path, const std::string& name) override {
-    return registry_.Value(kClassesRootHandle, path, name);
+  const std::wstring& scratch() const override { return scratch_; }
+  std::optional<RegistryValue> Read(const std::wstring& path, const std::wstring& name) override {
+    const std::optional<FakeValue> stored = registry_.Value(kRoot, path, name);
+    if (!stored) return std::nullopt;
+    RegistryValue value;
+    value.type = stored->type;
+    value.text = WideText(std::wstring_view(stored->text));
+    value.number = stored->number;
+    return value;
   }
-  bool Exists(const std::string& path) override {
-    return registry_.KeyExists(kClassesRootHandle, path);
+  bool Exists(const std::wstring& path) override { return registry_.KeyExists(kRoot, path); }
+  int ValueCount(const std::wstring& path) override {
+    return static_cast<int>(registry_.ValueNamesOf(kRoot, path).size());
   }
+  void Refuse(const std::wstring& path) override { registry_.Refuse(kRoot, path); }
 
  private:
   FakeRegistry registry_;
-  std::string scratch_ = "GlypharyContractTest";
+  std::wstring scratch_ = L"GlypharyContractTest";
 };
 
 class FakeFileSystemUnderTest : public FileSystemUnderTest {

@@ -1,8 +1,10 @@
 #include <windows.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 #include "platform/tests/contract.h"
 #include "platform/win32/win32_file_system.h"
@@ -20,27 +22,48 @@ int NextSerial() {
 class Win32RegistryUnderTest : public RegistryUnderTest {
  public:
   Win32RegistryUnderTest()
-      : scratch_("GlypharyContractTest." + std::to_string(GetCurrentProcessId()) + "." +
-                 std::to_string(NextSerial())) {
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, scratch_.c_str());
+      : scratch_(L"GlypharyContractTest." + std::to_wstring(GetCurrentProcessId()) + L"." +
+                 std::to_wstring(NextSerial())) {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, scratch_.c_str());
   }
-  ~Win32RegistryUnderTest() override { RegDeleteTreeA(HKEY_CLASSES_ROOT, scratch_.c_str()); }
+  ~Win32RegistryUnderTest() override {
+    // The refused keys opened to everyone again (a NULL DACL), through the
+    // handles kept for it, so that the scratch key can go.
+    SECURITY_DESCRIPTOR open{};
+    InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);
+    for (HKEY key : refused_) {
+      RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &open);
+      RegCloseKey(key);
+    }
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, scratch_.c_str());
+  }
 
   Registry& registry() override { return registry_; }
-  const std::string& scratch() const override { return scratch_; }
+  const std::wstring& scratch() const override { return scratch_; }
 
-  std::optional<RegistryValue> Read(const std::string& path, const std::string& name) override {
+  std::optional<RegistryValue> Read(const std::wstring& path, const std::wstring& name) override {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
       return std::nullopt;
     }
     DWORD type = 0, size = 0;
     std::optional<RegistryValue> result;
-    if (RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-      RegistryValue value{name, type, std::vector<std::uint8_t>(size)};
-      if (RegQueryValueExA(key, name.c_str(), nullptr, &type, value.data.data(), &size) ==
-          ERROR_SUCCESS) {
-        value.data.resize(size);
+    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+      std::vector<wchar_t> data(size / sizeof(wchar_t) + 1);
+      if (RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                           &size) == ERROR_SUCCESS) {
+        RegistryValue value;
+        const std::size_t length = size / sizeof(wchar_t);
+        if (type == REG_DWORD && size == 4) {
+          value.type = RegistryValue::Type::kNumber;
+          std::memcpy(&value.number, data.data(), 4);
+        } else if (type == REG_SZ && size % sizeof(wchar_t) == 0 && length > 0 &&
+                   data[length - 1] == L'\0') {
+          // Stored with exactly its text and one NUL; anything else reads as kOther.
+          value.type = RegistryValue::Type::kText;
+          value.text = WideText(std::wstring_view(data.data(), length - 1));
+        }
         result = value;
       }
     }
@@ -48,18 +71,46 @@ class Win32RegistryUnderTest : public RegistryUnderTest {
     return result;
   }
 
-  bool Exists(const std::string& path) override {
+  bool Exists(const std::wstring& path) override {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
       return false;
     }
     RegCloseKey(key);
     return true;
   }
 
+  int ValueCount(const std::wstring& path) override {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+      return 0;
+    }
+    DWORD values = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                     nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return static_cast<int>(values);
+  }
+
+  void Refuse(const std::wstring& path) override {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, READ_CONTROL | WRITE_DAC, &key) !=
+        ERROR_SUCCESS) {
+      return;
+    }
+    refused_.push_back(key);
+    SECURITY_DESCRIPTOR closed{};
+    InitializeSecurityDescriptor(&closed, SECURITY_DESCRIPTOR_REVISION);
+    ACL empty{};
+    InitializeAcl(&empty, sizeof(empty), ACL_REVISION);
+    SetSecurityDescriptorDacl(&closed, TRUE, &empty, FALSE);
+    RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &closed);
+  }
+
  private:
   Win32Registry registry_;
-  std::string scratch_;
+  std::wstring scratch_;
+  std::vector<HKEY> refused_;
 };
 
 class Win32FileSystemUnderTest : public FileSystemUnderTest {

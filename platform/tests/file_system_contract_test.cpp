@@ -35,18 +35,9 @@ std::wstring ErrorPathOf(Action action) {
 class Calls {
  public:
   explicit Calls(FileSystem& fs) : fs_(fs) {}
-  Folder GetFolder(const std::wstring& path) {
-    Folder folder;
-    Check(fs_.GetFolder(path, folder));
-    return folder;
-  }
-  Folder CreateFolder(const std::wstring& path) {
-    Folder folder;
-    Check(fs_.CreateFolder(path, folder));
-    return folder;
-  }
-  void CopyFile(const std::wstring& source, const std::wstring& destination) {
-    Check(fs_.CopyFile(source, destination));
+  void CreateFolder(const std::wstring& path) { Check(fs_.CreateFolder(path)); }
+  void CopyFiles(const std::wstring& pattern, const std::wstring& destination) {
+    Check(fs_.CopyFiles(pattern, destination));
   }
   int CountFiles(const std::wstring& pattern) {
     int count = -1;
@@ -89,19 +80,19 @@ class FileSystemContract : public ::testing::TestWithParam<std::string> {
   std::unique_ptr<FileSystemUnderTest> under_test_;
 };
 
-TEST_P(FileSystemContract, GetFolderGivesThePathWithoutTrailingSeparator) {
+TEST_P(FileSystemContract, FolderExistsForAFolderOnlyWithOrWithoutTrailingSeparator) {
   under_test_->MakeFolder(In(L"system32"));
-  EXPECT_EQ(fs().GetFolder(In(L"system32\\")).path, In(L"system32"));
-  EXPECT_EQ(fs().GetFolder(In(L"system32")).path, In(L"system32"));
+  EXPECT_TRUE(fs().FolderExists(In(L"system32")));
+  EXPECT_TRUE(fs().FolderExists(In(L"system32\\")));
+  EXPECT_TRUE(fs().FolderExists(In(L"SYSTEM32")));
 
   under_test_->MakeFile(In(L"plain.txt"), "x");
-  EXPECT_EQ(ErrorNumberOf([&] { fs().GetFolder(In(L"plain.txt")); }), errors::kPathNotFound);
-  EXPECT_EQ(ErrorNumberOf([&] { fs().GetFolder(In(L"absent")); }), errors::kPathNotFound);
+  EXPECT_FALSE(fs().FolderExists(In(L"plain.txt")));
+  EXPECT_FALSE(fs().FolderExists(In(L"absent")));
 }
 
 TEST_P(FileSystemContract, CreateFolderMakesOnlyAnAbsentFolderInAnExistingParent) {
-  Folder made = fs().CreateFolder(In(L"TI-89"));
-  EXPECT_EQ(made.path, In(L"TI-89"));
+  fs().CreateFolder(In(L"TI-89"));
   EXPECT_TRUE(under_test_->IsFolder(In(L"TI-89")));
   EXPECT_TRUE(fs().FolderExists(In(L"ti-89")));
 
@@ -124,7 +115,7 @@ TEST_P(FileSystemContract, WildcardCopyTakesMatchingFilesOnlyAndOverwrites) {
   under_test_->MakeFolder(In(L"target"));
   under_test_->MakeFile(In(L"target\\89mat.ico"), "old");
 
-  fs().CopyFile(In(L"Icons\\*.ico"), In(L"target"));
+  fs().CopyFiles(In(L"Icons\\*.ico"), In(L"target"));
 
   EXPECT_EQ(under_test_->ReadFile(In(L"target\\89mat.ico")), "mat");
   EXPECT_EQ(under_test_->ReadFile(In(L"target\\EXTRA.ICO")), "extra");
@@ -141,16 +132,16 @@ TEST_P(FileSystemContract, WildcardCopyFailuresCarryTheirNumbers) {
   under_test_->MakeFile(In(L"Empty\\note.txt"), "x");
   under_test_->MakeFile(In(L"Icons\\89mat.ico"), "mat");
 
-  EXPECT_EQ(ErrorNumberOf([&] { fs().CopyFile(In(L"Empty\\*.ico"), In(L"target")); }),
+  EXPECT_EQ(ErrorNumberOf([&] { fs().CopyFiles(In(L"Empty\\*.ico"), In(L"target")); }),
             errors::kFileNotFound);
-  EXPECT_EQ(ErrorNumberOf([&] { fs().CopyFile(In(L"Absent\\*.ico"), In(L"target")); }),
+  EXPECT_EQ(ErrorNumberOf([&] { fs().CopyFiles(In(L"Absent\\*.ico"), In(L"target")); }),
             errors::kPathNotFound);
-  EXPECT_EQ(ErrorNumberOf([&] { fs().CopyFile(In(L"Icons\\*.ico"), In(L"no-target")); }),
+  EXPECT_EQ(ErrorNumberOf([&] { fs().CopyFiles(In(L"Icons\\*.ico"), In(L"no-target")); }),
             errors::kPathNotFound);
   // Each names what it concerns, for the error box.
-  EXPECT_EQ(ErrorPathOf([&] { fs().CopyFile(In(L"Empty\\*.ico"), In(L"target")); }),
+  EXPECT_EQ(ErrorPathOf([&] { fs().CopyFiles(In(L"Empty\\*.ico"), In(L"target")); }),
             In(L"Empty\\*.ico"));
-  EXPECT_EQ(ErrorPathOf([&] { fs().CopyFile(In(L"Icons\\*.ico"), In(L"no-target")); }),
+  EXPECT_EQ(ErrorPathOf([&] { fs().CopyFiles(In(L"Icons\\*.ico"), In(L"no-target")); }),
             In(L"no-target"));
   EXPECT_EQ(ErrorPathOf([&] { fs().CreateFolder(In(L"Icons")); }), In(L"Icons"));
 }
@@ -170,7 +161,7 @@ TEST_P(FileSystemContract, CountFilesCountsWhatAWildcardCopyWouldTake) {
 TEST_P(FileSystemContract, DoubledSeparatorsInASourcePatternStillWork) {
   under_test_->MakeFile(In(L"Icons\\89pic.ico"), "pic");
   under_test_->MakeFolder(In(L"target"));
-  fs().CopyFile(under_test_->scratch() + L"\\\\Icons\\*.ico", In(L"target"));
+  fs().CopyFiles(under_test_->scratch() + L"\\\\Icons\\*.ico", In(L"target"));
   EXPECT_EQ(under_test_->ReadFile(In(L"target\\89pic.ico")), "pic");
 }
 
@@ -205,6 +196,46 @@ TEST_P(FileSystemContract, DeleteFolderTakesReadOnlyFilesToo) {
   under_test_->MakeReadOnly(In(L"TI-89\\89mat.ico"));
   fs().DeleteFolder(In(L"TI-89"));
   EXPECT_FALSE(under_test_->IsFolder(In(L"TI-89")));
+}
+
+TEST_P(FileSystemContract, SingleFilesAreListedCopiedMovedAndDeleted) {
+  FileSystem& files = under_test_->files();
+  under_test_->MakeFile(In(L"Icons\\89mat.ico"), "mat");
+  under_test_->MakeFile(In(L"Icons\\89PIC.ICO"), "pic!");
+  under_test_->MakeFolder(In(L"Icons\\folder.ico"));
+  under_test_->MakeFile(In(L"target\\old.ico"), "old");
+  FileList icons;
+  ASSERT_FALSE(files.ListFiles(In(L"Icons\\*.ico"), icons));
+  EXPECT_EQ(icons.names.count(), 2);
+  EXPECT_EQ(icons.bytes, 7u);
+  EXPECT_TRUE(icons.names.Contains(L"89pic.ico"));
+  EXPECT_TRUE(files.FileExists(In(L"ICONS\\89MAT.ICO")));
+  EXPECT_FALSE(files.FileExists(In(L"Icons\\folder.ico")));
+  EXPECT_FALSE(files.FileExists(In(L"Icons\\absent.ico")));
+
+  EXPECT_FALSE(files.CopyFile(In(L"Icons\\89mat.ico"), In(L"target\\89mat.ico")));
+  EXPECT_FALSE(files.CopyFile(In(L"Icons\\89PIC.ICO"), In(L"target\\old.ico")));  // overwrites
+  EXPECT_EQ(under_test_->ReadFile(In(L"target\\89mat.ico")), "mat");
+  EXPECT_EQ(under_test_->ReadFile(In(L"target\\old.ico")), "pic!");
+  EXPECT_EQ(files.CopyFile(In(L"Icons\\absent.ico"), In(L"target\\a.ico")).Number(),
+            errors::kFileNotFound);
+  EXPECT_EQ(files.CopyFile(In(L"Icons\\89mat.ico"), In(L"absent\\a.ico")).Number(),
+            errors::kPathNotFound);
+
+  EXPECT_FALSE(files.MoveFile(In(L"target\\89mat.ico"), In(L"moved.ico")));
+  EXPECT_FALSE(files.FileExists(In(L"target\\89mat.ico")));
+  EXPECT_EQ(under_test_->ReadFile(In(L"moved.ico")), "mat");
+  under_test_->MakeReadOnly(In(L"moved.ico"));
+  EXPECT_FALSE(files.DeleteFile(In(L"moved.ico")));
+  EXPECT_FALSE(files.FileExists(In(L"moved.ico")));
+  EXPECT_FALSE(files.DeleteFile(In(L"moved.ico")));  // missing: no failure
+
+  WideText temp, program;
+  ASSERT_FALSE(files.TempFolder(temp));
+  EXPECT_TRUE(files.FolderExists(temp));
+  EXPECT_NE(temp.back(), L'\\');
+  ASSERT_FALSE(files.ProgramFile(program));
+  EXPECT_TRUE(files.FileExists(program));
 }
 
 INSTANTIATE_TEST_SUITE_P(Implementations, FileSystemContract,

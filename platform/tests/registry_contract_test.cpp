@@ -7,14 +7,18 @@
 namespace glyphary::platform::testing {
 namespace {
 
-constexpr std::uint32_t kAccess = 0x3F;
-constexpr std::uint32_t kQueryOnly = 0x1;
+constexpr RegistryRoot kRoot = RegistryRoot::kClassesRoot;
 
-// A REG_SZ payload: the text and its NUL.
-std::vector<std::uint8_t> Sz(const std::string& text) {
-  std::vector<std::uint8_t> bytes(text.begin(), text.end());
-  bytes.push_back(0);
-  return bytes;
+// A value as one text, for comparisons: "text:Ivex.89m", "number:8",
+// "other", "missing".
+std::wstring Shown(const std::optional<RegistryValue>& value) {
+  if (!value) return L"missing";
+  switch (value->type) {
+    case RegistryValue::Type::kText: return L"text:" + std::wstring(value->text.view());
+    case RegistryValue::Type::kNumber: return L"number:" + std::to_wstring(value->number);
+    case RegistryValue::Type::kOther: break;
+  }
+  return L"other";
 }
 
 class RegistryContract : public ::testing::TestWithParam<std::string> {
@@ -27,151 +31,166 @@ class RegistryContract : public ::testing::TestWithParam<std::string> {
     ASSERT_NE(under_test_, nullptr);
   }
 
-  Registry& reg() { return under_test_->registry(); }
-  std::string Path(const std::string& rest = "") const {
-    return rest.empty() ? under_test_->scratch() : under_test_->scratch() + "\\" + rest;
+  Registry& registry() { return under_test_->registry(); }
+  std::wstring Path(const std::wstring& rest = L"") const {
+    return rest.empty() ? under_test_->scratch() : under_test_->scratch() + L"\\" + rest;
   }
-
-  Status Create(const std::string& path, std::uint32_t* disposition = nullptr) {
-    KeyHandle key = 0;
-    std::uint32_t disp = 0;
-    Status status = reg().CreateKeyEx(kClassesRootHandle, path, 0, nullptr, 0, kAccess, nullptr,
-                                      &key, &disp);
-    if (status == kErrorSuccess) {
-      EXPECT_EQ(reg().CloseKey(key), kErrorSuccess);
-    }
-    if (disposition != nullptr) *disposition = disp;
-    return status;
+  // Read without going through the registry under test, and through it.
+  std::wstring Stored(const std::wstring& path, const std::wstring& name) {
+    return Shown(under_test_->Read(path, name));
   }
-
-  Status Write(const std::string& path, const std::string& name, std::uint32_t type,
-               const std::vector<std::uint8_t>& data, std::uint32_t access = kAccess) {
-    KeyHandle key = 0;
-    Status status = reg().OpenKeyEx(kClassesRootHandle, path, 0, access, &key);
-    if (status != kErrorSuccess) return status;
-    status = reg().SetValueEx(key, name, 0, type, data.data(),
-                              static_cast<std::uint32_t>(data.size()));
-    EXPECT_EQ(reg().CloseKey(key), kErrorSuccess);
-    return status;
+  std::wstring ReadBack(const std::wstring& path, const std::wstring& name) {
+    RegistryValue value;
+    bool found = true;
+    const Error error = registry().ReadValue(kRoot, path, name, value, found);
+    if (error) return L"error " + std::to_wstring(error.Number());
+    return found ? Shown(value) : L"missing";
+  }
+  // Deletes the key if empty: "deleted", "kept", or the error number.
+  std::wstring DeleteIfEmpty(const std::wstring& path) {
+    bool deleted = false;
+    const Error error = registry().DeleteKeyIfEmpty(kRoot, path, deleted);
+    if (error) return L"error " + std::to_wstring(error.Number());
+    return deleted ? L"deleted" : L"kept";
   }
 
   std::unique_ptr<RegistryUnderTest> under_test_;
 };
 
-TEST_P(RegistryContract, CreateMakesEveryLevelAndKeepsAnExistingKeyAsItIs) {
-  std::uint32_t disposition = 0;
-  ASSERT_EQ(Create(Path("Ivex.89m\\DefaultIcon"), &disposition), kErrorSuccess);
-  EXPECT_EQ(disposition, kRegCreatedNewKey);
-  EXPECT_TRUE(under_test_->Exists(Path("Ivex.89m")));
-  EXPECT_TRUE(under_test_->Exists(Path("Ivex.89m\\DefaultIcon")));
+TEST_P(RegistryContract, CreateMakesEveryLevelAndKeepsAnExistingKeysValues) {
+  EXPECT_FALSE(registry().KeyExists(kRoot, Path(L"Ivex.89m")));
+  ASSERT_FALSE(registry().CreateKey(kRoot, Path(L"Ivex.89m\\DefaultIcon")));
+  EXPECT_TRUE(under_test_->Exists(Path(L"Ivex.89m")));
+  EXPECT_TRUE(under_test_->Exists(Path(L"Ivex.89m\\DefaultIcon")));
+  EXPECT_TRUE(registry().KeyExists(kRoot, Path(L"IVEX.89M\\defaulticon")));
 
-  ASSERT_EQ(Write(Path("Ivex.89m"), "Other", kRegSz, Sz("keep")), kErrorSuccess);
-  ASSERT_EQ(Create(Path("IVEX.89M"), &disposition), kErrorSuccess);
-  EXPECT_EQ(disposition, kRegOpenedExistingKey);
-  auto kept = under_test_->Read(Path("Ivex.89m"), "other");
-  ASSERT_TRUE(kept.has_value());
-  EXPECT_EQ(kept->data, Sz("keep"));
+  ASSERT_FALSE(registry().SetText(kRoot, Path(L"Ivex.89m"), L"Other", L"keep"));
+  EXPECT_FALSE(registry().CreateKey(kRoot, Path(L"IVEX.89M")));
+  EXPECT_FALSE(registry().CreateKey(kRoot, Path(L"Ivex.89m\\DefaultIcon")));
+  EXPECT_EQ(Stored(Path(L"Ivex.89m"), L"other"), L"text:keep");
+  EXPECT_EQ(under_test_->ValueCount(Path(L"Ivex.89m")), 1);
+  EXPECT_TRUE(under_test_->Exists(Path(L"Ivex.89m\\DefaultIcon")));
 }
 
-TEST_P(RegistryContract, OpenOfAMissingKeyFailsAndCreatesNothing) {
-  KeyHandle key = 0;
-  EXPECT_EQ(reg().OpenKeyEx(kClassesRootHandle, Path("Missing\\Deeper"), 0, kAccess, &key),
-            kErrorFileNotFound);
-  EXPECT_FALSE(under_test_->Exists(Path("Missing")));
+TEST_P(RegistryContract, AWriteToAMissingKeyFailsNamingItAndCreatesNothing) {
+  const std::wstring missing = Path(L"Missing\\Deeper");
+  for (const Error& error : {registry().SetText(kRoot, missing, L"", L"x"),
+                             registry().SetNumber(kRoot, missing, L"EditFlags", 0)}) {
+    EXPECT_EQ(error.Number(), errors::kFileNotFound);
+    EXPECT_EQ(error.Path(), L"HKEY_CLASSES_ROOT\\" + missing);
+  }
+  EXPECT_FALSE(under_test_->Exists(Path(L"Missing")));
   EXPECT_FALSE(under_test_->Exists(Path()));
 }
 
-TEST_P(RegistryContract, ValuesKeepTheirExactTypeAndBytes) {
-  ASSERT_EQ(Create(Path(".89m")), kErrorSuccess);
-  ASSERT_EQ(Write(Path(".89m"), "", kRegSz, Sz("Ivex.89m")), kErrorSuccess);
-  ASSERT_EQ(Write(Path(".89m"), "BrowserFlags", kRegDword, {8, 0, 0, 0}), kErrorSuccess);
+TEST_P(RegistryContract, TextsAndNumbersReadBackExactlyAndANameInOtherCaseIsTheSameValue) {
+  const std::wstring key = Path(L".89m");
+  ASSERT_FALSE(registry().CreateKey(kRoot, key));
+  ASSERT_FALSE(registry().SetText(kRoot, key, L"", L"Ivex.89m"));
+  ASSERT_FALSE(registry().SetText(kRoot, key, L"Empty", L""));
+  ASSERT_FALSE(registry().SetText(kRoot, key, L"Icon", L"C:\\WINDOWS\\system32\\TI-89\\89mat.ico,0"));
+  ASSERT_FALSE(registry().SetNumber(kRoot, key, L"BrowserFlags", 8));
+  ASSERT_FALSE(registry().SetNumber(kRoot, key, L"Largest", 0xFFFFFFFFu));
+  const struct {
+    std::wstring name, shown;
+  } expected[] = {{L"", L"text:Ivex.89m"},
+                  {L"empty", L"text:"},
+                  {L"ICON", L"text:C:\\WINDOWS\\system32\\TI-89\\89mat.ico,0"},
+                  {L"browserflags", L"number:8"},
+                  {L"Largest", L"number:4294967295"}};
+  for (const auto& value : expected) {
+    SCOPED_TRACE(::testing::PrintToString(value.name));
+    EXPECT_EQ(Stored(key, value.name), value.shown);
+    EXPECT_EQ(ReadBack(key, value.name), value.shown);
+  }
 
-  auto text = under_test_->Read(Path(".89m"), "");
-  ASSERT_TRUE(text.has_value());
-  EXPECT_EQ(text->type, kRegSz);
-  EXPECT_EQ(text->data.size(), 9u);
-  EXPECT_EQ(text->data, Sz("Ivex.89m"));
-
-  auto number = under_test_->Read(Path(".89m"), "browserflags");
-  ASSERT_TRUE(number.has_value());
-  EXPECT_EQ(number->type, kRegDword);
-  EXPECT_EQ(number->data, (std::vector<std::uint8_t>{8, 0, 0, 0}));
-
-  // A second write to the same name, spelled differently, replaces it.
-  ASSERT_EQ(Write(Path(".89m"), "BROWSERFLAGS", kRegDword, {0, 1, 0, 0}), kErrorSuccess);
-  EXPECT_EQ(under_test_->Read(Path(".89m"), "BrowserFlags")->data,
-            (std::vector<std::uint8_t>{0, 1, 0, 0}));
+  ASSERT_FALSE(registry().SetNumber(kRoot, key, L"BROWSERFLAGS", 0x01020304));
+  ASSERT_FALSE(registry().SetText(kRoot, key, L"largest", L"text now"));
+  EXPECT_EQ(Stored(key, L"BrowserFlags"), L"number:16909060");
+  EXPECT_EQ(ReadBack(key, L"Largest"), L"text:text now");
+  EXPECT_EQ(under_test_->ValueCount(key), 5);
 }
 
-TEST_P(RegistryContract, WritesNeedAnOpenHandleWithSetValueAccess) {
-  ASSERT_EQ(Create(Path("ReadOnly")), kErrorSuccess);
-  EXPECT_EQ(Write(Path("ReadOnly"), "x", kRegSz, Sz("no"), kQueryOnly), kErrorAccessDenied);
-  EXPECT_FALSE(under_test_->Read(Path("ReadOnly"), "x").has_value());
+TEST_P(RegistryContract, ReadingOrDeletingWhatIsMissingIsNoFailure) {
+  ASSERT_FALSE(registry().CreateKey(kRoot, Path(L"Ivex.89m")));
+  ASSERT_FALSE(registry().SetNumber(kRoot, Path(L"Ivex.89m"), L"EditFlags", 0));
 
-  const std::vector<std::uint8_t> data = Sz("nowhere");
-  EXPECT_EQ(reg().SetValueEx(0, "x", 0, kRegSz, data.data(), 8), kErrorInvalidHandle);
+  EXPECT_EQ(ReadBack(Path(L"Missing"), L""), L"missing");
+  EXPECT_EQ(ReadBack(Path(L"Ivex.89m"), L""), L"missing");
+  EXPECT_EQ(ReadBack(Path(L"Ivex.89m"), L"BrowserFlags"), L"missing");
+  EXPECT_FALSE(registry().DeleteValue(kRoot, Path(L"Missing"), L"EditFlags"));
+  EXPECT_FALSE(registry().DeleteValue(kRoot, Path(L"Ivex.89m"), L"BrowserFlags"));
+  EXPECT_EQ(DeleteIfEmpty(Path(L"Missing")), L"kept");
+  EXPECT_FALSE(registry().KeyExists(kRoot, Path(L"Missing")));
+  EXPECT_EQ(Stored(Path(L"Ivex.89m"), L"EditFlags"), L"number:0");
 }
 
-TEST_P(RegistryContract, ReadingCountingAndDeletingWorkAsTheUninstallationNeeds) {
-  ASSERT_EQ(Create(Path("Ivex.89m\\DefaultIcon")), kErrorSuccess);
-  ASSERT_EQ(Write(Path("Ivex.89m"), "EditFlags", kRegDword, {0, 0, 0, 0}), kErrorSuccess);
-  ASSERT_EQ(Write(Path("Ivex.89m"), "", kRegSz, Sz("TI-89 Matrix")), kErrorSuccess);
-  KeyHandle key = 0;
-  ASSERT_EQ(reg().OpenKeyEx(kClassesRootHandle, Path("Ivex.89m"), 0, kAccess, &key), kErrorSuccess);
+TEST_P(RegistryContract, AKeyIsDeletedOnlyWhenItHoldsNoSubKeyAndNoValue) {
+  ASSERT_FALSE(registry().CreateKey(kRoot, Path(L"Ivex.89m\\DefaultIcon")));
+  ASSERT_FALSE(registry().SetText(kRoot, Path(L"Ivex.89m\\DefaultIcon"), L"", L"icon,0"));
+  ASSERT_FALSE(registry().SetNumber(kRoot, Path(L"Ivex.89m\\DefaultIcon"), L"EditFlags", 0));
 
-  std::uint32_t sub_keys = 9, values = 9;
-  EXPECT_EQ(reg().QueryInfoKey(key, &sub_keys, &values), kErrorSuccess);
-  EXPECT_EQ(sub_keys, 1u);
-  EXPECT_EQ(values, 2u);
-  std::uint32_t type = 0, size = 0;
-  EXPECT_EQ(reg().QueryValueEx(key, "", &type, nullptr, &size), kErrorSuccess);
-  EXPECT_EQ(type, kRegSz);
-  EXPECT_EQ(size, 13u);
-  std::vector<std::uint8_t> bytes(4);
-  size = 4;
-  EXPECT_EQ(reg().QueryValueEx(key, "", &type, bytes.data(), &size), kErrorMoreData);
-  bytes.resize(13);
-  size = 13;
-  EXPECT_EQ(reg().QueryValueEx(key, "", &type, bytes.data(), &size), kErrorSuccess);
-  EXPECT_EQ(bytes, Sz("TI-89 Matrix"));
-  EXPECT_EQ(reg().QueryValueEx(key, "Missing", &type, nullptr, &size), kErrorFileNotFound);
+  EXPECT_EQ(DeleteIfEmpty(Path(L"Ivex.89m")), L"kept");  // a sub-key
+  EXPECT_EQ(DeleteIfEmpty(Path(L"Ivex.89m\\DefaultIcon")), L"kept");  // values
+  EXPECT_FALSE(registry().DeleteValue(kRoot, Path(L"IVEX.89M\\defaulticon"), L"editflags"));
+  EXPECT_EQ(Stored(Path(L"Ivex.89m\\DefaultIcon"), L"EditFlags"), L"missing");
+  EXPECT_EQ(DeleteIfEmpty(Path(L"Ivex.89m\\DefaultIcon")), L"kept");  // the default value
+  EXPECT_FALSE(registry().DeleteValue(kRoot, Path(L"Ivex.89m\\DefaultIcon"), L""));
+  EXPECT_EQ(under_test_->ValueCount(Path(L"Ivex.89m\\DefaultIcon")), 0);
 
-  EXPECT_EQ(reg().DeleteValue(key, "editflags"), kErrorSuccess);
-  EXPECT_EQ(reg().DeleteValue(key, "EditFlags"), kErrorFileNotFound);
-  EXPECT_FALSE(under_test_->Read(Path("Ivex.89m"), "EditFlags").has_value());
-  EXPECT_EQ(reg().CloseKey(key), kErrorSuccess);
+  EXPECT_EQ(DeleteIfEmpty(Path(L"Ivex.89m\\DefaultIcon")), L"deleted");
+  EXPECT_FALSE(under_test_->Exists(Path(L"Ivex.89m\\DefaultIcon")));
+  EXPECT_EQ(DeleteIfEmpty(Path(L"ivex.89M")), L"deleted");
+  EXPECT_FALSE(under_test_->Exists(Path(L"Ivex.89m")));
+  EXPECT_EQ(DeleteIfEmpty(Path(L"Ivex.89m")), L"kept");
+}
 
-  // A key with a sub-key stays; without, it goes.
-  EXPECT_NE(reg().DeleteKey(kClassesRootHandle, Path("Ivex.89m")), kErrorSuccess);
-  EXPECT_TRUE(under_test_->Exists(Path("Ivex.89m")));
-  EXPECT_EQ(reg().DeleteKey(kClassesRootHandle, Path("Ivex.89m\\DefaultIcon")), kErrorSuccess);
-  EXPECT_EQ(reg().DeleteKey(kClassesRootHandle, Path("Ivex.89m")), kErrorSuccess);
-  EXPECT_FALSE(under_test_->Exists(Path("Ivex.89m")));
-  EXPECT_EQ(reg().DeleteKey(kClassesRootHandle, Path("Ivex.89m")), kErrorFileNotFound);
+TEST_P(RegistryContract, ValueNamesListsAKeysValuesAndDeleteTreeTakesTheKeyWithAllBelowIt) {
+  const std::wstring key = Path(L"Record");
+  ASSERT_FALSE(registry().CreateKey(kRoot, key + L"\\ReplacedValues"));
+  ASSERT_FALSE(registry().SetText(kRoot, key, L"", L"Glyphary"));
+  ASSERT_FALSE(registry().SetNumber(kRoot, key, L"EstimatedSize", 12));
+  ASSERT_FALSE(registry().SetText(kRoot, key + L"\\ReplacedValues", L".89p|", L"OtherApp.Program"));
+
+  NameList names;
+  ASSERT_FALSE(registry().ValueNames(kRoot, key, names));
+  EXPECT_EQ(names.count(), 2);
+  EXPECT_TRUE(names.Contains(L""));
+  EXPECT_TRUE(names.Contains(L"estimatedsize"));
+  EXPECT_FALSE(registry().ValueNames(kRoot, Path(L"Missing"), names));
+  EXPECT_TRUE(names.empty());
+
+  EXPECT_FALSE(registry().DeleteTree(kRoot, key));
+  EXPECT_FALSE(under_test_->Exists(key));
+  EXPECT_TRUE(under_test_->Exists(Path()));
+  EXPECT_FALSE(registry().DeleteTree(kRoot, key));  // missing: no failure
+}
+
+TEST_P(RegistryContract, ARefusedKeyDeniesWritesReadsAndDeletionsNamingTheKey) {
+  const std::wstring locked = Path(L"Ivex.89t");
+  ASSERT_FALSE(registry().CreateKey(kRoot, locked));
+  ASSERT_FALSE(registry().SetNumber(kRoot, locked, L"EditFlags", 0));
+  under_test_->Refuse(locked);
+
+  RegistryValue value;
+  bool found = true;
+  NameList names;
+  for (const Error& error : {registry().CreateKey(kRoot, locked),
+                             registry().SetText(kRoot, locked, L"", L"Ivex.89t"),
+                             registry().SetNumber(kRoot, locked, L"BrowserFlags", 8),
+                             registry().ReadValue(kRoot, locked, L"EditFlags", value, found),
+                             registry().ValueNames(kRoot, locked, names),
+                             registry().DeleteValue(kRoot, locked, L"EditFlags"),
+                             registry().DeleteTree(kRoot, locked)}) {
+    EXPECT_EQ(error.Number(), errors::kPermissionDenied);
+    EXPECT_EQ(error.Path(), L"HKEY_CLASSES_ROOT\\" + locked);
+  }
+  EXPECT_FALSE(found);
 }
 
 INSTANTIATE_TEST_SUITE_P(Implementations, RegistryContract,
                          ::testing::ValuesIn(Implementations()),
                          [](const auto& param_info) { return param_info.param; });
-
-// The stand-in alone: handle bookkeeping the real registry does not expose.
-TEST(FakeRegistry, RejectsAZeroExtendedRootAndCountsOpenHandles) {
-  FakeRegistry registry;
-  KeyHandle key = 0;
-  std::uint32_t disposition = 0;
-  EXPECT_EQ(registry.CreateKeyEx(0x80000000u, ".89m", 0, nullptr, 0, kAccess, nullptr, &key,
-                                 &disposition),
-            kErrorInvalidHandle);
-  EXPECT_EQ(registry.KeyCount(kClassesRootHandle), 0u);
-
-  ASSERT_EQ(registry.CreateKeyEx(kClassesRootHandle, ".89m", 0, nullptr, 0, kAccess, nullptr,
-                                 &key, &disposition),
-            kErrorSuccess);
-  EXPECT_EQ(registry.OpenHandles(), 1u);
-  EXPECT_EQ(registry.CloseKey(key), kErrorSuccess);
-  EXPECT_EQ(registry.OpenHandles(), 0u);
-  EXPECT_EQ(registry.CloseKey(key), kErrorInvalidHandle);
-}
 
 }  // namespace
 }  // namespace glyphary::platform::testing

@@ -1,5 +1,9 @@
 #include "tests/e2e/e2e_test.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
 namespace glyphary::e2e {
 
 std::string Narrow(const std::wstring& text) {
@@ -55,19 +59,112 @@ LRESULT CheckState(HWND check_box) {
   return static_cast<LRESULT>(state);
 }
 
+namespace {
+
+// The product version in a program's version resource: "1.2.3.4".
+std::wstring VersionOf(const std::wstring& program) {
+  DWORD ignored = 0;
+  std::vector<BYTE> data(GetFileVersionInfoSizeW(program.c_str(), &ignored));
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT size = 0;
+  if (data.empty() || !GetFileVersionInfoW(program.c_str(), 0, static_cast<DWORD>(data.size()),
+                                           data.data()) ||
+      !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &size)) {
+    return L"";
+  }
+  return std::to_wstring(HIWORD(info->dwProductVersionMS)) + L"." +
+         std::to_wstring(LOWORD(info->dwProductVersionMS)) + L"." +
+         std::to_wstring(HIWORD(info->dwProductVersionLS)) + L"." +
+         std::to_wstring(LOWORD(info->dwProductVersionLS));
+}
+
+// The names in a '|'-separated list, sorted.
+std::vector<std::wstring> SplitNames(const std::vector<BYTE>& reg_sz) {
+  std::vector<std::wstring> names(1);
+  for (size_t i = 0; i + 1 < reg_sz.size(); i += 2) {
+    const wchar_t c = static_cast<wchar_t>(reg_sz[i] | (reg_sz[i + 1] << 8));
+    if (c == L'|') {
+      names.emplace_back();
+    } else if (c != 0) {
+      names.back() += c;
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The record in Apps & Features: its eleven values, for the files now in
+// the install folder (all of them the installation's).
+void ExpectRecord() {
+  const std::vector<std::wstring> files = FilesIn(InstallFolder());
+  unsigned long long bytes = 0;
+  std::error_code ignored;
+  for (const std::wstring& name : files) {
+    bytes += std::filesystem::file_size(std::filesystem::path(InstallFolder() + L"\\" + name), ignored);
+  }
+  const std::wstring program = L"C:\\WINDOWS\\system32\\TI-89\\GlypharyInstaller.exe";
+  const std::wstring version = VersionOf(DistFolder() + L"\\GlypharyInstaller.exe");
+  EXPECT_FALSE(version.empty()) << "the shipped program has no version resource";
+  const std::wstring uninstall = L"\"" + program + L"\" /uninstall";
+  struct ExpectedValue {
+    const wchar_t* name;
+    DWORD type;
+    std::vector<BYTE> bytes;
+  };
+  const ExpectedValue expected[] = {
+      {L"DisplayName", REG_SZ, RegSzBytes(L"Glyphary Installer")},
+      {L"DisplayVersion", REG_SZ, RegSzBytes(version)},
+      {L"Publisher", REG_SZ, RegSzBytes(L"Quillfern Software")},
+      {L"DisplayIcon", REG_SZ, RegSzBytes(program + L",0")},
+      {L"InstallLocation", REG_SZ, RegSzBytes(L"C:\\WINDOWS\\system32\\TI-89")},
+      {L"EstimatedSize", REG_DWORD, RegDwordBytes(static_cast<DWORD>((bytes + 1023) / 1024))},
+      {L"NoModify", REG_DWORD, RegDwordBytes(1)},
+      {L"NoRepair", REG_DWORD, RegDwordBytes(1)},
+      {L"UninstallString", REG_SZ, RegSzBytes(uninstall)},
+      {L"QuietUninstallString", REG_SZ, RegSzBytes(uninstall + L" /S")},
+  };
+  for (const ExpectedValue& value : expected) {
+    SCOPED_TRACE(Narrow(value.name));
+    const RegistryValue read = ReadValue(HKEY_LOCAL_MACHINE, kRecordKey, value.name);
+    EXPECT_TRUE(read.present);
+    EXPECT_EQ(read.type, value.type);
+    EXPECT_EQ(read.bytes, value.bytes);
+  }
+  const RegistryValue installed = ReadValue(HKEY_LOCAL_MACHINE, kRecordKey, L"InstalledFiles");
+  EXPECT_EQ(installed.type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(SplitNames(installed.bytes), files) << "InstalledFiles";
+  // Nothing else; on a machine without other programs' associations,
+  // nothing replaced.
+  EXPECT_EQ(ShapeOf(HKEY_LOCAL_MACHINE, kRecordKey).values, 11);
+  EXPECT_EQ(ShapeOf(HKEY_LOCAL_MACHINE, kRecordKey).subkeys, 0) << "values recorded as replaced";
+}
+
+}  // namespace
+
 // Everything the installation leaves on the machine, checked against the
-// twelve file types and the shipped icons.
-void ExpectInstalled() {
-  // The folder holds exactly the icons shipped beside the program.
-  const std::wstring shipped_icons = DistFolder() + L"\\Icons";
+// twelve file types, the icons it was given and the shipped program.
+void ExpectInstalled(const std::wstring& icons_folder) {
+  // The folder holds exactly the icons shipped beside the program, and the
+  // program itself.
+  const std::wstring shipped_icons =
+      icons_folder.empty() ? DistFolder() + L"\\Icons" : icons_folder;
   const std::vector<std::wstring> shipped = FilesIn(shipped_icons);
-  ASSERT_EQ(shipped.size(), FileTypes().size()) << "the distribution folder's Icons";
-  EXPECT_EQ(FilesIn(InstallFolder()), shipped);
+  for (const FileType& type : FileTypes()) {
+    ASSERT_TRUE(std::count(shipped.begin(), shipped.end(), type.icon) == 1)
+        << Narrow(type.icon) << " is not among the icons given";
+  }
+  std::vector<std::wstring> files = shipped;
+  files.push_back(L"GlypharyInstaller.exe");
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(FilesIn(InstallFolder()), files);
   for (const std::wstring& name : shipped) {
     EXPECT_TRUE(ReadWholeFile(InstallFolder() + L"\\" + name) ==
                 ReadWholeFile(shipped_icons + L"\\" + name))
         << Narrow(name) << " differs from the shipped icon";
   }
+  EXPECT_TRUE(ReadWholeFile(InstalledProgram()) ==
+              ReadWholeFile(DistFolder() + L"\\GlypharyInstaller.exe"))
+      << "the installed program differs from the shipped one";
 
   // Three keys and four values a type, with their exact types and bytes.
   long keys = 0;
@@ -117,6 +214,39 @@ void ExpectInstalled() {
   }
   EXPECT_EQ(keys, 36);
   EXPECT_EQ(values, 48);
+
+  SCOPED_TRACE("the record");
+  ExpectRecord();
+}
+
+
+void AddLargeIcons(const Installer& installer) {
+  const std::string filler(4 << 20, '\x5A');
+  for (int i = 0; i < 40; ++i) {
+    std::ofstream(std::filesystem::path(installer.folder() + L"\\Icons\\filler" +
+                                        std::to_wstring(i) + L".ico"),
+                  std::ios::binary)
+        << filler;
+  }
+}
+
+bool WaitForCopying(const Installer& installer) {
+  WaitFor([] { return FilesIn(InstallFolder()).size() >= 3; }, 30000);
+  return installer.Running() && !Recorded();
+}
+
+std::wstring MessageText(HWND box) { return CaptionOf(GetDlgItem(box, 0xFFFF)); }
+
+void PressButton(HWND box, int id) {
+  HWND button = GetDlgItem(box, id);
+  ASSERT_NE(button, nullptr) << "no button " << id;
+  EXPECT_TRUE(Settle(box)) << "the box does not stay in front";
+  EXPECT_TRUE(WaitFor([&] {
+    const Box shown = WindowBox(box);
+    return ScreenPixel(shown.left + shown.width / 2, shown.top + shown.height - 8) ==
+           GetSysColor(COLOR_BTNFACE);
+  })) << "the box was not painted";
+  EXPECT_TRUE(ClickCentre(button));
 }
 
 void InstallerTest::SetUp() {
@@ -150,7 +280,12 @@ Installer& InstallerTest::Start(const std::string& run) {
 }
 
 Installer& InstallerTest::StartToAgreement(const std::string& run) {
-  Installer& installer = Start(run);
+  return StartToAgreement(Copy(run));
+}
+
+Installer& InstallerTest::StartToAgreement(Installer& installer) {
+  const std::wstring error = installer.Start();
+  EXPECT_TRUE(error.empty()) << Narrow(error);
   splash_ = installer.WaitForVisible(kSplash);
   agreement_ = installer.WaitForVisible(kAgreement);
   EXPECT_NE(splash_, nullptr) << "no splash window";
@@ -159,6 +294,29 @@ Installer& InstallerTest::StartToAgreement(const std::string& run) {
     EXPECT_TRUE(Settle(agreement_)) << "the agreement window does not stay in front";
   }
   return installer;
+}
+
+DWORD InstallerTest::RunSilently(const std::wstring& arguments, const std::string& run,
+                                 bool without_icons) {
+  Installer& installer = Copy(run);
+  if (without_icons) {
+    std::error_code ignored;
+    std::filesystem::remove_all(std::filesystem::path(installer.folder() + L"\\Icons"), ignored);
+  }
+  EXPECT_TRUE(installer.Start(arguments).empty());
+  bool window_seen = false;
+  WaitFor(
+      [&] {
+        for (HWND window : TopLevelWindows(installer.pid())) {
+          window_seen = window_seen || IsWindowVisible(window);
+        }
+        return !installer.Running();
+      },
+      60000);
+  EXPECT_FALSE(window_seen) << Narrow(arguments) << " showed a window";
+  DWORD code = 0xDEAD;
+  EXPECT_TRUE(installer.WaitForExit(1000, &code)) << Narrow(arguments) << " did not end";
+  return code;
 }
 
 HWND InstallerTest::AcceptToFinish(Installer& installer, ProgressSighting* sighting,

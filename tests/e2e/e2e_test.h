@@ -42,10 +42,24 @@ bool TabTo(HWND window, HWND expected, bool backwards = false);
 bool Settle(HWND window);
 
 // Everything the installation leaves on the machine: the install folder
-// holds exactly the shipped icons byte for byte, and the 36 keys and 48
-// values under HKEY_CLASSES_ROOT have their exact types and bytes and nothing
-// else.
-void ExpectInstalled();
+// holds exactly the icons of `icons_folder` (the shipped ones when empty) and
+// the shipped program, byte for byte; the 36 keys and 48 values under
+// HKEY_CLASSES_ROOT have their exact types and bytes and nothing else; and
+// the record in Apps & Features holds its eleven values and nothing else.
+void ExpectInstalled(const std::wstring& icons_folder = L"");
+
+// Puts 40 extra icons of 4 MB each into the copy's Icons folder: the copy
+// then lasts long enough to act while it runs, as on a slow disk.
+void AddLargeIcons(const Installer& installer);
+// Waits until the installation has begun copying (some files are in the
+// install folder) and returns whether it has not finished yet.
+bool WaitForCopying(const Installer& installer);
+
+// The text of a message box.
+std::wstring MessageText(HWND box);
+// Waits until the message box is in front, settled and painted, then clicks
+// its button `id`.
+void PressButton(HWND box, int id);
 
 // A check box's state, asked of the control itself.
 LRESULT CheckState(HWND check_box);
@@ -63,6 +77,12 @@ class InstallerTest : public ::testing::Test {
   // Starts the program and waits for the splash and the agreement window;
   // both are then in splash_ and agreement_.
   Installer& StartToAgreement(const std::string& run = "");
+  // The same for a copy made (and changed) beforehand.
+  Installer& StartToAgreement(Installer& installer);
+  // Runs the program with `arguments` to its end, watching that it never
+  // shows a window. Returns its exit code (or 0xDEAD when it does not end).
+  DWORD RunSilently(const std::wstring& arguments, const std::string& run = "",
+                    bool without_icons = false);
   // Presses "Accept" with the mouse, watches the progress window, and
   // returns the finish window (null when it does not come).
   HWND AcceptToFinish(Installer& installer, ProgressSighting* sighting,

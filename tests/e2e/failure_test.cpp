@@ -1,6 +1,6 @@
 // When the installation cannot be done: the error box says why, the
 // program ends with a failure code, no finish window claims success, and
-// nothing is left half-installed.
+// nothing is left half-installed: what the run made is undone.
 #include <filesystem>
 #include <fstream>
 
@@ -11,12 +11,13 @@ namespace {
 
 constexpr int kMessageBoxText = 0xFFFF;  // the static control of a message box
 
-// No key of the twelve file types exists.
+// No key of the twelve file types exists, and no record.
 void ExpectNothingRegistered() {
   for (const FileType& type : FileTypes()) {
     EXPECT_EQ(ShapeOf(HKEY_CLASSES_ROOT, type.extension).values, -1) << Narrow(type.extension);
     EXPECT_EQ(ShapeOf(HKEY_CLASSES_ROOT, type.type_id).values, -1) << Narrow(type.type_id);
   }
+  EXPECT_EQ(ShapeOf(HKEY_LOCAL_MACHINE, kRecordKey).values, -1) << "a record";
 }
 
 std::wstring CharLowerText(std::wstring text) {
@@ -105,6 +106,45 @@ TEST_F(InstallFailure, MissingIconsAreReportedAndLeaveNoFolderBehind) {
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(InstallFolder()), ignored))
       << "an install folder was made";
   ExpectNothingRegistered();
+}
+
+TEST_F(InstallFailure, ARefusedRegistryKeyUndoesEverythingTheRunDid) {
+  // A key that was there before, with an access list that grants nothing:
+  // a type key, whose writes fail after the icons were copied and most keys
+  // made; the record's key, whose writes fail last.
+  struct Refused {
+    HKEY root;
+    std::wstring key;
+    const char* left;  // what the failed run leaves: the key alone
+  };
+  const Refused cases[] = {
+      {HKEY_CLASSES_ROOT, L"Ivex.89t", "key HKCR\\Ivex.89t; "},
+      {HKEY_LOCAL_MACHINE, kRecordKey,
+       "record HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\GlypharyInstaller; "},
+  };
+  for (const Refused& refused : cases) {
+    SCOPED_TRACE(Narrow(refused.key));
+    ASSERT_EQ(Narrow(ResetMachine()), "");
+    HKEY made = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(refused.root, refused.key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &made, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(made);
+    ASSERT_TRUE(SetKeyAccess(refused.root, refused.key, /*refused=*/true));
+    HKEY opened = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(refused.root, refused.key.c_str(), 0, KEY_SET_VALUE, &opened),
+              ERROR_ACCESS_DENIED)
+        << "the system does not refuse writes to the key: nothing tested";
+
+    EXPECT_EQ(RunSilently(L"/S", "refused"), 70u);
+    EXPECT_EQ(Narrow(WhatIsInstalled()), refused.left);
+
+    // Once the key can be written, a corrected run installs.
+    ASSERT_TRUE(SetKeyAccess(refused.root, refused.key, /*refused=*/false));
+    EXPECT_EQ(ShapeOf(refused.root, refused.key).values, 0) << "a value was left in it";
+    EXPECT_EQ(RunSilently(L"/S", "corrected"), 0u);
+    ExpectInstalled();
+  }
 }
 
 }  // namespace

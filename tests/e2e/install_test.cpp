@@ -1,6 +1,7 @@
-// The main road: "Accept" installs the icons and the file types, the
-// progress window passes, and the finish window stays. A second run finds
-// the folder and installs nothing.
+// The main road: "Accept" installs the icons, the file types, the program
+// and its record, the progress window passes, and the finish window stays.
+// A second run finds the record and writes nothing; a run that finds an
+// installation cut short finishes it.
 #include <cstdio>
 
 #include "tests/e2e/e2e_test.h"
@@ -126,7 +127,7 @@ TEST_F(Install, AcceptInstallsEverythingAndShowsTheFinishWindow) {
   ExpectInstalled();
 }
 
-TEST_F(Install, ASecondRunFindsTheFolderAndInstallsNothing) {
+TEST_F(Install, ASecondRunFindsTheRecordAndWritesNothing) {
   {
     Installer& first = StartToAgreement("first");
     ASSERT_NE(agreement_, nullptr);
@@ -145,13 +146,7 @@ TEST_F(Install, ASecondRunFindsTheFolderAndInstallsNothing) {
   // changed, a key deleted.
   const std::wstring removed_icon = InstallFolder() + L"\\89mat.ico";
   ASSERT_TRUE(DeleteFileW(removed_icon.c_str()));
-  HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, L"Ivex.89c", 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
-  const DWORD zero = 0;
-  ASSERT_EQ(RegSetValueExW(key, L"BrowserFlags", 0, REG_DWORD,
-                           reinterpret_cast<const BYTE*>(&zero), sizeof(zero)),
-            ERROR_SUCCESS);
-  RegCloseKey(key);
+  ASSERT_TRUE(WriteValue(HKEY_CLASSES_ROOT, L"Ivex.89c", L"BrowserFlags", REG_DWORD, RegDwordBytes(0)));
   ASSERT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, L".89d"), ERROR_SUCCESS);
   RegDeleteKeyW(HKEY_CLASSES_ROOT, L".89d");
   const std::vector<std::wstring> files_before = FilesIn(InstallFolder());
@@ -169,11 +164,43 @@ TEST_F(Install, ASecondRunFindsTheFolderAndInstallsNothing) {
   EXPECT_TRUE(second.WaitForGone(kAgreement));
   EXPECT_TRUE(second.WaitForGone(kProgress));
 
-  // Nothing was installed again.
+  // Nothing was written again.
   EXPECT_EQ(FilesIn(InstallFolder()), files_before);
   EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"Ivex.89c", L"BrowserFlags").bytes, RegDwordBytes(0));
   EXPECT_EQ(ShapeOf(HKEY_CLASSES_ROOT, L".89d").values, -1) << "the deleted key came back";
   EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L".89m", L"").bytes, RegSzBytes(L"Ivex.89m"));
+}
+
+TEST_F(Install, AnInstallationKilledWhileCopyingIsFinishedByTheNextRun) {
+  // Killed in its copy (a slow one: large extra icons), then run again from
+  // the same download, once with the windows, once with /S.
+  for (const bool windows : {true, false}) {
+    SCOPED_TRACE(windows ? "finished with the windows" : "finished with /S");
+    ASSERT_EQ(Narrow(ResetMachine()), "");
+    Installer& killed = Copy(windows ? "killed" : "killed-again");
+    AddLargeIcons(killed);
+    ASSERT_TRUE(killed.Start(L"/S").empty());
+    ASSERT_TRUE(WaitForCopying(killed)) << "the copy was over before it could be cut short";
+    killed.Kill();
+    ASSERT_FALSE(Recorded());
+    // The program is copied after the icons.
+    ASSERT_EQ(GetFileAttributesW(InstalledProgram().c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the copy was complete";
+
+    Installer& again = Copy(windows ? "windows" : "silent");
+    AddLargeIcons(again);
+    if (windows) {
+      StartToAgreement(again);
+      ASSERT_NE(agreement_, nullptr);
+      EXPECT_NE(AcceptToFinish(again, nullptr), nullptr) << "no finish window";
+    } else {
+      ASSERT_TRUE(again.Start(L"/S").empty());
+      DWORD code = 0xDEAD;
+      EXPECT_TRUE(again.WaitForExit(60000, &code));
+      EXPECT_EQ(code, 0u);
+    }
+    ExpectInstalled(again.folder() + L"\\Icons");
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // "Finish" and the "Restart Computer" box: nothing while the box is
-// unchecked; with it checked, a restart of the system.
+// unchecked, nor in the window's first half second; with it checked, a
+// restart of the system.
 //
 // Under Wine a restart request (ExitWindowsEx with EWX_REBOOT) starts
 // `wineboot --end-session`, which sends WM_QUERYENDSESSION and WM_ENDSESSION
@@ -10,13 +11,8 @@
 // RunOnce command that leaves a mark tell from outside exactly what was
 // asked. This driver owns no window and lives through it; the wrapper still
 // runs this suite in a run of its own, after the others.
-#include <windows.h>
-// windows.h first: tlhelp32.h needs its types.
-#include <tlhelp32.h>
-
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "tests/e2e/e2e_test.h"
@@ -32,19 +28,7 @@ std::string FileText(const std::wstring& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-bool ProcessRunning(const wchar_t* exe_name) {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return false;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof(entry);
-  bool found = false;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more && !found;
-       more = Process32NextW(snapshot, &entry)) {
-    found = lstrcmpiW(entry.szExeFile, exe_name) == 0;
-  }
-  CloseHandle(snapshot);
-  return found;
-}
+bool ProcessRunning(const wchar_t* exe_name) { return !ProcessIds(exe_name).empty(); }
 
 // The bystander: started with a log file, ended when the test ends.
 class Witness {
@@ -125,17 +109,7 @@ class RunOnceMark {
 
 using Restart = InstallerTest;
 
-TEST_F(Restart, FinishRestartsOnlyWhenTheBoxIsChecked) {
-  Installer& installer = StartToAgreement();
-  ASSERT_NE(agreement_, nullptr);
-  HWND finish = AcceptToFinish(installer, nullptr);
-  ASSERT_NE(finish, nullptr);
-  HWND check = Child(finish, FinishWindow::kRestart);
-  HWND button = Child(finish, FinishWindow::kFinish);
-  ASSERT_NE(check, nullptr);
-  ASSERT_NE(button, nullptr);
-  ASSERT_EQ(CheckState(check), BST_CHECKED);
-
+TEST_F(Restart, FinishRestartsOnlyWhenTheBoxIsCheckedAndNotInTheFirstHalfSecond) {
   std::error_code ignored;
   std::filesystem::create_directories(std::filesystem::path(WorkFolder()), ignored);
   Witness witness(WorkFolder() + L"\\witness.log");
@@ -144,6 +118,35 @@ TEST_F(Restart, FinishRestartsOnlyWhenTheBoxIsChecked) {
   ASSERT_TRUE(mark.planted());
   ASSERT_TRUE(TopLevelWindows(GetCurrentProcessId()).empty())
       << "the driver owns a window: an end of session would end it too";
+
+  Installer& installer = StartToAgreement();
+  ASSERT_NE(agreement_, nullptr);
+  HWND accept = Child(agreement_, AgreementWindow::kAccept);
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == agreement_; }, 10000));
+  EXPECT_TRUE(ClickCentre(accept));
+
+  // Finish clicked at once, with the box checked, as a double click meant
+  // for "Accept" would: once the window is up and takes input (its
+  // progress window gone), within its first half second.
+  HWND finish = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (finish = installer.Visible(kFinish)) != nullptr; }, 30000));
+  const ULONGLONG appeared = GetTickCount64();
+  HWND check = Child(finish, FinishWindow::kRestart);
+  HWND button = Child(finish, FinishWindow::kFinish);
+  ASSERT_NE(check, nullptr);
+  ASSERT_NE(button, nullptr);
+  ASSERT_TRUE(installer.WaitForGone(kProgress, 400));
+  EXPECT_TRUE(ClickCentre(button));
+  const ULONGLONG pressed_after = GetTickCount64() - appeared;
+  std::printf("[   NOTE   ] Finish clicked %lu ms after the window appeared\n",
+              static_cast<unsigned long>(pressed_after));
+  ASSERT_LT(pressed_after, 450u) << "Finish was clicked too late: nothing tested";
+  EXPECT_TRUE(WaitFor([&] { return FocusIn(finish) == button; }, 2000))
+      << "the click did not reach Finish";
+  Sleep(1000);  // time for a restart request to show
+  EXPECT_TRUE(installer.Running()) << "the early click asked for a restart";
+  EXPECT_FALSE(ProcessRunning(L"wineboot.exe")) << "the early click asked for a restart";
+  ASSERT_EQ(CheckState(check), BST_CHECKED);
 
   // Unchecked, Finish does nothing. Checking the box again afterwards shows
   // when the program has dealt with the click on Finish.
@@ -184,17 +187,9 @@ TEST_F(Restart, KeysTypedWhileTheInstallationRunsRequestNoRestart) {
   // Many large extra icons make the copy last long enough for keys typed
   // right after "Accept" to arrive while it runs, as on a slow disk.
   Installer& installer = Copy();
-  const std::string filler(4 << 20, '\x5A');
-  for (int i = 0; i < 40; ++i) {
-    std::ofstream(std::filesystem::path(installer.folder() + L"\\Icons\\filler" +
-                                        std::to_wstring(i) + L".ico"),
-                  std::ios::binary)
-        << filler;
-  }
-  ASSERT_TRUE(installer.Start().empty());
-  agreement_ = installer.WaitForVisible(kAgreement);
+  AddLargeIcons(installer);
+  StartToAgreement(installer);
   ASSERT_NE(agreement_, nullptr);
-  ASSERT_TRUE(Settle(agreement_));
   HWND accept = Child(agreement_, AgreementWindow::kAccept);
   ASSERT_NE(accept, nullptr);
 

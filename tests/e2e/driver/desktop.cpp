@@ -240,14 +240,18 @@ void ParkPointer() {
   MovePointer(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
 }
 
-bool ClickCentre(HWND window) {
-  const Box box = WindowBox(window);
-  const bool placed = MovePointer(box.left + box.width / 2, box.top + box.height / 2);
+void ClickHere() {
   std::vector<INPUT> inputs(2);
   for (INPUT& input : inputs) input.type = INPUT_MOUSE;
   inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
   inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
   Send(inputs);
+}
+
+bool ClickCentre(HWND window) {
+  const Box box = WindowBox(window);
+  const bool placed = MovePointer(box.left + box.width / 2, box.top + box.height / 2);
+  ClickHere();
   // Out of the way again, without waiting: the next window to come up
   // should not appear under the pointer.
   SendPointerTo(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);

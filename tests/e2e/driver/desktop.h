@@ -85,6 +85,8 @@ void TypeText(const std::wstring& text);
 bool MovePointer(int x, int y);
 // Moves the pointer to the bottom-right corner of the screen, out of the way.
 void ParkPointer();
+// Clicks the left button where the pointer is.
+void ClickHere();
 // Moves the mouse to the centre of `window`, clicks the left button, and
 // sends the pointer back to the corner (returning at once). Returns whether
 // the pointer reached the window.

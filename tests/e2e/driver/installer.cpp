@@ -1,6 +1,8 @@
 #include "tests/e2e/driver/installer.h"
 
 #include <gtest/gtest.h>
+// windows.h first: tlhelp32.h needs its types.
+#include <tlhelp32.h>
 
 #include <filesystem>
 #include <system_error>
@@ -61,6 +63,107 @@ void Screenshot(const std::string& label) {
   if (!SaveScreen(path)) ADD_FAILURE() << "could not save the screen picture " << name;
 }
 
+Process::~Process() {
+  Kill();
+  if (process_ != nullptr) CloseHandle(process_);
+}
+
+std::wstring Process::Launch(const std::wstring& program, const std::wstring& arguments,
+                             const std::wstring& folder, const std::wstring& output) {
+  if (process_ != nullptr) return L"already started";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  HANDLE out = INVALID_HANDLE_VALUE;
+  if (!output.empty()) {
+    SECURITY_ATTRIBUTES inherited{sizeof(inherited), nullptr, TRUE};
+    out = CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return ErrorText(L"CreateFileW");
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = out;
+  }
+  PROCESS_INFORMATION info{};
+  std::wstring command = L"\"" + program + L"\"";
+  if (!arguments.empty()) command += L" " + arguments;
+  const bool started = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr,
+                                      out != INVALID_HANDLE_VALUE, 0, nullptr,
+                                      folder.empty() ? nullptr : folder.c_str(), &startup, &info);
+  const std::wstring error = started ? L"" : ErrorText(L"CreateProcessW");
+  if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+  if (!started) return error;
+  CloseHandle(info.hThread);
+  process_ = info.hProcess;
+  pid_ = info.dwProcessId;
+  return L"";
+}
+
+bool Process::Running() const {
+  return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+bool Process::WaitForExit(DWORD timeout_ms, DWORD* code) {
+  if (process_ == nullptr) return false;
+  // Served while waiting: the installer may be waiting on this thread.
+  bool ended = WaitFor([&] { return !Running(); }, timeout_ms);
+  if (ended && code != nullptr) GetExitCodeProcess(process_, code);
+  return ended;
+}
+
+void Process::Kill() {
+  if (!Running()) return;
+  TerminateProcess(process_, 99);
+  WaitForSingleObject(process_, 10000);
+}
+
+bool Process::Hold(bool held) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof(entry);
+  bool found = false;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID != pid_) continue;
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
+    if (thread == nullptr) continue;
+    found |= (held ? SuspendThread(thread) : ResumeThread(thread)) != static_cast<DWORD>(-1);
+    CloseHandle(thread);
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
+std::vector<HWND> Process::Windows(const wchar_t* window_class) const {
+  return pid_ != 0 ? TopLevelWindows(pid_, window_class) : std::vector<HWND>();
+}
+
+HWND Process::Visible(const wchar_t* window_class) const {
+  return pid_ != 0 ? VisibleWindow(pid_, window_class) : nullptr;
+}
+
+HWND Process::WaitForVisible(const wchar_t* window_class, DWORD timeout_ms) const {
+  HWND found = nullptr;
+  WaitFor([&] { return (found = Visible(window_class)) != nullptr; }, timeout_ms);
+  return found;
+}
+
+bool Process::WaitForGone(const wchar_t* window_class, DWORD timeout_ms) const {
+  return WaitFor([&] { return Windows(window_class).empty(); }, timeout_ms);
+}
+
+std::vector<DWORD> ProcessIds(const wchar_t* exe_name) {
+  std::vector<DWORD> found;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return found;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    if (lstrcmpiW(entry.szExeFile, exe_name) == 0) found.push_back(entry.th32ProcessID);
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
 Installer::Installer(const std::string& name) {
   folder_ = WorkFolder() + L"\\" + Widen(name);
   std::error_code error;
@@ -70,63 +173,9 @@ Installer::Installer(const std::string& name) {
   copied_ = !error && fs::exists(fs::path(exe()));
 }
 
-Installer::~Installer() {
-  Kill();
-  if (process_ != nullptr) CloseHandle(process_);
-}
-
 std::wstring Installer::Start(const std::wstring& arguments) {
   if (!copied_) return L"the distribution folder was not copied from '" + DistFolder() + L"'";
-  if (process_ != nullptr) return L"already started";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info{};
-  std::wstring command = L"\"" + exe() + L"\"";
-  if (!arguments.empty()) command += L" " + arguments;
-  if (!CreateProcessW(exe().c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      folder_.c_str(), &startup, &info)) {
-    return ErrorText(L"CreateProcessW");
-  }
-  CloseHandle(info.hThread);
-  process_ = info.hProcess;
-  pid_ = info.dwProcessId;
-  return L"";
-}
-
-bool Installer::Running() const {
-  return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
-}
-
-bool Installer::WaitForExit(DWORD timeout_ms, DWORD* code) {
-  if (process_ == nullptr) return false;
-  // Served while waiting: the installer may be waiting on this thread.
-  bool ended = WaitFor([&] { return !Running(); }, timeout_ms);
-  if (ended && code != nullptr) GetExitCodeProcess(process_, code);
-  return ended;
-}
-
-void Installer::Kill() {
-  if (!Running()) return;
-  TerminateProcess(process_, 99);
-  WaitForSingleObject(process_, 10000);
-}
-
-std::vector<HWND> Installer::Windows(const wchar_t* window_class) const {
-  return pid_ != 0 ? TopLevelWindows(pid_, window_class) : std::vector<HWND>();
-}
-
-HWND Installer::Visible(const wchar_t* window_class) const {
-  return pid_ != 0 ? VisibleWindow(pid_, window_class) : nullptr;
-}
-
-HWND Installer::WaitForVisible(const wchar_t* window_class, DWORD timeout_ms) const {
-  HWND found = nullptr;
-  WaitFor([&] { return (found = Visible(window_class)) != nullptr; }, timeout_ms);
-  return found;
-}
-
-bool Installer::WaitForGone(const wchar_t* window_class, DWORD timeout_ms) const {
-  return WaitFor([&] { return Windows(window_class).empty(); }, timeout_ms);
+  return Launch(exe(), arguments, folder_);
 }
 
 namespace {

@@ -36,29 +36,30 @@ constexpr const wchar_t* kAgreement = windows::AgreementWindow::kClassName;
 constexpr const wchar_t* kProgress = windows::ProgressWindow::kClassName;
 constexpr const wchar_t* kFinish = windows::FinishWindow::kClassName;
 
-class Installer {
+// A program the driver starts and watches: the installer, the installed
+// uninstaller, Wine's own tools.
+class Process {
  public:
-  // Copies the distribution folder to <work>/<name>, replacing any older copy.
-  explicit Installer(const std::string& name);
+  Process() = default;
   // Ends the process if it still runs.
-  ~Installer();
-  Installer(const Installer&) = delete;
-  Installer& operator=(const Installer&) = delete;
+  ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
 
-  // Whether the copy was made (the constructor cannot fail loudly).
-  bool Copied() const { return copied_; }
-  const std::wstring& folder() const { return folder_; }
-  std::wstring exe() const { return folder_ + L"\\GlypharyInstaller.exe"; }
-
-  // Starts GlypharyInstaller.exe from the copy, with `arguments` after its
-  // name. Returns "" or the error.
-  std::wstring Start(const std::wstring& arguments = L"");
+  // Starts `program` with `arguments` after its name, in `folder` (the
+  // driver's when empty), its output into the file `output` when given.
+  // Returns "" or the error.
+  std::wstring Launch(const std::wstring& program, const std::wstring& arguments,
+                      const std::wstring& folder = L"", const std::wstring& output = L"");
   DWORD pid() const { return pid_; }
   bool Running() const;
   // Waits for the process to end; its exit code in `code`.
   bool WaitForExit(DWORD timeout_ms, DWORD* code = nullptr);
   // Ends the process (when it still runs) and waits for it.
   void Kill();
+  // Holds every thread of the process still, as a stalled disk would, or
+  // lets them run again. Returns whether any thread was found.
+  bool Hold(bool held);
 
   // All top-level windows of the process with that class, visible or not.
   std::vector<HWND> Windows(const wchar_t* window_class) const;
@@ -70,10 +71,30 @@ class Installer {
   bool WaitForGone(const wchar_t* window_class, DWORD timeout_ms = 20000) const;
 
  private:
-  std::wstring folder_;
-  bool copied_ = false;
   HANDLE process_ = nullptr;
   DWORD pid_ = 0;
+};
+
+// The processes running a program of that file name ("wineboot.exe").
+std::vector<DWORD> ProcessIds(const wchar_t* exe_name);
+
+class Installer : public Process {
+ public:
+  // Copies the distribution folder to <work>/<name>, replacing any older copy.
+  explicit Installer(const std::string& name);
+
+  // Whether the copy was made (the constructor cannot fail loudly).
+  bool Copied() const { return copied_; }
+  const std::wstring& folder() const { return folder_; }
+  std::wstring exe() const { return folder_ + L"\\GlypharyInstaller.exe"; }
+
+  // Starts GlypharyInstaller.exe from the copy, with `arguments` after its
+  // name. Returns "" or the error.
+  std::wstring Start(const std::wstring& arguments = L"");
+
+ private:
+  std::wstring folder_;
+  bool copied_ = false;
 };
 
 // The progress window as caught between "Accept" and the finish window. It

@@ -28,11 +28,30 @@ std::vector<std::wstring> TopLevelKeys() {
   return keys;
 }
 
+// Whether the key exists; READ_CONTROL opens it for its owner even when its
+// access list grants nothing.
 bool KeyOpens(HKEY root, const std::wstring& key) {
   HKEY opened = nullptr;
-  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExW(root, key.c_str(), 0, READ_CONTROL, &opened) != ERROR_SUCCESS) return false;
   RegCloseKey(opened);
   return true;
+}
+
+constexpr wchar_t kSessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+constexpr wchar_t kPendingValue[] = L"PendingFileRenameOperations";
+
+// Deletes now what waits for the next restart, and forgets it.
+void DeletePending() {
+  for (std::wstring path : PendingDeletes()) {
+    if (path.rfind(L"\\??\\", 0) == 0) path.erase(0, 4);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!DeleteFileW(path.c_str())) RemoveDirectoryW(path.c_str());
+  }
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    RegDeleteValueW(key, kPendingValue);
+    RegCloseKey(key);
+  }
 }
 
 }  // namespace
@@ -59,13 +78,21 @@ std::wstring DefaultIconText(const FileType& type) {
   return std::wstring(L"C:\\WINDOWS\\system32\\TI-89\\") + type.icon + L",0";
 }
 
+std::wstring InstalledProgram() { return InstallFolder() + L"\\GlypharyInstaller.exe"; }
+
 std::wstring ResetMachine() {
   if (!testing::OnThrowawayMachine()) return L"not reset: not a throwaway Wine prefix";
+  DeletePending();
   std::error_code ignored;
   fs::remove_all(fs::path(InstallFolder()), ignored);
+  SetKeyAccess(HKEY_LOCAL_MACHINE, kRecordKey, false);
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRecordKey);
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, kRecordKey);
   for (HKEY root : kClassRoots) {
     HKEY classes = nullptr;
     if (RegOpenKeyExW(root, kClassesKey, 0, KEY_ALL_ACCESS, &classes) != ERROR_SUCCESS) continue;
+    // A test may have refused all access to one of them.
+    for (const std::wstring& key : TopLevelKeys()) SetKeyAccess(classes, key, false);
     for (const std::wstring& key : TopLevelKeys()) RegDeleteTreeW(classes, key.c_str());
     // RegDeleteTree leaves the key itself when it had no subkeys on some
     // systems; delete it explicitly as well.
@@ -82,7 +109,32 @@ std::wstring WhatIsInstalled() {
   for (const std::wstring& key : TopLevelKeys()) {
     if (KeyOpens(HKEY_CLASSES_ROOT, key)) found += L"key HKCR\\" + key + L"; ";
   }
+  if (KeyOpens(HKEY_LOCAL_MACHINE, kRecordKey)) {
+    found += L"record HKLM\\" + std::wstring(kRecordKey) + L"; ";
+  }
   return found;
+}
+
+bool Recorded() { return ReadValue(HKEY_LOCAL_MACHINE, kRecordKey, L"DisplayName").present; }
+
+std::vector<std::wstring> PendingDeletes() {
+  // A list of strings: pairs of a path and where it goes, "" for a
+  // deletion.
+  const std::vector<BYTE> bytes = ReadValue(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue).bytes;
+  std::vector<std::wstring> strings(1);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const wchar_t c = static_cast<wchar_t>(bytes[i] | (bytes[i + 1] << 8));
+    if (c == 0) {
+      strings.emplace_back();
+    } else {
+      strings.back() += c;
+    }
+  }
+  std::vector<std::wstring> deletes;
+  for (size_t i = 0; i + 1 < strings.size(); i += 2) {
+    if (!strings[i].empty() && strings[i + 1].empty()) deletes.push_back(strings[i]);
+  }
+  return deletes;
 }
 
 RegistryValue ReadValue(HKEY root, const std::wstring& key, const std::wstring& name) {
@@ -117,6 +169,32 @@ KeyShape ShapeOf(HKEY root, const std::wstring& key) {
   }
   RegCloseKey(opened);
   return shape;
+}
+
+bool SetKeyAccess(HKEY root, const std::wstring& key, bool refused) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, key.c_str(), 0, WRITE_DAC, &opened) != ERROR_SUCCESS) return false;
+  ACL empty{};
+  InitializeAcl(&empty, sizeof(empty), ACL_REVISION);
+  SECURITY_DESCRIPTOR security{};
+  InitializeSecurityDescriptor(&security, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&security, TRUE, refused ? &empty : nullptr, FALSE);
+  const bool set = RegSetKeySecurity(opened, DACL_SECURITY_INFORMATION, &security) == ERROR_SUCCESS;
+  RegCloseKey(opened);
+  return set;
+}
+
+bool WriteValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type,
+                const std::vector<BYTE>& bytes) {
+  HKEY opened = nullptr;
+  if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened,
+                      nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool written = RegSetValueExW(opened, name.c_str(), 0, type, bytes.data(),
+                                      static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
+  RegCloseKey(opened);
+  return written;
 }
 
 std::vector<BYTE> RegSzBytes(const std::wstring& text) {

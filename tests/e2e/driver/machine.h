@@ -1,6 +1,8 @@
 // The state of the machine the installer changes: its folder under
-// System32 and its file types under HKEY_CLASSES_ROOT. Read back and reset
-// with the ordinary file and registry calls, in the same Wine prefix.
+// System32, its file types under HKEY_CLASSES_ROOT, its record in Apps &
+// Features and the files it leaves to be deleted at the next restart. Read
+// back and reset with the ordinary file and registry calls, in the same Wine
+// prefix.
 #pragma once
 
 #include <windows.h>
@@ -23,14 +25,31 @@ std::wstring InstallFolder();
 // What the installer writes as each type's DefaultIcon.
 std::wstring DefaultIconText(const FileType& type);
 
-// Removes the install folder and the 24 top-level keys (extensions and type
-// IDs), wherever HKEY_CLASSES_ROOT takes them from. Returns "" on success,
+// The installation's record in Apps & Features, under HKEY_LOCAL_MACHINE,
+// and the sub-key with the association values the installation replaced.
+constexpr wchar_t kRecordKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\GlypharyInstaller";
+constexpr wchar_t kReplacedKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\GlypharyInstaller\\ReplacedValues";
+// The installed program (the uninstaller Apps & Features runs).
+std::wstring InstalledProgram();
+
+// Removes the install folder, the 24 top-level keys (extensions and type
+// IDs, wherever HKEY_CLASSES_ROOT takes them from) and the record, and
+// deletes at once what waits for the next restart. Returns "" on success,
 // otherwise what is left.
 std::wstring ResetMachine();
 
-// "" when neither the folder nor any of the 24 keys exists; otherwise a
-// description of what is there.
+// "" when neither the folder, nor any of the 24 keys, nor the record key
+// exists; otherwise a description of what is there.
 std::wstring WhatIsInstalled();
+
+// Whether the machine counts as installed: the record with its DisplayName.
+bool Recorded();
+
+// The paths PendingFileRenameOperations deletes at the next restart, as
+// written there ("\\??\\C:\\...").
+std::vector<std::wstring> PendingDeletes();
 
 // One registry value as stored: present, its type and its raw bytes.
 struct RegistryValue {
@@ -46,6 +65,15 @@ struct KeyShape {
   long values = -1;
 };
 KeyShape ShapeOf(HKEY root, const std::wstring& key);
+
+// Gives an existing key an access list that grants nothing (`refused`: an
+// empty DACL; its owner can still change it) or everything (a null DACL).
+// Returns success.
+bool SetKeyAccess(HKEY root, const std::wstring& key, bool refused);
+
+// Writes one value, creating its key. Returns success.
+bool WriteValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type,
+                const std::vector<BYTE>& bytes);
 
 // The bytes a REG_SZ holds for `text`, with its terminating NUL (UTF-16).
 std::vector<BYTE> RegSzBytes(const std::wstring& text);
