@@ -16,12 +16,15 @@ void Keep(Error& first, Error error) {
 }  // namespace
 
 WideText TypeKeyPath(const InstallTarget& target, const FileType& type, TypeKey key) {
+  // Below HKEY_CLASSES_ROOT the keys stand at the top; below another root they
+  // stand under the classes path (Software\Classes\.89m).
+  const std::wstring_view separator = target.classes_path.empty() ? L"" : L"\\";
   switch (key) {
-    case TypeKey::kExtension: return Joined(target.classes_path, type.extension);
-    case TypeKey::kType: return Joined(target.classes_path, type.type_id);
+    case TypeKey::kExtension: return Joined(target.classes_path, separator, type.extension);
+    case TypeKey::kType: return Joined(target.classes_path, separator, type.type_id);
     case TypeKey::kDefaultIcon: break;
   }
-  return Joined(target.classes_path, type.type_id, L"\\DefaultIcon");
+  return Joined(target.classes_path, separator, type.type_id, L"\\DefaultIcon");
 }
 
 WideText TypeValueText(const InstallTarget& target, const FileType& type, const TypeValue& value) {

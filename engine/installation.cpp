@@ -33,23 +33,19 @@ Error FindIcons(platform::FileSystem& files, std::wstring_view folder, std::wstr
 
 // Undoes what the run did after `failure`. A file that another program (a
 // virus scanner reading the fresh icons) holds for a moment is waited for,
-// a little longer each time, about 1.5 s in all. What still cannot be undone
-// is named in the advice.
-Error UndoAfter(const platform::Platform& platform, Journal& journal, std::wstring_view folder,
-                Error failure) {
+// a little longer each time, about 1.5 s in all; each try takes up only what
+// is still left. What still cannot be undone is named in the advice.
+Error UndoAfter(const platform::Platform& platform, Journal& journal, Error failure) {
   constexpr unsigned kPauses[] = {100, 200, 400, 800};
-  Journal pending = journal;
-  for (size_t attempt = 0;; ++attempt) {
-    Journal undoing = pending;
-    if (!undoing.Undo(platform)) return failure;  // all undone: the failure stands
+  for (std::size_t attempt = 0;; ++attempt) {
+    (void)journal.Undo(platform);  // what failed stays in the journal, named below
+    if (journal.empty()) return failure;  // all undone: the failure stands
     if (attempt == sizeof(kPauses) / sizeof(kPauses[0])) break;
     platform.files.Pause(kPauses[attempt]);
   }
-  if (platform.files.FolderExists(folder)) {
-    failure.Advise(Joined(L"The folder ", folder,
-                          L" could not be removed again. Delete it before running the program "
-                          L"again."));
-  }
+  failure.Advise(Joined(L"Not everything this run changed could be undone. Left behind: ",
+                        journal.Remaining(),
+                        L". Remove what is left before running the program again."));
   return failure;
 }
 
@@ -63,6 +59,11 @@ Error CopyFiles(platform::FileSystem& files, std::wstring_view icons_folder,
     if (failed) return;
     const WideText to = Joined(folder, L"\\", name);
     if (!SameName(from, to)) {  // run from the install folder, it is there already
+      if (files.DeletesAtRestart(to)) {  // given up by an uninstallation: kept now
+        failed = files.KeepAtRestart(to);
+        if (failed) return;
+        journal.KeptAtRestart(to);
+      }
       const bool existed = files.FileExists(to);
       failed = files.CopyFile(from, to);
       if (failed) return;
@@ -107,18 +108,21 @@ Error RunInstallation(const platform::Platform& platform, const StageSink& stage
       return error;
     }
     journal.FolderCreated(target.folder);
+  } else if (files.DeletesAtRestart(target.folder)) {
+    if (Error error = files.KeepAtRestart(target.folder)) return error;
+    journal.KeptAtRestart(target.folder);
   }
   InstallRecord record;
   stage(InstallStage::kCopyingIcons);
   if (Error error = CopyFiles(files, icons_folder, icons, target.folder, program, journal, record)) {
-    return UndoAfter(platform, journal, target.folder, error);
+    return UndoAfter(platform, journal, error);
   }
   stage(InstallStage::kEditingRegistry);
   if (Error error = RegisterFileTypes(platform.registry, target, journal, record.replaced)) {
-    return UndoAfter(platform, journal, target.folder, error);
+    return UndoAfter(platform, journal, error);
   }
   if (Error error = WriteRecord(platform, target, record, journal)) {
-    return UndoAfter(platform, journal, target.folder, error);
+    return UndoAfter(platform, journal, error);
   }
   // Explorer shows the new icons at once, without waiting for a restart.
   platform.system.NotifyAssociationsChanged();

@@ -16,6 +16,10 @@ void Journal::KeyCreated(platform::RegistryRoot root, std::wstring_view path) {
   steps_.Add(Step{Kind::kKey, root, WideText(path), {}, false, {}});
 }
 
+void Journal::KeptAtRestart(std::wstring_view path) {
+  steps_.Add(Step{Kind::kKeptAtRestart, {}, WideText(path), {}, false, {}});
+}
+
 void Journal::ValueWritten(platform::RegistryRoot root, std::wstring_view path,
                            std::wstring_view name, bool existed,
                            const platform::RegistryValue& before) {
@@ -24,33 +28,75 @@ void Journal::ValueWritten(platform::RegistryRoot root, std::wstring_view path,
 
 Error Journal::Undo(const platform::Platform& platform) {
   Error first;
-  auto keep = [&first](Error error) {
-    if (error && !first) first = error;
-  };
+  List<Step> left;  // what this call could not undo, last first
   for (std::size_t i = steps_.size(); i-- > 0;) {
     const Step& step = steps_[i];
+    Error error;
+    bool undone = true;
     switch (step.kind) {
       case Kind::kValue:
-        keep(step.existed ? WriteValue(platform.registry, step.root, step.path, step.name, step.before)
-                          : platform.registry.DeleteValue(step.root, step.path, step.name));
+        error = step.existed ? WriteValue(platform.registry, step.root, step.path, step.name, step.before)
+                             : platform.registry.DeleteValue(step.root, step.path, step.name);
         break;
       case Kind::kKey: {
         bool deleted = false;
-        keep(platform.registry.DeleteKeyIfEmpty(step.root, step.path, deleted));
+        error = platform.registry.DeleteKeyIfEmpty(step.root, step.path, deleted);
+        // A key that still holds something (a value that could not be taken
+        // out) stays to undo.
+        undone = deleted || !platform.registry.KeyExists(step.root, step.path);
         break;
       }
       case Kind::kFile:
-        keep(platform.files.DeleteFile(step.path));
+        error = platform.files.DeleteFile(step.path);
+        break;
+      case Kind::kKeptAtRestart:
+        error = platform.files.DeleteAtRestart(step.path);
         break;
       case Kind::kFolder: {
+        if (!platform.files.FolderExists(step.path)) break;  // gone already
         bool removed = false;
-        keep(platform.files.RemoveEmptyFolder(step.path, removed));
+        error = platform.files.RemoveEmptyFolder(step.path, removed);
+        undone = removed;  // a file still in it keeps it
         break;
       }
     }
+    if (error && !first) first = error;
+    if (error || !undone) left.Add(step);
   }
   steps_.Clear();
+  for (std::size_t i = left.size(); i-- > 0;) steps_.Add(left[i]);
   return first;
+}
+
+WideText Journal::Remaining() const {
+  WideText out;
+  for (std::size_t i = steps_.size(); i-- > 0;) {
+    const Step& step = steps_[i];
+    if (!out.empty()) out.Append(L"; ");
+    switch (step.kind) {
+      case Kind::kValue:
+        if (step.name.empty()) {
+          out.Append(L"the default value of ");
+        } else {
+          out.Append(L"the value ").Append(step.name).Append(L" of ");
+        }
+        out.Append(platform::KeyName(step.root, step.path));
+        break;
+      case Kind::kKey:
+        out.Append(L"the key ").Append(platform::KeyName(step.root, step.path));
+        break;
+      case Kind::kFile:
+        out.Append(L"the file ").Append(step.path);
+        break;
+      case Kind::kFolder:
+        out.Append(L"the folder ").Append(step.path);
+        break;
+      case Kind::kKeptAtRestart:
+        out.Append(L"the deletion at the next restart of ").Append(step.path);
+        break;
+    }
+  }
+  return out;
 }
 
 Error CreateKeyNoted(platform::Registry& registry, platform::RegistryRoot root,

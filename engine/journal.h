@@ -15,17 +15,29 @@ class Journal {
   void FolderCreated(std::wstring_view path);
   void FileCreated(std::wstring_view path);
   void KeyCreated(platform::RegistryRoot root, std::wstring_view path);
+  // A file or folder taken off the deletions at the next restart.
+  void KeptAtRestart(std::wstring_view path);
   // A value written where `before` held something (`existed`) or nothing.
   void ValueWritten(platform::RegistryRoot root, std::wstring_view path, std::wstring_view name,
                     bool existed, const platform::RegistryValue& before);
 
   // Undoes every step, the last first: values put back as they were (or
-  // deleted), keys deleted, files deleted, folders removed. Every step is
-  // tried; the first failure is returned.
+  // deleted), keys deleted, files deleted, folders removed, deletions at the
+  // restart scheduled again. Every step is
+  // tried; the steps undone leave the journal, so that a second call tries
+  // only what the first could not undo. A file or folder already gone counts
+  // as undone. The first failure is returned.
   [[nodiscard]] Error Undo(const platform::Platform& platform);
 
+  // Whether every step has been undone (or none was made).
+  bool empty() const { return steps_.empty(); }
+
+  // What is still to undo, for a message: "the file C:\...\89mat.ico; the
+  // folder C:\...\TI-89".
+  WideText Remaining() const;
+
  private:
-  enum class Kind { kFolder, kFile, kKey, kValue };
+  enum class Kind { kFolder, kFile, kKey, kValue, kKeptAtRestart };
   struct Step {
     Kind kind;
     platform::RegistryRoot root;

@@ -26,6 +26,27 @@ bool AnyRegistrationOfOurs(platform::Registry& registry, const InstallTarget& ta
   return false;
 }
 
+// The files an installation without its record put into the folder: the
+// table's icons and the uninstaller.
+List<WideText> UnrecordedFiles() {
+  List<WideText> names;
+  for (const FileType& type : kFileTypes) names.Add(WideText(type.icon_file));
+  names.Add(WideText(kExeName));
+  return names;
+}
+
+// Whether the install folder still holds a file of ours that is to stay: one
+// that an earlier uninstallation left for the restart to delete does not
+// count, nor does anyone else's file.
+bool AnyFileOfOursStays(platform::FileSystem& files, std::wstring_view folder) {
+  if (!files.FolderExists(folder)) return false;
+  for (const WideText& name : UnrecordedFiles()) {
+    const WideText path = Joined(folder, L"\\", name);
+    if (files.FileExists(path) && !files.DeletesAtRestart(path)) return true;
+  }
+  return false;
+}
+
 // Deletes one file of ours. One in use goes when Windows next starts; the
 // running uninstaller is first moved out of the folder (a running program's
 // file can be moved, not deleted), so that the folder can go now.
@@ -58,7 +79,8 @@ Error RemoveFile(platform::FileSystem& files, std::wstring_view path, std::wstri
 Installed FindInstallation(const platform::Platform& platform) {
   const InstallTarget& target = kMachineTarget;
   if (RecordComplete(platform.registry, target)) return Installed::kRecorded;
-  if (platform.files.FolderExists(target.folder) || AnyRegistrationOfOurs(platform.registry, target)) {
+  if (AnyFileOfOursStays(platform.files, target.folder) ||
+      AnyRegistrationOfOurs(platform.registry, target)) {
     return Installed::kUnrecorded;
   }
   return Installed::kNothing;
@@ -79,8 +101,9 @@ Error RunUninstallation(const platform::Platform& platform, UninstallReport& rep
   bool recorded = false;
   keep(ReadRecord(platform.registry, target, record, recorded));
   if (!recorded) {
-    // An installation without its record knew only the table's icons.
-    for (const FileType& type : kFileTypes) record.files.names.Add(type.icon_file);
+    // An installation cut short before its record, or made by an earlier
+    // build, put only the table's icons and the uninstaller there.
+    for (const WideText& name : UnrecordedFiles()) record.files.names.Add(name);
   }
   keep(UnregisterFileTypes(platform.registry, target, record.replaced, report.registry));
 

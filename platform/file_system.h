@@ -88,6 +88,14 @@ class FileSystem {
   // Has Windows delete the file or empty folder `path` when it next starts.
   [[nodiscard]] virtual Error DeleteAtRestart(std::wstring_view path) = 0;
 
+  // Whether Windows is to delete `path` when it next starts.
+  virtual bool DeletesAtRestart(std::wstring_view path) = 0;
+
+  // Takes `path` off the deletions Windows makes when it next starts (an
+  // installation keeping what an uninstallation had given up); none is no
+  // failure.
+  [[nodiscard]] virtual Error KeepAtRestart(std::wstring_view path) = 0;
+
   // The folder for temporary files, without a trailing separator.
   [[nodiscard]] virtual Error TempFolder(WideText& folder) = 0;
 

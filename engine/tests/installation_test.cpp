@@ -53,6 +53,21 @@ class ScannedFile : public platform::FakeFileSystem {
   int times_;
 };
 
+// A registry in which the values of one key cannot be deleted, as when
+// another program has locked the key down since they were written.
+class KeptValue : public platform::FakeRegistry {
+ public:
+  explicit KeptValue(std::wstring path) : path_(std::move(path)) {}
+  Error DeleteValue(platform::RegistryRoot root, std::wstring_view path,
+                    std::wstring_view name) override {
+    if (path != path_) return FakeRegistry::DeleteValue(root, path, name);
+    return platform::RegistryError(5, root, path);
+  }
+
+ private:
+  std::wstring path_;
+};
+
 class InstallationTest : public ::testing::Test {
  protected:
   void SetUp() override { Prepare(fake_.files, kProgram); }
@@ -275,9 +290,28 @@ TEST_F(InstallationTest, UndoingWaitsForAFileHeldForAMomentAndOtherwiseSaysWhatT
   EXPECT_EQ(held.List(kInstall), std::vector<std::wstring>{L"89mat.ico"});
   EXPECT_EQ(Pauses(held), 4);  // five tries in all
   EXPECT_EQ(error.Path(), kInstall + L"\\89pic.ico");  // the copy's error stays the one reported
-  EXPECT_EQ(error.Advice(), L"The folder " + kInstall +
-                                L" could not be removed again. Delete it before running the "
-                                L"program again.");
+  EXPECT_EQ(error.Advice(),
+            L"Not everything this run changed could be undone. Left behind: the file " + kInstall +
+                L"\\89mat.ico; the folder " + kInstall +
+                L". Remove what is left before running the program again.");
+
+  // A value that cannot be taken out again is retried alone (the folder,
+  // gone after the first try, is not looked for again), and the advice
+  // names it and the keys it keeps.
+  KeptValue kept(L"Ivex.89m\\DefaultIcon");
+  platform::FakeFileSystem files;
+  Prepare(files, kProgram);
+  kept.Refuse(kRoot, L"Ivex.89t");
+  error = Run(platform::Platform{files, kept, fake_.system});
+  EXPECT_EQ(error.Path(), L"HKEY_CLASSES_ROOT\\Ivex.89t\\DefaultIcon");
+  EXPECT_FALSE(files.IsFolder(kInstall));
+  EXPECT_EQ(Pauses(files), 4);
+  EXPECT_EQ(kept.KeyCount(kRoot), 2u);
+  EXPECT_EQ(error.Advice(),
+            L"Not everything this run changed could be undone. Left behind: the default value of "
+            L"HKEY_CLASSES_ROOT\\Ivex.89m\\DefaultIcon; the key "
+            L"HKEY_CLASSES_ROOT\\Ivex.89m\\DefaultIcon; the key HKEY_CLASSES_ROOT\\Ivex.89m. "
+            L"Remove what is left before running the program again.");
 }
 
 TEST_F(InstallationTest, AProgramFolderAtADriveRootFindsItsIcons) {

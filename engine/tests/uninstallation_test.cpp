@@ -173,8 +173,38 @@ TEST_F(UninstallationTest, FilesInUseGoAtTheRestartAndThePiecesOfARunCutShortGoT
   EXPECT_EQ(FindInstallation(fake_.platform), Installed::kUnrecorded);
   EXPECT_FALSE(Uninstall());
   EXPECT_EQ(fake_.registry.KeyCount(kRoot), 0u);
-  EXPECT_FALSE(fake_.files.IsFile(kInstall + L"\\89mat.ico"));
-  EXPECT_TRUE(fake_.files.IsFile(kInstall + L"\\notes.txt"));
+  EXPECT_EQ(fake_.files.List(kInstall), Names{L"notes.txt"});  // the uninstaller went too
+  // What is left is not ours: nothing is installed any more.
+  EXPECT_EQ(FindInstallation(fake_.platform), Installed::kNothing);
+}
+
+TEST_F(UninstallationTest, WhatWaitsForTheRestartIsNotInstalledUntilAnInstallationKeepsIt) {
+  Install();
+  fake_.files.HoldFile(kInstall + L"\\89mat.ico");
+  ASSERT_FALSE(Uninstall());
+  ASSERT_TRUE(report_.RestartNeeded());
+  EXPECT_EQ(FindInstallation(fake_.platform), Installed::kNothing);
+
+  // Installed again before the restart: the restart takes nothing away.
+  fake_.files.ReleaseFile(kInstall + L"\\89mat.ico");
+  Install();
+  EXPECT_FALSE(fake_.files.DeletesAtRestart(kInstall + L"\\89mat.ico"));
+  EXPECT_FALSE(fake_.files.DeletesAtRestart(kInstall));
+  fake_.files.Restart();
+  EXPECT_EQ(fake_.files.List(kInstall).size(), 13u);
+  EXPECT_EQ(FindInstallation(fake_.platform), Installed::kRecorded);
+
+  // An installation that fails gives the deletions back to the restart.
+  fake_.files.HoldFile(kInstall + L"\\89mat.ico");
+  ASSERT_FALSE(Uninstall());
+  fake_.files.ReleaseFile(kInstall + L"\\89mat.ico");
+  fake_.registry.Refuse(kRoot, L".89p");
+  auto ignore = [](InstallStage) {};
+  EXPECT_EQ(RunInstallation(fake_.platform, StageSink(ignore)).Number(), errors::kPermissionDenied);
+  EXPECT_TRUE(fake_.files.DeletesAtRestart(kInstall + L"\\89mat.ico"));
+  EXPECT_TRUE(fake_.files.DeletesAtRestart(kInstall));
+  fake_.files.Restart();
+  EXPECT_FALSE(fake_.files.IsFolder(kInstall));
 }
 
 }  // namespace

@@ -304,7 +304,24 @@ Error FakeFileSystem::DeleteAtRestart(std::wstring_view path) {
   return Error();
 }
 
+bool FakeFileSystem::DeletesAtRestart(std::wstring_view path) {
+  const std::wstring folded = Folded(Normalize(Str(path)));
+  return std::any_of(at_restart_.begin(), at_restart_.end(),
+                     [&](const std::wstring& pending) { return Folded(pending) == folded; });
+}
+
+Error FakeFileSystem::KeepAtRestart(std::wstring_view path) {
+  calls_.push_back(L"KeepAtRestart " + Str(path));
+  const std::wstring folded = Folded(Normalize(Str(path)));
+  at_restart_.erase(std::remove_if(at_restart_.begin(), at_restart_.end(),
+                                   [&](const std::wstring& pending) { return Folded(pending) == folded; }),
+                    at_restart_.end());
+  return Error();
+}
+
 void FakeFileSystem::HoldFile(const std::wstring& path) { held_files_.insert(Folded(Normalize(path))); }
+
+void FakeFileSystem::ReleaseFile(const std::wstring& path) { held_files_.erase(Folded(Normalize(path))); }
 
 void FakeFileSystem::Restart() {
   held_files_.clear();

@@ -32,6 +32,8 @@ class FakeFileSystem : public FileSystem {
   Error MoveFile(std::wstring_view source, std::wstring_view destination) override;
   // Recorded; the file goes at the next Restart().
   Error DeleteAtRestart(std::wstring_view path) override;
+  bool DeletesAtRestart(std::wstring_view path) override;
+  Error KeepAtRestart(std::wstring_view path) override;
   Error TempFolder(WideText& folder) override;
   Error ProgramFile(WideText& path) override;
   // Waits for nothing; recorded as "Pause <ms>".
@@ -56,6 +58,8 @@ class FakeFileSystem : public FileSystem {
   // The file cannot be deleted or moved (70), as while another program has
   // it open; it can still be scheduled for deletion at the restart.
   void HoldFile(const std::wstring& path);
+  // The other program closes the file.
+  void ReleaseFile(const std::wstring& path);
   // Windows starts again: what was scheduled for deletion goes, and held
   // files are free.
   void Restart();

@@ -165,9 +165,12 @@ Error FakeRegistry::ValueNames(RegistryRoot root, std::wstring_view path, NameLi
 
 Error FakeRegistry::DeleteValue(RegistryRoot root, std::wstring_view path,
                                 std::wstring_view name) {
+  // As on Windows, a key that may not be opened refuses even when the value is absent.
   Key* key = Walk(root, path, false);
-  if (key == nullptr || key->FindValue(name) == nullptr) return Error();
-  if (Refused(root, path) || refused_values_.count(RefusalKey(root, path) + L"\\\\" + Folded(name)) != 0) {
+  if (key == nullptr) return Error();
+  if (Refused(root, path)) return RegistryError(kAccessDenied, root, path);
+  if (key->FindValue(name) == nullptr) return Error();
+  if (refused_values_.count(RefusalKey(root, path) + L"\\\\" + Folded(name)) != 0) {
     return RegistryError(kAccessDenied, root, path);
   }
   key->values.erase(std::remove_if(key->values.begin(), key->values.end(),
@@ -180,8 +183,8 @@ Error FakeRegistry::DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path, 
   deleted = false;
   Key* key = Walk(root, path, false);
   if (key == nullptr) return Error();
-  if (!key->sub_keys.empty() || !key->values.empty()) return Error();
   if (Refused(root, path)) return RegistryError(kAccessDenied, root, path);
+  if (!key->sub_keys.empty() || !key->values.empty()) return Error();
   std::vector<std::wstring> levels = Levels(path);
   const std::wstring last = Folded(levels.back());
   levels.pop_back();

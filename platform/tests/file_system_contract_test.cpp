@@ -238,6 +238,27 @@ TEST_P(FileSystemContract, SingleFilesAreListedCopiedMovedAndDeleted) {
   EXPECT_TRUE(files.FileExists(program));
 }
 
+TEST_P(FileSystemContract, ADeletionAtTheRestartCanBeTakenBackAndNoOtherWithIt) {
+  FileSystem& files = under_test_->files();
+  under_test_->MakeFile(In(L"TI-89\\89mat.ico"), "mat");
+  under_test_->MakeFile(In(L"TI-89\\89pic.ico"), "pic");
+  EXPECT_FALSE(files.DeletesAtRestart(In(L"TI-89\\89mat.ico")));
+  ASSERT_FALSE(files.DeleteAtRestart(In(L"TI-89\\89mat.ico")));
+  ASSERT_FALSE(files.DeleteAtRestart(In(L"TI-89\\89pic.ico")));
+  ASSERT_FALSE(files.DeleteAtRestart(In(L"TI-89")));
+  EXPECT_TRUE(files.DeletesAtRestart(In(L"ti-89\\89MAT.ICO")));  // names compare as Windows does
+  EXPECT_TRUE(files.DeletesAtRestart(In(L"TI-89")));
+
+  EXPECT_FALSE(files.KeepAtRestart(In(L"TI-89\\89mat.ico")));
+  EXPECT_FALSE(files.KeepAtRestart(In(L"TI-89")));
+  EXPECT_FALSE(files.DeletesAtRestart(In(L"TI-89\\89mat.ico")));
+  EXPECT_FALSE(files.DeletesAtRestart(In(L"TI-89")));
+  EXPECT_TRUE(files.DeletesAtRestart(In(L"TI-89\\89pic.ico")));  // the others' stay
+  EXPECT_FALSE(files.KeepAtRestart(In(L"TI-89\\absent.ico")));   // none: no failure
+  EXPECT_FALSE(files.KeepAtRestart(In(L"TI-89\\89pic.ico")));
+  EXPECT_FALSE(files.DeletesAtRestart(In(L"TI-89\\89pic.ico")));
+}
+
 INSTANTIATE_TEST_SUITE_P(Implementations, FileSystemContract,
                          ::testing::ValuesIn(Implementations()),
                          [](const auto& param_info) { return param_info.param; });

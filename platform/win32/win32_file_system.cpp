@@ -250,8 +250,12 @@ Error Win32FileSystem::ListFiles(std::wstring_view pattern, FileList& list) {
 }
 
 Error Win32FileSystem::CopyFile(std::wstring_view source, std::wstring_view destination) {
-  const WideText to(destination);
-  if (!CopyFileW(WideText(source).c_str(), to.c_str(), FALSE)) return LastError(destination);
+  const WideText from(source);
+  const DWORD attributes = GetFileAttributesW(from.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return Failure(errors::kFileNotFound, source);  // nothing to copy: name what is missing
+  }
+  if (!CopyFileW(from.c_str(), WideText(destination).c_str(), FALSE)) return LastError(destination);
   return Error();
 }
 
@@ -276,6 +280,127 @@ Error Win32FileSystem::MoveFile(std::wstring_view source, std::wstring_view dest
 Error Win32FileSystem::DeleteAtRestart(std::wstring_view path) {
   if (!MoveFileExW(WideText(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return LastError(path);
   return Error();
+}
+
+namespace {
+
+// Where Windows keeps the renames and deletions it makes when it next
+// starts: pairs of texts, a source ("\??\C:\dir\file") and a destination,
+// empty for a deletion. The empty destinations mean the texts cannot be read
+// up to the first empty one, as a REG_MULTI_SZ usually is: the value's size
+// says where they end.
+constexpr wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+constexpr wchar_t kPendingRenames[] = L"PendingFileRenameOperations";
+
+// Owns an open registry key.
+class SessionKey {
+ public:
+  explicit SessionKey(REGSAM access)
+      : status_(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, access, &key_)) {}
+  ~SessionKey() {
+    if (status_ == ERROR_SUCCESS) RegCloseKey(key_);
+  }
+  SessionKey(const SessionKey&) = delete;
+  SessionKey& operator=(const SessionKey&) = delete;
+  bool open() const { return status_ == ERROR_SUCCESS; }
+  HKEY get() const { return key_; }
+
+ private:
+  HKEY key_ = nullptr;
+  LONG status_;
+};
+
+// The pending operations' texts, each ending in its NUL; empty when none.
+WideText PendingRenames(const SessionKey& key) {
+  WideText texts;
+  DWORD type = 0;
+  DWORD size = 0;
+  if (!key.open() ||
+      RegQueryValueExW(key.get(), kPendingRenames, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+      type != REG_MULTI_SZ) {
+    return texts;
+  }
+  texts.Resize(size / sizeof(wchar_t) + 1);
+  size = static_cast<DWORD>(texts.size() * sizeof(wchar_t));
+  if (RegQueryValueExW(key.get(), kPendingRenames, nullptr, &type,
+                       reinterpret_cast<BYTE*>(texts.data()), &size) != ERROR_SUCCESS) {
+    return WideText();
+  }
+  std::size_t length = size / sizeof(wchar_t);
+  // The closing NUL of the list is not a text of its own.
+  if (length > 0 && texts.c_str()[length - 1] == L'\0' &&
+      (length == 1 || texts.c_str()[length - 2] == L'\0')) {
+    --length;
+  }
+  texts.Resize(length);
+  return texts;
+}
+
+// Calls `visit(source, destination, whole_pair)` for each pending pair.
+template <class Visit>
+void ForEachPendingPair(std::wstring_view texts, Visit visit) {
+  auto next = [&texts](std::size_t& at) {
+    const std::size_t start = at;
+    while (at < texts.size() && texts[at] != L'\0') ++at;
+    const std::wstring_view text(texts.data() + start, at - start);
+    if (at < texts.size()) ++at;  // its NUL
+    return text;
+  };
+  for (std::size_t at = 0; at < texts.size();) {
+    const std::size_t start = at;
+    const std::wstring_view source = next(at);
+    const std::wstring_view destination = next(at);
+    visit(source, destination, std::wstring_view(texts.data() + start, at - start));
+  }
+}
+
+// Whether a pending pair deletes `path` ("\??\" before the source is the
+// system's own prefix for a full path).
+bool DeletesPath(std::wstring_view source, std::wstring_view destination, std::wstring_view path) {
+  constexpr std::wstring_view kPrefix = L"\\??\\";
+  if (source.size() >= kPrefix.size() && source.compare(0, kPrefix.size(), kPrefix) == 0) {
+    source = std::wstring_view(source.data() + kPrefix.size(), source.size() - kPrefix.size());
+  }
+  return destination.empty() && SameName(source, path);
+}
+
+}  // namespace
+
+bool Win32FileSystem::DeletesAtRestart(std::wstring_view path) {
+  const WideText full = FullPath(path);
+  bool pending = false;
+  ForEachPendingPair(PendingRenames(SessionKey(KEY_QUERY_VALUE)).view(),
+                     [&](std::wstring_view source, std::wstring_view destination, std::wstring_view) {
+                       pending |= DeletesPath(source, destination, full.view());
+                     });
+  return pending;
+}
+
+Error Win32FileSystem::KeepAtRestart(std::wstring_view path) {
+  const WideText full = FullPath(path);
+  SessionKey key(KEY_QUERY_VALUE | KEY_SET_VALUE);
+  WideText kept;
+  bool dropped = false;
+  ForEachPendingPair(PendingRenames(key).view(),
+                     [&](std::wstring_view source, std::wstring_view destination, std::wstring_view pair) {
+                       if (DeletesPath(source, destination, full.view())) {
+                         dropped = true;
+                       } else {
+                         kept.Append(pair);
+                       }
+                     });
+  if (!dropped) return Error();
+  LONG status = ERROR_SUCCESS;
+  if (kept.empty()) {
+    status = RegDeleteValueW(key.get(), kPendingRenames);
+  } else {
+    // The pairs and, from the text's own terminator, the list's closing NUL.
+    status = RegSetValueExW(key.get(), kPendingRenames, 0, REG_MULTI_SZ,
+                            reinterpret_cast<const BYTE*>(kept.c_str()),
+                            static_cast<DWORD>((kept.size() + 1) * sizeof(wchar_t)));
+  }
+  if (status == ERROR_SUCCESS) return Error();
+  return Failure(errors::NumberForSystemError(static_cast<unsigned long>(status)), path);
 }
 
 Error Win32FileSystem::TempFolder(WideText& folder) {

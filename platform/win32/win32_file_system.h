@@ -21,6 +21,8 @@ class Win32FileSystem : public FileSystem {
   Error DeleteFile(std::wstring_view path) override;
   Error MoveFile(std::wstring_view source, std::wstring_view destination) override;
   Error DeleteAtRestart(std::wstring_view path) override;
+  bool DeletesAtRestart(std::wstring_view path) override;
+  Error KeepAtRestart(std::wstring_view path) override;
   Error TempFolder(WideText& folder) override;
   Error ProgramFile(WideText& path) override;
   void Pause(unsigned milliseconds) override;

@@ -54,9 +54,9 @@ Win32Registry::Win32Registry()
     : write_{&RegCreateKeyExA, &RegOpenKeyExA, &RegSetValueExA, &RegCloseKey} {}
 
 bool Win32Registry::KeyExists(RegistryRoot root, std::wstring_view path) {
+  // A key this account may not open still exists: only "not found" means absent.
   OpenKey key;
-  return RegOpenKeyExW(RootKey(root), WideText(path).c_str(), 0, KEY_QUERY_VALUE, key.receive()) ==
-         ERROR_SUCCESS;
+  return !Missing(RegOpenKeyExW(RootKey(root), WideText(path).c_str(), 0, KEY_QUERY_VALUE, key.receive()));
 }
 
 Error Win32Registry::CreateKey(RegistryRoot root, std::wstring_view path) {
