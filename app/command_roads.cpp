@@ -30,13 +30,13 @@ void AppendCount(WideText& text, int count, std::wstring_view one, std::wstring_
 
 // What the uninstallation did, in plain words: what it removed, put back and
 // kept, and whether a restart finishes it.
-WideText Summary(const engine::UninstallReport& report) {
+WideText Summary(const engine::UninstallReport& report, std::wstring_view folder) {
   const engine::UnregisterReport& registry = report.registry;
   WideText text(L"Removed: the entries of ");
   AppendCount(text, registry.types_removed, L"file type", L"file types");
   text.Append(L" and ");
   AppendCount(text, report.files_removed, L"file", L"files");
-  if (report.folder_removed) text.Append(L", and the folder ").Append(engine::kInstallFolder);
+  if (report.folder_removed) text.Append(L", and the folder ").Append(folder);
   text.Append(L".");
   if (registry.values_restored > 0) {
     text.Append(L"\n\nPut back: ");
@@ -57,7 +57,7 @@ WideText Summary(const engine::UninstallReport& report) {
     }
     if (report.folder_kept) {
       AppendSeparator(text, part++, kept_parts);
-      text.Append(L"the folder ").Append(engine::kInstallFolder).Append(L" with the files in it that are not ours");
+      text.Append(L"the folder ").Append(folder).Append(L" with the files in it that are not ours");
     }
     text.Append(L".");
   }
@@ -70,8 +70,8 @@ WideText Summary(const engine::UninstallReport& report) {
   return text;
 }
 
-int Uninstall(const platform::Platform& platform, bool silent) {
-  if (engine::FindInstallation(platform) == engine::Installed::kNothing) {
+int Uninstall(const platform::Platform& platform, const engine::InstallTarget& target, bool silent) {
+  if (engine::FindInstallation(platform, target) == engine::Installed::kNothing) {
     if (!silent) {
       Box(L"The TI-89 file types are not installed on this computer. There is nothing to remove.",
           MB_OK | MB_ICONINFORMATION);
@@ -83,7 +83,7 @@ int Uninstall(const platform::Platform& platform, bool silent) {
     return engine::kExitCancelled;
   }
   engine::UninstallReport report;
-  const Error error = engine::RunUninstallation(platform, report);
+  const Error error = engine::RunUninstallation(platform, target, report);
   if (!silent) {
     if (error.Number() == engine::kExitInstallInProgress) {
       Box(windows::ErrorBoxText(error), MB_OK | MB_ICONWARNING);
@@ -91,7 +91,7 @@ int Uninstall(const platform::Platform& platform, bool silent) {
       Box(Joined(windows::ErrorBoxText(error), L"\n\nEverything else was removed."),
           MB_OK | MB_ICONERROR);
     } else {
-      Box(Summary(report), MB_OK | MB_ICONINFORMATION);
+      Box(Summary(report, target.folder), MB_OK | MB_ICONINFORMATION);
     }
   }
   if (error) return error.Number();
@@ -100,22 +100,49 @@ int Uninstall(const platform::Platform& platform, bool silent) {
 
 }  // namespace
 
-int RunCommand(const platform::Platform& platform, const engine::Options& options) {
+int ShowUsage(const engine::Options& options) {
+  if (!options.silent) Box(engine::UsageText(), MB_OK | MB_ICONINFORMATION);
+  return options.unknown.empty() ? 0 : engine::kExitBadArgument;
+}
+
+engine::RoadChoice ChooseRoad(const platform::Platform& platform, const engine::Options& options,
+                              std::wstring_view arguments) {
+  auto ask = [] {
+    return Box(L"Install the TI-89 file icons for your account only?",
+               MB_YESNO | MB_ICONQUESTION) == IDYES;
+  };
+  const engine::RoadChoice choice =
+      engine::ChooseRoad(platform, options, arguments, engine::AskAccountOnly(ask));
+  if (choice.road == engine::Road::kEnded && choice.exit_code == errors::kElevationRequired &&
+      !options.silent) {
+    Box(L"Removing the TI-89 file types installed for all accounts of this computer needs "
+        L"administrator rights. Ask an administrator to remove them.",
+        MB_OK | MB_ICONWARNING);
+  }
+  return choice;
+}
+
+int RunCommand(const platform::Platform& platform, const engine::InstallTarget& target,
+               const engine::Options& options) {
   switch (options.action) {
-    case engine::Action::kUsage:
-      if (!options.silent) Box(engine::UsageText(), MB_OK | MB_ICONINFORMATION);
-      return options.unknown.empty() ? 0 : engine::kExitBadArgument;
     case engine::Action::kInstall: {
       // The installation of "Accept", with no window to show its stages on.
       auto no_window = [](engine::InstallStage) {};
-      return engine::RunInstallation(platform, engine::StageSink(no_window)).Number();
+      return engine::RunInstallation(platform, target, engine::StageSink(no_window)).Number();
     }
     case engine::Action::kUninstall:
-      return Uninstall(platform, options.silent);
+      return Uninstall(platform, target, options.silent);
+    case engine::Action::kUsage:
+      return ShowUsage(options);
     case engine::Action::kInteractive:
       break;
   }
   return 0;
+}
+
+int ReportStartFailure(const Error& error, bool silent) {
+  if (!silent) Box(windows::ErrorBoxText(error), MB_OK | MB_ICONERROR);
+  return error.Number();
 }
 
 }  // namespace glyphary::app

@@ -12,7 +12,8 @@ namespace glyphary::app {
 
 using windows::Handler;
 
-int RunInstallerWindows(const platform::Platform& platform, windows::Ui& ui) {
+int RunInstallerWindows(const platform::Platform& platform, const engine::InstallTarget& target,
+                        windows::Ui& ui) {
   windows::SplashWindow splash(ui);
   windows::AgreementWindow agreement(ui);
   windows::ProgressWindow progress(ui);
@@ -30,7 +31,7 @@ int RunInstallerWindows(const platform::Platform& platform, windows::Ui& ui) {
     ui.HoldInput();
     if (Error error = progress.Create()) return error;
     auto stage = [&progress](engine::InstallStage entered) { progress.ShowStage(entered); };
-    if (Error error = engine::RunInstallation(platform, engine::StageSink(stage))) {
+    if (Error error = engine::RunInstallation(platform, target, engine::StageSink(stage))) {
       // Another run is installing or removing: its own exit code, as with /S.
       if (error.Number() == engine::kExitInstallInProgress) ui.ReportError(error, error.Number());
       return error;

@@ -1,11 +1,12 @@
 // Glyphary Installer: the platform and the windows' shared state are made
-// here and lent to the road the command line chooses.
+// here and lent to the road the command line and the run's rights choose.
 #include <windows.h>
 
 #include "app/command_roads.h"
 #include "app/installer_flow.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry.h"
+#include "engine/product.h"
 #include "platform/win32/win32_system.h"
 #include "windows/ui.h"
 
@@ -39,9 +40,23 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
   platform::Win32System system;
   const platform::Platform platform{files, registry, system};
 
+  const std::wstring_view command_line = arguments != nullptr ? arguments : L"";
+  const engine::Options options = engine::ParseCommandLine(command_line);
+  if (options.action == engine::Action::kUsage) return app::ShowUsage(options);
+
+  // For every account when this run has (or gets) the rights, else for the
+  // user's own account; an elevated run of the program may do it all.
+  const engine::RoadChoice road = app::ChooseRoad(platform, options, command_line);
+  if (road.road == engine::Road::kEnded) return road.exit_code;
+  engine::UserTarget user;
+  const engine::InstallTarget* target = &engine::kMachineTarget;
+  if (road.road == engine::Road::kUser) {
+    if (Error error = user.Find(files)) return app::ReportStartFailure(error, options.silent);
+    target = &user.target();
+  }
+
   // Switches lead to the roads without the installer's windows.
-  const engine::Options options = engine::ParseCommandLine(arguments != nullptr ? arguments : L"");
-  if (options.action != engine::Action::kInteractive) return app::RunCommand(platform, options);
+  if (options.action != engine::Action::kInteractive) return app::RunCommand(platform, *target, options);
   windows::Ui ui(instance);
-  return app::RunInstallerWindows(platform, ui);
+  return app::RunInstallerWindows(platform, *target, ui);
 }

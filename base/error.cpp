@@ -37,6 +37,8 @@ Error Make(int number) {
     case kPathNotFound: return Error(number, L"Path not found");
     case kResourceNotFound: return Error(number, L"Resource not found");
     case kCannotCreateObject: return Error(number, L"ActiveX component can't create object");
+    case kCancelled: return Error(number, L"The operation was canceled by the user");
+    case kElevationRequired: return Error(number, L"The requested operation requires elevation");
     default: return Error(number, L"Application-defined or object-defined error");
   }
 }
@@ -62,6 +64,10 @@ int NumberForSystemError(unsigned long code) {
     case 32:  // ERROR_SHARING_VIOLATION
     case 33:  // ERROR_LOCK_VIOLATION
       return kPermissionDenied;
+    case 740:   // ERROR_ELEVATION_REQUIRED
+      return kElevationRequired;
+    case 1223:  // ERROR_CANCELLED
+      return kCancelled;
     case 8:   // ERROR_NOT_ENOUGH_MEMORY
     case 14:  // ERROR_OUTOFMEMORY
       return kOutOfMemory;

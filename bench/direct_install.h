@@ -267,6 +267,18 @@ inline bool InstallDirectly(const DirectPlan& plan, const std::wstring& program)
       !CreateDirectoryW(install.c_str(), nullptr)) {
     return false;
   }
+  // One look at what Windows is to delete when it next starts (nothing, in
+  // these runs): an installation keeps what an uninstallation gave up.
+  {
+    HKEY session = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
+                      KEY_QUERY_VALUE, &session) == ERROR_SUCCESS) {
+      DWORD type = 0;
+      DWORD size = 0;
+      RegQueryValueExW(session, L"PendingFileRenameOperations", nullptr, &type, nullptr, &size);
+      RegCloseKey(session);
+    }
+  }
   std::string files;
   for (const std::wstring& icon : icons) {
     if (!DirectCopy(icons_folder + L"\\" + icon, install + L"\\" + icon)) return false;

@@ -59,7 +59,7 @@ class ScratchProgram : public platform::Win32FileSystem {
 // The installation run on `platform`; its error, if any.
 Error RunOurs(const platform::Platform& platform) {
   auto ignore = [](engine::InstallStage) {};
-  return engine::RunInstallation(platform, engine::StageSink(ignore));
+  return engine::RunInstallation(platform, engine::kMachineTarget, engine::StageSink(ignore));
 }
 
 // Back to a clean machine: no install folder, none of the 24 top-level keys,

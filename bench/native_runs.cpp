@@ -101,9 +101,21 @@ class LoggedFiles : public platform::FileSystem {
     log_.Note(Op::kDeleteAtRestart, path);
     return files_.DeleteAtRestart(path);
   }
+  bool DeletesAtRestart(std::wstring_view path) override {
+    log_.Note(Op::kDeletesAtRestart, path);
+    return files_.DeletesAtRestart(path);
+  }
+  Error KeepAtRestart(std::wstring_view path, bool& kept) override {
+    log_.Note(Op::kKeepAtRestart, path);
+    return files_.KeepAtRestart(path, kept);
+  }
   Error TempFolder(WideText& folder) override {
     log_.Note(Op::kTempFolder);
     return files_.TempFolder(folder);
+  }
+  Error LocalAppDataFolder(WideText& folder) override {
+    log_.Note(Op::kLocalAppDataFolder);
+    return files_.LocalAppDataFolder(folder);
   }
   Error ProgramFile(WideText& path) override {
     log_.Note(Op::kProgramFile);
@@ -188,6 +200,14 @@ class LoggedSystem : public platform::System {
     log_.Note(Op::kProgramVersion);
     return system_.ProgramVersion();
   }
+  Rights CurrentRights() override {
+    log_.Note(Op::kCurrentRights);
+    return system_.CurrentRights();
+  }
+  Error RunElevated(std::wstring_view arguments, int& exit_code) override {
+    log_.Note(Op::kRunElevated, arguments);
+    return system_.RunElevated(arguments, exit_code);
+  }
   bool IsNtFamily() override {
     log_.Note(Op::kIsNtFamily);
     return system_.IsNtFamily();
@@ -213,7 +233,7 @@ class LoggedSystem : public platform::System {
 void Layers(platform::FileSystem& files, platform::Registry& registry, platform::System& system) {
   const platform::Platform machine{files, registry, system};
   auto ignore = [](engine::InstallStage) {};
-  (void)engine::RunInstallation(machine, engine::StageSink(ignore));
+  (void)engine::RunInstallation(machine, engine::kMachineTarget, engine::StageSink(ignore));
 }
 
 // The calls made one after the other, on the stand-ins themselves (timed)
@@ -251,9 +271,20 @@ void PlayBack(Files& files, Registry& registry, System& system, const PlatformCa
       case Op::kDeleteFile: (void)files.DeleteFile(call.path); break;
       case Op::kMoveFile: (void)files.MoveFile(call.path, call.other); break;
       case Op::kDeleteAtRestart: (void)files.DeleteAtRestart(call.path); break;
+      case Op::kDeletesAtRestart: (void)files.DeletesAtRestart(call.path); break;
+      case Op::kKeepAtRestart: {
+        bool kept = false;
+        (void)files.KeepAtRestart(call.path, kept);
+        break;
+      }
       case Op::kTempFolder: {
         WideText folder;
         (void)files.TempFolder(folder);
+        break;
+      }
+      case Op::kLocalAppDataFolder: {
+        WideText folder;
+        (void)files.LocalAppDataFolder(folder);
         break;
       }
       case Op::kProgramFile: {
@@ -294,6 +325,12 @@ void PlayBack(Files& files, Registry& registry, System& system, const PlatformCa
       case Op::kTakeInstallLock: (void)system.TakeInstallLock(); break;
       case Op::kReleaseInstallLock: system.ReleaseInstallLock(); break;
       case Op::kProgramVersion: (void)system.ProgramVersion(); break;
+      case Op::kCurrentRights: (void)system.CurrentRights(); break;
+      case Op::kRunElevated: {
+        int exit_code = 0;
+        (void)system.RunElevated(call.path, exit_code);
+        break;
+      }
       case Op::kIsNtFamily: (void)system.IsNtFamily(); break;
       case Op::kEnableShutdownPrivilege: system.EnableShutdownPrivilege(); break;
       case Op::kRequestRestart: system.RequestRestart(); break;

@@ -41,12 +41,14 @@ struct PlatformCall {
     // FileSystem
     kFolderExists, kCreateFolder, kCopyFiles, kCountFiles, kDeleteFolder, kDeleteFiles,
     kRemoveEmptyFolder, kFileExists, kListFiles, kCopyFile, kDeleteFile, kMoveFile,
-    kDeleteAtRestart, kTempFolder, kProgramFile, kPause, kProgramFolder,
+    kDeleteAtRestart, kDeletesAtRestart, kKeepAtRestart, kTempFolder, kLocalAppDataFolder,
+    kProgramFile, kPause, kProgramFolder,
     // Registry
     kKeyExists, kCreateKey, kSetText, kSetNumber, kReadValue, kValueNames, kDeleteValue,
     kDeleteTree, kDeleteKeyIfEmpty,
     // System
-    kTakeInstallLock, kReleaseInstallLock, kProgramVersion, kIsNtFamily,
+    kTakeInstallLock, kReleaseInstallLock, kProgramVersion, kCurrentRights, kRunElevated,
+    kIsNtFamily,
     kEnableShutdownPrivilege, kRequestRestart, kNotifyAssociationsChanged,
   };
   Op op;

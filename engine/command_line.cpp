@@ -55,6 +55,8 @@ Options ParseCommandLine(std::wstring_view arguments) {
     const std::wstring_view name(text.data() + 1, text.size() - 1);
     if (is_switch && (Is(name, L"S") || Is(name, L"quiet"))) {
       options.silent = true;
+    } else if (is_switch && (Is(name, L"user") || Is(name, L"currentuser"))) {
+      options.per_user = true;
     } else if (is_switch && Is(name, L"uninstall")) {
       uninstall = true;
     } else if (is_switch && Is(name, L"?")) {
@@ -74,12 +76,14 @@ Options ParseCommandLine(std::wstring_view arguments) {
 }
 
 std::wstring_view UsageText() {
-  return L"GlypharyInstaller.exe [/S] [/uninstall] [/?]\n\n"
+  return L"GlypharyInstaller.exe [/S] [/user] [/uninstall] [/?]\n\n"
          L"/S, /quiet\tno window; the exit code tells the result\n"
-         L"/uninstall\tremove the TI-89 file types and icons\n\n"
-         L"Exit codes: 0 done, 53 to 76 a run-time error, 87 unknown switch, "
-         L"1223 declined, 1618 another installation in progress, 3010 restart needed to "
-         L"finish.";
+         L"/user\tfor your account only, without administrator rights\n"
+         L"/uninstall\tremove the TI-89 file types and icons (with /user: those of "
+         L"your account)\n\n"
+         L"Exit codes: 0 done, 53 to 76 a run-time error, 87 unknown switch, 740 "
+         L"administrator rights needed, 1223 declined, 1618 another installation in "
+         L"progress, 3010 restart needed to finish.";
 }
 
 }  // namespace glyphary::engine

@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "base/error.h"
 #include "base/text.h"
 
 namespace glyphary::engine {
@@ -19,14 +20,16 @@ enum class Action {
 struct Options {
   Action action = Action::kInteractive;
   bool silent = false;  // /S or /quiet given
+  bool per_user = false;  // /user or /currentuser: for the current account alone
   WideText unknown;     // the first argument that is no switch we know
 };
 
 // The exit code when the usage is shown: 0 when asked for (/?), 87
 // (ERROR_INVALID_PARAMETER) for an argument we do not know.
 constexpr int kExitBadArgument = 87;
-// The exit code when the user answers No to the uninstallation.
-constexpr int kExitCancelled = 1223;  // ERROR_CANCELLED
+// The exit code when the user answers No (to the uninstallation, or to an
+// installation for the account alone).
+constexpr int kExitCancelled = errors::kCancelled;
 
 // The options of `arguments`, the command line after the program's name.
 // Arguments are separated by spaces and tabs; double quotes group.

@@ -49,20 +49,39 @@ Error UndoAfter(const platform::Platform& platform, Journal& journal, Error fail
   return failure;
 }
 
+// Makes the install folder and each missing folder between it and the
+// target's base ("Glyphary", then "TI-89"), noting each in the journal.
+Error CreateFolders(platform::FileSystem& files, const InstallTarget& target, Journal& journal) {
+  const std::wstring_view folder = target.folder;
+  for (std::size_t end = target.base.size() + 1; end <= folder.size(); ++end) {
+    if (end < folder.size() && folder[end] != L'\\') continue;
+    const std::wstring_view level = Head(folder, end);
+    if (files.FolderExists(level)) continue;
+    if (Error error = files.CreateFolder(level)) {
+      error.At(level);
+      return error;
+    }
+    journal.FolderCreated(level);
+  }
+  return Error();
+}
+
 // Copies every icon into the folder; the program goes in too, as the
 // uninstaller. Files that were not there before go into the journal.
 Error CopyFiles(platform::FileSystem& files, std::wstring_view icons_folder,
                 const platform::FileList& icons, std::wstring_view folder,
-                std::wstring_view program, Journal& journal, InstallRecord& record) {
+                std::wstring_view program, bool deletions_pending, Journal& journal,
+                InstallRecord& record) {
   Error failed;
   auto copy = [&](std::wstring_view from, std::wstring_view name) {
     if (failed) return;
     const WideText to = Joined(folder, L"\\", name);
     if (!SameName(from, to)) {  // run from the install folder, it is there already
-      if (files.DeletesAtRestart(to)) {  // given up by an uninstallation: kept now
-        failed = files.KeepAtRestart(to);
+      if (deletions_pending) {  // given up by an uninstallation: kept now
+        bool kept = false;
+        failed = files.KeepAtRestart(to, kept);
         if (failed) return;
-        journal.KeptAtRestart(to);
+        if (kept) journal.KeptAtRestart(to);
       }
       const bool existed = files.FileExists(to);
       failed = files.CopyFile(from, to);
@@ -81,16 +100,16 @@ Error CopyFiles(platform::FileSystem& files, std::wstring_view icons_folder,
 
 }  // namespace
 
-Error RunInstallation(const platform::Platform& platform, const StageSink& stage) {
+Error RunInstallation(const platform::Platform& platform, const InstallTarget& target,
+                      const StageSink& stage) {
   platform::FileSystem& files = platform.files;
-  const InstallTarget& target = kMachineTarget;
   InstallLock lock(platform.system);
   if (!lock.held()) return InstallInProgress();
   if (RecordComplete(platform.registry, target)) return Error();  // installed: left alone
 
-  if (!files.FolderExists(kSystemFolder)) {
+  if (!files.FolderExists(target.base)) {
     Error missing = errors::Make(errors::kPathNotFound);
-    missing.At(kSystemFolder);
+    missing.At(target.base);
     return missing;
   }
   WideText program;
@@ -102,19 +121,19 @@ Error RunInstallation(const platform::Platform& platform, const StageSink& stage
   }
 
   Journal journal;
-  if (!files.FolderExists(target.folder)) {
-    if (Error error = files.CreateFolder(target.folder)) {
-      error.At(target.folder);
-      return error;
-    }
-    journal.FolderCreated(target.folder);
-  } else if (files.DeletesAtRestart(target.folder)) {
-    if (Error error = files.KeepAtRestart(target.folder)) return error;
-    journal.KeptAtRestart(target.folder);
+  if (Error error = CreateFolders(files, target, journal)) {
+    return UndoAfter(platform, journal, error);
+  }
+  // What an uninstallation left for the restart to delete is kept now.
+  const bool deletions_pending = files.DeletesAtRestart(target.folder);
+  if (deletions_pending) {
+    bool kept = false;
+    if (Error error = files.KeepAtRestart(target.folder, kept)) return UndoAfter(platform, journal, error);
+    if (kept) journal.KeptAtRestart(target.folder);
   }
   InstallRecord record;
   stage(InstallStage::kCopyingIcons);
-  if (Error error = CopyFiles(files, icons_folder, icons, target.folder, program, journal, record)) {
+  if (Error error = CopyFiles(files, icons_folder, icons, target.folder, program, deletions_pending, journal, record)) {
     return UndoAfter(platform, journal, error);
   }
   stage(InstallStage::kEditingRegistry);

@@ -4,6 +4,7 @@
 
 #include "base/error.h"
 #include "base/function_ref.h"
+#include "engine/product.h"
 #include "platform/platform.h"
 
 namespace glyphary::engine {
@@ -14,14 +15,16 @@ enum class InstallStage { kCopyingIcons, kEditingRegistry };
 // Told of each stage, borrowed for the run.
 using StageSink = FunctionRef<void(InstallStage)>;
 
-// Installs, holding the installation lock throughout (1618 when another run
-// holds it, with nothing changed):
+// Installs for `target` (every account, or the current one), holding the
+// installation lock throughout (1618 when another run holds it, with nothing
+// changed):
 //  1. a complete record means installed: nothing is written, no error;
-//  2. the system folder must be there (76 otherwise: Windows lives elsewhere);
+//  2. the target's base folder must be there (76 otherwise: for every
+//     account, Windows lives elsewhere);
 //  3. Icons beside the program must hold at least one .ico (76 or 53, with
 //     advice on unpacking the download), before anything is created;
-//  4. the install folder, created unless it is there (an installation that
-//     was cut short: it is finished now);
+//  4. the install folder, created with any missing folder above it unless it
+//     is there (an installation that was cut short: it is finished now);
 //  5. kCopyingIcons: Icons\*.ico copied into it;
 //  6. kEditingRegistry: the file types registered (every write made; the
 //     first failure returned with its key);
@@ -33,6 +36,7 @@ using StageSink = FunctionRef<void(InstallStage)>;
 // with retries while another program holds a file) before its error is
 // returned, so that the machine is as it was and a corrected re-run
 // installs; what could not be undone is named in the error's advice.
-[[nodiscard]] Error RunInstallation(const platform::Platform& platform, const StageSink& stage);
+[[nodiscard]] Error RunInstallation(const platform::Platform& platform, const InstallTarget& target,
+                                    const StageSink& stage);
 
 }  // namespace glyphary::engine

@@ -3,7 +3,10 @@
 
 #include <string_view>
 
+#include "base/error.h"
+#include "base/text.h"
 #include "engine/product_names.h"
+#include "platform/file_system.h"
 #include "platform/registry.h"
 
 namespace glyphary::engine {
@@ -34,15 +37,46 @@ constexpr std::wstring_view kSystemFolder = kInstallFolder.substr(0, kInstallFol
 constexpr std::wstring_view kIconsFolderName = L"Icons";
 constexpr std::wstring_view kIconPattern = L"*.ico";
 
+// For whom an installation is: every account of the machine (administrator
+// rights needed) or the current account alone (/user).
+enum class Scope { kMachine, kUser };
+
 // Where an installation puts its icons, its file types and its record.
 struct InstallTarget {
+  Scope scope;
+  std::wstring_view base;               // an existing folder the install folder is made in
   std::wstring_view folder;             // the icons' folder, named by each DefaultIcon
   platform::RegistryRoot classes_root;  // the root the file types are registered under
   std::wstring_view classes_path;       // the path below it: "" for HKEY_CLASSES_ROOT
   platform::RegistryRoot record_root;   // the root of the record's kRecordKey
 };
 
-constexpr InstallTarget kMachineTarget{kInstallFolder, platform::RegistryRoot::kClassesRoot, L"",
+constexpr InstallTarget kMachineTarget{Scope::kMachine, kSystemFolder, kInstallFolder,
+                                       platform::RegistryRoot::kClassesRoot, L"",
                                        platform::RegistryRoot::kLocalMachine};
+
+// The per-user install folder below the account's local application data
+// folder, and the key below HKEY_CURRENT_USER whose file types the shell
+// merges over the machine's.
+constexpr std::wstring_view kUserFolderBelowAppData = L"Glyphary\\TI-89";
+constexpr std::wstring_view kUserClassesPath = L"Software\\Classes";
+
+// The per-user installation's target, with the folders it names.
+class UserTarget {
+ public:
+  UserTarget() = default;
+  UserTarget(const UserTarget&) = delete;  // the target views the folders held here
+  UserTarget& operator=(const UserTarget&) = delete;
+
+  // Finds the account's local application data folder.
+  [[nodiscard]] Error Find(platform::FileSystem& files);
+  const InstallTarget& target() const { return target_; }
+
+ private:
+  WideText base_;
+  WideText folder_;
+  InstallTarget target_{Scope::kUser, L"", L"", platform::RegistryRoot::kCurrentUser,
+                        kUserClassesPath, platform::RegistryRoot::kCurrentUser};
+};
 
 }  // namespace glyphary::engine

@@ -22,7 +22,10 @@ Error WriteRecord(const platform::Platform& platform, const InstallTarget& targe
   platform::Registry& registry = platform.registry;
   const platform::RegistryRoot root = target.record_root;
   const WideText uninstaller = Joined(target.folder, L"\\", kExeName);
-  const WideText quoted = Joined(L"\"", uninstaller, L"\" /uninstall");
+  // Settings runs these; the per-user installation's carry /user, so that
+  // they remove that one.
+  const WideText quoted = Joined(L"\"", uninstaller, L"\" /uninstall",
+                                 std::wstring_view(target.scope == Scope::kUser ? L" /user" : L""));
   WideText files;
   record.files.names.ForEach([&files](std::wstring_view name) {
     if (!files.empty()) files.Append(kSeparator);

@@ -47,6 +47,18 @@ bool AnyFileOfOursStays(platform::FileSystem& files, std::wstring_view folder) {
   return false;
 }
 
+// Removes the folders between the install folder and the target's base
+// ("Glyphary" of the per-user folder) that are left empty; one that holds
+// anything stays.
+void RemoveEmptyParents(platform::FileSystem& files, const InstallTarget& target) {
+  std::wstring_view folder = SplitLast(target.folder).first;
+  while (folder.size() > target.base.size()) {
+    bool removed = false;
+    if (files.RemoveEmptyFolder(folder, removed) || !removed) return;
+    folder = SplitLast(folder).first;
+  }
+}
+
 // Deletes one file of ours. One in use goes when Windows next starts; the
 // running uninstaller is first moved out of the folder (a running program's
 // file can be moved, not deleted), so that the folder can go now.
@@ -76,8 +88,7 @@ Error RemoveFile(platform::FileSystem& files, std::wstring_view path, std::wstri
 
 }  // namespace
 
-Installed FindInstallation(const platform::Platform& platform) {
-  const InstallTarget& target = kMachineTarget;
+Installed FindInstallation(const platform::Platform& platform, const InstallTarget& target) {
   if (RecordComplete(platform.registry, target)) return Installed::kRecorded;
   if (AnyFileOfOursStays(platform.files, target.folder) ||
       AnyRegistrationOfOurs(platform.registry, target)) {
@@ -86,12 +97,12 @@ Installed FindInstallation(const platform::Platform& platform) {
   return Installed::kNothing;
 }
 
-Error RunUninstallation(const platform::Platform& platform, UninstallReport& report) {
+Error RunUninstallation(const platform::Platform& platform, const InstallTarget& target,
+                        UninstallReport& report) {
   report = UninstallReport();
-  const InstallTarget& target = kMachineTarget;
   InstallLock lock(platform.system);
   if (!lock.held()) return InstallInProgress();
-  if (FindInstallation(platform) == Installed::kNothing) return Error();
+  if (FindInstallation(platform, target) == Installed::kNothing) return Error();
 
   Error first;
   auto keep = [&first](Error error) {
@@ -116,6 +127,7 @@ Error RunUninstallation(const platform::Platform& platform, UninstallReport& rep
     });
     Error removing = files.RemoveEmptyFolder(target.folder, report.folder_removed);
     keep(removing);
+    if (report.folder_removed) RemoveEmptyParents(files, target);
     if (!removing && !report.folder_removed) {
       platform::FileList left;
       keep(files.ListFiles(Joined(target.folder, L"\\*"), left));

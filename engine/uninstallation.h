@@ -4,6 +4,7 @@
 
 #include "base/error.h"
 #include "engine/file_types.h"
+#include "engine/product.h"
 #include "platform/platform.h"
 
 namespace glyphary::engine {
@@ -14,7 +15,7 @@ enum class Installed {
   kRecorded,    // a complete record
   kUnrecorded,  // pieces without a record: an installation cut short, or one an earlier build made
 };
-Installed FindInstallation(const platform::Platform& platform);
+Installed FindInstallation(const platform::Platform& platform, const InstallTarget& target);
 
 // What an uninstallation found and did, for the message that tells the user.
 struct UninstallReport {
@@ -30,16 +31,20 @@ struct UninstallReport {
   bool RestartNeeded() const { return files_at_restart > 0; }
 };
 
-// Uninstalls, holding the installation lock (1618 when another run holds
-// it, with nothing changed): the file types' registrations (see
+// Uninstalls the installation for `target`, holding the installation lock
+// (1618 when another run holds it, with nothing changed): the file types'
+// registrations (see
 // UnregisterFileTypes, with the values the record says the installation
 // replaced), the files the record names (without a record: the icons of
-// the file-type table), the folder when it is then empty, and the record.
+// the file-type table and the uninstaller), the folder when it is then
+// empty (with the empty folders above it, up to the target's base), and
+// the record.
 // A file held open by another program, the running uninstaller among them,
 // is deleted when Windows next starts (RestartNeeded). Each step is tried
 // whatever the others did; the first failure is returned (its number and
 // the key or file concerned) with the rest removed. Tells the shell when
 // anything was removed. Without an installation: no error, an empty report.
-[[nodiscard]] Error RunUninstallation(const platform::Platform& platform, UninstallReport& report);
+[[nodiscard]] Error RunUninstallation(const platform::Platform& platform, const InstallTarget& target,
+                                      UninstallReport& report);
 
 }  // namespace glyphary::engine

@@ -88,16 +88,21 @@ class FileSystem {
   // Has Windows delete the file or empty folder `path` when it next starts.
   [[nodiscard]] virtual Error DeleteAtRestart(std::wstring_view path) = 0;
 
-  // Whether Windows is to delete `path` when it next starts.
+  // Whether Windows is to delete `path`, or anything in it when it is a
+  // folder, when it next starts.
   virtual bool DeletesAtRestart(std::wstring_view path) = 0;
 
-  // Takes `path` off the deletions Windows makes when it next starts (an
-  // installation keeping what an uninstallation had given up); none is no
-  // failure.
-  [[nodiscard]] virtual Error KeepAtRestart(std::wstring_view path) = 0;
+  // Takes `path` itself off the deletions Windows makes when it next starts
+  // (an installation keeping what an uninstallation had given up); `kept`
+  // says whether it was among them. None is no failure.
+  [[nodiscard]] virtual Error KeepAtRestart(std::wstring_view path, bool& kept) = 0;
 
   // The folder for temporary files, without a trailing separator.
   [[nodiscard]] virtual Error TempFolder(WideText& folder) = 0;
+
+  // The current account's local application data folder
+  // ("C:\Users\Ann\AppData\Local"), from the known-folder API.
+  [[nodiscard]] virtual Error LocalAppDataFolder(WideText& folder) = 0;
 
   // The running program's own file, into `path`.
   [[nodiscard]] virtual Error ProgramFile(WideText& path) = 0;

@@ -1,9 +1,14 @@
 // What the program asks of Windows beyond files and the registry, as
-// operations: the Windows family, the shutdown privilege, the restart, and
-// telling the shell that file types changed. None of them reports a failure:
-// a refused privilege or restart leaves things as they were.
+// operations: the installation lock, the program's version and rights, a
+// run of the program with administrator rights, the Windows family, the
+// shutdown privilege, the restart, and telling the shell that file types
+// changed. Only the elevated run reports a failure: a refused privilege or
+// restart leaves things as they were.
 #pragma once
 
+#include <string_view>
+
+#include "base/error.h"
 #include "base/text.h"
 
 namespace glyphary::platform {
@@ -20,6 +25,18 @@ class System {
 
   // The version of this program, from its version resource ("1.0.0.0").
   virtual WideText ProgramVersion() = 0;
+
+  // What this program may do: change the machine (an administrator, or
+  // Windows without accounts' rights), become able to after the UAC prompt
+  // (an administrator's account running without its rights), or neither (a
+  // standard account).
+  enum class Rights { kAdministrator, kCanElevate, kStandard };
+  virtual Rights CurrentRights() = 0;
+
+  // Runs this program again with administrator rights and `arguments`,
+  // after the UAC prompt, waits for it to end and gives its exit code. 1223
+  // (cancelled) when the user refuses the prompt.
+  [[nodiscard]] virtual Error RunElevated(std::wstring_view arguments, int& exit_code) = 0;
 
   // Whether Windows belongs to the NT family (the one with process tokens).
   virtual bool IsNtFamily() = 0;

@@ -180,10 +180,10 @@ class ExecutableResources : public ::testing::Test {
   HMODULE module_ = nullptr;
 };
 
-TEST_F(ExecutableResources, TheManifestAsksForAdministratorRightsAndDeclaresDpiAwareness) {
+TEST_F(ExecutableResources, TheManifestAsksForNoMoreThanTheInvokersRightsAndDeclaresDpiAwareness) {
   std::string manifest = Bytes(MAKEINTRESOURCEW(24), 1);  // RT_MANIFEST, CREATEPROCESS_MANIFEST_RESOURCE_ID
   ASSERT_FALSE(manifest.empty());
-  EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos);
+  EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
   EXPECT_NE(manifest.find("uiAccess=\"false\""), std::string::npos);
   EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos);
   EXPECT_NE(manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos);  // 10/11

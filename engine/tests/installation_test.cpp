@@ -73,9 +73,9 @@ class InstallationTest : public ::testing::Test {
   void SetUp() override { Prepare(fake_.files, kProgram); }
 
   // Runs the installation on `platform`, noting the stages it reports.
-  Error Run(const platform::Platform& platform) {
+  Error Run(const platform::Platform& platform, const InstallTarget& target = kMachineTarget) {
     auto record = [this](InstallStage stage) { stages_.push_back(stage); };
-    return RunInstallation(platform, StageSink(record));
+    return RunInstallation(platform, target, StageSink(record));
   }
   Error Run() { return Run(fake_.platform); }
 
@@ -124,6 +124,54 @@ TEST_F(InstallationTest, AFreshRunCopiesTheIconsAndTheProgramRegistersRecordsAnd
   EXPECT_EQ(fake_.system.Operations(), (std::vector<std::string>{"TakeInstallLock",
                                                                  "NotifyAssociationsChanged",
                                                                  "ReleaseInstallLock"}));
+}
+
+TEST_F(InstallationTest, ForTheAccountAloneEverythingGoesBelowItsProfileWhateverItsName) {
+  constexpr platform::RegistryRoot kUser = platform::RegistryRoot::kCurrentUser;
+  // Names outside any one ANSI code page come out exactly.
+  for (const std::wstring& account : {std::wstring(L"J\u00fcrgen"), std::wstring(L"\u0418\u0432\u0430\u043d")}) {
+    SCOPED_TRACE(std::string(account.begin(), account.end()));
+    testing::FakePlatform fake;
+    Prepare(fake.files, kProgram);
+    const std::wstring app_data = L"C:\\Users\\" + account + L"\\AppData\\Local";
+    const std::wstring folder = app_data + L"\\Glyphary\\TI-89";
+    fake.files.SetLocalAppData(app_data);
+    UserTarget user;
+    ASSERT_FALSE(user.Find(fake.files));
+    EXPECT_EQ(user.target().folder, folder);
+
+    ASSERT_FALSE(Run(fake.platform, user.target()));
+    EXPECT_EQ(fake.files.List(folder).size(), 13u);
+    EXPECT_FALSE(fake.files.IsFolder(kInstall));
+    EXPECT_EQ(fake.registry.KeyCount(kRoot), 0u);     // nothing for every account
+    EXPECT_EQ(fake.registry.KeyCount(kMachine), 0u);  // and no record there
+    // The 36 keys and 48 values below Software\Classes, the record beside.
+    EXPECT_EQ(fake.registry.ValueCount(kUser), 48u + 11u);
+    EXPECT_EQ(fake.registry.Value(kUser, L"Software\\Classes\\.89i", L""), StoredText(L"", L"Ivex.89i"));
+    EXPECT_EQ(fake.registry.Value(kUser, L"Software\\Classes\\Ivex.89i\\DefaultIcon", L""),
+              StoredText(L"", folder + L"\\89pic.ico,0"));
+    const std::wstring uninstall = L"\"" + folder + L"\\GlypharyInstaller.exe\" /uninstall /user";
+    EXPECT_EQ(fake.registry.Value(kUser, kRecord, L"UninstallString"),
+              StoredText(L"UninstallString", uninstall));
+    EXPECT_EQ(fake.registry.Value(kUser, kRecord, L"QuietUninstallString"),
+              StoredText(L"QuietUninstallString", uninstall + L" /S"));
+    EXPECT_EQ(fake.registry.Value(kUser, kRecord, L"InstallLocation"),
+              StoredText(L"InstallLocation", folder));
+    EXPECT_EQ(fake.system.Count("NotifyAssociationsChanged"), 1);
+
+    // A failure undoes the folders it made above the install folder too.
+    testing::FakePlatform refused;
+    Prepare(refused.files, kProgram);
+    refused.files.SetLocalAppData(app_data);
+    UserTarget again;
+    ASSERT_FALSE(again.Find(refused.files));
+    refused.registry.Refuse(kUser, L"Software\\Classes\\Ivex.89t");
+    EXPECT_EQ(Run(refused.platform, again.target()).Path(),
+              L"HKEY_CURRENT_USER\\Software\\Classes\\Ivex.89t\\DefaultIcon");
+    EXPECT_FALSE(refused.files.IsFolder(app_data + L"\\Glyphary"));
+    EXPECT_TRUE(refused.files.IsFolder(app_data));
+    EXPECT_EQ(refused.registry.ValueCount(kUser), 0u);
+  }
 }
 
 TEST_F(InstallationTest, ARecordedInstallationIsLeftAloneAndOneCutShortIsFinished) {

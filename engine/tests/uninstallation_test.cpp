@@ -45,6 +45,16 @@ TEST(CommandLine, SwitchesChooseTheRoadWhateverTheirCaseOrPrefix) {
   EXPECT_TRUE(unknown.silent);
   EXPECT_EQ(ParseCommandLine(L"\"C:\\a b\"").unknown, L"C:\\a b");
   EXPECT_EQ(ParseCommandLine(L"/").unknown, L"/");
+  // For the account alone, with any road.
+  for (const wchar_t* user : {L"/user", L"-CurrentUser", L"/USER \"\""}) {
+    EXPECT_TRUE(ParseCommandLine(user).per_user);
+    EXPECT_EQ(ParseCommandLine(user).action, Action::kInteractive);
+  }
+  Options quiet_user = ParseCommandLine(L"/uninstall /user /S");
+  EXPECT_EQ(quiet_user.action, Action::kUninstall);
+  EXPECT_TRUE(quiet_user.per_user && quiet_user.silent);
+  EXPECT_FALSE(ParseCommandLine(L"/S").per_user);
+  EXPECT_EQ(ParseCommandLine(L"/users").unknown, L"/users");
 }
 
 class UninstallationTest : public ::testing::Test {
@@ -61,10 +71,10 @@ class UninstallationTest : public ::testing::Test {
 
   void Install() {
     auto ignore = [](InstallStage) {};
-    ASSERT_FALSE(RunInstallation(fake_.platform, StageSink(ignore)));
+    ASSERT_FALSE(RunInstallation(fake_.platform, kMachineTarget, StageSink(ignore)));
   }
 
-  Error Uninstall() { return RunUninstallation(fake_.platform, report_); }
+  Error Uninstall() { return RunUninstallation(fake_.platform, kMachineTarget, report_); }
 
   int Notifications() const { return fake_.system.Count("NotifyAssociationsChanged"); }
 
@@ -74,7 +84,7 @@ class UninstallationTest : public ::testing::Test {
 
 TEST_F(UninstallationTest, RemovesEverythingAnInstallationWroteAndAfterwardsInstallsAgain) {
   Install();
-  EXPECT_EQ(FindInstallation(fake_.platform), Installed::kRecorded);
+  EXPECT_EQ(FindInstallation(fake_.platform, kMachineTarget), Installed::kRecorded);
   EXPECT_FALSE(Uninstall());
   EXPECT_EQ(fake_.registry.KeyCount(kRoot), 0u);
   EXPECT_FALSE(fake_.registry.KeyExists(kMachine, kRecord));
@@ -86,7 +96,7 @@ TEST_F(UninstallationTest, RemovesEverythingAnInstallationWroteAndAfterwardsInst
   EXPECT_FALSE(report_.folder_kept);
   EXPECT_FALSE(report_.RestartNeeded());
   EXPECT_EQ(Notifications(), 2);  // installed, removed
-  EXPECT_EQ(FindInstallation(fake_.platform), Installed::kNothing);
+  EXPECT_EQ(FindInstallation(fake_.platform, kMachineTarget), Installed::kNothing);
 
   Install();
   EXPECT_EQ(fake_.registry.ValueCount(kRoot), 48u);
@@ -124,7 +134,7 @@ TEST_F(UninstallationTest, LeavesWhatBelongsToSomeoneElseAndPutsBackWhatTheInsta
 
 TEST_F(UninstallationTest, NothingInstalledIsNoFailureAndTellsNobody) {
   Seed(fake_.registry, L".89m", L"", L"OtherApp.Matrix");
-  EXPECT_EQ(FindInstallation(fake_.platform), Installed::kNothing);
+  EXPECT_EQ(FindInstallation(fake_.platform, kMachineTarget), Installed::kNothing);
   EXPECT_FALSE(Uninstall());
   EXPECT_FALSE(report_.AnythingRemoved());
   EXPECT_EQ(report_.registry.values_kept + report_.registry.keys_kept, 0);
@@ -170,12 +180,12 @@ TEST_F(UninstallationTest, FilesInUseGoAtTheRestartAndThePiecesOfARunCutShortGoT
   Install();
   ASSERT_FALSE(fake_.registry.DeleteTree(kMachine, kRecord));
   fake_.files.AddFile(kInstall + L"\\notes.txt", "mine");
-  EXPECT_EQ(FindInstallation(fake_.platform), Installed::kUnrecorded);
+  EXPECT_EQ(FindInstallation(fake_.platform, kMachineTarget), Installed::kUnrecorded);
   EXPECT_FALSE(Uninstall());
   EXPECT_EQ(fake_.registry.KeyCount(kRoot), 0u);
   EXPECT_EQ(fake_.files.List(kInstall), Names{L"notes.txt"});  // the uninstaller went too
   // What is left is not ours: nothing is installed any more.
-  EXPECT_EQ(FindInstallation(fake_.platform), Installed::kNothing);
+  EXPECT_EQ(FindInstallation(fake_.platform, kMachineTarget), Installed::kNothing);
 }
 
 TEST_F(UninstallationTest, WhatWaitsForTheRestartIsNotInstalledUntilAnInstallationKeepsIt) {
@@ -183,7 +193,7 @@ TEST_F(UninstallationTest, WhatWaitsForTheRestartIsNotInstalledUntilAnInstallati
   fake_.files.HoldFile(kInstall + L"\\89mat.ico");
   ASSERT_FALSE(Uninstall());
   ASSERT_TRUE(report_.RestartNeeded());
-  EXPECT_EQ(FindInstallation(fake_.platform), Installed::kNothing);
+  EXPECT_EQ(FindInstallation(fake_.platform, kMachineTarget), Installed::kNothing);
 
   // Installed again before the restart: the restart takes nothing away.
   fake_.files.ReleaseFile(kInstall + L"\\89mat.ico");
@@ -192,7 +202,7 @@ TEST_F(UninstallationTest, WhatWaitsForTheRestartIsNotInstalledUntilAnInstallati
   EXPECT_FALSE(fake_.files.DeletesAtRestart(kInstall));
   fake_.files.Restart();
   EXPECT_EQ(fake_.files.List(kInstall).size(), 13u);
-  EXPECT_EQ(FindInstallation(fake_.platform), Installed::kRecorded);
+  EXPECT_EQ(FindInstallation(fake_.platform, kMachineTarget), Installed::kRecorded);
 
   // An installation that fails gives the deletions back to the restart.
   fake_.files.HoldFile(kInstall + L"\\89mat.ico");
@@ -200,11 +210,45 @@ TEST_F(UninstallationTest, WhatWaitsForTheRestartIsNotInstalledUntilAnInstallati
   fake_.files.ReleaseFile(kInstall + L"\\89mat.ico");
   fake_.registry.Refuse(kRoot, L".89p");
   auto ignore = [](InstallStage) {};
-  EXPECT_EQ(RunInstallation(fake_.platform, StageSink(ignore)).Number(), errors::kPermissionDenied);
+  EXPECT_EQ(RunInstallation(fake_.platform, kMachineTarget, StageSink(ignore)).Number(), errors::kPermissionDenied);
   EXPECT_TRUE(fake_.files.DeletesAtRestart(kInstall + L"\\89mat.ico"));
   EXPECT_TRUE(fake_.files.DeletesAtRestart(kInstall));
   fake_.files.Restart();
   EXPECT_FALSE(fake_.files.IsFolder(kInstall));
+}
+
+TEST_F(UninstallationTest, InstallationsForEveryAccountAndForOneLiveSideBySideAndEachGoesAlone) {
+  constexpr platform::RegistryRoot kUser = platform::RegistryRoot::kCurrentUser;
+  const std::wstring app_data = L"C:\\Users\\Ann\\AppData\\Local";
+  UserTarget user;
+  ASSERT_FALSE(user.Find(fake_.files));
+  auto ignore = [](InstallStage) {};
+  Install();
+  ASSERT_FALSE(RunInstallation(fake_.platform, user.target(), StageSink(ignore)));
+  EXPECT_EQ(FindInstallation(fake_.platform, kMachineTarget), Installed::kRecorded);
+  EXPECT_EQ(FindInstallation(fake_.platform, user.target()), Installed::kRecorded);
+
+  // The account's goes, with its folders; every account's stays.
+  ASSERT_FALSE(RunUninstallation(fake_.platform, user.target(), report_));
+  EXPECT_EQ(report_.registry.types_removed, 12);
+  EXPECT_EQ(report_.files_removed, 13);
+  EXPECT_FALSE(fake_.files.IsFolder(app_data + L"\\Glyphary"));
+  EXPECT_TRUE(fake_.files.IsFolder(app_data));
+  EXPECT_EQ(fake_.registry.ValueCount(kUser), 0u);
+  EXPECT_EQ(fake_.registry.ValueCount(kRoot), 48u);
+  EXPECT_EQ(fake_.files.List(kInstall).size(), 13u);
+  EXPECT_EQ(FindInstallation(fake_.platform, user.target()), Installed::kNothing);
+
+  // And the other way round; a folder of the user's own in Glyphary stays.
+  ASSERT_FALSE(RunInstallation(fake_.platform, user.target(), StageSink(ignore)));
+  fake_.files.AddFile(app_data + L"\\Glyphary\\notes.txt", "mine");
+  EXPECT_FALSE(Uninstall());
+  EXPECT_EQ(fake_.registry.KeyCount(kRoot), 0u);
+  EXPECT_FALSE(fake_.files.IsFolder(kInstall));
+  EXPECT_EQ(fake_.registry.ValueCount(kUser), 48u + 11u);
+  EXPECT_EQ(fake_.files.List(std::wstring(user.target().folder)).size(), 13u);
+  ASSERT_FALSE(RunUninstallation(fake_.platform, user.target(), report_));
+  EXPECT_EQ(fake_.files.List(app_data + L"\\Glyphary"), Names{L"notes.txt"});
 }
 
 }  // namespace

@@ -107,7 +107,7 @@ class Win32RunTest : public ::testing::Test {
 
   Error Install(std::vector<InstallStage>* stages) {
     auto record = [stages](InstallStage stage) { stages->push_back(stage); };
-    return RunInstallation(platform_, StageSink(record));
+    return RunInstallation(platform_, kMachineTarget, StageSink(record));
   }
 
   fs::path program_;
@@ -172,7 +172,7 @@ TEST_F(Win32RunTest, AnUninstallationTakesAwayWhatTheRunWroteAndLeavesWhatWasCha
   RegCloseKey(key);
 
   UninstallReport report;
-  const Error error = RunUninstallation(platform_, report);
+  const Error error = RunUninstallation(platform_, kMachineTarget, report);
   ASSERT_FALSE(error) << error.Number() << " " << ::testing::PrintToString(error.Path());
   EXPECT_EQ(report.registry.types_removed, 12);
   EXPECT_EQ(report.registry.values_kept, 1);

@@ -306,16 +306,20 @@ Error FakeFileSystem::DeleteAtRestart(std::wstring_view path) {
 
 bool FakeFileSystem::DeletesAtRestart(std::wstring_view path) {
   const std::wstring folded = Folded(Normalize(Str(path)));
-  return std::any_of(at_restart_.begin(), at_restart_.end(),
-                     [&](const std::wstring& pending) { return Folded(pending) == folded; });
+  return std::any_of(at_restart_.begin(), at_restart_.end(), [&](const std::wstring& pending) {
+    const std::wstring name = Folded(pending);
+    return name == folded || name.rfind(folded + L"\\", 0) == 0;
+  });
 }
 
-Error FakeFileSystem::KeepAtRestart(std::wstring_view path) {
+Error FakeFileSystem::KeepAtRestart(std::wstring_view path, bool& kept) {
   calls_.push_back(L"KeepAtRestart " + Str(path));
   const std::wstring folded = Folded(Normalize(Str(path)));
+  const std::size_t before = at_restart_.size();
   at_restart_.erase(std::remove_if(at_restart_.begin(), at_restart_.end(),
                                    [&](const std::wstring& pending) { return Folded(pending) == folded; }),
                     at_restart_.end());
+  kept = at_restart_.size() != before;
   return Error();
 }
 
@@ -338,6 +342,14 @@ Error FakeFileSystem::TempFolder(WideText& folder) {
   AddFolder(L"C:\\Temp");
   return Error();
 }
+
+Error FakeFileSystem::LocalAppDataFolder(WideText& folder) {
+  folder = WideText(local_app_data_);
+  AddFolder(local_app_data_);
+  return Error();
+}
+
+void FakeFileSystem::SetLocalAppData(std::wstring path) { local_app_data_ = std::move(path); }
 
 Error FakeFileSystem::ProgramFile(WideText& path) {
   path = WideText(program_folder_ + L"\\GlypharyInstaller.exe");

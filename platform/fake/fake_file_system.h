@@ -33,8 +33,10 @@ class FakeFileSystem : public FileSystem {
   // Recorded; the file goes at the next Restart().
   Error DeleteAtRestart(std::wstring_view path) override;
   bool DeletesAtRestart(std::wstring_view path) override;
-  Error KeepAtRestart(std::wstring_view path) override;
+  Error KeepAtRestart(std::wstring_view path, bool& kept) override;
   Error TempFolder(WideText& folder) override;
+  // The one SetLocalAppData gave (made when asked for).
+  Error LocalAppDataFolder(WideText& folder) override;
   Error ProgramFile(WideText& path) override;
   // Waits for nothing; recorded as "Pause <ms>".
   void Pause(unsigned milliseconds) override;
@@ -55,6 +57,9 @@ class FakeFileSystem : public FileSystem {
   void HoldFolder(const std::wstring& folder, int attempts);
   // Where the program runs from (GlypharyInstaller.exe is made there).
   void SetProgramFolder(std::wstring path);
+  // The account's local application data folder (C:\Users\Ann\AppData\Local
+  // unless set).
+  void SetLocalAppData(std::wstring path);
   // The file cannot be deleted or moved (70), as while another program has
   // it open; it can still be scheduled for deletion at the restart.
   void HoldFile(const std::wstring& path);
@@ -99,6 +104,7 @@ class FakeFileSystem : public FileSystem {
   std::map<std::wstring, int> held_;       // folded folder paths: failing deletions left
   std::set<std::wstring> held_files_;      // folded file paths
   std::vector<std::wstring> at_restart_;   // canonical paths to delete at the restart
+  std::wstring local_app_data_ = L"C:\\Users\\Ann\\AppData\\Local";
   std::wstring program_folder_;
   std::vector<std::wstring> calls_;
 };

@@ -19,12 +19,23 @@ class FakeSystem : public System {
   }
   void ReleaseInstallLock() override { operations_.push_back("ReleaseInstallLock"); }
   WideText ProgramVersion() override { return WideText(L"1.0.0.0"); }
+  Rights CurrentRights() override { return rights_; }
+  // Recorded as "RunElevated <arguments>"; the UAC prompt accepted gives the
+  // exit code SetElevatedRun set, refused gives 1223.
+  Error RunElevated(std::wstring_view arguments, int& exit_code) override;
   bool IsNtFamily() override { return nt_family_; }
   void EnableShutdownPrivilege() override { operations_.push_back("EnableShutdownPrivilege"); }
   void RequestRestart() override { operations_.push_back("RequestRestart"); }
   void NotifyAssociationsChanged() override { operations_.push_back("NotifyAssociationsChanged"); }
 
   void SetNtFamily(bool nt_family) { nt_family_ = nt_family; }
+  void SetRights(Rights rights) { rights_ = rights; }
+  // What the UAC prompt meets: accepted, the elevated run ends with
+  // `exit_code`; refused, the run never starts.
+  void SetElevatedRun(bool accepted, int exit_code) {
+    elevation_accepted_ = accepted;
+    elevated_exit_code_ = exit_code;
+  }
   // Another program holds the installation lock.
   void HoldLockElsewhere(bool held) { lock_held_elsewhere_ = held; }
   const std::vector<std::string>& Operations() const { return operations_; }
@@ -32,6 +43,9 @@ class FakeSystem : public System {
 
  private:
   bool nt_family_ = true;
+  Rights rights_ = Rights::kAdministrator;
+  bool elevation_accepted_ = true;
+  int elevated_exit_code_ = 0;
   bool lock_held_elsewhere_ = false;
   std::vector<std::string> operations_;
 };

@@ -242,21 +242,26 @@ TEST_P(FileSystemContract, ADeletionAtTheRestartCanBeTakenBackAndNoOtherWithIt) 
   FileSystem& files = under_test_->files();
   under_test_->MakeFile(In(L"TI-89\\89mat.ico"), "mat");
   under_test_->MakeFile(In(L"TI-89\\89pic.ico"), "pic");
-  EXPECT_FALSE(files.DeletesAtRestart(In(L"TI-89\\89mat.ico")));
+  EXPECT_FALSE(files.DeletesAtRestart(In(L"TI-89")));
   ASSERT_FALSE(files.DeleteAtRestart(In(L"TI-89\\89mat.ico")));
+  EXPECT_TRUE(files.DeletesAtRestart(In(L"ti-89\\89MAT.ICO")));  // names compare as Windows does
+  EXPECT_TRUE(files.DeletesAtRestart(In(L"TI-89")));             // something in it
+  EXPECT_FALSE(files.DeletesAtRestart(In(L"TI-8")));             // a name's start is no folder
   ASSERT_FALSE(files.DeleteAtRestart(In(L"TI-89\\89pic.ico")));
   ASSERT_FALSE(files.DeleteAtRestart(In(L"TI-89")));
-  EXPECT_TRUE(files.DeletesAtRestart(In(L"ti-89\\89MAT.ICO")));  // names compare as Windows does
-  EXPECT_TRUE(files.DeletesAtRestart(In(L"TI-89")));
 
-  EXPECT_FALSE(files.KeepAtRestart(In(L"TI-89\\89mat.ico")));
-  EXPECT_FALSE(files.KeepAtRestart(In(L"TI-89")));
+  bool kept = false;
+  EXPECT_FALSE(files.KeepAtRestart(In(L"TI-89\\89mat.ico"), kept));
+  EXPECT_TRUE(kept);
+  EXPECT_FALSE(files.KeepAtRestart(In(L"TI-89"), kept));
+  EXPECT_TRUE(kept);
   EXPECT_FALSE(files.DeletesAtRestart(In(L"TI-89\\89mat.ico")));
-  EXPECT_FALSE(files.DeletesAtRestart(In(L"TI-89")));
   EXPECT_TRUE(files.DeletesAtRestart(In(L"TI-89\\89pic.ico")));  // the others' stay
-  EXPECT_FALSE(files.KeepAtRestart(In(L"TI-89\\absent.ico")));   // none: no failure
-  EXPECT_FALSE(files.KeepAtRestart(In(L"TI-89\\89pic.ico")));
-  EXPECT_FALSE(files.DeletesAtRestart(In(L"TI-89\\89pic.ico")));
+  EXPECT_TRUE(files.DeletesAtRestart(In(L"TI-89")));
+  EXPECT_FALSE(files.KeepAtRestart(In(L"TI-89\\absent.ico"), kept));  // none: no failure
+  EXPECT_FALSE(kept);
+  EXPECT_FALSE(files.KeepAtRestart(In(L"TI-89\\89pic.ico"), kept));
+  EXPECT_FALSE(files.DeletesAtRestart(In(L"TI-89")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Implementations, FileSystemContract,

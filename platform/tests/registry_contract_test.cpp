@@ -111,6 +111,32 @@ TEST_P(RegistryContract, TextsAndNumbersReadBackExactlyAndANameInOtherCaseIsTheS
   EXPECT_EQ(under_test_->ValueCount(key), 5);
 }
 
+TEST_P(RegistryContract, BelowTheCurrentUserKeysAndTextsOutsideTheAnsiCodePageComeOutExactly) {
+  // A per-user installation's DefaultIcon names the profile folder, which
+  // may hold any character (under Wine these tests run in code pages 1252
+  // and 932: each lacks one of the two names).
+  constexpr RegistryRoot kUser = RegistryRoot::kCurrentUser;
+  const std::wstring top = L"Software\\" + Path();
+  const std::wstring key = top + L"\\Classes\\Ivex.89m \u0416\\DefaultIcon";
+  const std::wstring icons[] = {L"C:\\Users\\J\u00fcrgen\\AppData\\Local\\Glyphary\\TI-89\\89mat.ico,0",
+                                L"C:\\Users\\\u0418\u0432\u0430\u043d\\AppData\\Local\\Glyphary\\TI-89\\89mat.ico,0"};
+  ASSERT_FALSE(registry().CreateKey(kUser, key));
+  EXPECT_TRUE(registry().KeyExists(kUser, key));
+  for (const std::wstring& icon : icons) {
+    ASSERT_FALSE(registry().SetText(kUser, key, L"", icon));
+    ASSERT_FALSE(registry().SetNumber(kUser, key, L"N\u00e9", 8));
+    RegistryValue value;
+    bool found = false;
+    ASSERT_FALSE(registry().ReadValue(kUser, key, L"", value, found));
+    EXPECT_TRUE(found);
+    EXPECT_EQ(Shown(value), L"text:" + icon);
+    ASSERT_FALSE(registry().ReadValue(kUser, key, L"N\u00e9", value, found));
+    EXPECT_EQ(Shown(value), L"number:8");
+  }
+  ASSERT_FALSE(registry().DeleteTree(kUser, top));
+  EXPECT_FALSE(registry().KeyExists(kUser, top));
+}
+
 TEST_P(RegistryContract, ReadingOrDeletingWhatIsMissingIsNoFailure) {
   ASSERT_FALSE(registry().CreateKey(kRoot, Path(L"Ivex.89m")));
   ASSERT_FALSE(registry().SetNumber(kRoot, Path(L"Ivex.89m"), L"EditFlags", 0));

@@ -355,13 +355,18 @@ void ForEachPendingPair(std::wstring_view texts, Visit visit) {
 }
 
 // Whether a pending pair deletes `path` ("\??\" before the source is the
-// system's own prefix for a full path).
-bool DeletesPath(std::wstring_view source, std::wstring_view destination, std::wstring_view path) {
+// system's own prefix for a full path), or with `within`, anything in the
+// folder `path`.
+bool DeletesPath(std::wstring_view source, std::wstring_view destination, std::wstring_view path,
+                 bool within = false) {
   constexpr std::wstring_view kPrefix = L"\\??\\";
   if (source.size() >= kPrefix.size() && source.compare(0, kPrefix.size(), kPrefix) == 0) {
     source = std::wstring_view(source.data() + kPrefix.size(), source.size() - kPrefix.size());
   }
-  return destination.empty() && SameName(source, path);
+  if (!destination.empty()) return false;
+  if (SameName(source, path)) return true;
+  return within && source.size() > path.size() && source[path.size()] == L'\\' &&
+         SameName(Head(source, path.size()), path);
 }
 
 }  // namespace
@@ -371,36 +376,64 @@ bool Win32FileSystem::DeletesAtRestart(std::wstring_view path) {
   bool pending = false;
   ForEachPendingPair(PendingRenames(SessionKey(KEY_QUERY_VALUE)).view(),
                      [&](std::wstring_view source, std::wstring_view destination, std::wstring_view) {
-                       pending |= DeletesPath(source, destination, full.view());
+                       pending |= DeletesPath(source, destination, full.view(), true);
                      });
   return pending;
 }
 
-Error Win32FileSystem::KeepAtRestart(std::wstring_view path) {
+Error Win32FileSystem::KeepAtRestart(std::wstring_view path, bool& kept) {
+  kept = false;
   const WideText full = FullPath(path);
   SessionKey key(KEY_QUERY_VALUE | KEY_SET_VALUE);
-  WideText kept;
+  WideText remaining;
   bool dropped = false;
   ForEachPendingPair(PendingRenames(key).view(),
                      [&](std::wstring_view source, std::wstring_view destination, std::wstring_view pair) {
                        if (DeletesPath(source, destination, full.view())) {
                          dropped = true;
                        } else {
-                         kept.Append(pair);
+                         remaining.Append(pair);
                        }
                      });
   if (!dropped) return Error();
+  kept = true;
   LONG status = ERROR_SUCCESS;
-  if (kept.empty()) {
+  if (remaining.empty()) {
     status = RegDeleteValueW(key.get(), kPendingRenames);
   } else {
     // The pairs and, from the text's own terminator, the list's closing NUL.
     status = RegSetValueExW(key.get(), kPendingRenames, 0, REG_MULTI_SZ,
-                            reinterpret_cast<const BYTE*>(kept.c_str()),
-                            static_cast<DWORD>((kept.size() + 1) * sizeof(wchar_t)));
+                            reinterpret_cast<const BYTE*>(remaining.c_str()),
+                            static_cast<DWORD>((remaining.size() + 1) * sizeof(wchar_t)));
   }
   if (status == ERROR_SUCCESS) return Error();
   return Failure(errors::NumberForSystemError(static_cast<unsigned long>(status)), path);
+}
+
+Error Win32FileSystem::LocalAppDataFolder(WideText& folder) {
+  // SHGetKnownFolderPath and the CoTaskMemFree that frees its answer: shell32
+  // and ole32 are loaded here, when needed, not at every start of the
+  // program (both are known DLLs, always from the system folder).
+  static const GUID kLocalAppData = {0xF1B32785, 0x6FBA, 0x4FCF,
+                                     {0x9D, 0x55, 0x7B, 0x8E, 0x7F, 0x15, 0x70, 0x91}};
+  using KnownFolderPath = HRESULT(WINAPI*)(const GUID*, DWORD, HANDLE, PWSTR*);
+  using FreeTaskMemory = void(WINAPI*)(void*);
+  HMODULE shell = LoadLibraryW(L"shell32.dll");
+  HMODULE ole = LoadLibraryW(L"ole32.dll");
+  FARPROC find = shell != nullptr ? GetProcAddress(shell, "SHGetKnownFolderPath") : nullptr;
+  FARPROC free = ole != nullptr ? GetProcAddress(ole, "CoTaskMemFree") : nullptr;
+  if (find == nullptr || free == nullptr) return Failure(errors::kPathNotFound, L"%LOCALAPPDATA%");
+  PWSTR path = nullptr;
+  const HRESULT result =
+      reinterpret_cast<KnownFolderPath>(reinterpret_cast<void*>(find))(&kLocalAppData, 0, nullptr, &path);
+  if (SUCCEEDED(result) && path != nullptr) folder = WideText(std::wstring_view(path));
+  reinterpret_cast<FreeTaskMemory>(reinterpret_cast<void*>(free))(path);  // null is allowed
+  if (FAILED(result)) {
+    return Failure(errors::NumberForSystemError(static_cast<unsigned long>(HRESULT_CODE(result))),
+                   L"%LOCALAPPDATA%");
+  }
+  while (folder.size() > 3 && folder.back() == L'\\') folder.Resize(folder.size() - 1);
+  return Error();
 }
 
 Error Win32FileSystem::TempFolder(WideText& folder) {

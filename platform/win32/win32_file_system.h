@@ -22,8 +22,9 @@ class Win32FileSystem : public FileSystem {
   Error MoveFile(std::wstring_view source, std::wstring_view destination) override;
   Error DeleteAtRestart(std::wstring_view path) override;
   bool DeletesAtRestart(std::wstring_view path) override;
-  Error KeepAtRestart(std::wstring_view path) override;
+  Error KeepAtRestart(std::wstring_view path, bool& kept) override;
   Error TempFolder(WideText& folder) override;
+  Error LocalAppDataFolder(WideText& folder) override;
   Error ProgramFile(WideText& path) override;
   void Pause(unsigned milliseconds) override;
   Error ProgramFolder(WideText& folder) override;

@@ -60,36 +60,58 @@ bool Win32Registry::KeyExists(RegistryRoot root, std::wstring_view path) {
 }
 
 Error Win32Registry::CreateKey(RegistryRoot root, std::wstring_view path) {
-  OpenKey key(write_.close_key);
   DWORD disposition = 0;
-  const LONG status = write_.create_key(RootKey(root), ToAnsi(path).c_str(), 0, nullptr,
-                                        REG_OPTION_NON_VOLATILE, kWriteAccess, nullptr,
-                                        key.receive(), &disposition);
+  LONG status = ERROR_SUCCESS;
+  if (root == RegistryRoot::kClassesRoot) {
+    OpenKey key(write_.close_key);
+    status = write_.create_key(RootKey(root), ToAnsi(path).c_str(), 0, nullptr,
+                               REG_OPTION_NON_VOLATILE, kWriteAccess, nullptr, key.receive(),
+                               &disposition);
+  } else {
+    OpenKey key;
+    status = RegCreateKeyExW(RootKey(root), WideText(path).c_str(), 0, nullptr,
+                             REG_OPTION_NON_VOLATILE, kWriteAccess, nullptr, key.receive(),
+                             &disposition);
+  }
   return status == ERROR_SUCCESS ? Error() : RegistryError(status, root, path);
 }
 
-Error Win32Registry::SetValue(RegistryRoot root, std::wstring_view path, std::wstring_view name,
-                              DWORD type, const BYTE* data, DWORD size) {
+Error Win32Registry::SetAnsiValue(RegistryRoot root, std::wstring_view path, std::wstring_view name,
+                                  DWORD type, const BYTE* data, DWORD size) {
   OpenKey key(write_.close_key);
   LONG status = write_.open_key(RootKey(root), ToAnsi(path).c_str(), 0, kWriteAccess, key.receive());
   if (status == ERROR_SUCCESS) status = write_.set_value(key.get(), ToAnsi(name).c_str(), 0, type, data, size);
   return status == ERROR_SUCCESS ? Error() : RegistryError(status, root, path);
 }
 
+Error Win32Registry::SetWideValue(RegistryRoot root, std::wstring_view path, std::wstring_view name,
+                                  DWORD type, const BYTE* data, DWORD size) {
+  OpenKey key;
+  LONG status = RegOpenKeyExW(RootKey(root), WideText(path).c_str(), 0, kWriteAccess, key.receive());
+  if (status == ERROR_SUCCESS) status = RegSetValueExW(key.get(), WideText(name).c_str(), 0, type, data, size);
+  return status == ERROR_SUCCESS ? Error() : RegistryError(status, root, path);
+}
+
 Error Win32Registry::SetText(RegistryRoot root, std::wstring_view path, std::wstring_view name,
                              std::wstring_view text) {
+  if (root != RegistryRoot::kClassesRoot) {
+    const WideText terminated(text);
+    return SetWideValue(root, path, name, REG_SZ, reinterpret_cast<const BYTE*>(terminated.c_str()),
+                        static_cast<DWORD>((terminated.size() + 1) * sizeof(wchar_t)));
+  }
   // The size covers the converted bytes and their NUL, so that a text whose
   // ANSI form is longer than its character count is not cut.
   const NarrowText bytes = ToAnsi(text);
-  return SetValue(root, path, name, REG_SZ, reinterpret_cast<const BYTE*>(bytes.c_str()),
-                  static_cast<DWORD>(bytes.size() + 1));
+  return SetAnsiValue(root, path, name, REG_SZ, reinterpret_cast<const BYTE*>(bytes.c_str()),
+                      static_cast<DWORD>(bytes.size() + 1));
 }
 
 Error Win32Registry::SetNumber(RegistryRoot root, std::wstring_view path, std::wstring_view name,
                                std::uint32_t number) {
   const BYTE bytes[4] = {static_cast<BYTE>(number), static_cast<BYTE>(number >> 8),
                          static_cast<BYTE>(number >> 16), static_cast<BYTE>(number >> 24)};
-  return SetValue(root, path, name, REG_DWORD, bytes, sizeof(bytes));
+  if (root != RegistryRoot::kClassesRoot) return SetWideValue(root, path, name, REG_DWORD, bytes, sizeof(bytes));
+  return SetAnsiValue(root, path, name, REG_DWORD, bytes, sizeof(bytes));
 }
 
 Error Win32Registry::ReadValue(RegistryRoot root, std::wstring_view path, std::wstring_view name,

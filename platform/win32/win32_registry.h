@@ -1,7 +1,12 @@
-// The registry on advapi32. Keys are created and values written with the
-// ANSI functions, names converted to the system's ANSI code page, exactly
-// as the installer has always written them; reading and deleting use the
-// wide functions, so that what is compared and removed is what is there.
+// The registry on advapi32. Below HKEY_CLASSES_ROOT, keys are created and
+// values written with the ANSI functions, names converted to the system's
+// ANSI code page, exactly as the machine-wide installation has always
+// written them (through RegistryWriteFunctions, which a test replaces).
+// Below every other root (the per-user file types, the records) they are
+// written with the wide functions, so that a profile path outside the ANSI
+// code page ("C:\Users\Иван") is stored exactly. Reading and deleting use
+// the wide functions everywhere, so that what is compared and removed is
+// what is there.
 #pragma once
 
 #include <windows.h>
@@ -10,8 +15,9 @@
 
 namespace glyphary::platform {
 
-// The advapi32 functions the writes are made with: the real ones, or a
-// test's, which sees every call with its exact arguments.
+// The advapi32 functions the writes below HKEY_CLASSES_ROOT are made with:
+// the real ones, or a test's, which sees every call with its exact
+// arguments.
 struct RegistryWriteFunctions {
   decltype(&RegCreateKeyExA) create_key;
   decltype(&RegOpenKeyExA) open_key;
@@ -43,8 +49,10 @@ class Win32Registry : public Registry {
   Error DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path, bool& deleted) override;
 
  private:
-  Error SetValue(RegistryRoot root, std::wstring_view path, std::wstring_view name, DWORD type,
-                 const BYTE* data, DWORD size);
+  Error SetAnsiValue(RegistryRoot root, std::wstring_view path, std::wstring_view name, DWORD type,
+                     const BYTE* data, DWORD size);
+  Error SetWideValue(RegistryRoot root, std::wstring_view path, std::wstring_view name, DWORD type,
+                     const BYTE* data, DWORD size);
 
   RegistryWriteFunctions write_;
 };

@@ -1,6 +1,7 @@
 #include "platform/win32/win32_system.h"
 
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include "base/decimal.h"
@@ -77,6 +78,63 @@ WideText Win32System::ProgramVersion() {
     return text;
   }
   return WideText();  // no version resource
+}
+
+Win32System::Rights Win32System::CurrentRights() {
+  // Administrators' group enabled in the token: the rights are there. A
+  // filtered token (UAC's limited one) holds the group for denying only.
+  SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
+  PSID administrators = nullptr;
+  if (AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                               DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
+    BOOL member = FALSE;
+    const BOOL checked = CheckTokenMembership(nullptr, administrators, &member);
+    FreeSid(administrators);
+    if (checked && member) return Rights::kAdministrator;
+  }
+  // A limited token with a full one linked to it: an administrator's
+  // account, which the UAC prompt lifts.
+  OwnedHandle token;
+  TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+  DWORD size = 0;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive()) &&
+      GetTokenInformation(token.get(), TokenElevationType, &type, sizeof(type), &size) &&
+      type == TokenElevationTypeLimited) {
+    return Rights::kCanElevate;
+  }
+  return Rights::kStandard;
+}
+
+Error Win32System::RunElevated(std::wstring_view arguments, int& exit_code) {
+  exit_code = 0;
+  wchar_t program[MAX_PATH * 2] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH * 2);
+  if (length == 0 || length >= MAX_PATH * 2) return errors::Make(errors::NumberForSystemError(GetLastError()));
+  // ShellExecuteExW, from shell32 loaded when needed (see below), shows the
+  // UAC prompt for the verb "runas".
+  using Execute = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+  HMODULE shell = LoadLibraryW(L"shell32.dll");
+  FARPROC found = shell != nullptr ? GetProcAddress(shell, "ShellExecuteExW") : nullptr;
+  if (found == nullptr) return errors::Make(errors::NumberForSystemError(ERROR_PROC_NOT_FOUND));
+  const WideText parameters(arguments);
+  SHELLEXECUTEINFOW run{};
+  run.cbSize = sizeof(run);
+  run.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
+  run.lpVerb = L"runas";
+  run.lpFile = program;
+  run.lpParameters = parameters.c_str();
+  run.nShow = SW_SHOWNORMAL;
+  if (!reinterpret_cast<Execute>(reinterpret_cast<void*>(found))(&run)) {
+    return errors::Make(errors::NumberForSystemError(GetLastError()));  // 1223 when refused
+  }
+  OwnedHandle process;
+  *process.receive() = run.hProcess;
+  if (process.get() == nullptr) return errors::Make(errors::NumberForSystemError(ERROR_INVALID_HANDLE));
+  WaitForSingleObject(process.get(), INFINITE);
+  DWORD code = 0;
+  if (!GetExitCodeProcess(process.get(), &code)) return errors::Make(errors::NumberForSystemError(GetLastError()));
+  exit_code = static_cast<int>(code);
+  return Error();
 }
 
 bool Win32System::IsNtFamily() {

@@ -1,6 +1,6 @@
-// The Windows family, the shutdown privilege, the restart and the shell
-// notification on kernel32, advapi32, user32 and (loaded when needed)
-// shell32.
+// The lock, the rights, the elevated run, the Windows family, the shutdown
+// privilege, the restart and the shell notification on kernel32, advapi32,
+// user32 and (loaded when needed) shell32.
 #pragma once
 
 #include "platform/system.h"
@@ -17,6 +17,8 @@ class Win32System : public System {
   bool TakeInstallLock() override;
   void ReleaseInstallLock() override;
   WideText ProgramVersion() override;
+  Rights CurrentRights() override;
+  Error RunElevated(std::wstring_view arguments, int& exit_code) override;
   bool IsNtFamily() override;
   void EnableShutdownPrivilege() override;
   void RequestRestart() override;

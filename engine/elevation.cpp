@@ -1,0 +1,28 @@
+#include "engine/elevation.h"
+
+#include "engine/product.h"
+#include "engine/uninstallation.h"
+
+namespace glyphary::engine {
+
+RoadChoice ChooseRoad(const platform::Platform& platform, const Options& options,
+                      std::wstring_view arguments, const AskAccountOnly& ask_account_only) {
+  using Rights = platform::System::Rights;
+  if (options.per_user) return {Road::kUser, 0};
+  const Rights rights = platform.system.CurrentRights();
+  if (rights == Rights::kAdministrator) return {Road::kMachine, 0};
+  const bool uninstall = options.action == Action::kUninstall;
+  if (uninstall && FindInstallation(platform, kMachineTarget) == Installed::kNothing) {
+    return {Road::kMachine, 0};
+  }
+  if (rights == Rights::kCanElevate) {
+    int exit_code = 0;
+    if (!platform.system.RunElevated(arguments, exit_code)) return {Road::kEnded, exit_code};
+  }
+  // No administrator rights to be had.
+  if (options.silent || uninstall) return {Road::kEnded, errors::kElevationRequired};
+  if (ask_account_only()) return {Road::kUser, 0};
+  return {Road::kEnded, errors::kCancelled};
+}
+
+}  // namespace glyphary::engine
