@@ -71,7 +71,15 @@ WideText Summary(const engine::UninstallReport& report, std::wstring_view folder
 }
 
 int Uninstall(const platform::Platform& platform, const engine::InstallTarget& target, bool silent) {
-  if (engine::FindInstallation(platform, target) == engine::Installed::kNothing) {
+  const engine::Installed installed = engine::FindInstallation(platform, target);
+  if (installed == engine::Installed::kByPackage) {
+    // Not ours to remove: the package's own uninstall does it.
+    engine::UninstallReport none;
+    const Error refused = engine::RunUninstallation(platform, target, none);
+    if (!silent) Box(windows::ErrorBoxText(refused), MB_OK | MB_ICONWARNING);
+    return refused.Number();
+  }
+  if (installed == engine::Installed::kNothing) {
     if (!silent) {
       Box(L"The TI-89 file types are not installed on this computer. There is nothing to remove.",
           MB_OK | MB_ICONINFORMATION);

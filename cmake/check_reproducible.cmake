@@ -1,6 +1,6 @@
 # Builds the release a second time, from a copy of the sources in another
-# folder into a fresh build folder, and compares its exe and zip with dist/
-# byte for byte.
+# folder into a fresh build folder, and compares its exe, zip and msi with
+# dist/ byte for byte.
 # Run as: cmake -DSOURCE=<source folder> -DDIST=<dist folder> -DWORK=<scratch folder>
 #               -P check_reproducible.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/release_checks.cmake)
@@ -39,6 +39,17 @@ else()
     else()
       message(STATUS "dist/ holds a signed exe: compared without its signature; the zip is not compared")
     endif()
+  endif()
+endif()
+# The package: the same bytes, or (signed) the same without its signature.
+same_bytes(msi_same ${DIST}/GlypharyInstaller.msi ${rebuilt}/GlypharyInstaller.msi)
+if(NOT msi_same)
+  execute_process(COMMAND ${OSSLSIGNCODE} remove-signature -in ${DIST}/GlypharyInstaller.msi
+                          -out ${WORK}/dist-unsigned.msi
+                  OUTPUT_QUIET ERROR_QUIET RESULT_VARIABLE msi_not_signed)
+  same_bytes(msi_same ${WORK}/dist-unsigned.msi ${rebuilt}/GlypharyInstaller.msi)
+  if(msi_not_signed OR NOT msi_same)
+    fail("GlypharyInstaller.msi differs between ${DIST} and ${rebuilt}")
   endif()
 endif()
 finish(release)

@@ -35,16 +35,16 @@ endif()
 # A time-stamp server from the environment that refuses the connection.
 set(ENV{GLYPHARY_SIGN_TIMESTAMP_URL} http://127.0.0.1:9/)
 file(REMOVE ${tree}/app/GlypharyInstaller.exe)
-execute_process(COMMAND ${CMAKE_COMMAND} --build ${tree} --target GlypharyInstaller
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${tree} --target GlypharyInstaller GlypharyInstallerPackage
                 OUTPUT_QUIET ERROR_QUIET RESULT_VARIABLE failed)
 if(NOT failed)
   fail("the build succeeded though the signature could not be time-stamped")
 endif()
-if(EXISTS ${dist}/GlypharyInstaller.exe OR EXISTS ${dist}/GlypharyInstaller.zip)
-  fail("a failed signing left an exe or a zip in dist/")
+if(EXISTS ${dist}/GlypharyInstaller.exe OR EXISTS ${dist}/GlypharyInstaller.zip OR EXISTS ${dist}/GlypharyInstaller.msi)
+  fail("a failed signing left an exe, a zip or a package in dist/")
 endif()
 unset(ENV{GLYPHARY_SIGN_TIMESTAMP_URL})
-execute_process(COMMAND ${CMAKE_COMMAND} --build ${tree} --target GlypharyInstaller
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${tree} --target GlypharyInstaller GlypharyInstallerPackage
                 OUTPUT_QUIET ERROR_QUIET RESULT_VARIABLE failed)
 if(failed)
   fail("the build after a failed signing did not sign again")
@@ -54,6 +54,12 @@ execute_process(COMMAND ${OSSLSIGNCODE} verify -CAfile ${WORK}/cert.pem -in ${di
                 OUTPUT_VARIABLE verify_log ERROR_VARIABLE verify_log RESULT_VARIABLE rejected)
 if(rejected)
   fail("osslsigncode verify rejects dist/GlypharyInstaller.exe:\n${verify_log}")
+endif()
+
+execute_process(COMMAND ${OSSLSIGNCODE} verify -CAfile ${WORK}/cert.pem -in ${dist}/GlypharyInstaller.msi
+                OUTPUT_VARIABLE verify_log ERROR_VARIABLE verify_log RESULT_VARIABLE rejected)
+if(rejected)
+  fail("osslsigncode verify rejects dist/GlypharyInstaller.msi:\n${verify_log}")
 endif()
 
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${dist}/GlypharyInstaller.zip GlypharyInstaller.exe

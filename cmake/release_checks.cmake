@@ -5,7 +5,9 @@ include(${CMAKE_CURRENT_LIST_DIR}/check_summary.cmake)
 
 # fresh_build(<ok> <source> <binary> [configure arguments...]): configures
 # <binary> from <source> with the windows preset and builds the installer
-# alone (exe, dist/, zip). Compiler flags and signing settings are taken
+# and its package alone (exe, dist/, zip, msi). Sources that are no git
+# checkout are given the commit of <source>'s checkout, which the package's
+# code and time derive from. Compiler flags and signing settings are taken
 # from no environment, as on a clean machine. <ok> says whether both worked;
 # the output goes to <binary>.log.
 function(fresh_build ok source binary)
@@ -13,10 +15,21 @@ function(fresh_build ok source binary)
                GLYPHARY_SIGN_PFX GLYPHARY_SIGN_PASSWORD GLYPHARY_SIGN_TIMESTAMP_URL)
     unset(ENV{${name}})
   endforeach()
-  execute_process(COMMAND ${CMAKE_COMMAND} -S ${source} -B ${binary} --preset windows ${ARGN}
+  set(commit_arguments "")
+  find_program(git_program git)
+  if(git_program AND EXISTS ${SOURCE}/.git)
+    execute_process(COMMAND ${git_program} -C ${SOURCE} log -1 --format=%H:%ct
+                    OUTPUT_VARIABLE commit_line OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(commit_line MATCHES "^([0-9a-f]+):([0-9]+)$")
+      set(commit_arguments -DGLYPHARY_SOURCE_COMMIT=${CMAKE_MATCH_1}
+                           -DGLYPHARY_SOURCE_TIME=${CMAKE_MATCH_2})
+    endif()
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -S ${source} -B ${binary} --preset windows
+                          ${commit_arguments} ${ARGN}
                   OUTPUT_VARIABLE log ERROR_VARIABLE log RESULT_VARIABLE failed)
   if(NOT failed)
-    execute_process(COMMAND ${CMAKE_COMMAND} --build ${binary} --target GlypharyInstaller --parallel 2
+    execute_process(COMMAND ${CMAKE_COMMAND} --build ${binary} --target GlypharyInstaller GlypharyInstallerPackage --parallel 2
                     OUTPUT_VARIABLE build_log ERROR_VARIABLE build_log RESULT_VARIABLE failed)
     string(APPEND log "${build_log}")
   endif()

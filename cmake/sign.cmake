@@ -1,5 +1,6 @@
-# Signs the exe with Authenticode (osslsigncode, SHA-256) when a code-signing
-# certificate is given; with none given it leaves the exe as it is.
+# Signs the exe (or the .msi package) with Authenticode (osslsigncode,
+# SHA-256) when a code-signing certificate is given; with none given it
+# leaves the file as it is.
 # Run as: cmake -DEXE=<exe to sign in place> -DCACHE=<the build's CMakeCache.txt>
 #               -DWORK=<scratch folder> -P sign.cmake
 #
@@ -67,17 +68,18 @@ file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 file(CHMOD ${WORK} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 file(WRITE ${WORK}/password "${password}")
+get_filename_component(signed_name ${EXE} NAME)
 execute_process(
   COMMAND ${OSSLSIGNCODE} sign -pkcs12 ${pfx} -readpass ${WORK}/password
           -h sha256 -n "Glyphary Installer" ${timestamp_args}
-          -in ${EXE} -out ${WORK}/signed.exe
+          -in ${EXE} -out ${WORK}/signed-${signed_name}
   RESULT_VARIABLE failed)
 file(REMOVE ${WORK}/password)
-if(failed OR NOT EXISTS ${WORK}/signed.exe)
+if(failed OR NOT EXISTS ${WORK}/signed-${signed_name})
   give_up("signing ${EXE} failed")
 endif()
-file(CHMOD ${WORK}/signed.exe PERMISSIONS
+file(CHMOD ${WORK}/signed-${signed_name} PERMISSIONS
      OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-file(RENAME ${WORK}/signed.exe ${EXE})
+file(RENAME ${WORK}/signed-${signed_name} ${EXE})
 file(REMOVE_RECURSE ${WORK})
 message(STATUS "Signed ${EXE}")

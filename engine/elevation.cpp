@@ -12,8 +12,10 @@ RoadChoice ChooseRoad(const platform::Platform& platform, const Options& options
   const Rights rights = platform.system.CurrentRights();
   if (rights == Rights::kAdministrator) return {Road::kMachine, 0};
   const bool uninstall = options.action == Action::kUninstall;
-  if (uninstall && FindInstallation(platform, kMachineTarget) == Installed::kNothing) {
-    return {Road::kMachine, 0};
+  if (uninstall) {
+    // Nothing to remove, or the package's to remove: said without rights.
+    const Installed installed = FindInstallation(platform, kMachineTarget);
+    if (installed == Installed::kNothing || installed == Installed::kByPackage) return {Road::kMachine, 0};
   }
   if (rights == Rights::kCanElevate) {
     int exit_code = 0;

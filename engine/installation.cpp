@@ -4,6 +4,7 @@
 #include "engine/file_types.h"
 #include "engine/journal.h"
 #include "engine/lock.h"
+#include "engine/package_owner.h"
 #include "engine/product.h"
 #include "engine/record.h"
 
@@ -106,6 +107,10 @@ Error RunInstallation(const platform::Platform& platform, const InstallTarget& t
   InstallLock lock(platform.system);
   if (!lock.held()) return InstallInProgress();
   if (RecordComplete(platform.registry, target)) return Error();  // installed: left alone
+  WideText package;
+  if (target.scope == Scope::kMachine && PackageInstalled(platform.registry, package)) {
+    return Error();  // installed by the package, which owns the keys: left alone
+  }
 
   if (!files.FolderExists(target.base)) {
     Error missing = errors::Make(errors::kPathNotFound);

@@ -18,7 +18,8 @@ using StageSink = FunctionRef<void(InstallStage)>;
 // Installs for `target` (every account, or the current one), holding the
 // installation lock throughout (1618 when another run holds it, with nothing
 // changed):
-//  1. a complete record means installed: nothing is written, no error;
+//  1. a complete record means installed: nothing is written, no error; so
+//     does, for every account, the Windows Installer package installed;
 //  2. the target's base folder must be there (76 otherwise: for every
 //     account, Windows lives elsewhere);
 //  3. Icons beside the program must hold at least one .ico (76 or 53, with

@@ -16,6 +16,8 @@ constexpr std::wstring_view kPublisher = L"" GLYPHARY_PUBLISHER;
 // The program's own file name; the installation keeps a copy of the program
 // under it in the install folder, as its uninstaller.
 constexpr std::wstring_view kExeName = L"" GLYPHARY_EXE_NAME;
+// The upgrade code of the Windows Installer package, GlypharyInstaller.msi.
+constexpr std::wstring_view kUpgradeCode = L"{" GLYPHARY_UPGRADE_CODE "}";
 
 // The installation's record in Apps & Features, below the target's record
 // root; its key name is the one Settings and uninstall tools use.
@@ -26,6 +28,10 @@ constexpr std::wstring_view kRecordKey =
 // a restart is needed to finish.
 constexpr int kExitInstallInProgress = 1618;  // ERROR_INSTALL_ALREADY_RUNNING
 constexpr int kExitRestartRequired = 3010;    // ERROR_SUCCESS_REBOOT_REQUIRED
+// The uninstallation refuses an installation made by the Windows Installer
+// package: another form of this product is installed, removed through Apps
+// & Features.
+constexpr int kExitPackageInstalled = 1638;   // ERROR_PRODUCT_VERSION
 
 // The machine-wide install folder; Windows is taken to live in C:\WINDOWS.
 constexpr std::wstring_view kInstallFolder = L"C:\\WINDOWS\\system32\\TI-89";

@@ -2,6 +2,7 @@
 
 #include "base/path_text.h"
 #include "engine/lock.h"
+#include "engine/package_owner.h"
 #include "engine/product.h"
 #include "engine/record.h"
 
@@ -90,6 +91,10 @@ Error RemoveFile(platform::FileSystem& files, std::wstring_view path, std::wstri
 
 Installed FindInstallation(const platform::Platform& platform, const InstallTarget& target) {
   if (RecordComplete(platform.registry, target)) return Installed::kRecorded;
+  WideText package;
+  if (target.scope == Scope::kMachine && PackageInstalled(platform.registry, package)) {
+    return Installed::kByPackage;
+  }
   if (AnyFileOfOursStays(platform.files, target.folder) ||
       AnyRegistrationOfOurs(platform.registry, target)) {
     return Installed::kUnrecorded;
@@ -102,7 +107,16 @@ Error RunUninstallation(const platform::Platform& platform, const InstallTarget&
   report = UninstallReport();
   InstallLock lock(platform.system);
   if (!lock.held()) return InstallInProgress();
-  if (FindInstallation(platform, target) == Installed::kNothing) return Error();
+  switch (FindInstallation(platform, target)) {
+    case Installed::kNothing: return Error();
+    case Installed::kByPackage: {
+      WideText package;
+      (void)PackageInstalled(platform.registry, package);
+      return PackageOwnsInstallation(package);
+    }
+    case Installed::kRecorded:
+    case Installed::kUnrecorded: break;
+  }
 
   Error first;
   auto keep = [&first](Error error) {

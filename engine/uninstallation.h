@@ -14,6 +14,7 @@ enum class Installed {
   kNothing,     // no record, no install folder, no registration of ours
   kRecorded,    // a complete record
   kUnrecorded,  // pieces without a record: an installation cut short, or one an earlier build made
+  kByPackage,   // for every account, by the Windows Installer package: not the exe's to remove
 };
 Installed FindInstallation(const platform::Platform& platform, const InstallTarget& target);
 
@@ -44,6 +45,8 @@ struct UninstallReport {
 // whatever the others did; the first failure is returned (its number and
 // the key or file concerned) with the rest removed. Tells the shell when
 // anything was removed. Without an installation: no error, an empty report.
+// An installation by the Windows Installer package is refused (1638, see
+// PackageOwnsInstallation), with nothing changed.
 [[nodiscard]] Error RunUninstallation(const platform::Platform& platform, const InstallTarget& target,
                                       UninstallReport& report);
 

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake make g++ libgtest-dev googletest libbenchmark-dev mingw-w64 wine wine64
           xvfb openbox xdotool x11-utils imagemagick zip python3 librsvg2-bin osslsigncode
-          openssl)
+          openssl wixl msitools faketime)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

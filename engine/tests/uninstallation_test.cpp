@@ -7,6 +7,7 @@
 
 #include "engine/command_line.h"
 #include "engine/installation.h"
+#include "engine/package_owner.h"
 #include "engine/product.h"
 #include "engine/tests/fake_platform.h"
 
@@ -249,6 +250,47 @@ TEST_F(UninstallationTest, InstallationsForEveryAccountAndForOneLiveSideBySideAn
   EXPECT_EQ(fake_.files.List(std::wstring(user.target().folder)).size(), 13u);
   ASSERT_FALSE(RunUninstallation(fake_.platform, user.target(), report_));
   EXPECT_EQ(fake_.files.List(app_data + L"\\Glyphary"), Names{L"notes.txt"});
+}
+
+TEST(PackageOwner, TheWindowsInstallerPackageOwnsItsInstallationForEveryAccount) {
+  // Windows Installer's packed form of a code, as its registry keys name it.
+  EXPECT_EQ(PackedGuid(L"{12345678-90AB-CDEF-1234-567890ABCDEF}"), L"87654321BA09FEDC2143658709BADCFE");
+  EXPECT_EQ(PackedGuid(L"90120000-0011-0000-0000-0000000ff1ce"), L"00002109110000000000000000F01FEC");
+  EXPECT_EQ(PackedGuid(L"{12345678-90AB-CDEF-1234-567890ABCDE}"), L"");
+  EXPECT_EQ(PackedGuid(L"not a code at all, but long enough!!"), L"");
+
+  testing::FakePlatform fake;
+  fake.files.AddFolder(L"C:\\WINDOWS\\system32");
+  fake.files.AddFile(kProgram + L"\\Icons\\89mat.ico", "icon");
+  WideText product;
+  EXPECT_FALSE(PackageInstalled(fake.registry, product));
+  // What msiexec records for an installed version of the package.
+  const std::wstring upgrade_key =
+      L"Software\\Classes\\Installer\\UpgradeCodes\\" + std::wstring(PackedGuid(kUpgradeCode).view());
+  ASSERT_FALSE(fake.registry.CreateKey(kMachine, upgrade_key));
+  ASSERT_FALSE(fake.registry.SetText(kMachine, upgrade_key, L"87654321BA09FEDC2143658709BADCFE", L""));
+  ASSERT_TRUE(PackageInstalled(fake.registry, product));
+  EXPECT_EQ(product, L"{12345678-90AB-CDEF-1234-567890ABCDEF}");
+
+  // The exe's installation takes it for installed and writes nothing; its
+  // uninstallation refuses, saying how to remove it.
+  auto ignore = [](InstallStage) {};
+  EXPECT_FALSE(RunInstallation(fake.platform, kMachineTarget, StageSink(ignore)));
+  EXPECT_EQ(fake.registry.KeyCount(kRoot), 0u);
+  EXPECT_FALSE(fake.files.IsFolder(kInstall));
+  EXPECT_EQ(FindInstallation(fake.platform, kMachineTarget), Installed::kByPackage);
+  UninstallReport report;
+  const Error refused = RunUninstallation(fake.platform, kMachineTarget, report);
+  EXPECT_EQ(refused.Number(), kExitPackageInstalled);
+  EXPECT_NE(std::wstring(refused.Advice()).find(L"msiexec /x {12345678-90AB-CDEF-1234-567890ABCDEF}"),
+            std::wstring::npos);
+  EXPECT_NE(std::wstring(refused.Advice()).find(L"Apps & Features"), std::wstring::npos);
+  // An account's own installation is no business of the package's.
+  UserTarget user;
+  ASSERT_FALSE(user.Find(fake.files));
+  EXPECT_EQ(FindInstallation(fake.platform, user.target()), Installed::kNothing);
+  EXPECT_FALSE(RunInstallation(fake.platform, user.target(), StageSink(ignore)));
+  EXPECT_EQ(FindInstallation(fake.platform, user.target()), Installed::kRecorded);
 }
 
 }  // namespace

@@ -360,7 +360,7 @@ void ForEachPendingPair(std::wstring_view texts, Visit visit) {
 bool DeletesPath(std::wstring_view source, std::wstring_view destination, std::wstring_view path,
                  bool within = false) {
   constexpr std::wstring_view kPrefix = L"\\??\\";
-  if (source.size() >= kPrefix.size() && source.compare(0, kPrefix.size(), kPrefix) == 0) {
+  if (Head(source, kPrefix.size()) == kPrefix) {
     source = std::wstring_view(source.data() + kPrefix.size(), source.size() - kPrefix.size());
   }
   if (!destination.empty()) return false;
