@@ -273,9 +273,10 @@ inline bool InstallDirectly(const DirectPlan& plan, const std::wstring& program)
     HKEY session = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
                       KEY_QUERY_VALUE, &session) == ERROR_SUCCESS) {
-      DWORD type = 0;
-      DWORD size = 0;
-      RegQueryValueExW(session, L"PendingFileRenameOperations", nullptr, &type, nullptr, &size);
+      DWORD pending_type = 0;
+      DWORD pending_size = 0;
+      RegQueryValueExW(session, L"PendingFileRenameOperations", nullptr, &pending_type, nullptr,
+                       &pending_size);
       RegCloseKey(session);
     }
   }

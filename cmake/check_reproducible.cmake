@@ -17,39 +17,46 @@ endforeach()
 
 fresh_build(built ${WORK}/src ${WORK}/src/build/windows)
 set(rebuilt ${WORK}/src/build/windows/dist)
+
+# compare(<out> <file>): "same" when dist/ and the rebuild hold the same
+# bytes, "signed" when dist/'s is signed and without its signature the same
+# (a build given a certificate, which no build without the key can repeat),
+# else "differs".
+function(compare out name)
+  same_bytes(same ${DIST}/${name} ${rebuilt}/${name})
+  if(same)
+    set(${out} same PARENT_SCOPE)
+    return()
+  endif()
+  execute_process(COMMAND ${OSSLSIGNCODE} remove-signature -in ${DIST}/${name}
+                          -out ${WORK}/dist-unsigned-${name}
+                  OUTPUT_QUIET ERROR_QUIET RESULT_VARIABLE not_signed)
+  same_bytes(same ${WORK}/dist-unsigned-${name} ${rebuilt}/${name})
+  if(NOT not_signed AND same)
+    set(${out} signed PARENT_SCOPE)
+  else()
+    set(${out} differs PARENT_SCOPE)
+  endif()
+endfunction()
+
 if(NOT built)
   fail("the second build failed")
 else()
-  same_bytes(exe_same ${DIST}/GlypharyInstaller.exe ${rebuilt}/GlypharyInstaller.exe)
-  if(exe_same)
+  compare(exe GlypharyInstaller.exe)
+  compare(msi GlypharyInstaller.msi)
+  foreach(name exe msi)
+    if(${name} STREQUAL "differs")
+      fail("GlypharyInstaller.${name} differs between ${DIST} and ${rebuilt}")
+    elseif(${name} STREQUAL "signed")
+      message(STATUS "dist/ holds a signed GlypharyInstaller.${name}: compared without its signature")
+    endif()
+  endforeach()
+  # The zip holds the exe: with a signed one it cannot be repeated.
+  if(exe STREQUAL "same")
     same_bytes(zip_same ${DIST}/GlypharyInstaller.zip ${rebuilt}/GlypharyInstaller.zip)
     if(NOT zip_same)
       fail("GlypharyInstaller.zip differs between ${DIST} and ${rebuilt}")
     endif()
-  else()
-    # A build given a certificate has the signed exe in dist/ (and in its
-    # zip, which no build without the key can repeat): without its
-    # signature it is the unsigned exe.
-    execute_process(COMMAND ${OSSLSIGNCODE} remove-signature -in ${DIST}/GlypharyInstaller.exe
-                            -out ${WORK}/dist-unsigned.exe
-                    OUTPUT_QUIET ERROR_QUIET RESULT_VARIABLE not_signed)
-    same_bytes(exe_same ${WORK}/dist-unsigned.exe ${rebuilt}/GlypharyInstaller.exe)
-    if(not_signed OR NOT exe_same)
-      fail("GlypharyInstaller.exe differs between ${DIST} and ${rebuilt}")
-    else()
-      message(STATUS "dist/ holds a signed exe: compared without its signature; the zip is not compared")
-    endif()
-  endif()
-endif()
-# The package: the same bytes, or (signed) the same without its signature.
-same_bytes(msi_same ${DIST}/GlypharyInstaller.msi ${rebuilt}/GlypharyInstaller.msi)
-if(NOT msi_same)
-  execute_process(COMMAND ${OSSLSIGNCODE} remove-signature -in ${DIST}/GlypharyInstaller.msi
-                          -out ${WORK}/dist-unsigned.msi
-                  OUTPUT_QUIET ERROR_QUIET RESULT_VARIABLE msi_not_signed)
-  same_bytes(msi_same ${WORK}/dist-unsigned.msi ${rebuilt}/GlypharyInstaller.msi)
-  if(msi_not_signed OR NOT msi_same)
-    fail("GlypharyInstaller.msi differs between ${DIST} and ${rebuilt}")
   endif()
 endif()
 finish(release)
