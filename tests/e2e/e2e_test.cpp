@@ -95,17 +95,17 @@ std::vector<std::wstring> SplitNames(const std::vector<BYTE>& reg_sz) {
 
 // The record in Apps & Features: its eleven values, for the files now in
 // the install folder (all of them the installation's).
-void ExpectRecord() {
-  const std::vector<std::wstring> files = FilesIn(InstallFolder());
+void ExpectRecord(const InstallPlace& place) {
+  const std::vector<std::wstring> files = FilesIn(place.folder);
   unsigned long long bytes = 0;
   std::error_code ignored;
   for (const std::wstring& name : files) {
-    bytes += std::filesystem::file_size(std::filesystem::path(InstallFolder() + L"\\" + name), ignored);
+    bytes += std::filesystem::file_size(std::filesystem::path(place.folder + L"\\" + name), ignored);
   }
-  const std::wstring program = L"C:\\WINDOWS\\system32\\TI-89\\GlypharyInstaller.exe";
+  const std::wstring program = place.Program();
   const std::wstring version = VersionOf(DistFolder() + L"\\GlypharyInstaller.exe");
   EXPECT_FALSE(version.empty()) << "the shipped program has no version resource";
-  const std::wstring uninstall = L"\"" + program + L"\" /uninstall";
+  const std::wstring uninstall = L"\"" + program + L"\" " + place.uninstall;
   struct ExpectedValue {
     const wchar_t* name;
     DWORD type;
@@ -116,7 +116,7 @@ void ExpectRecord() {
       {L"DisplayVersion", REG_SZ, RegSzBytes(version)},
       {L"Publisher", REG_SZ, RegSzBytes(L"Quillfern Software")},
       {L"DisplayIcon", REG_SZ, RegSzBytes(program + L",0")},
-      {L"InstallLocation", REG_SZ, RegSzBytes(L"C:\\WINDOWS\\system32\\TI-89")},
+      {L"InstallLocation", REG_SZ, RegSzBytes(place.folder)},
       {L"EstimatedSize", REG_DWORD, RegDwordBytes(static_cast<DWORD>((bytes + 1023) / 1024))},
       {L"NoModify", REG_DWORD, RegDwordBytes(1)},
       {L"NoRepair", REG_DWORD, RegDwordBytes(1)},
@@ -125,25 +125,27 @@ void ExpectRecord() {
   };
   for (const ExpectedValue& value : expected) {
     SCOPED_TRACE(Narrow(value.name));
-    const RegistryValue read = ReadValue(HKEY_LOCAL_MACHINE, kRecordKey, value.name);
+    const RegistryValue read = ReadValue(place.record_root, kRecordKey, value.name);
     EXPECT_TRUE(read.present);
     EXPECT_EQ(read.type, value.type);
     EXPECT_EQ(read.bytes, value.bytes);
   }
-  const RegistryValue installed = ReadValue(HKEY_LOCAL_MACHINE, kRecordKey, L"InstalledFiles");
+  const RegistryValue installed = ReadValue(place.record_root, kRecordKey, L"InstalledFiles");
   EXPECT_EQ(installed.type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(SplitNames(installed.bytes), files) << "InstalledFiles";
   // Nothing else; on a machine without other programs' associations,
   // nothing replaced.
-  EXPECT_EQ(ShapeOf(HKEY_LOCAL_MACHINE, kRecordKey).values, 11);
-  EXPECT_EQ(ShapeOf(HKEY_LOCAL_MACHINE, kRecordKey).subkeys, 0) << "values recorded as replaced";
+  EXPECT_EQ(ShapeOf(place.record_root, kRecordKey).values, 11);
+  EXPECT_EQ(ShapeOf(place.record_root, kRecordKey).subkeys, 0) << "values recorded as replaced";
 }
 
 }  // namespace
 
 // Everything the installation leaves on the machine, checked against the
 // twelve file types, the icons it was given and the shipped program.
-void ExpectInstalled(const std::wstring& icons_folder) {
+void ExpectInstalled(const std::wstring& icons_folder) { ExpectInstalled(MachineWide(), icons_folder); }
+
+void ExpectInstalled(const InstallPlace& place, const std::wstring& icons_folder) {
   // The folder holds exactly the icons shipped beside the program, and the
   // program itself.
   const std::wstring shipped_icons =
@@ -156,13 +158,13 @@ void ExpectInstalled(const std::wstring& icons_folder) {
   std::vector<std::wstring> files = shipped;
   files.push_back(L"GlypharyInstaller.exe");
   std::sort(files.begin(), files.end());
-  EXPECT_EQ(FilesIn(InstallFolder()), files);
+  EXPECT_EQ(FilesIn(place.folder), files);
   for (const std::wstring& name : shipped) {
-    EXPECT_TRUE(ReadWholeFile(InstallFolder() + L"\\" + name) ==
+    EXPECT_TRUE(ReadWholeFile(place.folder + L"\\" + name) ==
                 ReadWholeFile(shipped_icons + L"\\" + name))
         << Narrow(name) << " differs from the shipped icon";
   }
-  EXPECT_TRUE(ReadWholeFile(InstalledProgram()) ==
+  EXPECT_TRUE(ReadWholeFile(place.Program()) ==
               ReadWholeFile(DistFolder() + L"\\GlypharyInstaller.exe"))
       << "the installed program differs from the shipped one";
 
@@ -182,23 +184,23 @@ void ExpectInstalled(const std::wstring& icons_folder) {
         {type.extension, L"", REG_SZ, RegSzBytes(type.type_id)},
         {type.type_id, L"BrowserFlags", REG_DWORD, RegDwordBytes(8)},
         {type.type_id, L"EditFlags", REG_DWORD, RegDwordBytes(0)},
-        {icon_key, L"", REG_SZ, RegSzBytes(DefaultIconText(type))},
+        {icon_key, L"", REG_SZ, RegSzBytes(place.DefaultIcon(type))},
     };
     for (const ExpectedValue& value : expected) {
       SCOPED_TRACE(Narrow(value.key) + " " + Narrow(value.name));
-      const RegistryValue read = ReadValue(HKEY_CLASSES_ROOT, value.key, value.name);
+      const RegistryValue read = ReadValue(place.classes_root, place.ClassKey(value.key), value.name);
       EXPECT_TRUE(read.present);
       EXPECT_EQ(read.type, value.type);
       EXPECT_EQ(read.bytes, value.bytes);
       // The icon each type points at is one that was copied.
       if (value.key == icon_key) {
-        EXPECT_EQ(ReadWholeFile(InstallFolder() + L"\\" + type.icon).empty(), false);
+        EXPECT_EQ(ReadWholeFile(place.folder + L"\\" + type.icon).empty(), false);
       }
     }
     // Nothing else in these keys.
-    const KeyShape extension = ShapeOf(HKEY_CLASSES_ROOT, type.extension);
-    const KeyShape type_key = ShapeOf(HKEY_CLASSES_ROOT, type.type_id);
-    const KeyShape icon = ShapeOf(HKEY_CLASSES_ROOT, icon_key);
+    const KeyShape extension = ShapeOf(place.classes_root, place.ClassKey(type.extension));
+    const KeyShape type_key = ShapeOf(place.classes_root, place.ClassKey(type.type_id));
+    const KeyShape icon = ShapeOf(place.classes_root, place.ClassKey(icon_key));
     EXPECT_EQ(extension.subkeys, 0);
     EXPECT_EQ(extension.values, 1);
     EXPECT_EQ(type_key.subkeys, 1);
@@ -216,7 +218,7 @@ void ExpectInstalled(const std::wstring& icons_folder) {
   EXPECT_EQ(values, 48);
 
   SCOPED_TRACE("the record");
-  ExpectRecord();
+  ExpectRecord(place);
 }
 
 
@@ -237,15 +239,19 @@ bool WaitForCopying(const Installer& installer) {
 
 std::wstring MessageText(HWND box) { return CaptionOf(GetDlgItem(box, 0xFFFF)); }
 
-void PressButton(HWND box, int id) {
-  HWND button = GetDlgItem(box, id);
-  ASSERT_NE(button, nullptr) << "no button " << id;
+void WaitForBox(HWND box) {
   EXPECT_TRUE(Settle(box)) << "the box does not stay in front";
   EXPECT_TRUE(WaitFor([&] {
     const Box shown = WindowBox(box);
     return ScreenPixel(shown.left + shown.width / 2, shown.top + shown.height - 8) ==
            GetSysColor(COLOR_BTNFACE);
   })) << "the box was not painted";
+}
+
+void PressButton(HWND box, int id) {
+  HWND button = GetDlgItem(box, id);
+  ASSERT_NE(button, nullptr) << "no button " << id;
+  WaitForBox(box);
   EXPECT_TRUE(ClickCentre(button));
 }
 
@@ -283,8 +289,8 @@ Installer& InstallerTest::StartToAgreement(const std::string& run) {
   return StartToAgreement(Copy(run));
 }
 
-Installer& InstallerTest::StartToAgreement(Installer& installer) {
-  const std::wstring error = installer.Start();
+Installer& InstallerTest::StartToAgreement(Installer& installer, const std::wstring& arguments) {
+  const std::wstring error = installer.Start(arguments);
   EXPECT_TRUE(error.empty()) << Narrow(error);
   splash_ = installer.WaitForVisible(kSplash);
   agreement_ = installer.WaitForVisible(kAgreement);
@@ -317,6 +323,38 @@ DWORD InstallerTest::RunSilently(const std::wstring& arguments, const std::strin
   DWORD code = 0xDEAD;
   EXPECT_TRUE(installer.WaitForExit(1000, &code)) << Narrow(arguments) << " did not end";
   return code;
+}
+
+HWND InstallerTest::StartToBox(Installer& installer, const std::wstring& arguments) {
+  EXPECT_TRUE(installer.Start(arguments).empty());
+  return installer.WaitForVisible(kDialogClass);
+}
+
+DWORD InstallerTest::Answer(Installer& installer, HWND box, int id) {
+  PressButton(box, id);
+  DWORD code = 0xDEAD;
+  EXPECT_TRUE(installer.WaitForExit(20000, &code));
+  return code;
+}
+
+std::wstring InstallerTest::UninstallSummary(const std::string& run, DWORD code,
+                                             const std::wstring& arguments) {
+  Installer& uninstall = Copy(run);
+  HWND question = StartToBox(uninstall, arguments);
+  EXPECT_NE(question, nullptr) << "no question";
+  if (question == nullptr) return L"";
+  PressButton(question, IDYES);
+  HWND told = nullptr;
+  EXPECT_TRUE(WaitFor([&] {
+    told = uninstall.Visible(kDialogClass);
+    return told != nullptr && told != question && IsWindow(told);
+  }));
+  if (told == nullptr) return L"";
+  const std::wstring text = MessageText(told);
+  WaitForBox(told);
+  Screenshot(run);
+  EXPECT_EQ(Answer(uninstall, told, IDOK), code);
+  return text;
 }
 
 HWND InstallerTest::AcceptToFinish(Installer& installer, ProgressSighting* sighting,

@@ -47,6 +47,9 @@ bool Settle(HWND window);
 // HKEY_CLASSES_ROOT have their exact types and bytes and nothing else; and
 // the record in Apps & Features holds its eleven values and nothing else.
 void ExpectInstalled(const std::wstring& icons_folder = L"");
+// The same for the installation at `place`: its folder, the keys below its
+// classes root, its record.
+void ExpectInstalled(const InstallPlace& place, const std::wstring& icons_folder = L"");
 
 // Puts 40 extra icons of 4 MB each into the copy's Icons folder: the copy
 // then lasts long enough to act while it runs, as on a slow disk.
@@ -57,9 +60,13 @@ bool WaitForCopying(const Installer& installer);
 
 // The text of a message box.
 std::wstring MessageText(HWND box);
-// Waits until the message box is in front, settled and painted, then clicks
-// its button `id`.
+// Waits until the message box is in front, settled and painted.
+void WaitForBox(HWND box);
+// The same, then clicks its button `id`.
 void PressButton(HWND box, int id);
+
+// The window class of a message box.
+constexpr wchar_t kDialogClass[] = L"#32770";
 
 // A check box's state, asked of the control itself.
 LRESULT CheckState(HWND check_box);
@@ -77,12 +84,22 @@ class InstallerTest : public ::testing::Test {
   // Starts the program and waits for the splash and the agreement window;
   // both are then in splash_ and agreement_.
   Installer& StartToAgreement(const std::string& run = "");
-  // The same for a copy made (and changed) beforehand.
-  Installer& StartToAgreement(Installer& installer);
+  // The same for a copy made (and changed) beforehand, started with
+  // `arguments`.
+  Installer& StartToAgreement(Installer& installer, const std::wstring& arguments = L"");
   // Runs the program with `arguments` to its end, watching that it never
   // shows a window. Returns its exit code (or 0xDEAD when it does not end).
   DWORD RunSilently(const std::wstring& arguments, const std::string& run = "",
                     bool without_icons = false);
+  // Starts the program with `arguments` and returns its message box.
+  HWND StartToBox(Installer& installer, const std::wstring& arguments);
+  // Presses the box's button `id` and returns the program's exit code.
+  DWORD Answer(Installer& installer, HWND box, int id);
+  // Runs `arguments` (an uninstallation that asks), answers Yes, and returns
+  // the message that follows (after pressing its OK, which must end the
+  // program with `code`).
+  std::wstring UninstallSummary(const std::string& run, DWORD code = 0,
+                                const std::wstring& arguments = L"/uninstall");
   // Presses "Accept" with the mouse, watches the progress window, and
   // returns the finish window (null when it does not come).
   HWND AcceptToFinish(Installer& installer, ProgressSighting* sighting,

@@ -9,8 +9,6 @@
 namespace glyphary::e2e {
 namespace {
 
-constexpr wchar_t kDialogClass[] = L"#32770";  // a message box
-
 bool Exists(const std::wstring& path) {
   std::error_code ignored;
   return std::filesystem::exists(std::filesystem::path(path), ignored);
@@ -23,40 +21,6 @@ std::wstring Lower(std::wstring text) {
 
 class Unattended : public InstallerTest {
  protected:
-  // Starts the program with `arguments` and returns its message box.
-  HWND StartToBox(Installer& installer, const std::wstring& arguments) {
-    EXPECT_TRUE(installer.Start(arguments).empty());
-    return installer.WaitForVisible(kDialogClass);
-  }
-
-  // Presses the box's button `id` and returns the program's exit code.
-  DWORD Answer(Installer& installer, HWND box, int id) {
-    PressButton(box, id);
-    DWORD code = 0xDEAD;
-    EXPECT_TRUE(installer.WaitForExit(20000, &code));
-    return code;
-  }
-
-  // Runs `/uninstall`, answers Yes, and returns the message that follows
-  // (after pressing its OK, which must end the program with `code`).
-  std::wstring UninstallSummary(const std::string& run, DWORD code = 0) {
-    Installer& uninstall = Copy(run);
-    HWND question = StartToBox(uninstall, L"/uninstall");
-    EXPECT_NE(question, nullptr) << "no question";
-    if (question == nullptr) return L"";
-    PressButton(question, IDYES);
-    HWND told = nullptr;
-    EXPECT_TRUE(WaitFor([&] {
-      told = uninstall.Visible(kDialogClass);
-      return told != nullptr && told != question && IsWindow(told);
-    }));
-    if (told == nullptr) return L"";
-    const std::wstring text = MessageText(told);
-    Screenshot(run);
-    EXPECT_EQ(Answer(uninstall, told, IDOK), code);
-    return text;
-  }
-
   // Installs, then uninstalls (with /S when `silent`) while another
   // program reads an icon and shares it for reading only: 3010, and a
   // message that a restart finishes it.

@@ -1,5 +1,7 @@
 #include "tests/e2e/driver/machine.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -35,6 +37,14 @@ bool KeyOpens(HKEY root, const std::wstring& key) {
   if (RegOpenKeyExW(root, key.c_str(), 0, READ_CONTROL, &opened) != ERROR_SUCCESS) return false;
   RegCloseKey(opened);
   return true;
+}
+
+// How descriptions name a registry root.
+std::wstring RootName(HKEY root) {
+  if (root == HKEY_CLASSES_ROOT) return L"HKCR\\";
+  if (root == HKEY_CURRENT_USER) return L"HKCU\\";
+  if (root == HKEY_LOCAL_MACHINE) return L"HKLM\\";
+  return L"?\\";
 }
 
 constexpr wchar_t kSessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
@@ -74,20 +84,50 @@ std::wstring InstallFolder() {
   return std::wstring(system) + L"\\TI-89";
 }
 
-std::wstring DefaultIconText(const FileType& type) {
-  return std::wstring(L"C:\\WINDOWS\\system32\\TI-89\\") + type.icon + L",0";
-}
+std::wstring DefaultIconText(const FileType& type) { return MachineWide().DefaultIcon(type); }
 
 std::wstring InstalledProgram() { return InstallFolder() + L"\\GlypharyInstaller.exe"; }
+
+std::wstring LocalAppData() {
+  // FOLDERID_LocalAppData, as the installer asks for it.
+  static const GUID kLocalAppData = {0xF1B32785, 0x6FBA, 0x4FCF,
+                                     {0x9D, 0x55, 0x7B, 0x8E, 0x7F, 0x15, 0x70, 0x91}};
+  PWSTR path = nullptr;
+  std::wstring folder;
+  if (SUCCEEDED(SHGetKnownFolderPath(kLocalAppData, 0, nullptr, &path)) && path != nullptr) {
+    folder = path;
+  }
+  CoTaskMemFree(path);
+  while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+  return folder;
+}
+
+InstallPlace MachineWide() {
+  // Named as the installer writes it (GetSystemDirectory says "windows").
+  return {L"C:\\WINDOWS\\system32\\TI-89", L"", HKEY_CLASSES_ROOT, L"", HKEY_LOCAL_MACHINE,
+          L"/uninstall"};
+}
+
+InstallPlace ForTheUser(const std::wstring& local_app_data) {
+  const std::wstring base = local_app_data.empty() ? LocalAppData() : local_app_data;
+  return {base + L"\\Glyphary\\TI-89", base + L"\\Glyphary", HKEY_CURRENT_USER,
+          L"Software\\Classes\\", HKEY_CURRENT_USER, L"/uninstall /user"};
+}
 
 std::wstring ResetMachine() {
   if (!testing::OnThrowawayMachine()) return L"not reset: not a throwaway Wine prefix";
   DeletePending();
   std::error_code ignored;
   fs::remove_all(fs::path(InstallFolder()), ignored);
-  SetKeyAccess(HKEY_LOCAL_MACHINE, kRecordKey, false);
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRecordKey);
-  RegDeleteKeyW(HKEY_LOCAL_MACHINE, kRecordKey);
+  // The current account's installation: its folder and the one above it
+  // (ours alone), and its record.
+  const std::wstring local_app_data = LocalAppData();
+  if (!local_app_data.empty()) fs::remove_all(fs::path(ForTheUser(local_app_data).made_parent), ignored);
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    SetKeyAccess(root, kRecordKey, false);
+    RegDeleteTreeW(root, kRecordKey);
+    RegDeleteKeyW(root, kRecordKey);
+  }
   for (HKEY root : kClassRoots) {
     HKEY classes = nullptr;
     if (RegOpenKeyExW(root, kClassesKey, 0, KEY_ALL_ACCESS, &classes) != ERROR_SUCCESS) continue;
@@ -99,21 +139,29 @@ std::wstring ResetMachine() {
     for (const std::wstring& key : TopLevelKeys()) RegDeleteKeyW(classes, key.c_str());
     RegCloseKey(classes);
   }
-  return WhatIsInstalled();
+  std::wstring left = WhatIsInstalled();
+  if (!local_app_data.empty()) left += WhatIsInstalled(ForTheUser(local_app_data));
+  return left;
 }
 
-std::wstring WhatIsInstalled() {
+std::wstring WhatIsInstalled(const InstallPlace& place) {
   std::wstring found;
   std::error_code error;
-  if (fs::exists(fs::path(InstallFolder()), error)) found += L"folder " + InstallFolder() + L"; ";
-  for (const std::wstring& key : TopLevelKeys()) {
-    if (KeyOpens(HKEY_CLASSES_ROOT, key)) found += L"key HKCR\\" + key + L"; ";
+  for (const std::wstring& folder : {place.folder, place.made_parent}) {
+    if (!folder.empty() && fs::exists(fs::path(folder), error)) found += L"folder " + folder + L"; ";
   }
-  if (KeyOpens(HKEY_LOCAL_MACHINE, kRecordKey)) {
-    found += L"record HKLM\\" + std::wstring(kRecordKey) + L"; ";
+  for (const std::wstring& key : TopLevelKeys()) {
+    if (KeyOpens(place.classes_root, place.ClassKey(key))) {
+      found += L"key " + RootName(place.classes_root) + place.ClassKey(key) + L"; ";
+    }
+  }
+  if (KeyOpens(place.record_root, kRecordKey)) {
+    found += L"record " + RootName(place.record_root) + kRecordKey + L"; ";
   }
   return found;
 }
+
+std::wstring WhatIsInstalled() { return WhatIsInstalled(MachineWide()); }
 
 bool Recorded() { return ReadValue(HKEY_LOCAL_MACHINE, kRecordKey, L"DisplayName").present; }
 

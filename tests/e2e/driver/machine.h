@@ -1,8 +1,11 @@
 // The state of the machine the installer changes: its folder under
 // System32, its file types under HKEY_CLASSES_ROOT, its record in Apps &
-// Features and the files it leaves to be deleted at the next restart. Read
-// back and reset with the ordinary file and registry calls, in the same Wine
-// prefix.
+// Features and the files it leaves to be deleted at the next restart; and
+// the same for the current account alone (/user): the folder below the
+// local application data folder, the file types below
+// HKEY_CURRENT_USER\Software\Classes and the record below
+// HKEY_CURRENT_USER. Read back and reset with the ordinary file and registry
+// calls, in the same Wine prefix.
 #pragma once
 
 #include <windows.h>
@@ -34,14 +37,46 @@ constexpr wchar_t kReplacedKey[] =
 // The installed program (the uninstaller Apps & Features runs).
 std::wstring InstalledProgram();
 
+// The account's local application data folder, as the known-folder API
+// gives it (no trailing backslash); "" when it gives none.
+std::wstring LocalAppData();
+
+// Where an installation goes: for every account of the machine, or for the
+// current account alone.
+struct InstallPlace {
+  std::wstring folder;        // the install folder, as the installer names it
+  std::wstring made_parent;   // the folder it makes above that one ("" when none)
+  HKEY classes_root;          // the file types' keys lie below this root...
+  std::wstring classes_path;  // ...at this path ("" or "Software\\Classes\\")
+  HKEY record_root;           // the root of kRecordKey
+  std::wstring uninstall;     // the switches of the record's UninstallString
+
+  std::wstring ClassKey(const std::wstring& key) const { return classes_path + key; }
+  std::wstring Program() const { return folder + L"\\GlypharyInstaller.exe"; }
+  std::wstring DefaultIcon(const FileType& type) const {
+    return folder + L"\\" + type.icon + L",0";
+  }
+};
+// C:\WINDOWS\system32\TI-89, HKEY_CLASSES_ROOT, the record under
+// HKEY_LOCAL_MACHINE.
+InstallPlace MachineWide();
+// <local_app_data>\Glyphary\TI-89 (the account's LocalAppData() when
+// empty), HKEY_CURRENT_USER\Software\Classes, the record under
+// HKEY_CURRENT_USER.
+InstallPlace ForTheUser(const std::wstring& local_app_data = L"");
+
 // Removes the install folder, the 24 top-level keys (extensions and type
-// IDs, wherever HKEY_CLASSES_ROOT takes them from) and the record, and
-// deletes at once what waits for the next restart. Returns "" on success,
-// otherwise what is left.
+// IDs, wherever HKEY_CLASSES_ROOT takes them from) and the record, both the
+// machine-wide installation's and the current account's, and deletes at
+// once what waits for the next restart. Returns "" on success, otherwise
+// what is left.
 std::wstring ResetMachine();
 
-// "" when neither the folder, nor any of the 24 keys, nor the record key
-// exists; otherwise a description of what is there.
+// "" when neither the folder (nor the folder made above it), nor any of the
+// 24 keys, nor the record key of the installation at `place` exists;
+// otherwise a description of what is there.
+std::wstring WhatIsInstalled(const InstallPlace& place);
+// The same for the machine-wide installation.
 std::wstring WhatIsInstalled();
 
 // Whether the machine counts as installed: the record with its DisplayName.
