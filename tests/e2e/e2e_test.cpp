@@ -59,9 +59,12 @@ LRESULT CheckState(HWND check_box) {
   return static_cast<LRESULT>(state);
 }
 
-namespace {
+std::wstring SystemProgram(const wchar_t* name) {
+  wchar_t system[MAX_PATH] = {};
+  GetSystemDirectoryW(system, MAX_PATH);
+  return std::wstring(system) + L"\\" + name;
+}
 
-// The product version in a program's version resource: "1.2.3.4".
 std::wstring VersionOf(const std::wstring& program) {
   DWORD ignored = 0;
   std::vector<BYTE> data(GetFileVersionInfoSizeW(program.c_str(), &ignored));
@@ -77,6 +80,8 @@ std::wstring VersionOf(const std::wstring& program) {
          std::to_wstring(HIWORD(info->dwProductVersionLS)) + L"." +
          std::to_wstring(LOWORD(info->dwProductVersionLS));
 }
+
+namespace {
 
 // The names in a '|'-separated list, sorted.
 std::vector<std::wstring> SplitNames(const std::vector<BYTE>& reg_sz) {
@@ -237,15 +242,19 @@ bool WaitForCopying(const Installer& installer) {
 
 std::wstring MessageText(HWND box) { return CaptionOf(GetDlgItem(box, 0xFFFF)); }
 
-void PressButton(HWND box, int id) {
-  HWND button = GetDlgItem(box, id);
-  ASSERT_NE(button, nullptr) << "no button " << id;
+void WaitUntilShown(HWND box) {
   EXPECT_TRUE(Settle(box)) << "the box does not stay in front";
   EXPECT_TRUE(WaitFor([&] {
     const Box shown = WindowBox(box);
     return ScreenPixel(shown.left + shown.width / 2, shown.top + shown.height - 8) ==
            GetSysColor(COLOR_BTNFACE);
   })) << "the box was not painted";
+}
+
+void PressButton(HWND box, int id) {
+  HWND button = GetDlgItem(box, id);
+  ASSERT_NE(button, nullptr) << "no button " << id;
+  WaitUntilShown(box);
   EXPECT_TRUE(ClickCentre(button));
 }
 

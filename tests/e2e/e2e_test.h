@@ -55,10 +55,16 @@ void AddLargeIcons(const Installer& installer);
 // install folder) and returns whether it has not finished yet.
 bool WaitForCopying(const Installer& installer);
 
+// A program in the system folder ("msiexec.exe", Wine's "uninstaller.exe").
+std::wstring SystemProgram(const wchar_t* name);
+// The product version in a program's version resource: "1.2.3.4".
+std::wstring VersionOf(const std::wstring& program);
+
 // The text of a message box.
 std::wstring MessageText(HWND box);
-// Waits until the message box is in front, settled and painted, then clicks
-// its button `id`.
+// Waits until the message box is in front, settled and painted.
+void WaitUntilShown(HWND box);
+// Waits until the message box is shown, then clicks its button `id`.
 void PressButton(HWND box, int id);
 
 // A check box's state, asked of the control itself.
