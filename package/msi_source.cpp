@@ -113,6 +113,11 @@ std::string MsiSource(const PackageInputs& inputs) {
          "Return=\"ignore\"/>\n";
   xml += "    <InstallExecuteSequence>\n";
   xml += "      <Custom Action=\"TellShell\" After=\"InstallFinalize\"/>\n";
+  // An older version goes before the new one is installed (wixl would
+  // remove it last). Removed last, its unregistering takes the whole
+  // upgrade-code key with it under Wine, the new version's entry included:
+  // the exe would then no longer see the package and remove its files.
+  xml += "      <RemoveExistingProducts Before=\"InstallInitialize\"/>\n";
   xml += "    </InstallExecuteSequence>\n";
 
   xml += "    <Directory Id=\"TARGETDIR\" Name=\"SourceDir\">\n";

@@ -59,9 +59,12 @@ LRESULT CheckState(HWND check_box) {
   return static_cast<LRESULT>(state);
 }
 
-namespace {
+std::wstring SystemProgram(const wchar_t* name) {
+  wchar_t system[MAX_PATH] = {};
+  GetSystemDirectoryW(system, MAX_PATH);
+  return std::wstring(system) + L"\\" + name;
+}
 
-// The product version in a program's version resource: "1.2.3.4".
 std::wstring VersionOf(const std::wstring& program) {
   DWORD ignored = 0;
   std::vector<BYTE> data(GetFileVersionInfoSizeW(program.c_str(), &ignored));
@@ -77,6 +80,8 @@ std::wstring VersionOf(const std::wstring& program) {
          std::to_wstring(HIWORD(info->dwProductVersionLS)) + L"." +
          std::to_wstring(LOWORD(info->dwProductVersionLS));
 }
+
+namespace {
 
 // The names in a '|'-separated list, sorted.
 std::vector<std::wstring> SplitNames(const std::vector<BYTE>& reg_sz) {

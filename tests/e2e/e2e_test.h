@@ -58,6 +58,11 @@ void AddLargeIcons(const Installer& installer);
 // install folder) and returns whether it has not finished yet.
 bool WaitForCopying(const Installer& installer);
 
+// A program in the system folder ("msiexec.exe", Wine's "uninstaller.exe").
+std::wstring SystemProgram(const wchar_t* name);
+// The product version in a program's version resource: "1.2.3.4".
+std::wstring VersionOf(const std::wstring& program);
+
 // The text of a message box.
 std::wstring MessageText(HWND box);
 // Waits until the message box is in front, settled and painted.

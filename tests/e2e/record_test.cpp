@@ -6,12 +6,6 @@
 namespace glyphary::e2e {
 namespace {
 
-std::wstring SystemProgram(const wchar_t* name) {
-  wchar_t system[MAX_PATH] = {};
-  GetSystemDirectoryW(system, MAX_PATH);
-  return std::wstring(system) + L"\\" + name;
-}
-
 // What Wine's uninstaller lists: a line "<key>|||<DisplayName>" for each
 // record it finds.
 std::string UninstallerList() {

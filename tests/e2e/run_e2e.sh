@@ -17,10 +17,12 @@
 #
 # Usage: run_e2e.sh --driver <e2e_tests.exe> --dist <dist folder>
 #                   --assets <assets folder> --work <work folder>
+#                   [--packages <folder of GlypharyInstaller-0.9.msi>]
 #                   [-- <arguments for the driver, e.g. --gtest_filter=...>]
+# Without --packages, the upgrade test finds no older package and fails.
 set -uo pipefail
 
-driver="" dist="" assets="" work=""
+driver="" dist="" assets="" work="" packages=""
 extra=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -28,12 +30,13 @@ while [ $# -gt 0 ]; do
     --dist) dist=$2; shift 2 ;;
     --assets) assets=$2; shift 2 ;;
     --work) work=$2; shift 2 ;;
+    --packages) packages=$2; shift 2 ;;
     --) shift; extra=("$@"); break ;;
     *) echo "run_e2e.sh: unknown argument '$1'" >&2; exit 2 ;;
   esac
 done
 for needed in "$driver" "$dist/GlypharyInstaller.exe" "$dist/Icons" "$assets/agreement.txt" \
-              "$assets/splash.bmp"; do
+              "$assets/splash.bmp" "$assets/program.ico"; do
   if [ -z "$needed" ] || [ ! -e "$needed" ]; then
     echo "run_e2e.sh: missing '$needed' (give --driver, --dist, --assets and --work)" >&2
     exit 2
@@ -53,9 +56,11 @@ work=$(cd "$work" && pwd)
 driver=$(cd "$(dirname "$driver")" && pwd)/$(basename "$driver")
 dist=$(cd "$dist" && pwd)
 assets=$(cd "$assets" && pwd)
+[ -z "$packages" ] || packages=$(cd "$packages" && pwd) || exit 2
 screenshots=$work/screenshots
-rm -rf "$screenshots"
-mkdir -p "$screenshots"
+logs=$work/logs
+rm -rf "$screenshots" "$logs"
+mkdir -p "$screenshots" "$logs"
 trap desktop_stop EXIT
 trap 'exit 130' INT TERM
 desktop_start "$work" || exit 1
@@ -67,7 +72,10 @@ windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 export GLYPHARY_E2E_DIST=$(windows_path "$dist")
 export GLYPHARY_E2E_AGREEMENT=$(windows_path "$assets/agreement.txt")
 export GLYPHARY_E2E_SPLASH=$(windows_path "$assets/splash.bmp")
+export GLYPHARY_E2E_PROGRAM_ICON=$(windows_path "$assets/program.ico")
 export GLYPHARY_E2E_SCREENSHOTS=$(windows_path "$screenshots")
+export GLYPHARY_E2E_LOGS=$(windows_path "$logs")
+[ -z "$packages" ] || export GLYPHARY_E2E_PACKAGES=$(windows_path "$packages")
 export GLYPHARY_E2E_WORK='C:\glyphary-e2e'
 
 run_driver() {

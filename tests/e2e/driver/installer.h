@@ -16,11 +16,16 @@
 namespace glyphary::e2e {
 
 // Where things are, from the environment the wrapper script sets:
-//   GLYPHARY_E2E_DIST         the built distribution folder (exe + Icons)
-//   GLYPHARY_E2E_AGREEMENT    the agreement text shipped in the exe
-//   GLYPHARY_E2E_SPLASH       the splash picture shipped in the exe
-//   GLYPHARY_E2E_SCREENSHOTS  where screen pictures go
-//   GLYPHARY_E2E_WORK         where each test's copy of the program goes
+//   GLYPHARY_E2E_DIST          the built distribution folder (exe + Icons,
+//                              GlypharyInstaller.msi)
+//   GLYPHARY_E2E_PACKAGES      the folder of the older package to upgrade from
+//                              (GlypharyInstaller-0.9.msi)
+//   GLYPHARY_E2E_AGREEMENT     the agreement text shipped in the exe
+//   GLYPHARY_E2E_SPLASH        the splash picture shipped in the exe
+//   GLYPHARY_E2E_PROGRAM_ICON  the program's icon, which Apps & Features shows
+//   GLYPHARY_E2E_SCREENSHOTS   where screen pictures go
+//   GLYPHARY_E2E_LOGS          where msiexec's logs go
+//   GLYPHARY_E2E_WORK          where each test's copy of the program goes
 std::wstring Setting(const wchar_t* name, const std::wstring& fallback = L"");
 std::wstring DistFolder();
 std::wstring WorkFolder();
