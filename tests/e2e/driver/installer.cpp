@@ -86,9 +86,17 @@ std::wstring Process::Launch(const std::wstring& program, const std::wstring& ar
   PROCESS_INFORMATION info{};
   std::wstring command = L"\"" + program + L"\"";
   if (!arguments.empty()) command += L" " + arguments;
-  const bool started = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr,
-                                      out != INVALID_HANDLE_VALUE, 0, nullptr,
-                                      folder.empty() ? nullptr : folder.c_str(), &startup, &info);
+  // Wine now and then fails to start a process with ERROR_INTERNAL_ERROR
+  // before anything of the program runs (its process creation, not the
+  // program); the start is tried again, a few times at most.
+  bool started = false;
+  for (int attempt = 0; attempt < 4 && !started; ++attempt) {
+    if (attempt > 0) Sleep(250);
+    started = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr,
+                             out != INVALID_HANDLE_VALUE, 0, nullptr,
+                             folder.empty() ? nullptr : folder.c_str(), &startup, &info) != FALSE;
+    if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
+  }
   const std::wstring error = started ? L"" : ErrorText(L"CreateProcessW");
   if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
   if (!started) return error;
