@@ -7,7 +7,7 @@ namespace glyphary::windows {
 namespace {
 
 // Front to back; "Accept" at the bottom left, "Cancel" at the bottom right.
-constexpr ControlSpec kControls[] = {
+constexpr ControlRow kControls[] = {
     {ControlKind::kButton, AgreementWindow::kAccept, 0, L"Accept", {360, 5640, 1215, 495}},
     {ControlKind::kButton, AgreementWindow::kCancel, 0, L"Cancel", {4320, 5640, 1215, 495}},
     {ControlKind::kTextBox, AgreementWindow::kAgreementText, 0, L"", {120, 120, 5775, 5415},

@@ -137,7 +137,7 @@ void Controls::Clear() {
   last_focus_ = nullptr;
 }
 
-Error Controls::Create(const Ui& ui, HWND window, Colour ground, const ControlSpec* specs,
+Error Controls::Create(const Ui& ui, HWND window, Colour ground, const ControlRow* rows,
                        std::size_t count) {
   Clear();
   ground_ = ground;
@@ -151,14 +151,14 @@ Error Controls::Create(const Ui& ui, HWND window, Colour ground, const ControlSp
   }
   for (std::size_t i = 0; i < count; ++i) {
     Made made;
-    made.spec = &specs[i];
-    made.rect = PixelBox(specs[i].box, ui.dpi());
+    made.row = &rows[i];
+    made.rect = PixelBox(rows[i].box, ui.dpi());
     (void)made_.Add(made);
   }
   // Frames first, so that the controls they hold have their parent.
   for (bool frames : {true, false}) {
     for (Made& made : made_) {
-      if ((made.spec->kind == ControlKind::kFrame) != frames) continue;
+      if ((made.row->kind == ControlKind::kFrame) != frames) continue;
       if (Error error = CreateOne(ui, made, window)) return error;
     }
   }
@@ -166,7 +166,7 @@ Error Controls::Create(const Ui& ui, HWND window, Colour ground, const ControlSp
   for (std::size_t i = 0; i < made_.size(); ++i) {
     HWND after = HWND_TOP;
     for (std::size_t j = i; j-- > 0;) {
-      if (made_[j].spec->container == made_[i].spec->container) {
+      if (made_[j].row->container == made_[i].row->container) {
         after = made_[j].window;
         break;
       }
@@ -177,30 +177,30 @@ Error Controls::Create(const Ui& ui, HWND window, Colour ground, const ControlSp
 }
 
 Error Controls::CreateOne(const Ui& ui, Made& c, HWND window) {
-  const ControlSpec& spec = *c.spec;
-  const Made* container = spec.container != 0 ? Find(spec.container) : nullptr;
-  const ControlClass made = kClasses[static_cast<int>(spec.kind)];
+  const ControlRow& row = *c.row;
+  const Made* container = row.container != 0 ? Find(row.container) : nullptr;
+  const ControlClass made = kClasses[static_cast<int>(row.kind)];
   // A text box gets its text after its font, so that it lays the text out
   // once, in the font it shows it in.
-  const bool text_later = spec.kind == ControlKind::kTextBox;
-  c.window = CreateWindowExW(made.ex_style, made.window_class, text_later ? L"" : spec.text,
+  const bool text_later = row.kind == ControlKind::kTextBox;
+  c.window = CreateWindowExW(made.ex_style, made.window_class, text_later ? L"" : row.text,
                              made.style, c.rect.left, c.rect.top, c.rect.right - c.rect.left,
                              c.rect.bottom - c.rect.top, container != nullptr ? container->window : window,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), ui.instance(),
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), ui.instance(),
                              this);
   if (c.window == nullptr) return errors::Make(errors::kOutOfMemory);
 
   if (Error error = FitCaption(ui, c)) return error;
   SendMessageW(c.window, WM_SETFONT, reinterpret_cast<WPARAM>(c.font), FALSE);
-  if (text_later && spec.resource != 0) {
+  if (text_later && row.resource != 0) {
     WideText text;
-    if (Error error = LoadTextResource(ui.instance(), spec.resource, text)) return error;
+    if (Error error = LoadTextResource(ui.instance(), row.resource, text)) return error;
     SetWindowTextW(c.window, text.c_str());
   }
-  if (spec.kind == ControlKind::kPicture && spec.resource != 0) {
-    c.bitmap = static_cast<HBITMAP>(LoadImageW(ui.instance(), MAKEINTRESOURCEW(spec.resource),
+  if (row.kind == ControlKind::kPicture && row.resource != 0) {
+    c.bitmap = static_cast<HBITMAP>(LoadImageW(ui.instance(), MAKEINTRESOURCEW(row.resource),
                                                IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-    if (c.bitmap == nullptr) return ResourceMissing(spec.resource);
+    if (c.bitmap == nullptr) return ResourceMissing(row.resource);
     if (Error error = Keep(c.bitmap)) return error;
   }
   return Error();
@@ -209,7 +209,7 @@ Error Controls::CreateOne(const Ui& ui, Made& c, HWND window) {
 Error Controls::FitCaption(const Ui& ui, Made& c) {
   // The design size; smaller, a pixel at a time, while the caption would not
   // fit its box in the face this machine has (down to four fifths).
-  const Font& font = *c.spec->font;
+  const Font& font = *c.row->font;
   const int smallest = -SmallestFontHeight(font.points, ui.dpi());
   int pixels = -FontHeightForPoints(font.points, ui.dpi());
   if (Error error = FontFor(font, -pixels, c.font)) return error;
@@ -243,9 +243,9 @@ Error Controls::FontFor(const Font& font, int height, HFONT& handle) {
 
 bool Controls::CaptionFits(const Ui& ui, const Made& c) const {
   // Labels and check boxes show one caption in a box designed for it.
-  const ControlKind kind = c.spec->kind;
+  const ControlKind kind = c.row->kind;
   if (kind != ControlKind::kLabel && kind != ControlKind::kCheckBox) return true;
-  const std::wstring_view text = c.spec->text;
+  const std::wstring_view text = c.row->text;
   if (text.empty()) return true;
   int width = c.rect.right - c.rect.left;
   const int height = c.rect.bottom - c.rect.top;
@@ -269,7 +269,7 @@ bool Controls::CaptionFits(const Ui& ui, const Made& c) const {
 
 const Controls::Made* Controls::Find(int id) const {
   for (const Made& made : made_) {
-    if (made.spec->id == id) return &made;
+    if (made.row->id == id) return &made;
   }
   return nullptr;
 }
@@ -313,7 +313,7 @@ bool Controls::HandleShared(HWND window, UINT message, WPARAM wparam, LPARAM lpa
       for (const Made& c : made_) {
         if (c.window == reinterpret_cast<HWND>(lparam)) made = &c;
       }
-      if (made != nullptr && made->spec->kind == ControlKind::kTextBox) {
+      if (made != nullptr && made->row->kind == ControlKind::kTextBox) {
         // A read-only text box keeps the colours of an editable one.
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
         SetBkColor(dc, GetSysColor(COLOR_WINDOW));
@@ -351,21 +351,21 @@ bool Controls::HandleShared(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 }
 
 void Controls::Draw(const Made& c, HDC dc, POINT offset) const {
-  if (c.spec->kind == ControlKind::kPicture && c.bitmap != nullptr) {
+  if (c.row->kind == ControlKind::kPicture && c.bitmap != nullptr) {
     DrawBitmap(dc, c.bitmap, offset);
-  } else if (c.spec->kind == ControlKind::kLabel) {
+  } else if (c.row->kind == ControlKind::kLabel) {
     const RECT box{offset.x, offset.y, offset.x + (c.rect.right - c.rect.left),
                    offset.y + (c.rect.bottom - c.rect.top)};
-    DrawCaption(dc, c.font, c.spec->fore.ToColorRef(), WindowText(c.window), box);
+    DrawCaption(dc, c.font, c.row->fore.ToColorRef(), WindowText(c.window), box);
   }
 }
 
 void Controls::Paint(const Made& c, HDC dc) const {
   RECT client{};
   GetClientRect(c.window, &client);
-  const bool see_through = c.spec->kind == ControlKind::kPicture || c.spec->transparent;
+  const bool see_through = c.row->kind == ControlKind::kPicture || c.row->transparent;
   // A control inside a frame stands on the frame's face.
-  const Colour ground = see_through && c.spec->container == 0 ? ground_ : Colour::System(COLOR_BTNFACE);
+  const Colour ground = see_through && c.row->container == 0 ? ground_ : Colour::System(COLOR_BTNFACE);
   Fill(dc, client, ground.ToColorRef());
   if (see_through) {
     // What lies behind in the same container, from the back forward.
@@ -373,7 +373,7 @@ void Controls::Paint(const Made& c, HDC dc) const {
     for (std::size_t j = made_.size(); j-- > 0 && &made_[j] != self;) {
       const Made& other = made_[j];
       RECT overlap{};
-      if (other.spec->container != c.spec->container || !IsLightweight(other.spec->kind) ||
+      if (other.row->container != c.row->container || !IsLightweight(other.row->kind) ||
           !IntersectRect(&overlap, &other.rect, &c.rect)) {
         continue;
       }
@@ -389,7 +389,7 @@ LRESULT Controls::ControlMessage(Made& c, UINT message, WPARAM wparam, LPARAM lp
       return 1;
     case WM_PAINT: {
       PaintScope paint(c.window);
-      if (c.spec->kind == ControlKind::kFrame) {
+      if (c.row->kind == ControlKind::kFrame) {
         RECT client{};
         GetClientRect(c.window, &client);
         DrawFrame(paint.get(), c.font, client);
@@ -406,7 +406,7 @@ LRESULT Controls::ControlMessage(Made& c, UINT message, WPARAM wparam, LPARAM lp
     }
     case WM_NCHITTEST:
       // Clicks go through labels and pictures to the window.
-      if (c.spec->kind != ControlKind::kFrame) return HTTRANSPARENT;
+      if (c.row->kind != ControlKind::kFrame) return HTTRANSPARENT;
       break;
     default:
       break;

@@ -44,7 +44,8 @@ struct Font {
 
 inline constexpr Font kDefaultFont{};
 
-struct ControlSpec {
+// One row of a window's control table: what one child control is and where.
+struct ControlRow {
   ControlKind kind;
   int id;                // the child window's ID
   int container;         // the ID of the frame that holds it; 0: the window
@@ -60,7 +61,7 @@ struct ControlSpec {
 // IDs of those that take the focus in tab order.
 struct ControlTable {
   Box client;
-  const ControlSpec* controls;
+  const ControlRow* controls;
   std::size_t count;
   const int* tab_order;
   std::size_t tab_count;
@@ -75,13 +76,13 @@ class Controls {
   Controls(const Controls&) = delete;
   Controls& operator=(const Controls&) = delete;
 
-  // Makes the controls of `specs` (front to back) in `window`, which paints
+  // Makes the controls of `rows` (front to back) in `window`, which paints
   // `ground` behind them. Frames are made first, so that the controls they
   // hold have their parent.
   template <std::size_t N>
-  [[nodiscard]] Error Create(const Ui& ui, HWND window, Colour ground, const ControlSpec (&specs)[N]) {
+  [[nodiscard]] Error Create(const Ui& ui, HWND window, Colour ground, const ControlRow (&rows)[N]) {
     static_assert(N <= kMaxControls, "more controls than a window holds");
-    return Create(ui, window, ground, specs, N);
+    return Create(ui, window, ground, rows, N);
   }
 
   // The control with `id` (nullptr when there is none).
@@ -106,7 +107,7 @@ class Controls {
 
  private:
   struct Made {
-    const ControlSpec* spec = nullptr;
+    const ControlRow* row = nullptr;
     HWND window = nullptr;
     HFONT font = nullptr;
     HBITMAP bitmap = nullptr;
@@ -118,7 +119,7 @@ class Controls {
     HFONT handle;
   };
 
-  Error Create(const Ui& ui, HWND window, Colour ground, const ControlSpec* specs, std::size_t count);
+  Error Create(const Ui& ui, HWND window, Colour ground, const ControlRow* rows, std::size_t count);
   Error CreateOne(const Ui& ui, Made& control, HWND window);
   Error FitCaption(const Ui& ui, Made& control);
   bool CaptionFits(const Ui& ui, const Made& control) const;

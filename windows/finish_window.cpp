@@ -7,7 +7,7 @@ namespace glyphary::windows {
 namespace {
 
 // Front to back.
-constexpr ControlSpec kControls[] = {
+constexpr ControlRow kControls[] = {
     {ControlKind::kButton, FinishWindow::kFinish, 0, L"Finish", {2280, 1560, 1215, 375}},
     {ControlKind::kFrame, FinishWindow::kFrame, 0, L"", {360, 120, 5175, 495}},
     {ControlKind::kLabel, FinishWindow::kMessage, FinishWindow::kFrame,

@@ -8,7 +8,7 @@ namespace {
 
 constexpr Font kStatusFont{L"MS Sans Serif", 18, FW_NORMAL, false};
 
-constexpr ControlSpec kControls[] = {
+constexpr ControlRow kControls[] = {
     {ControlKind::kFrame, ProgressWindow::kFrame, 0, L"", {360, 120, 4935, 735}},
     {ControlKind::kLabel, ProgressWindow::kStatus, ProgressWindow::kFrame, L"Creating Folders...",
      {120, 120, 4695, 495}, &kStatusFont},

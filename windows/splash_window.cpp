@@ -16,7 +16,7 @@ constexpr Colour kBackdrop = Colour::Rgb(128, 128, 255);
 
 // Front to back: the dark-blue title over a window-text copy of it 7 px to
 // the right, and the picture at the top-left corner.
-constexpr ControlSpec kControls[] = {
+constexpr ControlRow kControls[] = {
     {ControlKind::kLabel, SplashWindow::kTitle, 0, engine::kProductName.data(),
      {3975, 480, 11760, 1575}, &kTitleFont, Colour::Rgb(0, 0, 192), true},
     {ControlKind::kLabel, SplashWindow::kTitleShadow, 0, engine::kProductName.data(),

@@ -31,7 +31,7 @@ TEST(WindowTables, FocusFollowsTabOrderNotStackingOrder) {
   // Every control in a tab order can take the focus; no other can.
   for (const ControlTable& table : {AgreementWindow::Table(), FinishWindow::Table()}) {
     for (std::size_t i = 0; i < table.count; ++i) {
-      const ControlSpec& c = table.controls[i];
+      const ControlRow& c = table.controls[i];
       const bool focusable = c.kind == ControlKind::kTextBox || c.kind == ControlKind::kButton ||
                              c.kind == ControlKind::kCheckBox;
       EXPECT_EQ(std::count(table.tab_order, table.tab_order + table.tab_count, c.id),
@@ -47,13 +47,13 @@ TEST(WindowTables, EveryControlOfTheDialogsLiesInsideItsContainer) {
   for (const ControlTable& table :
        {AgreementWindow::Table(), ProgressWindow::Table(), FinishWindow::Table()}) {
     for (std::size_t i = 0; i < table.count; ++i) {
-      const ControlSpec& c = table.controls[i];
+      const ControlRow& c = table.controls[i];
       SCOPED_TRACE(c.id);
       Box outer{0, 0, table.client.width, table.client.height};
       if (c.container != 0) {
-        const ControlSpec* frame = std::find_if(
+        const ControlRow* frame = std::find_if(
             table.controls, table.controls + table.count,
-            [&](const ControlSpec& other) { return other.id == c.container; });
+            [&](const ControlRow& other) { return other.id == c.container; });
         ASSERT_NE(frame, table.controls + table.count);
         EXPECT_EQ(frame->kind, ControlKind::kFrame);
         outer = frame->box;
