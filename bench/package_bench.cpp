@@ -23,36 +23,10 @@
 namespace glyphary::bench {
 namespace {
 
-bool Recorded() {
-  return RegGetValueW(HKEY_LOCAL_MACHINE, std::wstring(engine::kRecordKey).c_str(), L"DisplayName",
-                      RRF_RT_REG_SZ, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-}
-
 std::wstring SystemProgram(const wchar_t* name) {
   wchar_t system[MAX_PATH] = {};
   GetSystemDirectoryW(system, MAX_PATH);
   return std::wstring(system) + L"\\" + name;
-}
-
-// One timed run of `command` in `folder`: its exit code, or -1 when it did
-// not start or end.
-long Run(const std::wstring& folder, const std::wstring& command, double* seconds) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  std::wstring line = command;
-  const double start = Now();
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                      &startup, &process)) {
-    return -1;
-  }
-  const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
-  *seconds = Now() - start;
-  DWORD code = 1;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return ended ? static_cast<long>(code) : -1;
 }
 
 bool Installed(bool with_record) {
@@ -106,7 +80,7 @@ int wmain(int argc, wchar_t** argv) {
       for (int i = first; i < first + 2; ++i) {
         Step& step = steps[i];
         double seconds = 0;
-        const long code = Run(step.folder, step.command, &seconds);
+        const long code = TimedRun(step.folder, step.command, 120000, &seconds);
         if (code != 0 || !step.check()) {
           std::fprintf(stderr, "%s, round %d: exit code %ld, %s\n", step.key, round, code,
                        step.check() ? "as expected after it" : "not what it should leave");

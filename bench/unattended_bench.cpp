@@ -20,12 +20,6 @@
 namespace glyphary::bench {
 namespace {
 
-// Whether the record in Apps & Features is complete (has its DisplayName).
-bool Recorded() {
-  return RegGetValueW(HKEY_LOCAL_MACHINE, std::wstring(engine::kRecordKey).c_str(), L"DisplayName",
-                      RRF_RT_REG_SZ, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-}
-
 // One timed run of `command` in `folder`; false when it failed or did not
 // install.
 bool Run(const std::wstring& folder, const std::wstring& command, double* seconds) {
@@ -33,21 +27,7 @@ bool Run(const std::wstring& folder, const std::wstring& command, double* second
     std::fprintf(stderr, "%s\n", glyphary::testing::kRefusal);
     return false;
   }
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  std::wstring line = command;
-  const double start = Now();
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                      &startup, &process)) {
-    return false;
-  }
-  WaitForSingleObject(process.hProcess, 60000);
-  *seconds = Now() - start;
-  DWORD code = 1;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  const long code = TimedRun(folder, command, 60000, seconds);
   return code == 0 && FileNames(kInstall + L"\\*.ico").size() == 12 && Recorded();
 }
 

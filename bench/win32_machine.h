@@ -108,4 +108,33 @@ inline double Now() {
   return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
+// Whether the record in Apps & Features is complete (has its DisplayName).
+inline bool Recorded() {
+  return RegGetValueW(HKEY_LOCAL_MACHINE, std::wstring(engine::kRecordKey).c_str(), L"DisplayName",
+                      RRF_RT_REG_SZ, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// One timed run of `command` in `folder`, from just before CreateProcessW to
+// its exit, into `seconds`: its exit code, or -1 when it did not start or
+// end within `timeout_ms`.
+inline long TimedRun(const std::wstring& folder, const std::wstring& command, DWORD timeout_ms,
+                     double* seconds) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  std::wstring line = command;
+  const double start = Now();
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                      &startup, &process)) {
+    return -1;
+  }
+  const bool ended = WaitForSingleObject(process.hProcess, timeout_ms) == WAIT_OBJECT_0;
+  *seconds = Now() - start;
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return ended ? static_cast<long>(code) : -1;
+}
+
 }  // namespace glyphary::bench

@@ -9,6 +9,7 @@
 
 #include "base/function_ref.h"
 #include "base/path_text.h"
+#include "platform/win32/library_function.h"
 
 namespace glyphary::platform {
 
@@ -411,23 +412,18 @@ Error Win32FileSystem::KeepAtRestart(std::wstring_view path, bool& kept) {
 }
 
 Error Win32FileSystem::LocalAppDataFolder(WideText& folder) {
-  // SHGetKnownFolderPath and the CoTaskMemFree that frees its answer: shell32
-  // and ole32 are loaded here, when needed, not at every start of the
-  // program (both are known DLLs, always from the system folder).
+  // SHGetKnownFolderPath and the CoTaskMemFree that frees its answer.
   static const GUID kLocalAppData = {0xF1B32785, 0x6FBA, 0x4FCF,
                                      {0x9D, 0x55, 0x7B, 0x8E, 0x7F, 0x15, 0x70, 0x91}};
   using KnownFolderPath = HRESULT(WINAPI*)(const GUID*, DWORD, HANDLE, PWSTR*);
   using FreeTaskMemory = void(WINAPI*)(void*);
-  HMODULE shell = LoadLibraryW(L"shell32.dll");
-  HMODULE ole = LoadLibraryW(L"ole32.dll");
-  FARPROC find = shell != nullptr ? GetProcAddress(shell, "SHGetKnownFolderPath") : nullptr;
-  FARPROC free = ole != nullptr ? GetProcAddress(ole, "CoTaskMemFree") : nullptr;
+  const auto find = LibraryFunction<KnownFolderPath>(L"shell32.dll", "SHGetKnownFolderPath");
+  const auto free = LibraryFunction<FreeTaskMemory>(L"ole32.dll", "CoTaskMemFree");
   if (find == nullptr || free == nullptr) return Failure(errors::kPathNotFound, L"%LOCALAPPDATA%");
   PWSTR path = nullptr;
-  const HRESULT result =
-      reinterpret_cast<KnownFolderPath>(reinterpret_cast<void*>(find))(&kLocalAppData, 0, nullptr, &path);
+  const HRESULT result = find(&kLocalAppData, 0, nullptr, &path);
   if (SUCCEEDED(result) && path != nullptr) folder = WideText(std::wstring_view(path));
-  reinterpret_cast<FreeTaskMemory>(reinterpret_cast<void*>(free))(path);  // null is allowed
+  free(path);  // null is allowed
   if (FAILED(result)) {
     return Failure(errors::NumberForSystemError(static_cast<unsigned long>(HRESULT_CODE(result))),
                    L"%LOCALAPPDATA%");

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "base/decimal.h"
+#include "platform/win32/library_function.h"
 
 namespace glyphary::platform {
 
@@ -110,12 +111,10 @@ Error Win32System::RunElevated(std::wstring_view arguments, int& exit_code) {
   wchar_t program[MAX_PATH * 2] = {};
   const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH * 2);
   if (length == 0 || length >= MAX_PATH * 2) return errors::Make(errors::NumberForSystemError(GetLastError()));
-  // ShellExecuteExW, from shell32 loaded when needed (see below), shows the
-  // UAC prompt for the verb "runas".
+  // ShellExecuteExW shows the UAC prompt for the verb "runas".
   using Execute = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
-  HMODULE shell = LoadLibraryW(L"shell32.dll");
-  FARPROC found = shell != nullptr ? GetProcAddress(shell, "ShellExecuteExW") : nullptr;
-  if (found == nullptr) return errors::Make(errors::NumberForSystemError(ERROR_PROC_NOT_FOUND));
+  const auto execute = LibraryFunction<Execute>(L"shell32.dll", "ShellExecuteExW");
+  if (execute == nullptr) return errors::Make(errors::NumberForSystemError(ERROR_PROC_NOT_FOUND));
   const WideText parameters(arguments);
   SHELLEXECUTEINFOW run{};
   run.cbSize = sizeof(run);
@@ -124,7 +123,7 @@ Error Win32System::RunElevated(std::wstring_view arguments, int& exit_code) {
   run.lpFile = program;
   run.lpParameters = parameters.c_str();
   run.nShow = SW_SHOWNORMAL;
-  if (!reinterpret_cast<Execute>(reinterpret_cast<void*>(found))(&run)) {
+  if (!execute(&run)) {
     return errors::Make(errors::NumberForSystemError(GetLastError()));  // 1223 when refused
   }
   OwnedHandle process;
@@ -164,16 +163,9 @@ void Win32System::EnableShutdownPrivilege() {
 void Win32System::RequestRestart() { ExitWindowsEx(EWX_REBOOT, 0xFFFFFFFFu); }
 
 void Win32System::NotifyAssociationsChanged() {
-  // shell32 is loaded here, when it is needed: imported, it would be loaded
-  // with the many libraries it needs at every start of the program, which
-  // costs the windows their start-up time. It is a known DLL: it always
-  // comes from the system folder.
   using Notify = void(WINAPI*)(LONG, UINT, LPCVOID, LPCVOID);
-  HMODULE shell = LoadLibraryW(L"shell32.dll");
-  FARPROC found = shell != nullptr ? GetProcAddress(shell, "SHChangeNotify") : nullptr;
-  if (found != nullptr) {
-    reinterpret_cast<Notify>(reinterpret_cast<void*>(found))(SHCNE_ASSOCCHANGED, SHCNF_IDLIST,
-                                                             nullptr, nullptr);
+  if (const auto notify = LibraryFunction<Notify>(L"shell32.dll", "SHChangeNotify")) {
+    notify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
   }
 }
 

@@ -59,6 +59,14 @@ LRESULT CheckState(HWND check_box) {
   return static_cast<LRESULT>(state);
 }
 
+void ClickFinishUnchecked(HWND check, HWND button) {
+  EXPECT_TRUE(ClickCentre(check));
+  ASSERT_TRUE(WaitFor([&] { return CheckState(check) == BST_UNCHECKED; })) << "did not uncheck";
+  EXPECT_TRUE(ClickCentre(button));
+  EXPECT_TRUE(ClickCentre(check));
+  ASSERT_TRUE(WaitFor([&] { return CheckState(check) == BST_CHECKED; })) << "did not check";
+}
+
 std::wstring SystemProgram(const wchar_t* name) {
   wchar_t system[MAX_PATH] = {};
   GetSystemDirectoryW(system, MAX_PATH);

@@ -75,6 +75,9 @@ constexpr wchar_t kDialogClass[] = L"#32770";
 
 // A check box's state, asked of the control itself.
 LRESULT CheckState(HWND check_box);
+// Unchecks "Restart Computer" (`check`), clicks Finish (`button`), and checks
+// the box again: once it shows checked, the click on Finish was dealt with.
+void ClickFinishUnchecked(HWND check, HWND button);
 
 class InstallerTest : public ::testing::Test {
  protected:

@@ -199,11 +199,7 @@ TEST_F(PerUser, TheWindowsInstallForTheAccountAloneAndTheUninstallationAsks) {
   HWND button = Child(finish, FinishWindow::kFinish);
   ASSERT_NE(check, nullptr);
   ASSERT_NE(button, nullptr);
-  EXPECT_TRUE(ClickCentre(check));
-  ASSERT_TRUE(WaitFor([&] { return CheckState(check) == BST_UNCHECKED; })) << "did not uncheck";
-  EXPECT_TRUE(ClickCentre(button));
-  EXPECT_TRUE(ClickCentre(check));
-  ASSERT_TRUE(WaitFor([&] { return CheckState(check) == BST_CHECKED; })) << "did not check";
+  ASSERT_NO_FATAL_FAILURE(ClickFinishUnchecked(check, button));
   EXPECT_TRUE(installer.Running());
   EXPECT_TRUE(ProcessIds(L"wineboot.exe").empty()) << "a restart was asked for";
   PostMessageW(finish, WM_SYSCOMMAND, SC_CLOSE, 0);

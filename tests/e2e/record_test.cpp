@@ -42,6 +42,28 @@ HWND InstallerBox(HWND besides) {
   return nullptr;
 }
 
+// Removes the installation as Settings does: Wine's uninstaller runs the
+// record's UninstallString, the installed program, whose question is
+// answered Yes and whose message is read and closed. The texts of both
+// boxes go into `question_text` and `told_text`.
+void RemoveThroughUninstaller(std::wstring* question_text, std::wstring* told_text) {
+  Process remover;
+  ASSERT_EQ(Narrow(remover.Launch(SystemProgram(L"uninstaller.exe"), L"--remove GlypharyInstaller")),
+            "");
+  HWND question = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (question = InstallerBox(nullptr)) != nullptr; }, 30000))
+      << "the installed program asked nothing";
+  *question_text = MessageText(question);
+  PressButton(question, IDYES);
+  HWND told = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (told = InstallerBox(question)) != nullptr; }, 30000))
+      << "no message after Yes";
+  *told_text = MessageText(told);
+  PressButton(told, IDOK);
+  EXPECT_TRUE(WaitFor([] { return ProcessIds(L"GlypharyInstaller.exe").empty(); }, 20000));
+  EXPECT_TRUE(remover.WaitForExit(20000));
+}
+
 using Record = InstallerTest;
 
 TEST_F(Record, AppsAndFeaturesListsTheInstallationAndItsUninstallerRemovesIt) {
@@ -52,21 +74,10 @@ TEST_F(Record, AppsAndFeaturesListsTheInstallationAndItsUninstallerRemovesIt) {
 
   // The uninstaller runs the record's UninstallString: our question, then
   // what was removed.
-  Process remover;
-  ASSERT_EQ(Narrow(remover.Launch(SystemProgram(L"uninstaller.exe"), L"--remove GlypharyInstaller")),
-            "");
-  HWND question = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (question = InstallerBox(nullptr)) != nullptr; }, 30000))
-      << "the installed program asked nothing";
-  EXPECT_NE(MessageText(question).find(L"Remove"), std::wstring::npos) << Narrow(MessageText(question));
-  PressButton(question, IDYES);
-  HWND told = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (told = InstallerBox(question)) != nullptr; }, 30000))
-      << "no message after Yes";
-  EXPECT_EQ(MessageText(told).rfind(L"Removed:", 0), 0u) << Narrow(MessageText(told));
-  PressButton(told, IDOK);
-  EXPECT_TRUE(WaitFor([] { return ProcessIds(L"GlypharyInstaller.exe").empty(); }, 20000));
-  EXPECT_TRUE(remover.WaitForExit(20000));
+  std::wstring question, told;
+  ASSERT_NO_FATAL_FAILURE(RemoveThroughUninstaller(&question, &told));
+  EXPECT_NE(question.find(L"Remove"), std::wstring::npos) << Narrow(question);
+  EXPECT_EQ(told.rfind(L"Removed:", 0), 0u) << Narrow(told);
 
   // Everything went, the folder too: the running uninstaller moved itself
   // out of it first, and that copy waits for the next restart.
@@ -91,22 +102,11 @@ TEST_F(Record, AppsAndFeaturesListsTheAccountsInstallationTooAndItsUninstallerRe
   // Removed from there: the account's UninstallString runs the program in
   // the account's folder, which asks and then says what it removed there.
   const InstallPlace user = ForTheUser();
-  Process remover;
-  ASSERT_EQ(Narrow(remover.Launch(SystemProgram(L"uninstaller.exe"), L"--remove GlypharyInstaller")),
-            "");
-  HWND question = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (question = InstallerBox(nullptr)) != nullptr; }, 30000))
-      << "the installed program asked nothing";
-  PressButton(question, IDYES);
-  HWND told = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (told = InstallerBox(question)) != nullptr; }, 30000))
-      << "no message after Yes";
-  EXPECT_EQ(MessageText(told), L"Removed: the entries of 12 file types and 13 files, and the folder " +
-                                   user.folder + L".")
-      << Narrow(MessageText(told));
-  PressButton(told, IDOK);
-  EXPECT_TRUE(WaitFor([] { return ProcessIds(L"GlypharyInstaller.exe").empty(); }, 20000));
-  EXPECT_TRUE(remover.WaitForExit(20000));
+  std::wstring question, told;
+  ASSERT_NO_FATAL_FAILURE(RemoveThroughUninstaller(&question, &told));
+  EXPECT_EQ(told, L"Removed: the entries of 12 file types and 13 files, and the folder " +
+                      user.folder + L".")
+      << Narrow(told);
   EXPECT_EQ(Narrow(WhatIsInstalled(user)), "");
   EXPECT_EQ(TimesListed(UninstallerList()), 0u);
 }

@@ -150,11 +150,7 @@ TEST_F(Restart, FinishRestartsOnlyWhenTheBoxIsCheckedAndNotInTheFirstHalfSecond)
 
   // Unchecked, Finish does nothing. Checking the box again afterwards shows
   // when the program has dealt with the click on Finish.
-  EXPECT_TRUE(ClickCentre(check));
-  ASSERT_TRUE(WaitFor([&] { return CheckState(check) == BST_UNCHECKED; })) << "did not uncheck";
-  EXPECT_TRUE(ClickCentre(button));
-  EXPECT_TRUE(ClickCentre(check));
-  ASSERT_TRUE(WaitFor([&] { return CheckState(check) == BST_CHECKED; })) << "did not check";
+  ASSERT_NO_FATAL_FAILURE(ClickFinishUnchecked(check, button));
   EXPECT_TRUE(installer.Running());
   EXPECT_EQ(installer.Visible(kFinish), finish);
   EXPECT_FALSE(ProcessRunning(L"wineboot.exe")) << "a restart was asked for";
