@@ -61,6 +61,24 @@ WideText Summary(const engine::UninstallReport& report, std::wstring_view folder
     }
     text.Append(L".");
   }
+  if (report.files_restored > 0) {
+    text.Append(L"\n\nPut back: ");
+    AppendCount(text, report.files_restored, L"file", L"files");
+    text.Append(L" that stood in the folder before the installation replaced them.");
+  }
+  if (!report.ignored.empty()) {
+    // A record someone changed: what it names outside the installation's
+    // own files and values is never acted on.
+    text.Append(L"\n\nIgnored, as the installation's record may name only files in ")
+        .Append(folder)
+        .Append(L" and the file types' own registry values: ");
+    int part = 0;
+    report.ignored.ForEach([&](std::wstring_view entry) {
+      AppendSeparator(text, part++, report.ignored.count());
+      text.Append(entry);
+    });
+    text.Append(L".");
+  }
   if (report.RestartNeeded()) {
     text.Append(L"\n\n");
     AppendCount(text, report.files_at_restart, L"file is", L"files are");
@@ -88,12 +106,12 @@ int Uninstall(const platform::Platform& platform, const engine::InstallTarget& t
   }
   if (!silent && Box(L"Remove the TI-89 file types and their icons from this computer?",
                      MB_YESNO | MB_ICONQUESTION) != IDYES) {
-    return engine::kExitCancelled;
+    return exit_codes::kCancelled;
   }
   engine::UninstallReport report;
   const Error error = engine::RunUninstallation(platform, target, report);
   if (!silent) {
-    if (error.Number() == engine::kExitInstallInProgress) {
+    if (error.Number() == exit_codes::kInstallInProgress) {
       Box(windows::ErrorBoxText(error), MB_OK | MB_ICONWARNING);
     } else if (error) {
       Box(Joined(windows::ErrorBoxText(error), L"\n\nEverything else was removed."),
@@ -103,14 +121,15 @@ int Uninstall(const platform::Platform& platform, const engine::InstallTarget& t
     }
   }
   if (error) return error.Number();
-  return report.RestartNeeded() ? engine::kExitRestartRequired : 0;
+  if (!report.ignored.empty()) return exit_codes::kRecordEntriesIgnored;
+  return report.RestartNeeded() ? exit_codes::kRestartRequired : 0;
 }
 
 }  // namespace
 
 int ShowUsage(const engine::Options& options) {
   if (!options.silent) Box(engine::UsageText(), MB_OK | MB_ICONINFORMATION);
-  return options.unknown.empty() ? 0 : engine::kExitBadArgument;
+  return options.unknown.empty() ? 0 : exit_codes::kBadArgument;
 }
 
 engine::RoadChoice ChooseRoad(const platform::Platform& platform, const engine::Options& options,
@@ -121,7 +140,7 @@ engine::RoadChoice ChooseRoad(const platform::Platform& platform, const engine::
   };
   const engine::RoadChoice choice =
       engine::ChooseRoad(platform, options, arguments, engine::AskAccountOnly(ask));
-  if (choice.road == engine::Road::kEnded && choice.exit_code == errors::kElevationRequired &&
+  if (choice.road == engine::Road::kEnded && choice.exit_code == exit_codes::kElevationRequired &&
       !options.silent) {
     Box(L"Removing the TI-89 file types installed for all accounts of this computer needs "
         L"administrator rights. Ask an administrator to remove them.",

@@ -33,7 +33,7 @@ int RunInstallerWindows(const platform::Platform& platform, const engine::Instal
     auto stage = [&progress](engine::InstallStage entered) { progress.ShowStage(entered); };
     if (Error error = engine::RunInstallation(platform, target, engine::StageSink(stage))) {
       // Another run is installing or removing: its own exit code, as with /S.
-      if (error.Number() == engine::kExitInstallInProgress) ui.ReportError(error, error.Number());
+      if (error.Number() == exit_codes::kInstallInProgress) ui.ReportError(error, error.Number());
       return error;
     }
     progress.Show();

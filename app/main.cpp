@@ -12,18 +12,19 @@
 
 namespace {
 
-// An installer is often started from a downloads folder: any DLL loaded
-// after start-up comes from System32 only, never from beside the exe.
-// SetDefaultDllDirectories came with Windows 8 (and an update to Windows 7
-// and Vista); where it is missing, the program folder and the current folder
-// are at least taken out of the search.
+// An installer is often started from a downloads folder, where anyone may
+// have dropped a DLL named like a system one. SetDefaultDllDirectories
+// (Windows 8, and Vista and 7 with KB2533623) makes every DLL loaded after
+// start-up come from System32 alone. Where it is missing, SetDllDirectoryW
+// takes only the current folder out of the search: the program's own
+// folder stays first in it, so the DLLs the program loads itself on demand
+// are always named by their full System32 path (LibraryFunction).
 void SearchSystemFolderOnly() {
   using SetDefault = BOOL(WINAPI*)(DWORD);
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   FARPROC found = kernel != nullptr ? GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr;
-  if (found != nullptr) {
-    reinterpret_cast<SetDefault>(reinterpret_cast<void*>(found))(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  } else {
+  if (found == nullptr ||
+      !reinterpret_cast<SetDefault>(reinterpret_cast<void*>(found))(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
     SetDllDirectoryW(L"");
   }
 }
@@ -32,7 +33,7 @@ void SearchSystemFolderOnly() {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
   using namespace glyphary;
-  SearchSystemFolderOnly();
+  SearchSystemFolderOnly();  // before anything else can load a DLL
   HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
 
   platform::Win32FileSystem files;

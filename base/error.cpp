@@ -37,8 +37,8 @@ Error Make(int number) {
     case kPathNotFound: return Error(number, L"Path not found");
     case kResourceNotFound: return Error(number, L"Resource not found");
     case kCannotCreateObject: return Error(number, L"ActiveX component can't create object");
-    case kCancelled: return Error(number, L"The operation was canceled by the user");
-    case kElevationRequired: return Error(number, L"The requested operation requires elevation");
+    case exit_codes::kCancelled: return Error(number, L"The operation was canceled by the user");
+    case exit_codes::kElevationRequired: return Error(number, L"The requested operation requires elevation");
     default: return Error(number, L"Application-defined or object-defined error");
   }
 }
@@ -65,9 +65,9 @@ int NumberForSystemError(unsigned long code) {
     case 33:  // ERROR_LOCK_VIOLATION
       return kPermissionDenied;
     case 740:   // ERROR_ELEVATION_REQUIRED
-      return kElevationRequired;
+      return exit_codes::kElevationRequired;
     case 1223:  // ERROR_CANCELLED
-      return kCancelled;
+      return exit_codes::kCancelled;
     case 8:   // ERROR_NOT_ENOUGH_MEMORY
     case 14:  // ERROR_OUTOFMEMORY
       return kOutOfMemory;

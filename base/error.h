@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/exit_codes.h"
 #include "base/text.h"
 
 namespace glyphary {
@@ -60,11 +61,6 @@ constexpr int kPathFileAccessError = 75;
 constexpr int kPathNotFound = 76;
 constexpr int kResourceNotFound = 326;
 constexpr int kCannotCreateObject = 429;
-// Not run-time errors but Windows' own codes, which the program also exits
-// with: the user refused (the UAC prompt, a question), and administrator
-// rights required.
-constexpr int kCancelled = 1223;          // ERROR_CANCELLED
-constexpr int kElevationRequired = 740;   // ERROR_ELEVATION_REQUIRED
 
 // An Error with `number` and its standard description.
 Error Make(int number);

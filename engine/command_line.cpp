@@ -81,7 +81,8 @@ std::wstring_view UsageText() {
          L"/user\tfor your account only, without administrator rights\n"
          L"/uninstall\tremove the TI-89 file types and icons (with /user: those of "
          L"your account)\n\n"
-         L"Exit codes: 0 done, 53 to 76 a run-time error, 87 unknown switch, 740 "
+         L"Exit codes: 0 done, 13 entries of a changed record ignored, 53 to 76 a "
+         L"run-time error, 87 unknown switch, 740 "
          L"administrator rights needed, 1223 declined, 1618 another installation in "
          L"progress, 3010 restart needed to finish.";
 }

@@ -24,13 +24,6 @@ struct Options {
   WideText unknown;     // the first argument that is no switch we know
 };
 
-// The exit code when the usage is shown: 0 when asked for (/?), 87
-// (ERROR_INVALID_PARAMETER) for an argument we do not know.
-constexpr int kExitBadArgument = 87;
-// The exit code when the user answers No (to the uninstallation, or to an
-// installation for the account alone).
-constexpr int kExitCancelled = errors::kCancelled;
-
 // The options of `arguments`, the command line after the program's name.
 // Arguments are separated by spaces and tabs; double quotes group.
 Options ParseCommandLine(std::wstring_view arguments);

@@ -22,9 +22,9 @@ RoadChoice ChooseRoad(const platform::Platform& platform, const Options& options
     if (!platform.system.RunElevated(arguments, exit_code)) return {Road::kEnded, exit_code};
   }
   // No administrator rights to be had.
-  if (options.silent || uninstall) return {Road::kEnded, errors::kElevationRequired};
+  if (options.silent || uninstall) return {Road::kEnded, exit_codes::kElevationRequired};
   if (ask_account_only()) return {Road::kUser, 0};
-  return {Road::kEnded, errors::kCancelled};
+  return {Road::kEnded, exit_codes::kCancelled};
 }
 
 }  // namespace glyphary::engine

@@ -1,5 +1,7 @@
 #include "engine/file_types.h"
 
+#include "base/path_text.h"
+
 namespace glyphary::engine {
 
 namespace {
@@ -7,6 +9,10 @@ namespace {
 // The keys of a type, deepest first: the order they can be removed in.
 constexpr TypeKey kKeysDeepestFirst[] = {TypeKey::kDefaultIcon, TypeKey::kType,
                                          TypeKey::kExtension};
+
+// Between a place's key and its value name in the record: a character no
+// key name may hold.
+constexpr wchar_t kPlaceSeparator = L'|';
 
 // The first failure of many steps that are all tried.
 void Keep(Error& first, Error error) {
@@ -34,31 +40,58 @@ WideText TypeValueText(const InstallTarget& target, const FileType& type, const 
 
 bool HoldsOurs(const InstallTarget& target, const FileType& type, const TypeValue& value,
                const platform::RegistryValue& found) {
-  if (value.data == ValueData::kNumber) {
-    return found.type == platform::RegistryValue::Type::kNumber && found.number == value.number;
-  }
-  return found.type == platform::RegistryValue::Type::kText &&
-         found.text == TypeValueText(target, type, value);
+  if (value.data == ValueData::kNumber) return found.HoldsNumber(value.number);
+  return found.HoldsText(TypeValueText(target, type, value));
 }
 
-Error RegisterFileTypes(platform::Registry& registry, const InstallTarget& target,
-                        Journal& journal, List<ReplacedValue>& replaced) {
+WideText PlaceKey(const InstallTarget& target, int place) {
+  const Place at = PlaceAt(place);
+  return TypeKeyPath(target, at.type, at.value.key);
+}
+
+platform::RegistryValue OurValue(const InstallTarget& target, int place) {
+  const Place at = PlaceAt(place);
+  if (at.value.data == ValueData::kNumber) return platform::RegistryValue::Number(at.value.number);
+  return platform::RegistryValue::Text(TypeValueText(target, at.type, at.value));
+}
+
+WideText PlaceName(const InstallTarget& target, int place) {
+  return Joined(PlaceKey(target, place), std::wstring_view(&kPlaceSeparator, 1), PlaceAt(place).value.name);
+}
+
+int PlaceNamed(const InstallTarget& target, std::wstring_view name) {
+  for (int place = 0; place < kPlaceCount; ++place) {
+    if (SameName(PlaceName(target, place).view(), name)) return place;
+  }
+  return -1;
+}
+
+Error ReadPlaces(platform::Registry& registry, const InstallTarget& target,
+                 List<SavedValue>& foreign) {
+  for (int place = 0; place < kPlaceCount; ++place) {
+    const Place at = PlaceAt(place);
+    SavedValue found{place, {}};
+    bool exists = false;
+    if (Error error = registry.ReadValue(target.classes_root, PlaceKey(target, place),
+                                         at.value.name, found.before, exists)) {
+      return error;
+    }
+    if (exists && !HoldsOurs(target, at.type, at.value, found.before)) foreign.Add(found);
+  }
+  return Error();
+}
+
+Error RegisterFileTypes(platform::Registry& registry, const InstallTarget& target) {
   const platform::RegistryRoot root = target.classes_root;
   Error first;
   for (const FileType& type : kFileTypes) {
-    for (TypeKey key : kTypeKeysMade) {
-      Keep(first, CreateKeyNoted(registry, root, TypeKeyPath(target, type, key), journal));
-    }
+    for (TypeKey key : kTypeKeysMade) Keep(first, registry.CreateKey(root, TypeKeyPath(target, type, key)));
     for (const TypeValue& value : kTypeValues) {
       const WideText path = TypeKeyPath(target, type, value.key);
-      const platform::RegistryValue ours = value.data == ValueData::kNumber
-                                               ? NumberValue(value.number)
-                                               : TextValue(TypeValueText(target, type, value));
-      platform::RegistryValue before;
-      bool existed = false;
-      Keep(first, WriteValueNoted(registry, root, path, value.name, ours, journal, before, existed));
-      if (existed && !HoldsOurs(target, type, value, before)) {
-        replaced.Add(ReplacedValue{path, WideText(value.name), before});
+      if (value.data == ValueData::kNumber) {
+        Keep(first, registry.SetNumber(root, path, value.name, value.number));
+      } else {
+        Keep(first, registry.SetText(root, path, value.name, TypeValueText(target, type, value)));
       }
     }
   }
@@ -66,30 +99,34 @@ Error RegisterFileTypes(platform::Registry& registry, const InstallTarget& targe
 }
 
 Error UnregisterFileTypes(platform::Registry& registry, const InstallTarget& target,
-                          const List<ReplacedValue>& replaced, UnregisterReport& report) {
+                          const List<SavedValue>& saved, UnregisterReport& report) {
   const platform::RegistryRoot root = target.classes_root;
   report = UnregisterReport();
   Error first;
-  for (const FileType& type : kFileTypes) {
-    bool removed = false;
-    for (const TypeValue& value : kTypeValues) {
-      const WideText path = TypeKeyPath(target, type, value.key);
-      platform::RegistryValue found;
-      bool exists = false;
-      if (Error error = registry.ReadValue(root, path, value.name, found, exists)) {
-        Keep(first, error);
-        continue;
-      }
-      if (!exists) continue;
-      if (!HoldsOurs(target, type, value, found)) {
-        ++report.values_kept;  // changed since, or never ours: someone else's
-        continue;
-      }
-      const Error deleting = registry.DeleteValue(root, path, value.name);
-      removed |= !deleting;
-      Keep(first, deleting);
+  int last_type_counted = -1;
+  for (int place = 0; place < kPlaceCount; ++place) {
+    const Place at = PlaceAt(place);
+    const WideText path = PlaceKey(target, place);
+    platform::RegistryValue found;
+    bool exists = false;
+    if (Error error = registry.ReadValue(root, path, at.value.name, found, exists)) {
+      Keep(first, error);
+      continue;
     }
-    if (removed) ++report.types_removed;
+    if (!exists) continue;
+    if (!HoldsOurs(target, at.type, at.value, found)) {
+      bool put_back = false;  // by an earlier, interrupted run of this removal
+      for (const SavedValue& old : saved) put_back |= old.place == place && old.before == found;
+      if (!put_back) ++report.values_kept;  // changed since, or never ours: someone else's
+      continue;
+    }
+    const Error deleting = registry.DeleteValue(root, path, at.value.name);
+    // A type's places come one after another: each type is counted once.
+    if (!deleting && place / kValuesPerType != last_type_counted) {
+      last_type_counted = place / kValuesPerType;
+      ++report.types_removed;
+    }
+    Keep(first, deleting);
   }
   for (const FileType& type : kFileTypes) {
     for (TypeKey key : kKeysDeepestFirst) {
@@ -102,16 +139,21 @@ Error UnregisterFileTypes(platform::Registry& registry, const InstallTarget& tar
   }
   // What the installation replaced goes back where nothing else has taken
   // its place since; its key comes back with it.
-  for (const ReplacedValue& old : replaced) {
+  for (const SavedValue& old : saved) {
+    const Place at = PlaceAt(old.place);
+    const WideText path = PlaceKey(target, old.place);
     platform::RegistryValue found;
     bool exists = false;
-    if (Error error = registry.ReadValue(root, old.key, old.name, found, exists)) {
+    if (Error error = registry.ReadValue(root, path, at.value.name, found, exists)) {
       Keep(first, error);
       continue;
     }
-    if (exists) continue;
-    Error restoring = registry.CreateKey(root, old.key);
-    if (!restoring) restoring = WriteValue(registry, root, old.key, old.name, old.value);
+    if (exists) {
+      if (found == old.before) ++report.values_restored;
+      continue;
+    }
+    Error restoring = registry.CreateKey(root, path);
+    if (!restoring) restoring = registry.SetValue(root, path, at.value.name, old.before);
     if (!restoring) ++report.values_restored;
     Keep(first, restoring);
   }

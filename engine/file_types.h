@@ -10,7 +10,6 @@
 
 #include "base/error.h"
 #include "base/text.h"
-#include "engine/journal.h"
 #include "engine/product.h"
 #include "platform/registry.h"
 
@@ -69,21 +68,46 @@ WideText TypeValueText(const InstallTarget& target, const FileType& type, const 
 bool HoldsOurs(const InstallTarget& target, const FileType& type, const TypeValue& value,
                const platform::RegistryValue& found);
 
-// An association value an installation replaced: its key (below the
-// target's classes root), its name and what it held.
-struct ReplacedValue {
-  WideText key;
-  WideText name;
-  platform::RegistryValue value;
+// The 48 places the registration writes, numbered in the order it writes
+// them: a type's values, type after type.
+constexpr int kValuesPerType = static_cast<int>(sizeof(kTypeValues) / sizeof(kTypeValues[0]));
+constexpr int kPlaceCount = static_cast<int>(sizeof(kFileTypes) / sizeof(kFileTypes[0])) * kValuesPerType;
+struct Place {
+  const FileType& type;
+  const TypeValue& value;
 };
+inline Place PlaceAt(int place) {
+  return {kFileTypes[place / kValuesPerType], kTypeValues[place % kValuesPerType]};
+}
+// The place's key below the target's classes root, and what it holds when
+// it is ours.
+WideText PlaceKey(const InstallTarget& target, int place);
+platform::RegistryValue OurValue(const InstallTarget& target, int place);
+
+// The name a place goes by in the installation's record, "<key>|<value
+// name>" (".89t|", "Ivex.89t|EditFlags"), and back: the place a name
+// stands for, or -1 when it names none of the 48 (compared as Windows
+// compares key names).
+WideText PlaceName(const InstallTarget& target, int place);
+int PlaceNamed(const InstallTarget& target, std::wstring_view name);
+
+// What a place held before an installation wrote its own value there,
+// exactly: the type and bytes that are put back.
+struct SavedValue {
+  int place;
+  platform::RegistryValue before;
+};
+
+// Reads the 48 places, each as it is (any type). Into `foreign`, every
+// place that holds something that is not ours. A place that cannot be read
+// is an error naming its key: the run must stop before it writes anything.
+[[nodiscard]] Error ReadPlaces(platform::Registry& registry, const InstallTarget& target,
+                               List<SavedValue>& foreign);
 
 // Registers every type, in table order: its keys, then its values, 24 key
 // creations and 48 value writes in all. Every write is made whatever the
-// others did; the first failure is returned, naming its key. What each
-// write created or changed goes into `journal`; each value that held
-// something else than ours before into `replaced`.
-[[nodiscard]] Error RegisterFileTypes(platform::Registry& registry, const InstallTarget& target,
-                                      Journal& journal, List<ReplacedValue>& replaced);
+// others did; the first failure is returned, naming its key.
+[[nodiscard]] Error RegisterFileTypes(platform::Registry& registry, const InstallTarget& target);
 
 // What taking the registrations away found and did.
 struct UnregisterReport {
@@ -95,11 +119,12 @@ struct UnregisterReport {
 
 // The reverse: each value of kTypeValues deleted where it still holds what
 // the installation wrote (one someone changed since stays); each key,
-// deepest first, where it is then empty; then each value of `replaced` put
-// back where its place is empty. Every step is tried; the first failure is
-// returned, naming its key.
+// deepest first, where it is then empty; then each value of `saved` put
+// back, type and bytes, where its place is empty (its key comes back with
+// it). A place that already holds exactly what was saved counts as put
+// back. Every step is tried; the first failure is returned, naming its key.
 [[nodiscard]] Error UnregisterFileTypes(platform::Registry& registry, const InstallTarget& target,
-                                        const List<ReplacedValue>& replaced,
+                                        const List<SavedValue>& saved,
                                         UnregisterReport& report);
 
 }  // namespace glyphary::engine

@@ -2,11 +2,11 @@
 
 #include "base/path_text.h"
 #include "engine/file_types.h"
-#include "engine/journal.h"
 #include "engine/lock.h"
 #include "engine/package_owner.h"
 #include "engine/product.h"
 #include "engine/record.h"
+#include "engine/uninstallation.h"
 
 namespace glyphary::engine {
 
@@ -18,41 +18,82 @@ constexpr std::wstring_view kIconsAdvice =
     L"The Icons folder must lie beside GlypharyInstaller.exe. Unpack the whole download "
     L"and run GlypharyInstaller.exe from the unpacked folder.";
 
-// The icons to install, found before anything is created, so that the
-// commonest failure leaves the machine as it was.
-Error FindIcons(platform::FileSystem& files, std::wstring_view folder, std::wstring_view pattern,
-                platform::FileList& icons) {
+// The files the run puts into the install folder, each held open from
+// before the first change to the end, so that what is copied is what was
+// found: the icons, then the program, by the number HoldSource gave.
+struct Sources {
+  NameList names;
+  List<int> held;
+  unsigned long long bytes = 0;
+  bool program_in_place = false;  // run from the install folder itself: nothing to copy
+};
+
+// The icons to install, found and held before anything is created, so that
+// the commonest failure leaves the machine as it was.
+Error FindSources(platform::FileSystem& files, const InstallTarget& target, Sources& sources) {
+  WideText program;
+  if (Error error = files.ProgramFile(program)) return error;
+  const WideText folder = Joined(SplitLast(program).first, L"\\", kIconsFolderName);
+  const WideText pattern = Joined(folder, L"\\", kIconPattern);
+  platform::FileList icons;
   if (Error error = files.ListFiles(pattern, icons)) {
     error.At(folder).Advise(kIconsAdvice);
     return error;
   }
-  if (!icons.names.empty()) return Error();
-  Error none = errors::Make(errors::kFileNotFound);
-  none.At(pattern).Advise(kIconsAdvice);
-  return none;
+  if (icons.names.empty()) {
+    Error none = errors::Make(errors::kFileNotFound);
+    none.At(pattern).Advise(kIconsAdvice);
+    return none;
+  }
+  auto hold = [&](std::wstring_view path, std::wstring_view name) {
+    int held = 0;
+    unsigned long long size = 0;
+    if (Error error = files.HoldSource(path, held, size)) return error;
+    sources.names.Add(name);
+    sources.held.Add(held);
+    sources.bytes += size;
+    return Error();
+  };
+  Error failed;
+  icons.names.ForEach([&](std::wstring_view name) {
+    if (!failed) failed = hold(Joined(folder, L"\\", name), name);
+  });
+  if (failed) return failed;
+  sources.program_in_place = SameName(program, Joined(target.folder, L"\\", kExeName));
+  return hold(program, kExeName);
 }
 
-// Undoes what the run did after `failure`. A file that another program (a
-// virus scanner reading the fresh icons) holds for a moment is waited for,
-// a little longer each time, about 1.5 s in all; each try takes up only what
-// is still left. What still cannot be undone is named in the advice.
-Error UndoAfter(const platform::Platform& platform, Journal& journal, Error failure) {
+// Takes back what the run (or an earlier one cut short) changed, from the
+// record, after `failure`. A file that another program (a virus scanner
+// reading the fresh icons) holds for a moment is waited for, a little
+// longer each time, about 1.5 s in all; each try takes up only what is
+// still left. What still cannot be taken back is named in the advice; the
+// record keeps it for the next run.
+Error RollBack(const platform::Platform& platform, const InstallTarget& target, Error failure) {
   constexpr unsigned kPauses[] = {100, 200, 400, 800};
+  UninstallReport report;
   for (std::size_t attempt = 0;; ++attempt) {
-    (void)journal.Undo(platform);  // what failed stays in the journal, named below
-    if (journal.empty()) return failure;  // all undone: the failure stands
+    InstallRecord record;
+    Error error = ReadRecord(platform.registry, target, record);
+    if (!error) error = RemoveInstallation(platform, target, record, FilesInUse::kReport, report);
+    if (!error) return failure;  // all taken back: the failure stands
     if (attempt == sizeof(kPauses) / sizeof(kPauses[0])) break;
     platform.files.Pause(kPauses[attempt]);
   }
-  failure.Advise(Joined(L"Not everything this run changed could be undone. Left behind: ",
-                        journal.Remaining(),
-                        L". Remove what is left before running the program again."));
+  WideText left;
+  report.left.ForEach([&left](std::wstring_view path) {
+    if (!left.empty()) left.Append(L"; ");
+    left.Append(path);
+  });
+  failure.Advise(Joined(L"Not everything this run changed could be undone. Left behind: ", left,
+                        L". The next run of the program (or its /uninstall) takes it away once "
+                        L"it can be removed."));
   return failure;
 }
 
 // Makes the install folder and each missing folder between it and the
-// target's base ("Glyphary", then "TI-89"), noting each in the journal.
-Error CreateFolders(platform::FileSystem& files, const InstallTarget& target, Journal& journal) {
+// target's base ("Glyphary", then "TI-89").
+Error CreateFolders(platform::FileSystem& files, const InstallTarget& target) {
   const std::wstring_view folder = target.folder;
   for (std::size_t end = target.base.size() + 1; end <= folder.size(); ++end) {
     if (end < folder.size() && folder[end] != L'\\') continue;
@@ -62,95 +103,155 @@ Error CreateFolders(platform::FileSystem& files, const InstallTarget& target, Jo
       error.At(level);
       return error;
     }
-    journal.FolderCreated(level);
   }
   return Error();
 }
 
-// Copies every icon into the folder; the program goes in too, as the
-// uninstaller. Files that were not there before go into the journal.
-Error CopyFiles(platform::FileSystem& files, std::wstring_view icons_folder,
-                const platform::FileList& icons, std::wstring_view folder,
-                std::wstring_view program, bool deletions_pending, Journal& journal,
-                InstallRecord& record) {
+// Adds to `record` what this run will do: the places that hold another
+// value now (into `new_saved` too, unless an earlier run of this
+// installation saved them already: the first value saved is the one from
+// before any of it), the files to put in, and of those the ones whose
+// present file is someone else's and moves aside. Nothing is changed yet.
+Error Plan(platform::FileSystem& files, const InstallTarget& target, const Sources& sources,
+           const List<SavedValue>& foreign, InstallRecord& record, List<SavedValue>& new_saved) {
+  for (const SavedValue& found : foreign) {
+    bool saved = false;
+    for (const SavedValue& old : record.saved) saved |= old.place == found.place;
+    if (saved) continue;
+    new_saved.Add(found);
+    record.saved.Add(found);
+  }
   Error failed;
-  auto copy = [&](std::wstring_view from, std::wstring_view name) {
-    if (failed) return;
-    const WideText to = Joined(folder, L"\\", name);
-    if (!SameName(from, to)) {  // run from the install folder, it is there already
-      if (deletions_pending) {  // given up by an uninstallation: kept now
-        bool kept = false;
-        failed = files.KeepAtRestart(to, kept);
-        if (failed) return;
-        if (kept) journal.KeptAtRestart(to);
+  sources.names.ForEach([&](std::wstring_view name) {
+    if (failed || record.files.Contains(name)) return;  // planned by an earlier run: its state is known
+    const WideText path = Joined(target.folder, L"\\", name);
+    // Someone else's file stands there, unless it is this program running
+    // from the folder, or one of ours an uninstallation left for the
+    // restart to delete.
+    if (!(sources.program_in_place && SameName(name, kExeName)) && files.FileExists(path) &&
+        !files.DeletesAtRestart(path)) {
+      const WideText aside = Joined(target.folder, L"\\", kSetAsideFolderName, L"\\", name);
+      if (files.FileExists(aside)) {
+        // Someone else's file where ours would wait: nothing is overwritten.
+        failed = errors::Make(errors::kFileAlreadyExists);
+        failed.At(aside);
+        return;
       }
-      const bool existed = files.FileExists(to);
-      failed = files.CopyFile(from, to);
-      if (failed) return;
-      if (!existed) journal.FileCreated(to);
+      if (!record.set_aside.Contains(name)) record.set_aside.Add(name);
     }
-    record.files.names.Add(name);
-  };
-  icons.names.ForEach([&](std::wstring_view name) { copy(Joined(icons_folder, L"\\", name), name); });
-  platform::FileList self;
-  if (!failed) failed = files.ListFiles(program, self);
-  copy(program, kExeName);
-  record.files.bytes = icons.bytes + self.bytes;
+    record.files.Add(name);
+  });
   return failed;
+}
+
+// Moves each file planned to go aside there, unless an earlier run did.
+Error SetAside(platform::FileSystem& files, const InstallTarget& target, const InstallRecord& record) {
+  const WideText aside_folder = Joined(target.folder, L"\\", kSetAsideFolderName);
+  Error failed;
+  record.set_aside.ForEach([&](std::wstring_view name) {
+    const WideText path = Joined(target.folder, L"\\", name);
+    const WideText aside = Joined(aside_folder, L"\\", name);
+    if (failed || files.FileExists(aside) || !files.FileExists(path)) return;
+    if (!files.FolderExists(aside_folder)) failed = files.CreateFolder(aside_folder);
+    if (!failed) failed = files.MoveFile(path, aside);
+  });
+  return failed;
+}
+
+// Copies the held files into the folder; what an uninstallation had left
+// for the restart to delete is kept now.
+Error CopySources(platform::FileSystem& files, const InstallTarget& target, const Sources& sources,
+                  bool deletions_pending, bool program) {
+  Error failed;
+  std::size_t index = 0;
+  sources.names.ForEach([&](std::wstring_view name) {
+    const std::size_t at = index++;
+    const bool is_program = at + 1 == sources.held.size();
+    if (failed || is_program != program || (is_program && sources.program_in_place)) return;
+    const WideText to = Joined(target.folder, L"\\", name);
+    if (deletions_pending) {
+      bool kept = false;
+      failed = files.KeepAtRestart(to, kept);
+    }
+    if (!failed) failed = files.CopyHeldSource(sources.held[at], to);
+  });
+  return failed;
+}
+
+// The installation once the sources are held: plan, record, changes,
+// completion. `record` is what an earlier run of it left, if anything.
+Error Install(const platform::Platform& platform, const InstallTarget& target, InstallRecord& record,
+              const StageSink& stage) {
+  platform::FileSystem& files = platform.files;
+  // A run that cannot finish what an earlier one started takes that back.
+  auto cannot_finish = [&](Error error) {
+    return record.exists ? RollBack(platform, target, error) : error;
+  };
+  if (!files.FolderExists(target.base)) {
+    Error missing = errors::Make(errors::kPathNotFound);
+    missing.At(target.base);
+    return cannot_finish(missing);
+  }
+  Sources sources;
+  if (Error error = FindSources(files, target, sources)) return cannot_finish(error);
+  // Every place read before anything is written: what cannot be saved is
+  // not overwritten.
+  List<SavedValue> foreign;
+  if (Error error = ReadPlaces(platform.registry, target, foreign)) return error;
+  List<SavedValue> new_saved;
+  if (Error error = Plan(files, target, sources, foreign, record, new_saved)) return cannot_finish(error);
+  if (Error error = WritePlan(platform.registry, target, record, new_saved)) {
+    return RollBack(platform, target, error);
+  }
+
+  // From here, every change is one the record names.
+  if (Error error = CreateFolders(files, target)) return RollBack(platform, target, error);
+  const bool deletions_pending = files.DeletesAtRestart(target.folder);
+  if (deletions_pending) {
+    bool kept = false;
+    if (Error error = files.KeepAtRestart(target.folder, kept)) return RollBack(platform, target, error);
+  }
+  if (Error error = SetAside(files, target, record)) return RollBack(platform, target, error);
+  stage(InstallStage::kCopyingIcons);
+  if (Error error = CopySources(files, target, sources, deletions_pending, false)) {
+    return RollBack(platform, target, error);
+  }
+  stage(InstallStage::kEditingRegistry);
+  if (Error error = RegisterFileTypes(platform.registry, target)) return RollBack(platform, target, error);
+  if (Error error = CopySources(files, target, sources, deletions_pending, true)) {
+    return RollBack(platform, target, error);
+  }
+  if (Error error = CompleteRecord(platform, target, sources.bytes)) return RollBack(platform, target, error);
+  // Explorer shows the new icons at once, without waiting for a restart.
+  platform.system.NotifyAssociationsChanged();
+  return Error();
 }
 
 }  // namespace
 
 Error RunInstallation(const platform::Platform& platform, const InstallTarget& target,
                       const StageSink& stage) {
-  platform::FileSystem& files = platform.files;
   InstallLock lock(platform.system);
   if (!lock.held()) return InstallInProgress();
-  if (RecordComplete(platform.registry, target)) return Error();  // installed: left alone
+  if (Error error = UseTargetClasses(platform.registry, target)) return error;
+  InstallRecord record;
+  if (Error error = ReadRecord(platform.registry, target, record)) return error;
+  if (record.complete) return Error();  // installed: left alone
   WideText package;
-  if (target.scope == Scope::kMachine && PackageInstalled(platform.registry, package)) {
+  if (!record.exists && target.scope == Scope::kMachine && PackageInstalled(platform.registry, package)) {
     return Error();  // installed by the package, which owns the keys: left alone
   }
-
-  if (!files.FolderExists(target.base)) {
-    Error missing = errors::Make(errors::kPathNotFound);
-    missing.At(target.base);
-    return missing;
+  if (record.state == RecordState::kRemoving) {
+    // A removal that was cut short is finished before anything is installed.
+    UninstallReport report;
+    if (Error error = RemoveInstallation(platform, target, record, FilesInUse::kLeaveToRestart, report)) {
+      return error;
+    }
+    record = InstallRecord();
   }
-  WideText program;
-  if (Error error = files.ProgramFile(program)) return error;
-  const WideText icons_folder = Joined(SplitLast(program).first, L"\\", kIconsFolderName);
-  platform::FileList icons;
-  if (Error error = FindIcons(files, icons_folder, Joined(icons_folder, L"\\", kIconPattern), icons)) {
-    return error;
-  }
-
-  Journal journal;
-  if (Error error = CreateFolders(files, target, journal)) {
-    return UndoAfter(platform, journal, error);
-  }
-  // What an uninstallation left for the restart to delete is kept now.
-  const bool deletions_pending = files.DeletesAtRestart(target.folder);
-  if (deletions_pending) {
-    bool kept = false;
-    if (Error error = files.KeepAtRestart(target.folder, kept)) return UndoAfter(platform, journal, error);
-    if (kept) journal.KeptAtRestart(target.folder);
-  }
-  InstallRecord record;
-  stage(InstallStage::kCopyingIcons);
-  if (Error error = CopyFiles(files, icons_folder, icons, target.folder, program, deletions_pending, journal, record)) {
-    return UndoAfter(platform, journal, error);
-  }
-  stage(InstallStage::kEditingRegistry);
-  if (Error error = RegisterFileTypes(platform.registry, target, journal, record.replaced)) {
-    return UndoAfter(platform, journal, error);
-  }
-  if (Error error = WriteRecord(platform, target, record, journal)) {
-    return UndoAfter(platform, journal, error);
-  }
-  // Explorer shows the new icons at once, without waiting for a restart.
-  platform.system.NotifyAssociationsChanged();
-  return Error();
+  const Error result = Install(platform, target, record, stage);
+  platform.files.ReleaseSources();
+  return result;
 }
 
 }  // namespace glyphary::engine

@@ -17,26 +17,32 @@ using StageSink = FunctionRef<void(InstallStage)>;
 
 // Installs for `target` (every account, or the current one), holding the
 // installation lock throughout (1618 when another run holds it, with nothing
-// changed):
-//  1. a complete record means installed: nothing is written, no error; so
-//     does, for every account, the Windows Installer package installed;
-//  2. the target's base folder must be there (76 otherwise: for every
-//     account, Windows lives elsewhere);
-//  3. Icons beside the program must hold at least one .ico (76 or 53, with
-//     advice on unpacking the download), before anything is created;
-//  4. the install folder, created with any missing folder above it unless it
-//     is there (an installation that was cut short: it is finished now);
-//  5. kCopyingIcons: Icons\*.ico copied into it;
-//  6. kEditingRegistry: the file types registered (every write made; the
-//     first failure returned with its key);
-//  7. the program copied into the folder as its uninstaller, and the record
-//     written, last;
-//  8. the shell told that file types changed.
-// When any step fails, everything the run created or changed is undone
-// (keys deleted, replaced values put back, files and the folder removed,
-// with retries while another program holds a file) before its error is
-// returned, so that the machine is as it was and a corrected re-run
-// installs; what could not be undone is named in the error's advice.
+// changed). The record (record.h) is read first:
+//  1. complete means installed: nothing is written, no error; so does, for
+//     every account, the Windows Installer package installed;
+//  2. a removal that was cut short is finished first (its failure returned);
+//  3. the target's base folder must be there (76 otherwise: for every
+//     account, Windows lives elsewhere), and Icons beside the program must
+//     hold at least one .ico (76 or 53, with advice on unpacking the
+//     download); each icon and the program are held open from here on, so
+//     that what is copied is what was found;
+//  4. the 48 places are read, each exactly; one that cannot be read stops
+//     the run (its key named) before anything is written;
+//  5. the record is written before the first change: the files to put in,
+//     the files already there that are someone else's and move aside, the
+//     values to be replaced, and the state Installing;
+//  6. the install folder, created with any missing folder above it; the
+//     files moved aside; kCopyingIcons: the icons copied in;
+//     kEditingRegistry: the file types registered (every write made; the
+//     first failure returned with its key); the program copied in as its
+//     uninstaller; the record completed, DisplayName last;
+//  7. the shell told that file types changed.
+// An installation an earlier run left Installing is finished the same way.
+// When a step fails, or an earlier run's installation cannot be finished,
+// everything the record names is taken back (see RemoveInstallation) before
+// the error is returned, so that the machine is as it was; what could not
+// be taken back is named in the error's advice, and stays in the record
+// for the next run.
 [[nodiscard]] Error RunInstallation(const platform::Platform& platform, const InstallTarget& target,
                                     const StageSink& stage);
 

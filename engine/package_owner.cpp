@@ -80,7 +80,7 @@ bool PackageInstalled(platform::Registry& registry, WideText& product_code) {
 }
 
 Error PackageOwnsInstallation(std::wstring_view product_code) {
-  Error owned(kExitPackageInstalled, L"Installed by the Windows Installer package");
+  Error owned(exit_codes::kPackageInstalled, L"Installed by the Windows Installer package");
   owned.Advise(Joined(L"The TI-89 file types were installed on this computer with the package "
                       L"GlypharyInstaller.msi. Remove them in Settings > Apps (Apps & Features), "
                       L"or with: msiexec /x ",

@@ -24,14 +24,6 @@ constexpr std::wstring_view kUpgradeCode = L"{" GLYPHARY_UPGRADE_CODE "}";
 constexpr std::wstring_view kRecordKey =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\GlypharyInstaller";
 
-// Exit codes that deployment systems know: another installation runs, and
-// a restart is needed to finish.
-constexpr int kExitInstallInProgress = 1618;  // ERROR_INSTALL_ALREADY_RUNNING
-constexpr int kExitRestartRequired = 3010;    // ERROR_SUCCESS_REBOOT_REQUIRED
-// The uninstallation refuses an installation made by the Windows Installer
-// package: another form of this product is installed, removed through Apps
-// & Features.
-constexpr int kExitPackageInstalled = 1638;   // ERROR_PRODUCT_VERSION
 
 // The machine-wide install folder; Windows is taken to live in C:\WINDOWS.
 constexpr std::wstring_view kInstallFolder = L"C:\\WINDOWS\\system32\\TI-89";
@@ -42,6 +34,11 @@ constexpr std::wstring_view kSystemFolder = kInstallFolder.substr(0, kInstallFol
 // matches the pattern is installed.
 constexpr std::wstring_view kIconsFolderName = L"Icons";
 constexpr std::wstring_view kIconPattern = L"*.ico";
+
+// The folder inside the install folder where a file that stood where the
+// installation puts one of its own waits, moved there whole, until the
+// uninstallation puts it back.
+constexpr std::wstring_view kSetAsideFolderName = L"Replaced by Glyphary Installer";
 
 // For whom an installation is: every account of the machine (administrator
 // rights needed) or the current account alone (/user).

@@ -1,24 +1,148 @@
 #include "engine/record.h"
 
-#include <algorithm>
-
 #include "base/path_text.h"
 
 namespace glyphary::engine {
 
 namespace {
 
+constexpr std::wstring_view kStateValue = L"InstallState";
 constexpr std::wstring_view kFilesValue = L"InstalledFiles";
+constexpr std::wstring_view kSetAsideValue = L"SetAsideFiles";
+constexpr std::wstring_view kNameValue = L"DisplayName";
 constexpr std::wstring_view kReplacedKey = L"\\ReplacedValues";
-// Between the names of the files, and between a replaced value's key and
-// name: a character no file, key or value name of ours holds.
+constexpr std::wstring_view kInstalling = L"Installing";
+constexpr std::wstring_view kInstalled = L"Installed";
+constexpr std::wstring_view kRemoving = L"Removing";
+// Between the names of the files: a character no file name holds.
 constexpr wchar_t kSeparator = L'|';
 
+WideText ReplacedKey() { return Joined(kRecordKey, kReplacedKey); }
+
+WideText JoinedNames(const NameList& names) {
+  WideText text;
+  names.ForEach([&text](std::wstring_view name) {
+    if (!text.empty()) text.Append(kSeparator);
+    text.Append(name);
+  });
+  return text;
+}
+
+// Reads one text value of the record ("" when it is missing or no text).
+Error ReadText(platform::Registry& registry, const InstallTarget& target, std::wstring_view name,
+               WideText& text, bool& found) {
+  platform::RegistryValue value;
+  if (Error error = registry.ReadValue(target.record_root, kRecordKey, name, value, found)) return error;
+  text = value.AsText();
+  return Error();
+}
+
+// The plain names of a "|"-separated list into `names`, the others into
+// `ignored` after `what`.
+void SplitNames(std::wstring_view list, std::wstring_view what, NameList& names, NameList& ignored) {
+  for (std::wstring_view rest = list; !rest.empty();) {
+    std::size_t cut = 0;
+    while (cut < rest.size() && rest[cut] != kSeparator) ++cut;
+    const std::wstring_view name = Head(rest, cut);
+    if (IsPlainFileName(name)) {
+      if (!names.Contains(name)) names.Add(name);
+    } else if (!name.empty()) {
+      ignored.Add(Joined(what, L": ", name));
+    }
+    rest = After(rest, cut);
+  }
+}
 
 }  // namespace
 
-Error WriteRecord(const platform::Platform& platform, const InstallTarget& target,
-                  const InstallRecord& record, Journal& journal) {
+bool IsPlainFileName(std::wstring_view name) {
+  if (name.empty() || name.size() > 255 || name == L"." || name == L"..") return false;
+  if (name.back() == L'.' || name.back() == L' ') return false;
+  for (wchar_t c : name) {
+    if (c < 32 || c == L'\\' || c == L'/' || c == L':' || c == L'*' || c == L'?' || c == L'"' ||
+        c == L'<' || c == L'>' || c == L'|') {
+      return false;
+    }
+  }
+  return true;
+}
+
+Error ReadRecord(platform::Registry& registry, const InstallTarget& target, InstallRecord& record) {
+  record = InstallRecord();
+  record.exists = registry.KeyExists(target.record_root, kRecordKey);
+  if (!record.exists) return Error();
+  WideText text;
+  bool found = false;
+  if (Error error = ReadText(registry, target, kStateValue, text, found)) return error;
+  if (text == kInstalling) record.state = RecordState::kInstalling;
+  if (text == kInstalled) record.state = RecordState::kInstalled;
+  if (text == kRemoving) record.state = RecordState::kRemoving;
+  bool named = false;
+  if (Error error = ReadText(registry, target, kNameValue, text, named)) return error;
+  // An earlier build's complete record has DisplayName and no state.
+  record.complete = named && (record.state == RecordState::kInstalled || record.state == RecordState::kNone);
+
+  if (Error error = ReadText(registry, target, kFilesValue, text, found)) return error;
+  SplitNames(text, kFilesValue, record.files, record.ignored);
+  if (Error error = ReadText(registry, target, kSetAsideValue, text, found)) return error;
+  SplitNames(text, kSetAsideValue, record.set_aside, record.ignored);
+
+  // The replaced values: one value a place, named "<key>|<name>", holding
+  // what the place held.
+  const WideText replaced_key = ReplacedKey();
+  NameList names;
+  if (Error error = registry.ValueNames(target.record_root, replaced_key, names)) return error;
+  Error failed;
+  names.ForEach([&](std::wstring_view entry) {
+    const int place = PlaceNamed(target, entry);
+    bool taken = false;
+    for (const SavedValue& saved : record.saved) taken |= saved.place == place;
+    if (place < 0 || taken) {
+      record.ignored.Add(Joined(L"ReplacedValues: ", entry));
+      return;
+    }
+    SavedValue saved{place, {}};
+    bool exists = false;
+    if (Error error = registry.ReadValue(target.record_root, replaced_key, entry, saved.before, exists)) {
+      if (!failed) failed = error;
+    } else if (exists) {
+      record.saved.Add(saved);
+    }
+  });
+  return failed;
+}
+
+bool RecordComplete(platform::Registry& registry, const InstallTarget& target) {
+  InstallRecord record;
+  return !ReadRecord(registry, target, record) && record.complete;
+}
+
+Error WritePlan(platform::Registry& registry, const InstallTarget& target,
+                const InstallRecord& record, const List<SavedValue>& new_saved) {
+  const platform::RegistryRoot root = target.record_root;
+  if (Error error = registry.CreateKey(root, kRecordKey)) return error;
+  if (!new_saved.empty()) {
+    const WideText replaced_key = ReplacedKey();
+    if (Error error = registry.CreateKey(root, replaced_key)) return error;
+    for (const SavedValue& saved : new_saved) {
+      if (Error error = registry.SetValue(root, replaced_key, PlaceName(target, saved.place), saved.before)) {
+        return error;
+      }
+    }
+  }
+  // The files to move aside go in before the files to put in: a name in
+  // the second list that is missing from the first would be taken for ours.
+  if (!record.set_aside.empty()) {
+    if (Error error = registry.SetText(root, kRecordKey, kSetAsideValue, JoinedNames(record.set_aside))) {
+      return error;
+    }
+  }
+  if (Error error = registry.SetText(root, kRecordKey, kFilesValue, JoinedNames(record.files))) return error;
+  return registry.SetText(root, kRecordKey, kStateValue, kInstalling);
+}
+
+Error CompleteRecord(const platform::Platform& platform, const InstallTarget& target,
+                     unsigned long long bytes) {
   platform::Registry& registry = platform.registry;
   const platform::RegistryRoot root = target.record_root;
   const WideText uninstaller = Joined(target.folder, L"\\", kExeName);
@@ -26,88 +150,36 @@ Error WriteRecord(const platform::Platform& platform, const InstallTarget& targe
   // they remove that one.
   const WideText quoted = Joined(L"\"", uninstaller, L"\" /uninstall",
                                  std::wstring_view(target.scope == Scope::kUser ? L" /user" : L""));
-  WideText files;
-  record.files.names.ForEach([&files](std::wstring_view name) {
-    if (!files.empty()) files.Append(kSeparator);
-    files.Append(name);
-  });
-
-  if (Error error = CreateKeyNoted(registry, root, kRecordKey, journal)) return error;
   struct Entry {
     std::wstring_view name;
     platform::RegistryValue value;
   };
   const Entry entries[] = {
-      {L"DisplayVersion", TextValue(platform.system.ProgramVersion())},
-      {L"Publisher", TextValue(kPublisher)},
-      {L"DisplayIcon", TextValue(Joined(uninstaller, L",0"))},
-      {L"InstallLocation", TextValue(target.folder)},
-      {L"EstimatedSize", NumberValue(static_cast<std::uint32_t>((record.files.bytes + 1023) / 1024))},
-      {L"NoModify", NumberValue(1)},
-      {L"NoRepair", NumberValue(1)},
-      {L"UninstallString", TextValue(quoted)},
-      {L"QuietUninstallString", TextValue(Joined(quoted, L" /S"))},
-      {kFilesValue, TextValue(files)},
+      {L"DisplayVersion", platform::RegistryValue::Text(platform.system.ProgramVersion())},
+      {L"Publisher", platform::RegistryValue::Text(kPublisher)},
+      {L"DisplayIcon", platform::RegistryValue::Text(Joined(uninstaller, L",0"))},
+      {L"InstallLocation", platform::RegistryValue::Text(target.folder)},
+      {L"EstimatedSize", platform::RegistryValue::Number(static_cast<std::uint32_t>((bytes + 1023) / 1024))},
+      {L"NoModify", platform::RegistryValue::Number(1)},
+      {L"NoRepair", platform::RegistryValue::Number(1)},
+      {L"UninstallString", platform::RegistryValue::Text(quoted)},
+      {L"QuietUninstallString", platform::RegistryValue::Text(Joined(quoted, L" /S"))},
+      {kStateValue, platform::RegistryValue::Text(kInstalled)},
+      {kNameValue, platform::RegistryValue::Text(kProductName)},  // last: the entry shows
   };
-  platform::RegistryValue before;
-  bool existed = false;
   for (const Entry& entry : entries) {
-    if (Error error = WriteValueNoted(registry, root, kRecordKey, entry.name, entry.value, journal,
-                                      before, existed)) {
-      return error;
-    }
+    if (Error error = registry.SetValue(root, kRecordKey, entry.name, entry.value)) return error;
   }
-  if (!record.replaced.empty()) {
-    const WideText replaced_key = Joined(kRecordKey, kReplacedKey);
-    if (Error error = CreateKeyNoted(registry, root, replaced_key, journal)) return error;
-    for (const ReplacedValue& old : record.replaced) {
-      if (Error error = WriteValueNoted(registry, root, replaced_key,
-                                        Joined(old.key, std::wstring_view(&kSeparator, 1), old.name),
-                                        old.value, journal, before, existed)) {
-        return error;
-      }
-    }
-  }
-  return WriteValueNoted(registry, root, kRecordKey, L"DisplayName", TextValue(kProductName),
-                         journal, before, existed);
+  return Error();
 }
 
-bool RecordComplete(platform::Registry& registry, const InstallTarget& target) {
-  platform::RegistryValue name;
-  bool found = false;
-  return !registry.ReadValue(target.record_root, kRecordKey, L"DisplayName", name, found) && found;
+Error MarkRemoving(platform::Registry& registry, const InstallTarget& target) {
+  if (Error error = registry.DeleteValue(target.record_root, kRecordKey, kNameValue)) return error;
+  return registry.SetText(target.record_root, kRecordKey, kStateValue, kRemoving);
 }
 
-Error ReadRecord(platform::Registry& registry, const InstallTarget& target, InstallRecord& record,
-                 bool& found) {
-  record = InstallRecord();
-  found = RecordComplete(registry, target);
-  if (!found) return Error();
-  const platform::RegistryRoot root = target.record_root;
-  platform::RegistryValue files;
-  bool has_files = false;
-  if (Error error = registry.ReadValue(root, kRecordKey, kFilesValue, files, has_files)) return error;
-  for (std::wstring_view rest = files.text; !rest.empty();) {
-    const std::size_t cut = std::min(rest.find(kSeparator), rest.size());
-    if (cut > 0) record.files.names.Add(Head(rest, cut));
-    rest = After(rest, cut);
-  }
-  // The replaced values: one value a value, named "<key>|<name>".
-  const WideText replaced_key = Joined(kRecordKey, kReplacedKey);
-  NameList names;
-  if (Error error = registry.ValueNames(root, replaced_key, names)) return error;
-  Error failed;
-  names.ForEach([&](std::wstring_view entry) {
-    const std::size_t cut = std::min(entry.find(kSeparator), entry.size());
-    ReplacedValue old{WideText(Head(entry, cut)), WideText(After(entry, cut)), {}};
-    bool exists = false;
-    if (Error error = registry.ReadValue(root, replaced_key, entry, old.value, exists)) {
-      if (!failed) failed = error;
-    } else if (exists) {
-      record.replaced.Add(old);
-    }
-  });
-  return failed;
+Error WriteFilesLeft(platform::Registry& registry, const InstallTarget& target, const NameList& files) {
+  return registry.SetText(target.record_root, kRecordKey, kFilesValue, JoinedNames(files));
 }
 
 Error DeleteRecord(platform::Registry& registry, const InstallTarget& target) {

@@ -1,27 +1,24 @@
 #include "engine/uninstallation.h"
 
+#include "base/function_ref.h"
 #include "base/path_text.h"
 #include "engine/lock.h"
 #include "engine/package_owner.h"
 #include "engine/product.h"
-#include "engine/record.h"
 
 namespace glyphary::engine {
 
 namespace {
 
-// Whether any value of the file-type table holds what the installation
-// writes.
+// Whether any of the 48 places holds what the installation writes.
 bool AnyRegistrationOfOurs(platform::Registry& registry, const InstallTarget& target) {
-  for (const FileType& type : kFileTypes) {
-    for (const TypeValue& value : kTypeValues) {
-      platform::RegistryValue found;
-      bool exists = false;
-      if (!registry.ReadValue(target.classes_root, TypeKeyPath(target, type, value.key), value.name,
-                              found, exists) &&
-          exists && HoldsOurs(target, type, value, found)) {
-        return true;
-      }
+  for (int place = 0; place < kPlaceCount; ++place) {
+    const Place at = PlaceAt(place);
+    platform::RegistryValue found;
+    bool exists = false;
+    if (!registry.ReadValue(target.classes_root, PlaceKey(target, place), at.value.name, found, exists) &&
+        exists && HoldsOurs(target, at.type, at.value, found)) {
+      return true;
     }
   }
   return false;
@@ -29,23 +26,11 @@ bool AnyRegistrationOfOurs(platform::Registry& registry, const InstallTarget& ta
 
 // The files an installation without its record put into the folder: the
 // table's icons and the uninstaller.
-List<WideText> UnrecordedFiles() {
-  List<WideText> names;
-  for (const FileType& type : kFileTypes) names.Add(WideText(type.icon_file));
-  names.Add(WideText(kExeName));
+NameList UnrecordedFiles() {
+  NameList names;
+  for (const FileType& type : kFileTypes) names.Add(type.icon_file);
+  names.Add(kExeName);
   return names;
-}
-
-// Whether the install folder still holds a file of ours that is to stay: one
-// that an earlier uninstallation left for the restart to delete does not
-// count, nor does anyone else's file.
-bool AnyFileOfOursStays(platform::FileSystem& files, std::wstring_view folder) {
-  if (!files.FolderExists(folder)) return false;
-  for (const WideText& name : UnrecordedFiles()) {
-    const WideText path = Joined(folder, L"\\", name);
-    if (files.FileExists(path) && !files.DeletesAtRestart(path)) return true;
-  }
-  return false;
 }
 
 // Removes the folders between the install folder and the target's base
@@ -64,7 +49,7 @@ void RemoveEmptyParents(platform::FileSystem& files, const InstallTarget& target
 // running uninstaller is first moved out of the folder (a running program's
 // file can be moved, not deleted), so that the folder can go now.
 Error RemoveFile(platform::FileSystem& files, std::wstring_view path, std::wstring_view program,
-                 UninstallReport& report) {
+                 FilesInUse in_use, UninstallReport& report) {
   if (!files.FileExists(path)) return Error();
   if (SameName(path, program)) {
     WideText temp;
@@ -77,7 +62,9 @@ Error RemoveFile(platform::FileSystem& files, std::wstring_view path, std::wstri
         return Error();
       }
     }
-  } else if (!files.DeleteFile(path)) {
+  } else if (Error deleting = files.DeleteFile(path)) {
+    if (in_use == FilesInUse::kReport) return deleting;
+  } else {
     ++report.files_removed;
     return Error();
   }
@@ -87,19 +74,124 @@ Error RemoveFile(platform::FileSystem& files, std::wstring_view path, std::wstri
   return Error();
 }
 
+// Takes the files of ours out of the install folder and puts back those it
+// had moved aside; the folder goes when nothing else is in it.
+void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const InstallRecord& record,
+                 const NameList& names, FilesInUse in_use, UninstallReport& report,
+                 const FunctionRef<void(Error)>& keep) {
+  WideText program;
+  keep(files.ProgramFile(program));
+  const WideText aside_folder = Joined(target.folder, L"\\", kSetAsideFolderName);
+  names.ForEach([&](std::wstring_view name) {
+    const WideText path = Joined(target.folder, L"\\", name);
+    if (!record.set_aside.Contains(name)) {
+      keep(RemoveFile(files, path, program, in_use, report));
+      return;
+    }
+    // Where the installation moved a file aside, the file in its place is
+    // ours once the one aside exists; while it does not, the file in its
+    // place is still the one that was there.
+    const WideText aside = Joined(aside_folder, L"\\", name);
+    if (!files.FileExists(aside)) return;
+    if (files.FileExists(path)) {
+      Error removing = files.DeleteFile(path);
+      if (removing) {
+        keep(removing);  // in use: put back by a later run, when it is free
+        return;
+      }
+      ++report.files_removed;
+    }
+    Error restoring = files.MoveFile(aside, path);
+    if (!restoring) ++report.files_restored;
+    keep(restoring);
+  });
+  if (files.FolderExists(aside_folder)) {
+    bool removed = false;
+    keep(files.RemoveEmptyFolder(aside_folder, removed));
+  }
+  Error removing = files.RemoveEmptyFolder(target.folder, report.folder_removed);
+  keep(removing);
+  if (report.folder_removed) RemoveEmptyParents(files, target);
+  if (removing || report.folder_removed || in_use == FilesInUse::kReport) return;
+  platform::FileList left;
+  keep(files.ListFiles(Joined(target.folder, L"\\*"), left));
+  // Only files of ours waiting for the restart: the folder goes after them.
+  bool only_ours = !files.FolderExists(aside_folder);
+  left.names.ForEach([&](std::wstring_view name) {
+    only_ours &= names.Contains(name) && files.DeletesAtRestart(Joined(target.folder, L"\\", name));
+  });
+  if (only_ours) {
+    keep(files.DeleteAtRestart(target.folder));
+  } else {
+    report.folder_kept = true;
+  }
+}
+
 }  // namespace
 
+Error UseTargetClasses(platform::Registry& registry, const InstallTarget& target) {
+  return target.scope == Scope::kMachine ? registry.UseMachineClasses() : Error();
+}
+
 Installed FindInstallation(const platform::Platform& platform, const InstallTarget& target) {
-  if (RecordComplete(platform.registry, target)) return Installed::kRecorded;
+  if (UseTargetClasses(platform.registry, target)) return Installed::kNothing;
+  InstallRecord record;
+  if (ReadRecord(platform.registry, target, record) || record.exists) {
+    // A record that cannot be read is there all the same.
+    return record.complete ? Installed::kRecorded : Installed::kUnfinished;
+  }
   WideText package;
   if (target.scope == Scope::kMachine && PackageInstalled(platform.registry, package)) {
     return Installed::kByPackage;
   }
-  if (AnyFileOfOursStays(platform.files, target.folder) ||
-      AnyRegistrationOfOurs(platform.registry, target)) {
-    return Installed::kUnrecorded;
-  }
+  if (AnyRegistrationOfOurs(platform.registry, target)) return Installed::kUnrecorded;
   return Installed::kNothing;
+}
+
+Error RemoveInstallation(const platform::Platform& platform, const InstallTarget& target,
+                         const InstallRecord& record, FilesInUse in_use, UninstallReport& report) {
+  report = UninstallReport();
+  report.ignored = record.ignored;
+  Error first;
+  auto keep = [&](Error error) {
+    if (!error) return;
+    if (!report.left.Contains(error.Path())) report.left.Add(error.Path());
+    if (!first) first = error;
+  };
+  platform::FileSystem& files = platform.files;
+  // A program's current folder cannot be removed: ours goes elsewhere first.
+  keep(files.LeaveFolder(target.folder));
+  // From here the installation no longer counts as installed, and every
+  // later run finishes what this one leaves.
+  if (record.exists) {
+    if (Error error = MarkRemoving(platform.registry, target)) {
+      keep(error);
+      return first;
+    }
+  }
+  const NameList names = record.exists ? record.files : UnrecordedFiles();
+  keep(UnregisterFileTypes(platform.registry, target, record.saved, report.registry));
+  if (files.FolderExists(target.folder)) {
+    RemoveFiles(files, target, record, names, in_use, report, FunctionRef<void(Error)>(keep));
+  }
+  if (record.exists) {
+    if (!first) {
+      keep(DeleteRecord(platform.registry, target));  // last: everything else is gone
+    } else {
+      NameList still;
+      names.ForEach([&](std::wstring_view name) {
+        const WideText path = Joined(target.folder, L"\\", name);
+        const WideText aside = Joined(target.folder, L"\\", kSetAsideFolderName, L"\\", name);
+        if (files.FileExists(path) || files.FileExists(aside)) still.Add(name);
+      });
+      (void)WriteFilesLeft(platform.registry, target, still);  // the rest is named by the error
+    }
+  }
+  // The shell hears of changed associations; files alone change none.
+  if (report.registry.types_removed > 0 || report.registry.values_restored > 0) {
+    platform.system.NotifyAssociationsChanged();
+  }
+  return first;
 }
 
 Error RunUninstallation(const platform::Platform& platform, const InstallTarget& target,
@@ -107,6 +199,7 @@ Error RunUninstallation(const platform::Platform& platform, const InstallTarget&
   report = UninstallReport();
   InstallLock lock(platform.system);
   if (!lock.held()) return InstallInProgress();
+  if (Error error = UseTargetClasses(platform.registry, target)) return error;
   switch (FindInstallation(platform, target)) {
     case Installed::kNothing: return Error();
     case Installed::kByPackage: {
@@ -115,52 +208,12 @@ Error RunUninstallation(const platform::Platform& platform, const InstallTarget&
       return PackageOwnsInstallation(package);
     }
     case Installed::kRecorded:
+    case Installed::kUnfinished:
     case Installed::kUnrecorded: break;
   }
-
-  Error first;
-  auto keep = [&first](Error error) {
-    if (error && !first) first = error;
-  };
   InstallRecord record;
-  bool recorded = false;
-  keep(ReadRecord(platform.registry, target, record, recorded));
-  if (!recorded) {
-    // An installation cut short before its record, or made by an earlier
-    // build, put only the table's icons and the uninstaller there.
-    for (const WideText& name : UnrecordedFiles()) record.files.names.Add(name);
-  }
-  keep(UnregisterFileTypes(platform.registry, target, record.replaced, report.registry));
-
-  platform::FileSystem& files = platform.files;
-  if (files.FolderExists(target.folder)) {
-    WideText program;
-    keep(files.ProgramFile(program));
-    record.files.names.ForEach([&](std::wstring_view name) {
-      keep(RemoveFile(files, Joined(target.folder, L"\\", name), program, report));
-    });
-    Error removing = files.RemoveEmptyFolder(target.folder, report.folder_removed);
-    keep(removing);
-    if (report.folder_removed) RemoveEmptyParents(files, target);
-    if (!removing && !report.folder_removed) {
-      platform::FileList left;
-      keep(files.ListFiles(Joined(target.folder, L"\\*"), left));
-      // Only files of ours waiting for the restart: the folder goes after them.
-      bool only_ours = true;
-      left.names.ForEach([&](std::wstring_view name) { only_ours &= record.files.names.Contains(name); });
-      if (only_ours) {
-        keep(files.DeleteAtRestart(target.folder));
-      } else {
-        report.folder_kept = true;
-      }
-    }
-  }
-  // Gone from Apps & Features: what is left is removed at the restart.
-  keep(DeleteRecord(platform.registry, target));
-  if (report.AnythingRemoved() || report.registry.values_restored > 0) {
-    platform.system.NotifyAssociationsChanged();
-  }
-  return first;
+  if (Error error = ReadRecord(platform.registry, target, record)) return error;
+  return RemoveInstallation(platform, target, record, FilesInUse::kLeaveToRestart, report);
 }
 
 }  // namespace glyphary::engine

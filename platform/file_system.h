@@ -97,6 +97,26 @@ class FileSystem {
   // says whether it was among them. None is no failure.
   [[nodiscard]] virtual Error KeepAtRestart(std::wstring_view path, bool& kept) = 0;
 
+  // Opens the file `path` for reading and holds it open until
+  // ReleaseSources: others may read it, but neither write it, rename it
+  // nor delete it meanwhile. `held` numbers it for CopyHeldSource, and `size`
+  // is its size. A file that another program has open for writing cannot
+  // be held (70).
+  [[nodiscard]] virtual Error HoldSource(std::wstring_view path, int& held,
+                                         unsigned long long& size) = 0;
+
+  // Copies the held file `held`, read from its open handle (not by its
+  // name), to `destination`, overwriting it.
+  [[nodiscard]] virtual Error CopyHeldSource(int held, std::wstring_view destination) = 0;
+
+  // Closes every held file.
+  virtual void ReleaseSources() = 0;
+
+  // Makes sure that this program's current folder is neither `folder` nor
+  // inside it (Windows keeps a program's current folder from being
+  // removed): where it is, the temporary folder becomes the current one.
+  [[nodiscard]] virtual Error LeaveFolder(std::wstring_view folder) = 0;
+
   // The folder for temporary files, without a trailing separator.
   [[nodiscard]] virtual Error TempFolder(WideText& folder) = 0;
 

@@ -17,9 +17,8 @@
 namespace glyphary::platform {
 
 inline void PrintTo(const FakeValue& value, std::ostream* out) {
-  *out << ::testing::PrintToString(value.name) << " = "
-       << (value.type == RegistryValue::Type::kNumber ? std::to_string(value.number)
-                                                      : ::testing::PrintToString(value.text));
+  *out << ::testing::PrintToString(value.name) << " = type " << value.type << ":";
+  for (unsigned char byte : value.bytes) *out << " " << static_cast<int>(byte);
 }
 
 }  // namespace glyphary::platform
@@ -33,12 +32,19 @@ struct FakePlatform {
   platform::Platform platform{files, registry, system};
 };
 
-inline platform::FakeValue StoredText(const std::wstring& name, const std::wstring& text) {
-  return {name, platform::RegistryValue::Type::kText, text, 0};
+// A value as the stand-in stores it: its name, type and bytes.
+inline platform::FakeValue Stored(const std::wstring& name, const platform::RegistryValue& value) {
+  return {name, value.type, std::string(value.bytes.c_str(), value.bytes.size())};
 }
-
+inline platform::FakeValue StoredText(const std::wstring& name, const std::wstring& text) {
+  return Stored(name, platform::RegistryValue::Text(text));
+}
 inline platform::FakeValue StoredNumber(const std::wstring& name, std::uint32_t number) {
-  return {name, platform::RegistryValue::Type::kNumber, L"", number};
+  return Stored(name, platform::RegistryValue::Number(number));
+}
+// A value of any type, as another program writes it: `type` and `bytes`.
+inline platform::FakeValue StoredRaw(const std::wstring& name, std::uint32_t type, const std::string& bytes) {
+  return {name, type, bytes};
 }
 
 // Writes a value below HKEY_CLASSES_ROOT as another program would, making

@@ -18,21 +18,24 @@ using Names = std::vector<std::wstring>;
 
 constexpr platform::RegistryRoot kRoot = platform::RegistryRoot::kClassesRoot;
 
-// Registers on `registry`; what the registration replaced into `replaced`.
-Error Register(FakeRegistry& registry, List<ReplacedValue>& replaced) {
-  Journal journal;
-  return RegisterFileTypes(registry, kMachineTarget, journal, replaced);
-}
-Error Register(FakeRegistry& registry) {
-  List<ReplacedValue> replaced;
-  return Register(registry, replaced);
+Error Register(FakeRegistry& registry) { return RegisterFileTypes(registry, kMachineTarget); }
+
+// The places that hold someone else's value now, as the installation saves
+// them before it writes.
+List<SavedValue> Foreign(FakeRegistry& registry) {
+  List<SavedValue> foreign;
+  EXPECT_FALSE(ReadPlaces(registry, kMachineTarget, foreign));
+  return foreign;
 }
 
-// A replaced value as one text: "key|name = text" or "key|name = number".
-std::wstring Shown(const ReplacedValue& old) {
-  return std::wstring(old.key.view()) + L"|" + std::wstring(old.name.view()) + L" = " +
-         (old.value.type == platform::RegistryValue::Type::kNumber ? std::to_wstring(old.value.number)
-                                                                   : std::wstring(old.value.text.view()));
+// A saved value as one text: "key|name = type: bytes".
+std::wstring Shown(const SavedValue& old) {
+  std::wstring shown = std::wstring(PlaceName(kMachineTarget, old.place).view()) + L" = " +
+                       std::to_wstring(old.before.type) + L":";
+  for (unsigned char byte : std::string(old.before.bytes.c_str(), old.before.bytes.size())) {
+    shown += L" " + std::to_wstring(byte);
+  }
+  return shown;
 }
 
 // The twelve types as a user of the shell knows them, written out here
@@ -51,10 +54,9 @@ const Expected kTypes[] = {
 
 TEST(FileTypes, ARegistrationLeavesThirtySixKeysHoldingExactlyTheFortyEightValues) {
   FakeRegistry registry;
-  List<ReplacedValue> replaced;
-  ASSERT_FALSE(Register(registry, replaced));
+  ASSERT_FALSE(Register(registry));
 
-  EXPECT_TRUE(replaced.empty());
+  EXPECT_TRUE(Foreign(registry).empty());
   EXPECT_EQ(registry.KeyCount(kRoot), 36u);
   EXPECT_EQ(registry.ValueCount(kRoot), 48u);
   for (const Expected& t : kTypes) {
@@ -71,7 +73,7 @@ TEST(FileTypes, ARegistrationLeavesThirtySixKeysHoldingExactlyTheFortyEightValue
   }
 }
 
-TEST(FileTypes, ARegistrationOverwritesAForeignAssociationAndLeavesOtherValuesAlone) {
+TEST(FileTypes, ForeignValuesAreSavedExactlyBeforeTheRegistrationOverwritesThemAndOthersStay) {
   FakeRegistry registry;
   Seed(registry, L".89p", L"", L"OtherApp.Program");
   Seed(registry, L"OtherApp.Program", L"", L"Other program");
@@ -79,9 +81,10 @@ TEST(FileTypes, ARegistrationOverwritesAForeignAssociationAndLeavesOtherValuesAl
   Seed(registry, L"Ivex.89p", L"EditFlags", 1);
   Seed(registry, L"Ivex.89p", L"BrowserFlags", L"8");  // the right number, as text
   Seed(registry, L"Ivex.89i", L"EditFlags", 0);         // ours already
+  registry.Put(kRoot, L"Ivex.89t\\DefaultIcon", testing::StoredRaw(L"", 2, std::string("%\0,\0" "1\0\0\0", 8)));
 
-  List<ReplacedValue> replaced;
-  EXPECT_FALSE(Register(registry, replaced));
+  const List<SavedValue> foreign = Foreign(registry);
+  EXPECT_FALSE(Register(registry));
 
   EXPECT_EQ(registry.Value(kRoot, L".89p", L""), StoredText(L"", L"Ivex.89p"));
   EXPECT_EQ(registry.Value(kRoot, L"OtherApp.Program", L""), StoredText(L"", L"Other program"));
@@ -89,11 +92,20 @@ TEST(FileTypes, ARegistrationOverwritesAForeignAssociationAndLeavesOtherValuesAl
   EXPECT_EQ(registry.Value(kRoot, L"Ivex.89p", L"EditFlags"), StoredNumber(L"EditFlags", 0));
   EXPECT_EQ(registry.Value(kRoot, L"Ivex.89p", L"BrowserFlags"), StoredNumber(L"BrowserFlags", 8));
   EXPECT_EQ(registry.ValueCount(kRoot), 48u + 2u);
-  // What was there before, for the uninstallation to put back.
+  // What was there before, type and bytes, for the uninstallation to put back.
   std::vector<std::wstring> shown;
-  for (const ReplacedValue& old : replaced) shown.push_back(Shown(old));
-  EXPECT_EQ(shown, (std::vector<std::wstring>{L".89p| = OtherApp.Program", L"Ivex.89p|BrowserFlags = 8",
-                                              L"Ivex.89p|EditFlags = 1"}));
+  for (const SavedValue& old : foreign) shown.push_back(Shown(old));
+  const std::wstring other = L"1: 79 0 116 0 104 0 101 0 114 0 65 0 112 0 112 0 46 0 80 0 114 0 111 0 103 0 114 0 97 0 109 0 0 0";
+  EXPECT_EQ(shown, (std::vector<std::wstring>{L".89p| = " + other, L"Ivex.89p|BrowserFlags = 1: 56 0 0 0",
+                                              L"Ivex.89p|EditFlags = 4: 1 0 0 0",
+                                              L"Ivex.89t\\DefaultIcon| = 2: 37 0 44 0 49 0 0 0"}));
+
+  // A place that cannot be read stops the look before anything is written.
+  registry.Refuse(kRoot, L"Ivex.89s");
+  List<SavedValue> unread;
+  const Error refused = ReadPlaces(registry, kMachineTarget, unread);
+  EXPECT_EQ(refused.Number(), errors::kPermissionDenied);
+  EXPECT_EQ(refused.Path(), L"HKEY_CLASSES_ROOT\\Ivex.89s");
 }
 
 TEST(FileTypes, EveryWriteIsMadePastARefusalAndTheFirstRefusalIsReturnedNamingItsKey) {
@@ -127,8 +139,8 @@ TEST(FileTypes, UnregisteringTakesWhatStillHoldsOursLeavesWhatWasChangedAndPutsB
   // Before the installation, .89d and .89p belonged to other programs.
   Seed(registry, L".89d", L"", L"OtherApp.Data");
   Seed(registry, L".89p", L"", L"Old.Program");
-  List<ReplacedValue> replaced;
-  ASSERT_FALSE(Register(registry, replaced));
+  const List<SavedValue> replaced = Foreign(registry);
+  ASSERT_FALSE(Register(registry));
   // Since: another program took over .89p, someone changed EditFlags of
   // Ivex.89m and gave .89t a content type, the icon of .89e points
   // elsewhere, and BrowserFlags of Ivex.89f is text now.
@@ -160,12 +172,13 @@ TEST(FileTypes, UnregisteringTakesWhatStillHoldsOursLeavesWhatWasChangedAndPutsB
   EXPECT_FALSE(registry.KeyExists(kRoot, L"Ivex.89p"));
   EXPECT_FALSE(registry.KeyExists(kRoot, L".89e"));
 
-  // Again on what is left: nothing of ours, nothing removed or put back.
+  // Again on what is left, as a removal cut short and run once more: nothing
+  // of ours; .89d already holds what was saved, and counts as put back.
   EXPECT_FALSE(UnregisterFileTypes(registry, kMachineTarget, replaced, report));
   EXPECT_EQ(report.types_removed, 0);
-  EXPECT_EQ(report.values_kept, 5);
+  EXPECT_EQ(report.values_kept, 4);
   EXPECT_EQ(report.keys_kept, 7);
-  EXPECT_EQ(report.values_restored, 0);
+  EXPECT_EQ(report.values_restored, 1);
   EXPECT_EQ(registry.ValueCount(kRoot), 6u);
 }
 

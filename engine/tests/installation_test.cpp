@@ -5,6 +5,7 @@
 
 #include "engine/product.h"
 #include "engine/tests/fake_platform.h"
+#include "engine/uninstallation.h"
 
 namespace glyphary::engine {
 namespace {
@@ -146,7 +147,7 @@ TEST_F(InstallationTest, ForTheAccountAloneEverythingGoesBelowItsProfileWhatever
     EXPECT_EQ(fake.registry.KeyCount(kRoot), 0u);     // nothing for every account
     EXPECT_EQ(fake.registry.KeyCount(kMachine), 0u);  // and no record there
     // The 36 keys and 48 values below Software\Classes, the record beside.
-    EXPECT_EQ(fake.registry.ValueCount(kUser), 48u + 11u);
+    EXPECT_EQ(fake.registry.ValueCount(kUser), 48u + 12u);
     EXPECT_EQ(fake.registry.Value(kUser, L"Software\\Classes\\.89i", L""), StoredText(L"", L"Ivex.89i"));
     EXPECT_EQ(fake.registry.Value(kUser, L"Software\\Classes\\Ivex.89i\\DefaultIcon", L""),
               StoredText(L"", folder + L"\\89pic.ico,0"));
@@ -165,7 +166,7 @@ TEST_F(InstallationTest, ForTheAccountAloneEverythingGoesBelowItsProfileWhatever
     refused.files.SetLocalAppData(app_data);
     UserTarget again;
     ASSERT_FALSE(again.Find(refused.files));
-    refused.registry.Refuse(kUser, L"Software\\Classes\\Ivex.89t");
+    refused.registry.Refuse(kUser, L"Software\\Classes\\Ivex.89t\\DefaultIcon");
     EXPECT_EQ(Run(refused.platform, again.target()).Path(),
               L"HKEY_CURRENT_USER\\Software\\Classes\\Ivex.89t\\DefaultIcon");
     EXPECT_FALSE(refused.files.IsFolder(app_data + L"\\Glyphary"));
@@ -201,7 +202,7 @@ TEST_F(InstallationTest, ARecordedInstallationIsLeftAloneAndOneCutShortIsFinishe
   testing::FakePlatform busy;
   Prepare(busy.files, kProgram);
   busy.system.HoldLockElsewhere(true);
-  EXPECT_EQ(Run(busy.platform).Number(), kExitInstallInProgress);
+  EXPECT_EQ(Run(busy.platform).Number(), exit_codes::kInstallInProgress);
   EXPECT_FALSE(busy.files.IsFolder(kInstall));
   EXPECT_EQ(busy.registry.Writes(), 0u);
 }
@@ -224,7 +225,10 @@ TEST_F(InstallationTest, AnInstallFolderThatCannotBeMadeIsReportedNotSkipped) {
   EXPECT_FALSE(locked.files.IsFolder(kInstall));
 
   EXPECT_TRUE(stages_.empty());
-  EXPECT_EQ(fake_.registry.Writes() + locked.registry.Writes(), 0u);
+  for (platform::FakeRegistry* registry : {&fake_.registry, &locked.registry}) {
+    EXPECT_EQ(registry->KeyCount(kRoot), 0u);
+    EXPECT_FALSE(registry->KeyExists(kMachine, kRecord));
+  }
   EXPECT_EQ(Notifications() + locked.system.Count("NotifyAssociationsChanged"), 0);
 }
 
@@ -275,7 +279,8 @@ TEST_F(InstallationTest, AFailedCopyRemovesTheNewFolderSoThatACorrectedRerunInst
   EXPECT_EQ(error.Path(), kInstall + L"\\89pic.ico");
   EXPECT_EQ(stages_, Stages{InstallStage::kCopyingIcons});
   EXPECT_FALSE(fake_.files.IsFolder(kInstall));
-  EXPECT_EQ(fake_.registry.Writes(), 0u);
+  EXPECT_EQ(fake_.registry.KeyCount(kRoot), 0u);
+  EXPECT_FALSE(fake_.registry.KeyExists(kMachine, kRecord));
   EXPECT_EQ(Notifications(), 0);
 
   // Put right, the next run installs normally.
@@ -299,9 +304,9 @@ TEST_F(InstallationTest, AFailedRegistryWriteUndoesTheWholeRunAndPutsBackWhatItR
   EXPECT_EQ(stages_, kBothStages);
   EXPECT_EQ(fake_.registry.KeyCount(kRoot), 1u);
   EXPECT_EQ(fake_.registry.Value(kRoot, L".89p", L""), StoredText(L"", L"OtherApp.Program"));
-  EXPECT_EQ(fake_.registry.KeyCount(kMachine), 0u);
+  EXPECT_FALSE(fake_.registry.KeyExists(kMachine, kRecord));
   EXPECT_FALSE(fake_.files.IsFolder(kInstall));
-  EXPECT_EQ(Notifications(), 0);
+  EXPECT_EQ(Notifications(), 1);  // .89p changed back
 
   // A record that cannot be written undoes the registration as well.
   fake_.registry.Allow();
@@ -316,7 +321,7 @@ TEST_F(InstallationTest, AFailedRegistryWriteUndoesTheWholeRunAndPutsBackWhatItR
   EXPECT_EQ(fake_.registry.ValueCount(kRoot), 48u);
   EXPECT_TRUE(Recorded(fake_.registry));
   EXPECT_EQ(fake_.files.List(kInstall).size(), 13u);
-  EXPECT_EQ(Notifications(), 1);
+  EXPECT_EQ(Notifications(), 2);
 }
 
 TEST_F(InstallationTest, UndoingWaitsForAFileHeldForAMomentAndOtherwiseSaysWhatToDo) {
@@ -329,8 +334,11 @@ TEST_F(InstallationTest, UndoingWaitsForAFileHeldForAMomentAndOtherwiseSaysWhatT
   EXPECT_FALSE(scanned.IsFolder(kInstall));
   EXPECT_EQ(Pauses(scanned), 2);
   EXPECT_TRUE(error.Advice().empty());
+  EXPECT_FALSE(fake_.registry.KeyExists(kMachine, kRecord));
 
-  ScannedFile held(kInstall + L"\\89mat.ico", 1000);  // held for good
+  // Held longer: the record keeps what is left, and the next run that can
+  // remove it finishes the removal.
+  ScannedFile held(kInstall + L"\\89mat.ico", 5);
   Prepare(held, kProgram);
   held.FailCopyOf(L"89pic.ico");
   error = Run(platform::Platform{held, fake_.registry, fake_.system});
@@ -339,27 +347,32 @@ TEST_F(InstallationTest, UndoingWaitsForAFileHeldForAMomentAndOtherwiseSaysWhatT
   EXPECT_EQ(Pauses(held), 4);  // five tries in all
   EXPECT_EQ(error.Path(), kInstall + L"\\89pic.ico");  // the copy's error stays the one reported
   EXPECT_EQ(error.Advice(),
-            L"Not everything this run changed could be undone. Left behind: the file " + kInstall +
-                L"\\89mat.ico; the folder " + kInstall +
-                L". Remove what is left before running the program again.");
+            L"Not everything this run changed could be undone. Left behind: " + kInstall +
+                L"\\89mat.ico. The next run of the program (or its /uninstall) takes it away once it "
+                L"can be removed.");
+  EXPECT_FALSE(held.DeletesAtRestart(kInstall));
+  EXPECT_EQ(FindInstallation(platform::Platform{held, fake_.registry, fake_.system}, kMachineTarget),
+            Installed::kUnfinished);
+  UninstallReport report;
+  EXPECT_FALSE(RunUninstallation(platform::Platform{held, fake_.registry, fake_.system}, kMachineTarget, report));
+  EXPECT_FALSE(held.IsFolder(kInstall));
+  EXPECT_FALSE(fake_.registry.KeyExists(kMachine, kRecord));
 
-  // A value that cannot be taken out again is retried alone (the folder,
-  // gone after the first try, is not looked for again), and the advice
-  // names it and the keys it keeps.
+  // A value that cannot be taken out again is retried with the rest, and the
+  // advice names its key.
   KeptValue kept(L"Ivex.89m\\DefaultIcon");
   platform::FakeFileSystem files;
   Prepare(files, kProgram);
-  kept.Refuse(kRoot, L"Ivex.89t");
+  kept.RefuseValue(kRoot, L"Ivex.89t", L"EditFlags");
   error = Run(platform::Platform{files, kept, fake_.system});
-  EXPECT_EQ(error.Path(), L"HKEY_CLASSES_ROOT\\Ivex.89t\\DefaultIcon");
+  EXPECT_EQ(error.Path(), L"HKEY_CLASSES_ROOT\\Ivex.89t");
   EXPECT_FALSE(files.IsFolder(kInstall));
   EXPECT_EQ(Pauses(files), 4);
   EXPECT_EQ(kept.KeyCount(kRoot), 2u);
   EXPECT_EQ(error.Advice(),
-            L"Not everything this run changed could be undone. Left behind: the default value of "
-            L"HKEY_CLASSES_ROOT\\Ivex.89m\\DefaultIcon; the key "
-            L"HKEY_CLASSES_ROOT\\Ivex.89m\\DefaultIcon; the key HKEY_CLASSES_ROOT\\Ivex.89m. "
-            L"Remove what is left before running the program again.");
+            L"Not everything this run changed could be undone. Left behind: "
+            L"HKEY_CLASSES_ROOT\\Ivex.89m\\DefaultIcon. The next run of the program (or its /uninstall) "
+            L"takes it away once it can be removed.");
 }
 
 TEST_F(InstallationTest, AProgramFolderAtADriveRootFindsItsIcons) {

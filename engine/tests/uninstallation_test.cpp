@@ -146,7 +146,7 @@ TEST_F(UninstallationTest, NothingInstalledIsNoFailureAndTellsNobody) {
   // Another run holding the lock: 1618, and nothing looked at.
   Install();
   fake_.system.HoldLockElsewhere(true);
-  EXPECT_EQ(Uninstall().Number(), kExitInstallInProgress);
+  EXPECT_EQ(Uninstall().Number(), exit_codes::kInstallInProgress);
   EXPECT_EQ(fake_.registry.ValueCount(kRoot), 48u);
 }
 
@@ -246,7 +246,7 @@ TEST_F(UninstallationTest, InstallationsForEveryAccountAndForOneLiveSideBySideAn
   EXPECT_FALSE(Uninstall());
   EXPECT_EQ(fake_.registry.KeyCount(kRoot), 0u);
   EXPECT_FALSE(fake_.files.IsFolder(kInstall));
-  EXPECT_EQ(fake_.registry.ValueCount(kUser), 48u + 11u);
+  EXPECT_EQ(fake_.registry.ValueCount(kUser), 48u + 12u);
   EXPECT_EQ(fake_.files.List(std::wstring(user.target().folder)).size(), 13u);
   ASSERT_FALSE(RunUninstallation(fake_.platform, user.target(), report_));
   EXPECT_EQ(fake_.files.List(app_data + L"\\Glyphary"), Names{L"notes.txt"});
@@ -281,7 +281,7 @@ TEST(PackageOwner, TheWindowsInstallerPackageOwnsItsInstallationForEveryAccount)
   EXPECT_EQ(FindInstallation(fake.platform, kMachineTarget), Installed::kByPackage);
   UninstallReport report;
   const Error refused = RunUninstallation(fake.platform, kMachineTarget, report);
-  EXPECT_EQ(refused.Number(), kExitPackageInstalled);
+  EXPECT_EQ(refused.Number(), exit_codes::kPackageInstalled);
   EXPECT_NE(std::wstring(refused.Advice()).find(L"msiexec /x {12345678-90AB-CDEF-1234-567890ABCDEF}"),
             std::wstring::npos);
   EXPECT_NE(std::wstring(refused.Advice()).find(L"Apps & Features"), std::wstring::npos);

@@ -164,6 +164,7 @@ Error FakeFileSystem::CreateFolder(std::wstring_view path) {
   if (parent.empty() || !IsFolder(parent)) return Failure(errors::kPathNotFound, path);
   if (WritesDenied(parent)) return Failure(errors::kPermissionDenied, path);
   Put(canonical, true, {});
+  counter_.Changed();
   return Error();
 }
 
@@ -172,7 +173,11 @@ Error FakeFileSystem::CopyOne(const Entry& file, const std::wstring& target) {
   if (failing_names_.count(Folded(name)) != 0) return Failure(errors::kPermissionDenied, target);
   if (IsFolder(target)) return Failure(errors::kPermissionDenied, target);
   if (WritesDenied(ParentOf(target))) return Failure(errors::kPermissionDenied, target);
+  // A copy killed midway leaves the file cut short.
+  Put(target, false, file.bytes.substr(0, file.bytes.size() / 2));
+  counter_.Changed();
   Put(target, false, file.bytes);
+  counter_.Changed();
   return Error();
 }
 
@@ -211,6 +216,7 @@ Error FakeFileSystem::DeleteFolder(std::wstring_view path) {
     bool inside = it->first == key || it->first.compare(0, prefix.size(), prefix) == 0;
     it = inside ? entries_.erase(it) : std::next(it);
   }
+  counter_.Changed();
   return Error();
 }
 
@@ -228,6 +234,7 @@ Error FakeFileSystem::DeleteFiles(std::wstring_view pattern, int& deleted) {
       continue;
     }
     entries_.erase(Folded(file.path));
+    counter_.Changed();
     ++deleted;
   }
   return first;
@@ -240,7 +247,14 @@ Error FakeFileSystem::RemoveEmptyFolder(std::wstring_view path, bool& removed) {
   if (!IsFolder(canonical) || IsDriveRoot(canonical)) return Failure(errors::kPathNotFound, path);
   if (!List(canonical).empty()) return Error();
   if (WritesDenied(ParentOf(canonical))) return Failure(errors::kPermissionDenied, path);
+  // Windows keeps a program's current folder, and the folders above it.
+  const std::wstring current = Folded(Normalize(current_folder_));
+  if (!current_folder_.empty() &&
+      (current == Folded(canonical) || current.rfind(Folded(canonical) + L"\\", 0) == 0)) {
+    return Failure(errors::kPermissionDenied, path);
+  }
   entries_.erase(Folded(canonical));
+  counter_.Changed();
   removed = true;
   return Error();
 }
@@ -282,6 +296,7 @@ Error FakeFileSystem::DeleteFile(std::wstring_view path) {
     return Failure(errors::kPermissionDenied, path);
   }
   entries_.erase(Folded(canonical));
+  counter_.Changed();
   return Error();
 }
 
@@ -295,12 +310,14 @@ Error FakeFileSystem::MoveFile(std::wstring_view source, std::wstring_view desti
   const Entry moved = *file;
   entries_.erase(Folded(moved.path));
   Put(target, false, moved.bytes);
+  counter_.Changed();
   return Error();
 }
 
 Error FakeFileSystem::DeleteAtRestart(std::wstring_view path) {
   calls_.push_back(L"DeleteAtRestart " + Str(path));
   at_restart_.push_back(Normalize(Str(path)));
+  counter_.Changed();
   return Error();
 }
 
@@ -320,6 +337,7 @@ Error FakeFileSystem::KeepAtRestart(std::wstring_view path, bool& kept) {
                                    [&](const std::wstring& pending) { return Folded(pending) == folded; }),
                     at_restart_.end());
   kept = at_restart_.size() != before;
+  if (kept) counter_.Changed();
   return Error();
 }
 
@@ -329,12 +347,61 @@ void FakeFileSystem::ReleaseFile(const std::wstring& path) { held_files_.erase(F
 
 void FakeFileSystem::Restart() {
   held_files_.clear();
+  sources_.clear();
   for (const std::wstring& path : at_restart_) {
     const Entry* entry = Find(path);
     if (entry == nullptr || (entry->folder && !List(path).empty())) continue;
     entries_.erase(Folded(path));
   }
   at_restart_.clear();
+}
+
+Error FakeFileSystem::HoldSource(std::wstring_view path, int& held, unsigned long long& size) {
+  calls_.push_back(L"HoldSource " + Str(path));
+  const Entry* file = Find(Str(path));
+  if (file == nullptr || file->folder) return Failure(errors::kFileNotFound, path);
+  sources_.push_back(Source{Folded(file->path), file->bytes});
+  held = static_cast<int>(sources_.size()) - 1;
+  size = file->bytes.size();
+  return Error();
+}
+
+Error FakeFileSystem::CopyHeldSource(int held, std::wstring_view destination) {
+  calls_.push_back(L"CopyHeldSource " + std::to_wstring(held) + L" -> " + Str(destination));
+  const std::wstring target = Normalize(Str(destination));
+  if (!IsFolder(ParentOf(target))) return Failure(errors::kPathNotFound, destination);
+  if (held_files_.count(Folded(target)) != 0) return Failure(errors::kPermissionDenied, destination);
+  Entry source;
+  source.path = sources_.at(static_cast<std::size_t>(held)).path;
+  source.bytes = sources_.at(static_cast<std::size_t>(held)).bytes;
+  return CopyOne(source, target);
+}
+
+void FakeFileSystem::ReleaseSources() {
+  calls_.push_back(L"ReleaseSources");
+  sources_.clear();
+}
+
+bool FakeFileSystem::ChangeElsewhere(const std::wstring& path, const std::string& bytes) {
+  const std::wstring folded = Folded(Normalize(path));
+  for (const Source& source : sources_) {
+    if (source.path == folded) return false;  // a sharing violation
+  }
+  AddFile(path, bytes);
+  return true;
+}
+
+Error FakeFileSystem::LeaveFolder(std::wstring_view folder) {
+  calls_.push_back(L"LeaveFolder " + Str(folder));
+  const std::wstring inside = Folded(Normalize(Str(folder)));
+  const std::wstring current = Folded(Normalize(current_folder_));
+  if (current_folder_.empty() || (current != inside && current.rfind(inside + L"\\", 0) != 0)) {
+    return Error();
+  }
+  WideText temp;
+  if (Error error = TempFolder(temp)) return error;
+  current_folder_ = Str(temp.view());
+  return Error();
 }
 
 Error FakeFileSystem::TempFolder(WideText& folder) {

@@ -1,7 +1,8 @@
 // In-memory file system with the Win32 implementation's semantics, for native
 // tests: drive "C:" exists, names compare case-insensitively, separators
 // '\' and '/' both work and doubled separators collapse, and failures are
-// the same Errors as the real implementation's. Every call is recorded.
+// the same Errors as the real implementation's. Every call is recorded, and
+// every change it makes to the machine counted (CountChangesWith).
 #pragma once
 
 #include <map>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fake/change_counter.h"
 #include "platform/file_system.h"
 
 namespace glyphary::platform {
@@ -34,6 +36,14 @@ class FakeFileSystem : public FileSystem {
   Error DeleteAtRestart(std::wstring_view path) override;
   bool DeletesAtRestart(std::wstring_view path) override;
   Error KeepAtRestart(std::wstring_view path, bool& kept) override;
+  // The file's bytes as they are now, kept for the copies; the file
+  // refuses ChangeElsewhere until released.
+  Error HoldSource(std::wstring_view path, int& held, unsigned long long& size) override;
+  // Two changes: the destination cut short (half its bytes, as a copy
+  // killed midway leaves it), then whole.
+  Error CopyHeldSource(int held, std::wstring_view destination) override;
+  void ReleaseSources() override;
+  Error LeaveFolder(std::wstring_view folder) override;
   Error TempFolder(WideText& folder) override;
   // The one SetLocalAppData gave (made when asked for).
   Error LocalAppDataFolder(WideText& folder) override;
@@ -68,6 +78,14 @@ class FakeFileSystem : public FileSystem {
   // Windows starts again: what was scheduled for deletion goes, and held
   // files are free.
   void Restart();
+  // Another program replaces the file's content (or makes it); false, and
+  // nothing changed, while this program holds it as a source.
+  bool ChangeElsewhere(const std::wstring& path, const std::string& bytes);
+  // The program's current folder (Windows keeps it from being removed).
+  void SetCurrentFolder(std::wstring path) { current_folder_ = std::move(path); }
+  const std::wstring& CurrentFolder() const { return current_folder_; }
+  // Counts every change from now on (none when null).
+  void CountChangesWith(ChangeCounter* counter) { counter_.Watch(counter); }
 
   // --- Inspection ---
   bool IsFolder(const std::wstring& path) const;
@@ -106,7 +124,14 @@ class FakeFileSystem : public FileSystem {
   std::vector<std::wstring> at_restart_;   // canonical paths to delete at the restart
   std::wstring local_app_data_ = L"C:\\Users\\Ann\\AppData\\Local";
   std::wstring program_folder_;
+  std::wstring current_folder_;
+  struct Source {
+    std::wstring path;  // folded canonical
+    std::string bytes;
+  };
+  std::vector<Source> sources_;  // held by this program, by number
   std::vector<std::wstring> calls_;
+  CounterLink counter_;
 };
 
 }  // namespace glyphary::platform

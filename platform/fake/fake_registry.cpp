@@ -10,6 +10,7 @@ namespace {
 
 constexpr long kAccessDenied = 5;
 constexpr long kFileNotFound = 2;
+constexpr std::wstring_view kAccountClasses = L"Software\\Classes";
 
 std::wstring Folded(std::wstring_view text) {
   std::wstring out(text);
@@ -39,12 +40,29 @@ std::wstring RefusalKey(RegistryRoot root, std::wstring_view path) {
   return key;
 }
 
+std::string Bytes(const NarrowText& bytes) { return std::string(bytes.c_str(), bytes.size()); }
+
+std::wstring RootName(RegistryRoot root) {
+  switch (root) {
+    case RegistryRoot::kClassesRoot: return L"HKLM\\Software\\Classes";
+    case RegistryRoot::kCurrentUser: return L"HKCU";
+    case RegistryRoot::kLocalMachine: break;
+  }
+  return L"HKLM";
+}
+
 }  // namespace
 
 struct FakeRegistry::Key {
   std::map<std::wstring, std::unique_ptr<Key>> sub_keys;  // by folded name
   std::vector<FakeValue> values;
 
+  std::unique_ptr<Key> Clone() const {
+    auto copy = std::make_unique<Key>();
+    copy->values = values;
+    for (const auto& [name, sub] : sub_keys) copy->sub_keys.emplace(name, sub->Clone());
+    return copy;
+  }
   FakeValue* FindValue(std::wstring_view name) {
     for (FakeValue& value : values) {
       if (Folded(value.name) == Folded(name)) return &value;
@@ -61,11 +79,19 @@ struct FakeRegistry::Key {
     for (const auto& sub : sub_keys) n += sub.second->CountValues();
     return n;
   }
+  void Dump(const std::wstring& path, std::vector<std::wstring>& lines) const {
+    lines.push_back(path);
+    for (const FakeValue& value : values) {
+      std::wstring line = path + L" [" + Folded(value.name) + L"] " + std::to_wstring(value.type) + L":";
+      for (unsigned char byte : value.bytes) line += L' ' + std::to_wstring(byte);
+      lines.push_back(line);
+    }
+    for (const auto& [name, sub] : sub_keys) sub->Dump(path + L"\\" + name, lines);
+  }
 };
 
 bool FakeValue::operator==(const FakeValue& other) const {
-  return Folded(name) == Folded(other.name) && type == other.type && text == other.text &&
-         number == other.number;
+  return Folded(name) == Folded(other.name) && type == other.type && bytes == other.bytes;
 }
 
 FakeRegistry::FakeRegistry() {
@@ -77,9 +103,34 @@ FakeRegistry::FakeRegistry() {
 
 FakeRegistry::~FakeRegistry() = default;
 
-FakeRegistry::Key* FakeRegistry::Walk(RegistryRoot root, std::wstring_view path,
-                                      bool create) const {
-  Key* key = roots_.at(root).get();
+FakeRegistry::FakeRegistry(const FakeRegistry& other) : Registry() { *this = other; }
+
+FakeRegistry& FakeRegistry::operator=(const FakeRegistry& other) {
+  if (this == &other) return *this;
+  for (const auto& [root, key] : other.roots_) roots_[root] = key->Clone();
+  refused_ = other.refused_;
+  refused_values_ = other.refused_values_;
+  machine_classes_ = other.machine_classes_;
+  writes_ = other.writes_;
+  counter_ = CounterLink();  // a copy is watched by nobody until told
+  return *this;
+}
+
+void FakeRegistry::Changed() { counter_.Changed(); }
+
+FakeRegistry::Place FakeRegistry::Resolve(RegistryRoot root, std::wstring_view path) const {
+  if (root != RegistryRoot::kClassesRoot || machine_classes_) return {root, std::wstring(path)};
+  // The merged view: the account's key where it has one.
+  std::wstring account = std::wstring(kAccountClasses);
+  if (!Levels(path).empty()) account += L"\\" + std::wstring(path);
+  if (Walk(RegistryRoot::kCurrentUser, account, false) != nullptr) {
+    return {RegistryRoot::kCurrentUser, account};
+  }
+  return {RegistryRoot::kClassesRoot, std::wstring(path)};
+}
+
+FakeRegistry::Key* FakeRegistry::Walk(RegistryRoot tree, std::wstring_view path, bool create) const {
+  Key* key = roots_.at(tree).get();
   for (const std::wstring& level : Levels(path)) {
     auto found = key->sub_keys.find(Folded(level));
     if (found == key->sub_keys.end()) {
@@ -91,27 +142,54 @@ FakeRegistry::Key* FakeRegistry::Walk(RegistryRoot root, std::wstring_view path,
   return key;
 }
 
+FakeRegistry::Key* FakeRegistry::Parent(RegistryRoot tree, const std::wstring& path) const {
+  std::vector<std::wstring> levels = Levels(path);
+  levels.pop_back();
+  Key* parent = roots_.at(tree).get();
+  for (const std::wstring& level : levels) parent = parent->sub_keys.at(Folded(level)).get();
+  return parent;
+}
+
 bool FakeRegistry::Refused(RegistryRoot root, std::wstring_view path) const {
   return refused_.count(RefusalKey(root, path)) != 0;
 }
 
+bool FakeRegistry::ValueRefused(RegistryRoot root, std::wstring_view path,
+                                std::wstring_view name) const {
+  return refused_values_.count(RefusalKey(root, path) + L"\\\\" + Folded(name)) != 0;
+}
+
+Error FakeRegistry::UseMachineClasses() {
+  machine_classes_ = true;
+  return Error();
+}
+
+bool FakeRegistry::KeyExists(RegistryRoot root, std::wstring_view path) {
+  const Place place = Resolve(root, path);
+  return Walk(place.tree, place.path, false) != nullptr;
+}
+
 Error FakeRegistry::CreateKey(RegistryRoot root, std::wstring_view path) {
+  const Place place = Resolve(root, path);
   // A refused key cannot be created, nor anything below it.
   std::wstring so_far;
-  for (const std::wstring& level : Levels(path)) {
+  for (const std::wstring& level : Levels(place.path)) {
     so_far += (so_far.empty() ? L"" : L"\\") + level;
-    if (Refused(root, so_far)) return RegistryError(kAccessDenied, root, path);
+    if (Refused(place.tree, so_far)) return RegistryError(kAccessDenied, root, path);
   }
-  Walk(root, path, true);
+  const bool existed = Walk(place.tree, place.path, false) != nullptr;
+  Walk(place.tree, place.path, true);
   ++writes_;
+  if (!existed) Changed();
   return Error();
 }
 
 Error FakeRegistry::Set(RegistryRoot root, std::wstring_view path, std::wstring_view name,
                         FakeValue value) {
-  Key* key = Walk(root, path, false);
+  const Place place = Resolve(root, path);
+  Key* key = Walk(place.tree, place.path, false);
   if (key == nullptr) return RegistryError(kFileNotFound, root, path);
-  if (Refused(root, path) || refused_values_.count(RefusalKey(root, path) + L"\\\\" + Folded(name)) != 0) {
+  if (Refused(place.tree, place.path) || ValueRefused(place.tree, place.path, name)) {
     return RegistryError(kAccessDenied, root, path);
   }
   if (FakeValue* existing = key->FindValue(name)) {
@@ -122,89 +200,95 @@ Error FakeRegistry::Set(RegistryRoot root, std::wstring_view path, std::wstring_
     key->values.push_back(value);
   }
   ++writes_;
+  Changed();
   return Error();
 }
 
 Error FakeRegistry::SetText(RegistryRoot root, std::wstring_view path, std::wstring_view name,
                             std::wstring_view text) {
-  FakeValue value;
-  value.type = RegistryValue::Type::kText;
-  value.text = std::wstring(text);
-  return Set(root, path, name, value);
+  return SetValue(root, path, name, RegistryValue::Text(text));
 }
 
 Error FakeRegistry::SetNumber(RegistryRoot root, std::wstring_view path, std::wstring_view name,
                               std::uint32_t number) {
-  FakeValue value;
-  value.type = RegistryValue::Type::kNumber;
-  value.number = number;
-  return Set(root, path, name, value);
+  return SetValue(root, path, name, RegistryValue::Number(number));
+}
+
+Error FakeRegistry::SetValue(RegistryRoot root, std::wstring_view path, std::wstring_view name,
+                             const RegistryValue& value) {
+  FakeValue stored;
+  stored.type = value.type;
+  stored.bytes = Bytes(value.bytes);
+  return Set(root, path, name, stored);
 }
 
 Error FakeRegistry::ReadValue(RegistryRoot root, std::wstring_view path, std::wstring_view name,
                               RegistryValue& value, bool& found) {
   value = RegistryValue();
   found = false;
-  if (Refused(root, path)) return RegistryError(kAccessDenied, root, path);
-  Key* key = Walk(root, path, false);
+  const Place place = Resolve(root, path);
+  if (Refused(place.tree, place.path)) return RegistryError(kAccessDenied, root, path);
+  Key* key = Walk(place.tree, place.path, false);
   const FakeValue* stored = key != nullptr ? key->FindValue(name) : nullptr;
   if (stored == nullptr) return Error();
   found = true;
   value.type = stored->type;
-  value.text = WideText(std::wstring_view(stored->text));
-  value.number = stored->number;
+  value.bytes.Append(std::string_view(stored->bytes));
   return Error();
 }
 
 Error FakeRegistry::ValueNames(RegistryRoot root, std::wstring_view path, NameList& names) {
   names = NameList();
-  if (Refused(root, path)) return RegistryError(kAccessDenied, root, path);
-  for (const std::wstring& name : ValueNamesOf(root, std::wstring(path))) names.Add(name);
+  const Place place = Resolve(root, path);
+  if (Refused(place.tree, place.path)) return RegistryError(kAccessDenied, root, path);
+  if (Key* key = Walk(place.tree, place.path, false)) {
+    for (const FakeValue& value : key->values) names.Add(value.name);
+  }
   return Error();
 }
 
 Error FakeRegistry::DeleteValue(RegistryRoot root, std::wstring_view path,
                                 std::wstring_view name) {
+  const Place place = Resolve(root, path);
   // As on Windows, a key that may not be opened refuses even when the value is absent.
-  Key* key = Walk(root, path, false);
+  Key* key = Walk(place.tree, place.path, false);
   if (key == nullptr) return Error();
-  if (Refused(root, path)) return RegistryError(kAccessDenied, root, path);
+  if (Refused(place.tree, place.path)) return RegistryError(kAccessDenied, root, path);
   if (key->FindValue(name) == nullptr) return Error();
-  if (refused_values_.count(RefusalKey(root, path) + L"\\\\" + Folded(name)) != 0) {
-    return RegistryError(kAccessDenied, root, path);
-  }
+  if (ValueRefused(place.tree, place.path, name)) return RegistryError(kAccessDenied, root, path);
   key->values.erase(std::remove_if(key->values.begin(), key->values.end(),
                                    [&](const FakeValue& v) { return Folded(v.name) == Folded(name); }),
                     key->values.end());
+  Changed();
   return Error();
 }
 
 Error FakeRegistry::DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path, bool& deleted) {
   deleted = false;
-  Key* key = Walk(root, path, false);
-  if (key == nullptr) return Error();
-  if (Refused(root, path)) return RegistryError(kAccessDenied, root, path);
+  const Place place = Resolve(root, path);
+  Key* key = Walk(place.tree, place.path, false);
+  if (key == nullptr || Levels(place.path).empty()) return Error();
+  if (Refused(place.tree, place.path)) return RegistryError(kAccessDenied, root, path);
   if (!key->sub_keys.empty() || !key->values.empty()) return Error();
-  std::vector<std::wstring> levels = Levels(path);
-  const std::wstring last = Folded(levels.back());
-  levels.pop_back();
-  Key* parent = roots_.at(root).get();
-  for (const std::wstring& level : levels) parent = parent->sub_keys.at(Folded(level)).get();
-  parent->sub_keys.erase(last);
+  Parent(place.tree, place.path)->sub_keys.erase(Folded(Levels(place.path).back()));
   deleted = true;
+  Changed();
   return Error();
 }
 
 Error FakeRegistry::DeleteTree(RegistryRoot root, std::wstring_view path) {
-  if (Walk(root, path, false) == nullptr) return Error();
-  if (Refused(root, path)) return RegistryError(kAccessDenied, root, path);
-  std::vector<std::wstring> levels = Levels(path);
-  const std::wstring last = Folded(levels.back());
-  levels.pop_back();
-  Key* parent = roots_.at(root).get();
-  for (const std::wstring& level : levels) parent = parent->sub_keys.at(Folded(level)).get();
-  parent->sub_keys.erase(last);
+  const Place place = Resolve(root, path);
+  if (Walk(place.tree, place.path, false) == nullptr || Levels(place.path).empty()) return Error();
+  if (Refused(place.tree, place.path)) return RegistryError(kAccessDenied, root, path);
+  DeleteTreeIn(place.tree, place.path);
   return Error();
+}
+
+void FakeRegistry::DeleteTreeIn(RegistryRoot tree, const std::wstring& path) {
+  Key* key = Walk(tree, path, false);
+  while (!key->sub_keys.empty()) DeleteTreeIn(tree, path + L"\\" + key->sub_keys.begin()->first);
+  Parent(tree, path)->sub_keys.erase(Folded(Levels(path).back()));
+  Changed();
 }
 
 void FakeRegistry::Refuse(RegistryRoot root, const std::wstring& path) {
@@ -221,8 +305,13 @@ void FakeRegistry::Allow() {
   refused_values_.clear();
 }
 
-bool FakeRegistry::KeyExists(RegistryRoot root, std::wstring_view path) {
-  return Walk(root, path, false) != nullptr;
+void FakeRegistry::Put(RegistryRoot root, const std::wstring& path, const FakeValue& value) {
+  Key* key = Walk(root, path, true);
+  if (FakeValue* existing = key->FindValue(value.name)) {
+    *existing = value;
+  } else {
+    key->values.push_back(value);
+  }
 }
 
 std::optional<FakeValue> FakeRegistry::Value(RegistryRoot root, const std::wstring& path,
@@ -246,6 +335,13 @@ std::size_t FakeRegistry::KeyCount(RegistryRoot root) const { return roots_.at(r
 
 std::size_t FakeRegistry::ValueCount(RegistryRoot root) const {
   return roots_.at(root)->CountValues();
+}
+
+std::vector<std::wstring> FakeRegistry::Dump() const {
+  std::vector<std::wstring> lines;
+  for (const auto& [root, key] : roots_) key->Dump(RootName(root), lines);
+  std::sort(lines.begin(), lines.end());
+  return lines;
 }
 
 }  // namespace glyphary::platform

@@ -23,8 +23,7 @@ class RegistryUnderTest {
   // test may fill; removed when this object is destroyed.
   virtual const std::wstring& scratch() const = 0;
   // Reads a value below HKEY_CLASSES_ROOT without going through registry():
-  // a REG_SZ's text is what is stored less one terminating NUL, so that a
-  // text stored with a wrong size shows.
+  // its type and bytes as stored.
   virtual std::optional<RegistryValue> Read(const std::wstring& path, const std::wstring& name) = 0;
   virtual bool Exists(const std::wstring& path) = 0;
   // The number of values the key holds (0 when it is missing).

@@ -17,8 +17,7 @@ class FakeRegistryUnderTest : public RegistryUnderTest {
     if (!stored) return std::nullopt;
     RegistryValue value;
     value.type = stored->type;
-    value.text = WideText(std::wstring_view(stored->text));
-    value.number = stored->number;
+    value.bytes = NarrowText(std::string_view(stored->bytes));
     return value;
   }
   bool Exists(const std::wstring& path) override { return registry_.KeyExists(kRoot, path); }

@@ -50,20 +50,11 @@ class Win32RegistryUnderTest : public RegistryUnderTest {
     DWORD type = 0, size = 0;
     std::optional<RegistryValue> result;
     if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-      std::vector<wchar_t> data(size / sizeof(wchar_t) + 1);
-      if (RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                           &size) == ERROR_SUCCESS) {
+      std::vector<BYTE> data(size + 1);
+      if (RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &size) == ERROR_SUCCESS) {
         RegistryValue value;
-        const std::size_t length = size / sizeof(wchar_t);
-        if (type == REG_DWORD && size == 4) {
-          value.type = RegistryValue::Type::kNumber;
-          std::memcpy(&value.number, data.data(), 4);
-        } else if (type == REG_SZ && size % sizeof(wchar_t) == 0 && length > 0 &&
-                   data[length - 1] == L'\0') {
-          // Stored with exactly its text and one NUL; anything else reads as kOther.
-          value.type = RegistryValue::Type::kText;
-          value.text = WideText(std::wstring_view(data.data(), length - 1));
-        }
+        value.type = type;
+        value.bytes = NarrowText(std::string_view(reinterpret_cast<const char*>(data.data()), size));
         result = value;
       }
     }

@@ -9,16 +9,33 @@ namespace {
 
 constexpr RegistryRoot kRoot = RegistryRoot::kClassesRoot;
 
-// A value as one text, for comparisons: "text:Ivex.89m", "number:8",
-// "other", "missing".
+// A value as one text, for comparisons: "text:Ivex.89m" (a REG_SZ stored
+// with exactly one NUL after its text), "number:8" (a four-byte REG_DWORD),
+// "type 3: 01 ff" for anything else, "missing".
 std::wstring Shown(const std::optional<RegistryValue>& value) {
   if (!value) return L"missing";
-  switch (value->type) {
-    case RegistryValue::Type::kText: return L"text:" + std::wstring(value->text.view());
-    case RegistryValue::Type::kNumber: return L"number:" + std::to_wstring(value->number);
-    case RegistryValue::Type::kOther: break;
+  const std::string bytes(value->bytes.c_str(), value->bytes.size());
+  const bool one_nul = bytes.size() >= 2 && bytes.size() % 2 == 0 && bytes.compare(bytes.size() - 2, 2, std::string(2, '\0')) == 0 &&
+                       (bytes.size() < 4 || bytes.compare(bytes.size() - 4, 2, std::string(2, '\0')) != 0);
+  if (value->type == value_type::kText && one_nul) return L"text:" + std::wstring(value->AsText().view());
+  if (value->type == value_type::kNumber && bytes.size() == 4) {
+    return L"number:" + std::to_wstring(static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[0])) |
+                                        static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[1])) << 8 |
+                                        static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2])) << 16 |
+                                        static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[3])) << 24);
   }
-  return L"other";
+  std::wstring shown = L"type " + std::to_wstring(value->type) + L":";
+  const wchar_t* digits = L"0123456789abcdef";
+  for (unsigned char byte : bytes) shown += std::wstring(L" ") + digits[byte >> 4] + digits[byte & 15];
+  return shown;
+}
+
+// A value of `type` holding `bytes`.
+RegistryValue Raw(std::uint32_t type, const std::string& bytes) {
+  RegistryValue value;
+  value.type = type;
+  value.bytes = NarrowText(std::string_view(bytes));
+  return value;
 }
 
 class RegistryContract : public ::testing::TestWithParam<std::string> {
@@ -109,6 +126,39 @@ TEST_P(RegistryContract, TextsAndNumbersReadBackExactlyAndANameInOtherCaseIsTheS
   EXPECT_EQ(Stored(key, L"BrowserFlags"), L"number:16909060");
   EXPECT_EQ(ReadBack(key, L"Largest"), L"text:text now");
   EXPECT_EQ(under_test_->ValueCount(key), 5);
+}
+
+TEST_P(RegistryContract, AValueOfAnyTypeIsReadAndPutBackExactlyTypeAndBytes) {
+  // What another program may have left at one of the installer's places:
+  // what the uninstallation must put back as it was.
+  ASSERT_FALSE(registry().UseMachineClasses());
+  const std::wstring key = Path(L"Ivex.89t\\DefaultIcon");
+  ASSERT_FALSE(registry().CreateKey(kRoot, key));
+  const struct {
+    std::wstring name;
+    RegistryValue value;
+  } values[] = {
+      {L"", Raw(value_type::kExpandableText, std::string("%\0S\0R\0%\0,\0" "1\0\0\0", 14))},
+      {L"EditFlags", Raw(value_type::kBinary, std::string("\x01\x00\x01\x00\xff", 5))},
+      {L"Empty", Raw(value_type::kBinary, "")},
+      {L"Texts", Raw(value_type::kTexts, std::string("a\0\0\0b\0\0\0\0\0", 10))},
+      {L"Wide", Raw(value_type::kNumber64, std::string("\x08\0\0\0\0\0\0\x80", 8))},
+      {L"Long", Raw(value_type::kNumber, std::string("\x08\0\0\0\x01\0\0\0", 8))},
+      {L"NoNul", Raw(value_type::kText, std::string("x\0y\0", 4))},
+  };
+  for (const auto& entry : values) ASSERT_FALSE(registry().SetValue(kRoot, key, entry.name, entry.value));
+  for (const auto& entry : values) {
+    SCOPED_TRACE(::testing::PrintToString(entry.name));
+    RegistryValue read;
+    bool found = false;
+    ASSERT_FALSE(registry().ReadValue(kRoot, key, entry.name, read, found));
+    EXPECT_TRUE(found);
+    EXPECT_EQ(Shown(read), Shown(entry.value));
+    EXPECT_EQ(Stored(key, entry.name), Shown(entry.value));
+  }
+  EXPECT_EQ(registry().SetValue(kRoot, Path(L"Missing"), L"", Raw(value_type::kBinary, "x")).Number(),
+            errors::kFileNotFound);
+  EXPECT_FALSE(under_test_->Exists(Path(L"Missing")));
 }
 
 TEST_P(RegistryContract, BelowTheCurrentUserKeysAndTextsOutsideTheAnsiCodePageComeOutExactly) {

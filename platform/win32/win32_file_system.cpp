@@ -10,26 +10,11 @@
 #include "base/function_ref.h"
 #include "base/path_text.h"
 #include "platform/win32/library_function.h"
+#include "platform/win32/owned_handle.h"
 
 namespace glyphary::platform {
 
 namespace {
-
-// Owns a FindFirstFileExW search handle.
-class FindHandle {
- public:
-  explicit FindHandle(HANDLE handle) : handle_(handle) {}
-  ~FindHandle() {
-    if (valid()) FindClose(handle_);
-  }
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 // The error of the last failed call, concerning `path`.
 Error LastError(std::wstring_view path) {
@@ -80,7 +65,7 @@ using EntryVisitor = FunctionRef<Error(const WIN32_FIND_DATAW&)>;
 Error ForEachEntry(std::wstring_view folder, const EntryVisitor& visit) {
   WIN32_FIND_DATAW data;
   const WideText pattern = Joined(folder, L"\\*");
-  FindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+  OwnedFind find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
                                    nullptr, 0));
   if (!find.valid()) {
     if (GetLastError() == ERROR_FILE_NOT_FOUND) return Error();
@@ -293,30 +278,20 @@ namespace {
 constexpr wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 constexpr wchar_t kPendingRenames[] = L"PendingFileRenameOperations";
 
-// Owns an open registry key.
-class SessionKey {
- public:
-  explicit SessionKey(REGSAM access)
-      : status_(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, access, &key_)) {}
-  ~SessionKey() {
-    if (status_ == ERROR_SUCCESS) RegCloseKey(key_);
-  }
-  SessionKey(const SessionKey&) = delete;
-  SessionKey& operator=(const SessionKey&) = delete;
-  bool open() const { return status_ == ERROR_SUCCESS; }
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-  LONG status_;
-};
+// The Session Manager's key, opened with `access` (not open when that is
+// refused).
+OwnedKey SessionKey(REGSAM access) {
+  OwnedKey key;
+  RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, access, key.receive());
+  return key;
+}
 
 // The pending operations' texts, each ending in its NUL; empty when none.
-WideText PendingRenames(const SessionKey& key) {
+WideText PendingRenames(const OwnedKey& key) {
   WideText texts;
   DWORD type = 0;
   DWORD size = 0;
-  if (!key.open() ||
+  if (!key.valid() ||
       RegQueryValueExW(key.get(), kPendingRenames, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
       type != REG_MULTI_SZ) {
     return texts;
@@ -385,7 +360,7 @@ bool Win32FileSystem::DeletesAtRestart(std::wstring_view path) {
 Error Win32FileSystem::KeepAtRestart(std::wstring_view path, bool& kept) {
   kept = false;
   const WideText full = FullPath(path);
-  SessionKey key(KEY_QUERY_VALUE | KEY_SET_VALUE);
+  const OwnedKey key = SessionKey(KEY_QUERY_VALUE | KEY_SET_VALUE);
   WideText remaining;
   bool dropped = false;
   ForEachPendingPair(PendingRenames(key).view(),
@@ -429,6 +404,68 @@ Error Win32FileSystem::LocalAppDataFolder(WideText& folder) {
                    L"%LOCALAPPDATA%");
   }
   while (folder.size() > 3 && folder.back() == L'\\') folder.Resize(folder.size() - 1);
+  return Error();
+}
+
+Error Win32FileSystem::HoldSource(std::wstring_view path, int& held, unsigned long long& size) {
+  OwnedHandle file(CreateFileW(WideText(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file.valid()) return LastError(path);
+  LARGE_INTEGER length;
+  if (!GetFileSizeEx(file.get(), &length)) return LastError(path);
+  size = static_cast<unsigned long long>(length.QuadPart);
+  sources_.Add(std::move(file));
+  held = static_cast<int>(sources_.size()) - 1;
+  return Error();
+}
+
+Error Win32FileSystem::CopyHeldSource(int held, std::wstring_view destination) {
+  const HANDLE source = sources_[static_cast<std::size_t>(held)].get();
+  LARGE_INTEGER start{};
+  if (!SetFilePointerEx(source, start, nullptr, FILE_BEGIN)) return LastError(destination);
+  const WideText to(destination);
+  // A read-only file in the way is replaced, as CopyFileW cannot.
+  const DWORD attributes = GetFileAttributesW(to.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetFileAttributesW(to.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+  }
+  OwnedHandle target(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!target.valid()) return LastError(destination);
+  NarrowText buffer;
+  buffer.Resize(64 * 1024);
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+      return LastError(destination);
+    }
+    if (got == 0) break;
+    DWORD written = 0;
+    if (!WriteFile(target.get(), buffer.c_str(), got, &written, nullptr) || written != got) {
+      return LastError(destination);
+    }
+  }
+  // The copy carries the source's time of last change, as CopyFileW's do.
+  FILETIME changed;
+  if (GetFileTime(source, nullptr, nullptr, &changed)) SetFileTime(target.get(), nullptr, nullptr, &changed);
+  return Error();
+}
+
+Error Win32FileSystem::LeaveFolder(std::wstring_view folder) {
+  const DWORD needed = GetCurrentDirectoryW(0, nullptr);
+  if (needed == 0) return LastError(folder);
+  WideText current;
+  current.Resize(needed);
+  current.Resize(GetCurrentDirectoryW(needed, current.data()));
+  const WideText inside = FullPath(folder);
+  const WideText here = FullPath(current.view());
+  const bool within = SameName(here.view(), inside.view()) ||
+                      (here.size() > inside.size() && here.view()[inside.size()] == L'\\' &&
+                       SameName(Head(here.view(), inside.size()), inside.view()));
+  if (!within) return Error();
+  WideText temp;
+  if (Error error = TempFolder(temp)) return error;
+  if (!SetCurrentDirectoryW(temp.c_str())) return LastError(temp.view());
   return Error();
 }
 

@@ -2,7 +2,9 @@
 // outside the ANSI code page (a program folder named in any script) work.
 #pragma once
 
+#include "base/list.h"
 #include "platform/file_system.h"
+#include "platform/win32/owned_handle.h"
 
 namespace glyphary::platform {
 
@@ -23,11 +25,20 @@ class Win32FileSystem : public FileSystem {
   Error DeleteAtRestart(std::wstring_view path) override;
   bool DeletesAtRestart(std::wstring_view path) override;
   Error KeepAtRestart(std::wstring_view path, bool& kept) override;
+  // CreateFileW with FILE_SHARE_READ alone: no FILE_SHARE_WRITE and no
+  // FILE_SHARE_DELETE, so that nobody writes, renames or deletes it.
+  Error HoldSource(std::wstring_view path, int& held, unsigned long long& size) override;
+  Error CopyHeldSource(int held, std::wstring_view destination) override;
+  void ReleaseSources() override { sources_.Clear(); }
+  Error LeaveFolder(std::wstring_view folder) override;
   Error TempFolder(WideText& folder) override;
   Error LocalAppDataFolder(WideText& folder) override;
   Error ProgramFile(WideText& path) override;
   void Pause(unsigned milliseconds) override;
   Error ProgramFolder(WideText& folder) override;
+
+ private:
+  List<OwnedHandle> sources_;
 };
 
 }  // namespace glyphary::platform

@@ -1,26 +1,10 @@
 #include "platform/win32/win32_registry.h"
 
+#include "platform/win32/owned_handle.h"
+
 namespace glyphary::platform {
 
 namespace {
-
-// An open key, closed by the function it was opened for.
-class OpenKey {
- public:
-  explicit OpenKey(decltype(&RegCloseKey) close = &RegCloseKey) : close_(close) {}
-  ~OpenKey() {
-    if (key_ != nullptr) close_(key_);
-  }
-  OpenKey(const OpenKey&) = delete;
-  OpenKey& operator=(const OpenKey&) = delete;
-
-  HKEY get() const { return key_; }
-  HKEY* receive() { return &key_; }
-
- private:
-  decltype(&RegCloseKey) close_;
-  HKEY key_ = nullptr;
-};
 
 bool Missing(LONG status) { return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND; }
 
@@ -55,7 +39,7 @@ Win32Registry::Win32Registry()
 
 bool Win32Registry::KeyExists(RegistryRoot root, std::wstring_view path) {
   // A key this account may not open still exists: only "not found" means absent.
-  OpenKey key;
+  OwnedKey key;
   return !Missing(RegOpenKeyExW(RootKey(root), WideText(path).c_str(), 0, KEY_QUERY_VALUE, key.receive()));
 }
 
@@ -63,12 +47,12 @@ Error Win32Registry::CreateKey(RegistryRoot root, std::wstring_view path) {
   DWORD disposition = 0;
   LONG status = ERROR_SUCCESS;
   if (root == RegistryRoot::kClassesRoot) {
-    OpenKey key(write_.close_key);
+    OwnedKey key(write_.close_key);
     status = write_.create_key(RootKey(root), ToAnsi(path).c_str(), 0, nullptr,
                                REG_OPTION_NON_VOLATILE, kWriteAccess, nullptr, key.receive(),
                                &disposition);
   } else {
-    OpenKey key;
+    OwnedKey key;
     status = RegCreateKeyExW(RootKey(root), WideText(path).c_str(), 0, nullptr,
                              REG_OPTION_NON_VOLATILE, kWriteAccess, nullptr, key.receive(),
                              &disposition);
@@ -78,7 +62,7 @@ Error Win32Registry::CreateKey(RegistryRoot root, std::wstring_view path) {
 
 Error Win32Registry::SetAnsiValue(RegistryRoot root, std::wstring_view path, std::wstring_view name,
                                   DWORD type, const BYTE* data, DWORD size) {
-  OpenKey key(write_.close_key);
+  OwnedKey key(write_.close_key);
   LONG status = write_.open_key(RootKey(root), ToAnsi(path).c_str(), 0, kWriteAccess, key.receive());
   if (status == ERROR_SUCCESS) status = write_.set_value(key.get(), ToAnsi(name).c_str(), 0, type, data, size);
   return status == ERROR_SUCCESS ? Error() : RegistryError(status, root, path);
@@ -86,7 +70,7 @@ Error Win32Registry::SetAnsiValue(RegistryRoot root, std::wstring_view path, std
 
 Error Win32Registry::SetWideValue(RegistryRoot root, std::wstring_view path, std::wstring_view name,
                                   DWORD type, const BYTE* data, DWORD size) {
-  OpenKey key;
+  OwnedKey key;
   LONG status = RegOpenKeyExW(RootKey(root), WideText(path).c_str(), 0, kWriteAccess, key.receive());
   if (status == ERROR_SUCCESS) status = RegSetValueExW(key.get(), WideText(name).c_str(), 0, type, data, size);
   return status == ERROR_SUCCESS ? Error() : RegistryError(status, root, path);
@@ -118,42 +102,63 @@ Error Win32Registry::ReadValue(RegistryRoot root, std::wstring_view path, std::w
                                RegistryValue& value, bool& found) {
   value = RegistryValue();
   found = false;
-  OpenKey key;
+  OwnedKey key;
   LONG status = RegOpenKeyExW(RootKey(root), WideText(path).c_str(), 0, KEY_QUERY_VALUE, key.receive());
   if (Missing(status)) return Error();
   if (status != ERROR_SUCCESS) return RegistryError(status, root, path);
   const WideText value_name(name);
-  DWORD type = 0;
+  DWORD type = REG_NONE;
   DWORD size = 0;
   status = RegQueryValueExW(key.get(), value_name.c_str(), nullptr, &type, nullptr, &size);
   if (Missing(status)) return Error();
-  if (status != ERROR_SUCCESS) return RegistryError(status, root, path);
-  found = true;
-  if (type == REG_DWORD && size == 4) {
-    DWORD number = 0;
+  // Read as it is, whatever its type; another program may change it between
+  // the two calls, so the size is asked again until it fits.
+  while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
+    value.bytes.Resize(size);
+    DWORD got = size;
     status = RegQueryValueExW(key.get(), value_name.c_str(), nullptr, &type,
-                              reinterpret_cast<BYTE*>(&number), &size);
-    value.type = RegistryValue::Type::kNumber;
-    value.number = number;
-  } else if (type == REG_SZ) {
-    WideText text;
-    text.Resize(size / sizeof(wchar_t) + 1);
-    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    status = RegQueryValueExW(key.get(), value_name.c_str(), nullptr, &type,
-                              reinterpret_cast<BYTE*>(text.data()), &size);
-    // The stored text ends in its NUL (or several, or none); ours does not.
-    std::size_t length = size / sizeof(wchar_t);
-    while (length > 0 && text.c_str()[length - 1] == L'\0') --length;
-    text.Resize(length);
-    value.type = RegistryValue::Type::kText;
-    value.text = text;
+                              reinterpret_cast<BYTE*>(value.bytes.data()), &got);
+    if (status == ERROR_SUCCESS) {
+      value.bytes.Resize(got);
+      value.type = type;
+      found = true;
+      return Error();
+    }
+    size = got > size ? got : size + 256;
   }
-  return status == ERROR_SUCCESS ? Error() : RegistryError(status, root, path);
+  if (Missing(status)) return Error();  // deleted in between
+  value = RegistryValue();
+  return RegistryError(status, root, path);
+}
+
+Error Win32Registry::SetValue(RegistryRoot root, std::wstring_view path, std::wstring_view name,
+                              const RegistryValue& value) {
+  return SetWideValue(root, path, name, value.type,
+                      reinterpret_cast<const BYTE*>(value.bytes.c_str()),
+                      static_cast<DWORD>(value.bytes.size()));
+}
+
+Error Win32Registry::UseMachineClasses() {
+  if (machine_classes_.valid()) return Error();
+  constexpr RegistryRoot kMachine = RegistryRoot::kLocalMachine;
+  constexpr wchar_t kClasses[] = L"Software\\Classes";
+  // Opened with what this account may have (read only, for a standard
+  // account), so that the override itself never needs more rights than the
+  // run has.
+  LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kClasses, 0, MAXIMUM_ALLOWED, machine_classes_.receive());
+  if (status == ERROR_SUCCESS) status = RegOverridePredefKey(HKEY_CLASSES_ROOT, machine_classes_.get());
+  if (status == ERROR_SUCCESS) return Error();
+  machine_classes_.Reset();
+  return RegistryError(status, kMachine, kClasses);
+}
+
+Win32Registry::~Win32Registry() {
+  if (machine_classes_.valid()) RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
 }
 
 Error Win32Registry::ValueNames(RegistryRoot root, std::wstring_view path, NameList& names) {
   names = NameList();
-  OpenKey key;
+  OwnedKey key;
   LONG status = RegOpenKeyExW(RootKey(root), WideText(path).c_str(), 0, KEY_QUERY_VALUE, key.receive());
   if (Missing(status)) return Error();
   for (DWORD index = 0; status == ERROR_SUCCESS; ++index) {
@@ -167,7 +172,7 @@ Error Win32Registry::ValueNames(RegistryRoot root, std::wstring_view path, NameL
 
 Error Win32Registry::DeleteValue(RegistryRoot root, std::wstring_view path,
                                  std::wstring_view name) {
-  OpenKey key;
+  OwnedKey key;
   LONG status = RegOpenKeyExW(RootKey(root), WideText(path).c_str(), 0, KEY_SET_VALUE, key.receive());
   if (status == ERROR_SUCCESS) status = RegDeleteValueW(key.get(), WideText(name).c_str());
   return status == ERROR_SUCCESS || Missing(status) ? Error() : RegistryError(status, root, path);
@@ -185,7 +190,7 @@ Error Win32Registry::DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path,
   DWORD sub_keys = 0;
   DWORD values = 0;
   {
-    OpenKey key;
+    OwnedKey key;
     LONG status = RegOpenKeyExW(RootKey(root), key_path.c_str(), 0, KEY_QUERY_VALUE, key.receive());
     if (Missing(status)) return Error();
     if (status == ERROR_SUCCESS) {

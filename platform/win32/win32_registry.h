@@ -4,14 +4,16 @@
 // written them (through RegistryWriteFunctions, which a test replaces).
 // Below every other root (the per-user file types, the records) they are
 // written with the wide functions, so that a profile path outside the ANSI
-// code page ("C:\Users\Иван") is stored exactly. Reading and deleting use
-// the wide functions everywhere, so that what is compared and removed is
-// what is there.
+// code page ("C:\Users\Иван") is stored exactly. Reading, deleting and
+// putting a value back exactly (SetValue) use the wide functions
+// everywhere, so that what is compared, removed and restored is what is
+// there, byte for byte.
 #pragma once
 
 #include <windows.h>
 
 #include "platform/registry.h"
+#include "platform/win32/owned_handle.h"
 
 namespace glyphary::platform {
 
@@ -34,6 +36,15 @@ class Win32Registry : public Registry {
  public:
   Win32Registry();
   explicit Win32Registry(const RegistryWriteFunctions& functions) : write_(functions) {}
+  // Gives HKEY_CLASSES_ROOT back its merged view when UseMachineClasses
+  // took it.
+  ~Win32Registry() override;
+  Win32Registry(const Win32Registry&) = delete;
+  Win32Registry& operator=(const Win32Registry&) = delete;
+
+  // RegOverridePredefKey: HKEY_CLASSES_ROOT, for every call of this
+  // process, the ANSI writes too, opens below HKLM\Software\Classes.
+  Error UseMachineClasses() override;
 
   bool KeyExists(RegistryRoot root, std::wstring_view path) override;
   Error CreateKey(RegistryRoot root, std::wstring_view path) override;
@@ -41,6 +52,8 @@ class Win32Registry : public Registry {
                 std::wstring_view text) override;
   Error SetNumber(RegistryRoot root, std::wstring_view path, std::wstring_view name,
                   std::uint32_t number) override;
+  Error SetValue(RegistryRoot root, std::wstring_view path, std::wstring_view name,
+                 const RegistryValue& value) override;
   Error ReadValue(RegistryRoot root, std::wstring_view path, std::wstring_view name,
                   RegistryValue& value, bool& found) override;
   Error ValueNames(RegistryRoot root, std::wstring_view path, NameList& names) override;
@@ -55,6 +68,7 @@ class Win32Registry : public Registry {
                      const BYTE* data, DWORD size);
 
   RegistryWriteFunctions write_;
+  OwnedKey machine_classes_;  // what HKEY_CLASSES_ROOT stands for, once taken
 };
 
 // The predefined key of `root`.

@@ -6,26 +6,11 @@
 
 #include "base/decimal.h"
 #include "platform/win32/library_function.h"
+#include "platform/win32/owned_handle.h"
 
 namespace glyphary::platform {
 
 namespace {
-
-// A kernel handle, closed with its owner.
-class OwnedHandle {
- public:
-  OwnedHandle() = default;
-  ~OwnedHandle() {
-    if (handle_ != nullptr) CloseHandle(handle_);
-  }
-  OwnedHandle(const OwnedHandle&) = delete;
-  OwnedHandle& operator=(const OwnedHandle&) = delete;
-  HANDLE get() const { return handle_; }
-  HANDLE* receive() { return &handle_; }
-
- private:
-  HANDLE handle_ = nullptr;
-};
 
 // The machine-wide name of the lock: in the Global namespace, so that runs
 // in other sessions (a deployment's system account, another user) see it.
