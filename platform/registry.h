@@ -63,12 +63,6 @@ class Registry {
  public:
   virtual ~Registry() = default;
 
-  // From this call on, HKEY_CLASSES_ROOT in this program means the machine's
-  // own classes (HKEY_LOCAL_MACHINE\Software\Classes), not the view Windows
-  // merges from them and the account's HKEY_CURRENT_USER\Software\Classes:
-  // a machine-wide installation then never writes into an account's keys.
-  [[nodiscard]] virtual Error UseMachineClasses() = 0;
-
   // Whether the key exists.
   virtual bool KeyExists(RegistryRoot root, std::wstring_view path) = 0;
 
@@ -113,6 +107,12 @@ class Registry {
   // no failure.
   [[nodiscard]] virtual Error DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path,
                                                bool& deleted) = 0;
+
+  // From this call on, HKEY_CLASSES_ROOT in this program means the machine's
+  // own classes (HKEY_LOCAL_MACHINE\Software\Classes), not the view Windows
+  // merges from them and the account's HKEY_CURRENT_USER\Software\Classes:
+  // a machine-wide installation then never writes into an account's keys.
+  [[nodiscard]] virtual Error UseMachineClasses() = 0;
 };
 
 }  // namespace glyphary::platform

@@ -416,6 +416,17 @@ Error FakeFileSystem::LocalAppDataFolder(WideText& folder) {
   return Error();
 }
 
+std::vector<std::wstring> FakeFileSystem::Dump() const {
+  std::vector<std::wstring> lines;
+  for (const auto& [key, entry] : entries_) {
+    std::wstring line = entry.path + (entry.folder ? L" <folder>" : L" = ");
+    for (unsigned char byte : entry.bytes) line += static_cast<wchar_t>(byte);
+    lines.push_back(line);
+  }
+  for (const std::wstring& pending : at_restart_) lines.push_back(L"deleted at the restart: " + pending);
+  return lines;
+}
+
 void FakeFileSystem::SetLocalAppData(std::wstring path) { local_app_data_ = std::move(path); }
 
 Error FakeFileSystem::ProgramFile(WideText& path) {

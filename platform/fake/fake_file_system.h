@@ -93,6 +93,10 @@ class FakeFileSystem : public FileSystem {
   std::optional<std::string> FileBytes(const std::wstring& path) const;
   // Names of the entries directly inside `folder`, in name order.
   std::vector<std::wstring> List(const std::wstring& folder) const;
+  // Every file and folder with its content, and every deletion waiting for
+  // the restart, one line each: equal for two file systems that hold the
+  // same, byte for byte.
+  std::vector<std::wstring> Dump() const;
   // One line a call: "CreateFolder C:\WINDOWS\system32\TI-89".
   const std::vector<std::wstring>& Calls() const { return calls_; }
 

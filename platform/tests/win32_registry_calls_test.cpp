@@ -121,9 +121,7 @@ class Win32RegistryCalls : public ::testing::Test {
 };
 
 TEST_F(Win32RegistryCalls, RegisteringTheFileTypesMakesTheSeventyTwoWritesExactlyAndClosesEachKey) {
-  engine::Journal journal;
-  List<engine::ReplacedValue> replaced;
-  ASSERT_FALSE(engine::RegisterFileTypes(registry_, engine::kMachineTarget, journal, replaced));
+  ASSERT_FALSE(engine::RegisterFileTypes(registry_, engine::kMachineTarget));
 
   // For each type in the order users know them: its two keys created, then
   // its four values set, each key closed: 24 creations and 48 values.

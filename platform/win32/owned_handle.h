@@ -10,25 +10,27 @@
 
 namespace glyphary::platform {
 
-// How one kind of handle is closed and which value means "none".
+// How one kind of handle is closed and which value means "none". (The
+// system functions are called, not kept as constant pointers: a constant
+// pointer to an imported function trips the link-time optimiser.)
 struct RegistryKeyHandle {
   using Handle = HKEY;
   using Close = LONG(WINAPI*)(HKEY);
   static bool Valid(HKEY key) { return key != nullptr; }
-  static constexpr Close kClose = &RegCloseKey;
+  static void CloseDefault(HKEY key) { RegCloseKey(key); }
 };
 struct FindHandle {
   using Handle = HANDLE;
   using Close = BOOL(WINAPI*)(HANDLE);
   static bool Valid(HANDLE find) { return find != nullptr && find != INVALID_HANDLE_VALUE; }
-  static constexpr Close kClose = &FindClose;
+  static void CloseDefault(HANDLE find) { FindClose(find); }
 };
 struct KernelHandle {
   using Handle = HANDLE;
   using Close = BOOL(WINAPI*)(HANDLE);
   // CreateFile's failure is INVALID_HANDLE_VALUE, the others' null.
   static bool Valid(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
-  static constexpr Close kClose = &CloseHandle;
+  static void CloseDefault(HANDLE handle) { CloseHandle(handle); }
 };
 
 template <class Kind>
@@ -38,7 +40,7 @@ class Owned {
   using Close = typename Kind::Close;
 
   Owned() = default;
-  explicit Owned(Handle handle, Close close = Kind::kClose) : handle_(handle), close_(close) {}
+  explicit Owned(Handle handle, Close close = nullptr) : handle_(handle), close_(close) {}
   // An empty owner that will close what it receives with `close` (a test's
   // stand-in for the system function).
   explicit Owned(Close close) : close_(close) {}
@@ -63,13 +65,19 @@ class Owned {
     return &handle_;
   }
   void Reset() {
-    if (Kind::Valid(handle_)) close_(handle_);
+    if (Kind::Valid(handle_)) {
+      if (close_ != nullptr) {
+        close_(handle_);
+      } else {
+        Kind::CloseDefault(handle_);
+      }
+    }
     handle_ = Handle();
   }
 
  private:
   Handle handle_ = Handle();
-  Close close_ = Kind::kClose;
+  Close close_ = nullptr;  // null: the system's own function for the kind
 };
 
 using OwnedKey = Owned<RegistryKeyHandle>;

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "base/list.h"
+#include "platform/win32/owned_handle.h"  // <windows.h> first: file_system.h undoes its file macros
 #include "platform/file_system.h"
-#include "platform/win32/owned_handle.h"
 
 namespace glyphary::platform {
 

@@ -6,6 +6,10 @@ namespace glyphary::platform {
 
 namespace {
 
+// The machine's own classes, which HKEY_CLASSES_ROOT merges with the
+// account's.
+const wchar_t kMachineClasses[] = L"Software\\Classes";
+
 bool Missing(LONG status) { return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND; }
 
 }  // namespace
@@ -139,21 +143,18 @@ Error Win32Registry::SetValue(RegistryRoot root, std::wstring_view path, std::ws
 }
 
 Error Win32Registry::UseMachineClasses() {
-  if (machine_classes_.valid()) return Error();
-  constexpr RegistryRoot kMachine = RegistryRoot::kLocalMachine;
-  constexpr wchar_t kClasses[] = L"Software\\Classes";
+  if (machine_classes_) return Error();
   // Opened with what this account may have (read only, for a standard
   // account), so that the override itself never needs more rights than the
   // run has.
-  LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kClasses, 0, MAXIMUM_ALLOWED, machine_classes_.receive());
-  if (status == ERROR_SUCCESS) status = RegOverridePredefKey(HKEY_CLASSES_ROOT, machine_classes_.get());
-  if (status == ERROR_SUCCESS) return Error();
-  machine_classes_.Reset();
-  return RegistryError(status, kMachine, kClasses);
-}
-
-Win32Registry::~Win32Registry() {
-  if (machine_classes_.valid()) RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+  HKEY classes = nullptr;
+  LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMachineClasses, 0, MAXIMUM_ALLOWED, &classes);
+  if (status != ERROR_SUCCESS) return RegistryError(status, RegistryRoot::kLocalMachine, kMachineClasses);
+  status = RegOverridePredefKey(HKEY_CLASSES_ROOT, classes);
+  RegCloseKey(classes);  // the override holds the key now
+  if (status != ERROR_SUCCESS) return RegistryError(status, RegistryRoot::kLocalMachine, kMachineClasses);
+  machine_classes_ = true;
+  return Error();
 }
 
 Error Win32Registry::ValueNames(RegistryRoot root, std::wstring_view path, NameList& names) {

@@ -36,14 +36,12 @@ class Win32Registry : public Registry {
  public:
   Win32Registry();
   explicit Win32Registry(const RegistryWriteFunctions& functions) : write_(functions) {}
-  // Gives HKEY_CLASSES_ROOT back its merged view when UseMachineClasses
-  // took it.
-  ~Win32Registry() override;
   Win32Registry(const Win32Registry&) = delete;
   Win32Registry& operator=(const Win32Registry&) = delete;
 
   // RegOverridePredefKey: HKEY_CLASSES_ROOT, for every call of this
-  // process, the ANSI writes too, opens below HKLM\Software\Classes.
+  // process from then on (the ANSI writes too), opens below
+  // HKLM\Software\Classes. Windows keeps its own reference to the key.
   Error UseMachineClasses() override;
 
   bool KeyExists(RegistryRoot root, std::wstring_view path) override;
@@ -68,7 +66,7 @@ class Win32Registry : public Registry {
                      const BYTE* data, DWORD size);
 
   RegistryWriteFunctions write_;
-  OwnedKey machine_classes_;  // what HKEY_CLASSES_ROOT stands for, once taken
+  bool machine_classes_ = false;  // HKEY_CLASSES_ROOT taken for the machine's classes
 };
 
 // The predefined key of `root`.
