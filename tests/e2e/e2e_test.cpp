@@ -106,7 +106,7 @@ std::vector<std::wstring> SplitNames(const std::vector<BYTE>& reg_sz) {
   return names;
 }
 
-// The record in Apps & Features: its eleven values, for the files now in
+// The record in Apps & Features: its twelve values, for the files now in
 // the install folder (all of them the installation's).
 void ExpectRecord(const InstallPlace& place) {
   const std::vector<std::wstring> files = FilesIn(place.folder);
@@ -135,6 +135,7 @@ void ExpectRecord(const InstallPlace& place) {
       {L"NoRepair", REG_DWORD, RegDwordBytes(1)},
       {L"UninstallString", REG_SZ, RegSzBytes(uninstall)},
       {L"QuietUninstallString", REG_SZ, RegSzBytes(uninstall + L" /S")},
+      {L"InstallState", REG_SZ, RegSzBytes(L"Installed")},
   };
   for (const ExpectedValue& value : expected) {
     SCOPED_TRACE(Narrow(value.name));
@@ -148,7 +149,7 @@ void ExpectRecord(const InstallPlace& place) {
   EXPECT_EQ(SplitNames(installed.bytes), files) << "InstalledFiles";
   // Nothing else; on a machine without other programs' associations,
   // nothing replaced.
-  EXPECT_EQ(ShapeOf(place.record_root, kRecordKey).values, 11);
+  EXPECT_EQ(ShapeOf(place.record_root, kRecordKey).values, 12);
   EXPECT_EQ(ShapeOf(place.record_root, kRecordKey).subkeys, 0) << "values recorded as replaced";
 }
 
