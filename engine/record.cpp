@@ -64,6 +64,17 @@ bool IsPlainFileName(std::wstring_view name) {
       return false;
     }
   }
+  // A device's name ("CON", "nul.ico", "COM1") names the device in any folder.
+  std::size_t stem = 0;
+  while (stem < name.size() && name[stem] != L'.') ++stem;
+  const std::wstring_view base = Head(name, stem);
+  for (std::wstring_view device : {L"CON", L"PRN", L"AUX", L"NUL"}) {
+    if (SameName(base, device)) return false;
+  }
+  if (base.size() == 4 && (SameName(Head(base, 3), L"COM") || SameName(Head(base, 3), L"LPT")) &&
+      base[3] >= L'0' && base[3] <= L'9') {
+    return false;
+  }
   return true;
 }
 

@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/command_line.h"
 #include "engine/installation.h"
 #include "engine/package_owner.h"
 #include "engine/product.h"
+#include "engine/record.h"
 #include "engine/tests/fake_platform.h"
 
 namespace glyphary::engine {
@@ -250,6 +253,56 @@ TEST_F(UninstallationTest, InstallationsForEveryAccountAndForOneLiveSideBySideAn
   EXPECT_EQ(fake_.files.List(std::wstring(user.target().folder)).size(), 13u);
   ASSERT_FALSE(RunUninstallation(fake_.platform, user.target(), report_));
   EXPECT_EQ(fake_.files.List(app_data + L"\\Glyphary"), Names{L"notes.txt"});
+}
+
+TEST_F(UninstallationTest, OneAccountsTwoInstallationsStayWholeThroughTheMergedClassesRoot) {
+  // Windows shows the account's own classes through HKEY_CLASSES_ROOT and
+  // writes there where the account has the key: the machine-wide road must
+  // still reach the machine's keys, whatever this account installed itself.
+  constexpr platform::RegistryRoot kUser = platform::RegistryRoot::kCurrentUser;
+  UserTarget user;
+  ASSERT_FALSE(user.Find(fake_.files));
+  auto ignore = [](InstallStage) {};
+  ASSERT_FALSE(RunInstallation(fake_.platform, user.target(), StageSink(ignore)));
+  auto account = [this] {
+    std::vector<std::wstring> lines = fake_.registry.Dump();
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [](const std::wstring& line) { return line.rfind(L"HKCU", 0) != 0; }),
+                lines.end());
+    return lines;
+  };
+  const std::vector<std::wstring> account_before = account();
+  Install();
+  EXPECT_TRUE(fake_.registry.UsesMachineClasses());
+  EXPECT_EQ(fake_.registry.ValueCount(kRoot), 48u);  // the machine's own keys
+  EXPECT_EQ(fake_.registry.Value(kUser, L"Software\\Classes\\Ivex.89t\\DefaultIcon", L""),
+            StoredText(L"", std::wstring(user.target().folder) + L"\\89text.ico,0"));
+  ASSERT_FALSE(Uninstall());
+  EXPECT_EQ(account(), account_before);  // the account's installation whole
+  Install();
+  ASSERT_FALSE(RunUninstallation(fake_.platform, user.target(), report_));
+  EXPECT_EQ(fake_.registry.ValueCount(kRoot), 48u);
+  EXPECT_EQ(FindInstallation(fake_.platform, kMachineTarget), Installed::kRecorded);
+
+  // The same road through the merged view, as it was before: its writes land
+  // in the account's keys, and the machine gets none of them.
+  testing::FakePlatform merged;
+  ASSERT_FALSE(merged.registry.CreateKey(kUser, L"Software\\Classes\\.89m"));
+  ASSERT_FALSE(merged.registry.SetText(platform::RegistryRoot::kClassesRoot, L".89m", L"", L"Ivex.89m"));
+  EXPECT_EQ(merged.registry.ValueCount(kRoot), 0u);
+  EXPECT_EQ(merged.registry.ValueCount(kUser), 1u);
+}
+
+TEST(Record, OnlyPlainNamesOfFilesInTheFolderAreData) {
+  for (const wchar_t* name : {L"89mat.ico", L"GlypharyInstaller.exe", L"Extra icon (1).ICO", L"a", L"console.ico"}) {
+    EXPECT_TRUE(IsPlainFileName(name)) << ::testing::PrintToString(std::wstring(name));
+  }
+  for (const wchar_t* name : {L"", L".", L"..", L"..\\x.txt", L"../x", L"C:\\x", L"C:x", L"89mat.ico:stream",
+                              L"89mat.ico.", L"89mat.ico ", L"*.ico", L"a|b", L"a\tb", L"CON", L"nul.ico", L"con.txt.ico",
+                              L"Com1", L"LPT9.txt"}) {
+    EXPECT_FALSE(IsPlainFileName(name)) << ::testing::PrintToString(std::wstring(name));
+  }
+  EXPECT_FALSE(IsPlainFileName(std::wstring(256, L'a')));
 }
 
 TEST(PackageOwner, TheWindowsInstallerPackageOwnsItsInstallationForEveryAccount) {

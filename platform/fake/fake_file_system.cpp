@@ -77,6 +77,13 @@ void FakeFileSystem::Put(const std::wstring& canonical, bool folder, const std::
   entry.bytes = bytes;
 }
 
+bool FakeFileSystem::InUse(const std::wstring& path) const {
+  const std::wstring folded = Folded(Normalize(path));
+  if (held_files_.count(folded) != 0) return true;
+  return std::any_of(sources_.begin(), sources_.end(),
+                     [&](const Source& source) { return source.path == folded; });
+}
+
 bool FakeFileSystem::IsFolder(const std::wstring& path) const {
   const Entry* e = Find(path);
   return e != nullptr && e->folder;
@@ -247,12 +254,6 @@ Error FakeFileSystem::RemoveEmptyFolder(std::wstring_view path, bool& removed) {
   if (!IsFolder(canonical) || IsDriveRoot(canonical)) return Failure(errors::kPathNotFound, path);
   if (!List(canonical).empty()) return Error();
   if (WritesDenied(ParentOf(canonical))) return Failure(errors::kPermissionDenied, path);
-  // Windows keeps a program's current folder, and the folders above it.
-  const std::wstring current = Folded(Normalize(current_folder_));
-  if (!current_folder_.empty() &&
-      (current == Folded(canonical) || current.rfind(Folded(canonical) + L"\\", 0) == 0)) {
-    return Failure(errors::kPermissionDenied, path);
-  }
   entries_.erase(Folded(canonical));
   counter_.Changed();
   removed = true;
@@ -283,7 +284,7 @@ Error FakeFileSystem::CopyFile(std::wstring_view source, std::wstring_view desti
   if (file == nullptr || file->folder) return Failure(errors::kFileNotFound, source);
   const std::wstring target = Normalize(Str(destination));
   if (!IsFolder(ParentOf(target))) return Failure(errors::kPathNotFound, destination);
-  if (held_files_.count(Folded(target)) != 0) return Failure(errors::kPermissionDenied, destination);
+  if (InUse(target)) return Failure(errors::kPermissionDenied, destination);
   const Entry copy = *file;
   return CopyOne(copy, target);
 }
@@ -292,7 +293,7 @@ Error FakeFileSystem::DeleteFile(std::wstring_view path) {
   calls_.push_back(L"DeleteFile " + Str(path));
   const std::wstring canonical = Normalize(Str(path));
   if (!IsFile(canonical)) return Error();
-  if (held_files_.count(Folded(canonical)) != 0 || WritesDenied(ParentOf(canonical))) {
+  if (InUse(canonical) || WritesDenied(ParentOf(canonical))) {
     return Failure(errors::kPermissionDenied, path);
   }
   entries_.erase(Folded(canonical));
@@ -304,7 +305,7 @@ Error FakeFileSystem::MoveFile(std::wstring_view source, std::wstring_view desti
   calls_.push_back(L"MoveFile " + Str(source) + L" -> " + Str(destination));
   const Entry* file = Find(Str(source));
   if (file == nullptr || file->folder) return Failure(errors::kFileNotFound, source);
-  if (held_files_.count(Folded(file->path)) != 0) return Failure(errors::kPermissionDenied, source);
+  if (InUse(file->path)) return Failure(errors::kPermissionDenied, source);
   const std::wstring target = Normalize(Str(destination));
   if (!IsFolder(ParentOf(target))) return Failure(errors::kPathNotFound, destination);
   const Entry moved = *file;
@@ -370,7 +371,7 @@ Error FakeFileSystem::CopyHeldSource(int held, std::wstring_view destination) {
   calls_.push_back(L"CopyHeldSource " + std::to_wstring(held) + L" -> " + Str(destination));
   const std::wstring target = Normalize(Str(destination));
   if (!IsFolder(ParentOf(target))) return Failure(errors::kPathNotFound, destination);
-  if (held_files_.count(Folded(target)) != 0) return Failure(errors::kPermissionDenied, destination);
+  if (InUse(target)) return Failure(errors::kPermissionDenied, destination);
   Entry source;
   source.path = sources_.at(static_cast<std::size_t>(held)).path;
   source.bytes = sources_.at(static_cast<std::size_t>(held)).bytes;
@@ -382,25 +383,8 @@ void FakeFileSystem::ReleaseSources() {
   sources_.clear();
 }
 
-bool FakeFileSystem::ChangeElsewhere(const std::wstring& path, const std::string& bytes) {
-  const std::wstring folded = Folded(Normalize(path));
-  for (const Source& source : sources_) {
-    if (source.path == folded) return false;  // a sharing violation
-  }
-  AddFile(path, bytes);
-  return true;
-}
-
 Error FakeFileSystem::LeaveFolder(std::wstring_view folder) {
   calls_.push_back(L"LeaveFolder " + Str(folder));
-  const std::wstring inside = Folded(Normalize(Str(folder)));
-  const std::wstring current = Folded(Normalize(current_folder_));
-  if (current_folder_.empty() || (current != inside && current.rfind(inside + L"\\", 0) != 0)) {
-    return Error();
-  }
-  WideText temp;
-  if (Error error = TempFolder(temp)) return error;
-  current_folder_ = Str(temp.view());
   return Error();
 }
 

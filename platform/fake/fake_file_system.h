@@ -36,13 +36,13 @@ class FakeFileSystem : public FileSystem {
   Error DeleteAtRestart(std::wstring_view path) override;
   bool DeletesAtRestart(std::wstring_view path) override;
   Error KeepAtRestart(std::wstring_view path, bool& kept) override;
-  // The file's bytes as they are now, kept for the copies; the file
-  // refuses ChangeElsewhere until released.
+  // The file's bytes as they are now, kept for the copies.
   Error HoldSource(std::wstring_view path, int& held, unsigned long long& size) override;
   // Two changes: the destination cut short (half its bytes, as a copy
   // killed midway leaves it), then whole.
   Error CopyHeldSource(int held, std::wstring_view destination) override;
   void ReleaseSources() override;
+  // Recorded; the stand-in has no current folder.
   Error LeaveFolder(std::wstring_view folder) override;
   Error TempFolder(WideText& folder) override;
   // The one SetLocalAppData gave (made when asked for).
@@ -78,12 +78,6 @@ class FakeFileSystem : public FileSystem {
   // Windows starts again: what was scheduled for deletion goes, and held
   // files are free.
   void Restart();
-  // Another program replaces the file's content (or makes it); false, and
-  // nothing changed, while this program holds it as a source.
-  bool ChangeElsewhere(const std::wstring& path, const std::string& bytes);
-  // The program's current folder (Windows keeps it from being removed).
-  void SetCurrentFolder(std::wstring path) { current_folder_ = std::move(path); }
-  const std::wstring& CurrentFolder() const { return current_folder_; }
   // Counts every change from now on (none when null).
   void CountChangesWith(ChangeCounter* counter) { counter_.Watch(counter); }
 
@@ -112,6 +106,8 @@ class FakeFileSystem : public FileSystem {
   };
 
   const Entry* Find(const std::wstring& path) const;
+  // Held open: by another program (HoldFile), or by this one as a source.
+  bool InUse(const std::wstring& path) const;
   std::wstring ParentOf(const std::wstring& canonical) const;
   bool WritesDenied(const std::wstring& folder) const;
   void Put(const std::wstring& canonical, bool folder, const std::string& bytes);
@@ -128,7 +124,6 @@ class FakeFileSystem : public FileSystem {
   std::vector<std::wstring> at_restart_;   // canonical paths to delete at the restart
   std::wstring local_app_data_ = L"C:\\Users\\Ann\\AppData\\Local";
   std::wstring program_folder_;
-  std::wstring current_folder_;
   struct Source {
     std::wstring path;  // folded canonical
     std::string bytes;

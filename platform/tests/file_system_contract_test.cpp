@@ -238,6 +238,29 @@ TEST_P(FileSystemContract, SingleFilesAreListedCopiedMovedAndDeleted) {
   EXPECT_TRUE(files.FileExists(program));
 }
 
+TEST_P(FileSystemContract, AHeldSourceIsCopiedFromItsHandleAndNobodyMovesOrDeletesItMeanwhile) {
+  FileSystem& files = under_test_->files();
+  under_test_->MakeFile(In(L"Icons\\89mat.ico"), "mat");
+  under_test_->MakeFolder(In(L"target"));
+  int held = -1;
+  unsigned long long size = 0;
+  ASSERT_FALSE(files.HoldSource(In(L"Icons\\89mat.ico"), held, size));
+  EXPECT_EQ(size, 3u);
+  EXPECT_EQ(files.HoldSource(In(L"Icons\\absent.ico"), held, size).Number(), errors::kFileNotFound);
+  // The name cannot be taken away from the file while it is held.
+  EXPECT_EQ(files.MoveFile(In(L"Icons\\89mat.ico"), In(L"Icons\\other.ico")).Number(),
+            errors::kPermissionDenied);
+  EXPECT_EQ(files.DeleteFile(In(L"Icons\\89mat.ico")).Number(), errors::kPermissionDenied);
+  ASSERT_FALSE(files.HoldSource(In(L"Icons\\89mat.ico"), held, size));  // others may read it
+  for (int copy = 0; copy < 2; ++copy) {  // from the start each time, over what is there
+    ASSERT_FALSE(files.CopyHeldSource(held, In(L"target\\89mat.ico")));
+    EXPECT_EQ(under_test_->ReadFile(In(L"target\\89mat.ico")), "mat");
+  }
+  EXPECT_EQ(files.CopyHeldSource(held, In(L"absent\\89mat.ico")).Number(), errors::kPathNotFound);
+  files.ReleaseSources();
+  EXPECT_FALSE(files.DeleteFile(In(L"Icons\\89mat.ico")));
+}
+
 TEST_P(FileSystemContract, ADeletionAtTheRestartCanBeTakenBackAndNoOtherWithIt) {
   FileSystem& files = under_test_->files();
   under_test_->MakeFile(In(L"TI-89\\89mat.ico"), "mat");
