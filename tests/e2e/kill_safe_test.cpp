@@ -114,6 +114,8 @@ class KillSafe : public InstallerTest {
       }
       killed.Kill();
       if (reached() && landed()) {
+        for (const Seeded& value : Foreign()) { RegistryValue r = ReadValue(HKEY_CLASSES_ROOT, value.key, value.name); std::printf("DBG %s type %lu %s\n", Narrow(value.Place()).c_str(), r.type, Narrow(Text(r)).c_str()); }
+        std::printf("DBG files %zu record values %ld prog %d\n", FilesIn(InstallFolder()).size(), ShapeOf(HKEY_LOCAL_MACHINE, kRecordKey).values, (int)(GetFileAttributesW(InstalledProgram().c_str())!=INVALID_FILE_ATTRIBUTES));
         std::printf("[   NOTE   ] %s: the kill landed at attempt %d\n", run.c_str(), attempt);
         return attempt;
       }
@@ -194,6 +196,7 @@ TEST_F(KillSafe, AnUninstallationKilledMidwayNeverCountsAsInstalledAndIsFinished
   ASSERT_TRUE(lister.WaitForExit(30000, &code));
   EXPECT_EQ(code, 0u);
   const std::vector<char> listed = ReadWholeFile(list);
+  std::printf("DBG list [%s]\n", std::string(listed.begin(), listed.end()).c_str());
   EXPECT_EQ(std::string(listed.begin(), listed.end()).find("Glyphary Installer"), std::string::npos)
       << std::string(listed.begin(), listed.end());
 
@@ -267,6 +270,7 @@ TEST_F(KillSafe, ATamperedRecordReachesNothingOutsideTheInstallation) {
 
   const std::wstring command = L"txtfile\\shell\\open\\command";
   const RegistryValue command_before = ReadValue(HKEY_CLASSES_ROOT, command, L"");
+  std::printf("DBG command %d %lu %s\n", command_before.present, command_before.type, Narrow(Text(command_before)).c_str());
   const std::wstring outside = L"|..\\glyphary-victim.txt"
                                L"|..\\..\\..\\users\\Public\\Documents\\glyphary-victim.txt|" +
                                victims[0];
@@ -301,10 +305,23 @@ TEST_F(KillSafe, TheKeptUninstallerRunFromItsOwnFolderRemovesEverything) {
   for (const std::wstring& path : PendingDeletes()) {
     pending |= Lower(path) == Lower(L"\\??\\" + InstallFolder());
   }
+  std::printf("DBG pending %d [%s]\n", pending, Narrow(WhatIsInstalled()).c_str());
   EXPECT_EQ(Narrow(WhatIsInstalled()), pending ? "folder " + Narrow(MachineWide().folder) + "; " : "");
 
   EXPECT_EQ(RunSilently(L"/S", "again"), 0u);
   ExpectInstalled();
+}
+
+TEST_F(KillSafe, DbgWineRename) {
+  const std::wstring exe = WorkFolder() + L"\\witness-copy.exe";
+  ASSERT_TRUE(CopyFileW(WitnessExe().c_str(), exe.c_str(), FALSE));
+  Process p; ASSERT_EQ(Narrow(p.Launch(exe, L"")), "");
+  Sleep(1500);
+  std::printf("DBG running %d\n", p.Running());
+  BOOL moved = MoveFileExW(exe.c_str(), (exe + L".old").c_str(), 0);
+  std::printf("DBG rename running exe: %d err %lu\n", moved, GetLastError());
+  if (moved) MoveFileExW((exe + L".old").c_str(), exe.c_str(), 0);
+  p.Kill();
 }
 
 }  // namespace
