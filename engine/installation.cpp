@@ -71,6 +71,7 @@ Error FindSources(platform::FileSystem& files, const InstallTarget& target, Sour
 // record keeps it for the next run.
 Error RollBack(const platform::Platform& platform, const InstallTarget& target, Error failure) {
   constexpr unsigned kPauses[] = {100, 200, 400, 800};
+  platform.files.ReleaseSources();  // the copies are over; the program may have to move
   UninstallReport report;
   for (std::size_t attempt = 0;; ++attempt) {
     InstallRecord record;
@@ -245,6 +246,9 @@ Error RunInstallation(const platform::Platform& platform, const InstallTarget& t
     // A removal that was cut short is finished before anything is installed.
     UninstallReport report;
     if (Error error = RemoveInstallation(platform, target, record, FilesInUse::kLeaveToRestart, report)) {
+      error.Advise(L"An uninstallation of the TI-89 file types that was cut short could not be "
+                   L"finished, so nothing was installed. Close the program that holds it, or "
+                   L"restore the rights, then run this program again.");
       return error;
     }
     record = InstallRecord();

@@ -108,10 +108,11 @@ TEST_F(InstallFailure, MissingIconsAreReportedAndLeaveNoFolderBehind) {
   ExpectNothingRegistered();
 }
 
-TEST_F(InstallFailure, ARefusedRegistryKeyUndoesEverythingTheRunDid) {
-  // A key that was there before, with an access list that grants nothing:
-  // a type key, whose writes fail after the icons were copied and most keys
-  // made; the record's key, whose writes fail last.
+TEST_F(InstallFailure, ARefusedRegistryKeyStopsTheRunBeforeItChangesAnything) {
+  // A key that was there before, with an access list that grants nothing: a
+  // type key, one of the places the run reads before it writes anything,
+  // and the record's key, which every run reads first. What cannot be read
+  // cannot be saved, so nothing is overwritten.
   struct Refused {
     HKEY root;
     std::wstring key;

@@ -115,7 +115,7 @@ class KillSafe : public InstallerTest {
       killed.Kill();
       if (reached() && landed()) {
         for (const Seeded& value : Foreign()) { RegistryValue r = ReadValue(HKEY_CLASSES_ROOT, value.key, value.name); std::printf("DBG %s type %lu %s\n", Narrow(value.Place()).c_str(), r.type, Narrow(Text(r)).c_str()); }
-        std::printf("DBG files %zu record values %ld prog %d\n", FilesIn(InstallFolder()).size(), ShapeOf(HKEY_LOCAL_MACHINE, kRecordKey).values, (int)(GetFileAttributesW(InstalledProgram().c_str())!=INVALID_FILE_ATTRIBUTES));
+        std::printf("DBG files %zu record values %ld prog %d\n", FilesIn(InstallFolder()).size(), ShapeOf(HKEY_LOCAL_MACHINE, kRecordKey).values, static_cast<int>(GetFileAttributesW(InstalledProgram().c_str())!=INVALID_FILE_ATTRIBUTES));
         std::printf("[   NOTE   ] %s: the kill landed at attempt %d\n", run.c_str(), attempt);
         return attempt;
       }
@@ -313,15 +313,14 @@ TEST_F(KillSafe, TheKeptUninstallerRunFromItsOwnFolderRemovesEverything) {
 }
 
 TEST_F(KillSafe, DbgWineRename) {
-  const std::wstring exe = WorkFolder() + L"\\witness-copy.exe";
-  ASSERT_TRUE(CopyFileW(WitnessExe().c_str(), exe.c_str(), FALSE));
-  Process p; ASSERT_EQ(Narrow(p.Launch(exe, L"")), "");
-  Sleep(1500);
-  std::printf("DBG running %d\n", p.Running());
-  BOOL moved = MoveFileExW(exe.c_str(), (exe + L".old").c_str(), 0);
+  Installer& usage = Copy("usage");
+  HWND box = StartToBox(usage, L"/?");
+  std::printf("DBG box %p running %d\n", static_cast<void*>(box), usage.Running());
+  BOOL moved = MoveFileExW(usage.exe().c_str(), (usage.exe() + L".old").c_str(), 0);
   std::printf("DBG rename running exe: %d err %lu\n", moved, GetLastError());
-  if (moved) MoveFileExW((exe + L".old").c_str(), exe.c_str(), 0);
-  p.Kill();
+  HANDLE w = CreateFileW(usage.exe().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  std::printf("DBG write running exe: %d err %lu\n", w != INVALID_HANDLE_VALUE, GetLastError());
+  if (w != INVALID_HANDLE_VALUE) CloseHandle(w);
 }
 
 }  // namespace
