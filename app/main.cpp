@@ -4,7 +4,9 @@
 
 #include "app/command_roads.h"
 #include "app/installer_flow.h"
+#include "platform/logged.h"
 #include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_log.h"
 #include "platform/win32/win32_registry.h"
 #include "engine/product.h"
 #include "platform/win32/win32_system.h"
@@ -29,6 +31,29 @@ void SearchSystemFolderOnly() {
   }
 }
 
+// The run on `platform`, to its exit code.
+int Run(HINSTANCE instance, const glyphary::platform::Platform& platform,
+        const glyphary::engine::Options& options, std::wstring_view command_line) {
+  using namespace glyphary;
+  if (options.action == engine::Action::kUsage) return app::ShowUsage(options);
+
+  // For every account when this run has (or gets) the rights, else for the
+  // user's own account; an elevated run of the program may do it all.
+  const engine::RoadChoice road = app::ChooseRoad(platform, options, command_line);
+  if (road.road == engine::Road::kEnded) return road.exit_code;
+  engine::UserTarget user;
+  const engine::InstallTarget* target = &engine::kMachineTarget;
+  if (road.road == engine::Road::kUser) {
+    if (Error error = user.Find(platform.files)) return app::ReportStartFailure(error, options.silent);
+    target = &user.target();
+  }
+
+  // Switches lead to the roads without the installer's windows.
+  if (options.action != engine::Action::kInteractive) return app::RunCommand(platform, *target, options);
+  windows::Ui ui(instance);
+  return app::RunInstallerWindows(platform, *target, ui);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
@@ -39,25 +64,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
   platform::Win32FileSystem files;
   platform::Win32Registry registry;
   platform::Win32System system;
-  const platform::Platform platform{files, registry, system};
-
   const std::wstring_view command_line = arguments != nullptr ? arguments : L"";
   const engine::Options options = engine::ParseCommandLine(command_line);
-  if (options.action == engine::Action::kUsage) return app::ShowUsage(options);
+  if (!options.log) return Run(instance, platform::Platform{files, registry, system}, options, command_line);
 
-  // For every account when this run has (or gets) the rights, else for the
-  // user's own account; an elevated run of the program may do it all.
-  const engine::RoadChoice road = app::ChooseRoad(platform, options, command_line);
-  if (road.road == engine::Road::kEnded) return road.exit_code;
-  engine::UserTarget user;
-  const engine::InstallTarget* target = &engine::kMachineTarget;
-  if (road.road == engine::Road::kUser) {
-    if (Error error = user.Find(files)) return app::ReportStartFailure(error, options.silent);
-    target = &user.target();
-  }
-
-  // Switches lead to the roads without the installer's windows.
-  if (options.action != engine::Action::kInteractive) return app::RunCommand(platform, *target, options);
-  windows::Ui ui(instance);
-  return app::RunInstallerWindows(platform, *target, ui);
+  // /LOG: every change goes through the logged file system and registry.
+  platform::Win32Log log(options.log_path);
+  platform::LoggedFileSystem logged_files(files, log);
+  platform::LoggedRegistry logged_registry(registry, log);
+  log.Write(Joined(L"Glyphary Installer ", system.ProgramVersion(), L" started: ", command_line), 0);
+  const int exit_code = Run(instance, platform::Platform{logged_files, logged_registry, system, &log}, options,
+                            command_line);
+  log.Write(L"exit code", static_cast<unsigned long>(exit_code));
+  return exit_code;
 }

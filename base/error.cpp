@@ -43,6 +43,12 @@ Error Make(int number) {
   }
 }
 
+Error ForSystemError(unsigned long code) {
+  Error error = Make(NumberForSystemError(code));
+  error.FromSystem(code);
+  return error;
+}
+
 int NumberForSystemError(unsigned long code) {
   // The values of the Win32 ERROR_* codes; this file stays free of
   // <windows.h> so that the stand-ins share the mapping.

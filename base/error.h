@@ -33,6 +33,8 @@ class [[nodiscard]] Error {
   std::wstring_view Path() const { return path_; }
   // A plain sentence on what the user can do about it ("" when none).
   std::wstring_view Advice() const { return advice_; }
+  // The Win32 code the error came from (0 when it came from none).
+  unsigned long SystemCode() const { return system_code_; }
 
   bool failed() const { return number_ != 0; }
   explicit operator bool() const { return failed(); }
@@ -40,9 +42,14 @@ class [[nodiscard]] Error {
   // The same error, concerning `path` / with `advice` (replacing any before).
   Error& At(std::wstring_view path);
   Error& Advise(std::wstring_view advice);
+  Error& FromSystem(unsigned long code) {
+    system_code_ = code;
+    return *this;
+  }
 
  private:
   int number_ = 0;
+  unsigned long system_code_ = 0;
   std::wstring_view description_;
   WideText path_;
   WideText advice_;
@@ -64,6 +71,10 @@ constexpr int kCannotCreateObject = 429;
 
 // An Error with `number` and its standard description.
 Error Make(int number);
+
+// The Error for a Win32 error code: its run-time number (below), the code
+// kept beside it.
+Error ForSystemError(unsigned long code);
 
 // The runtime error number for a Win32 error code (as GetLastError or a
 // registry function returns it): 53 file not found, 76 path not found, 58

@@ -61,6 +61,10 @@ Options ParseCommandLine(std::wstring_view arguments) {
       uninstall = true;
     } else if (is_switch && Is(name, L"?")) {
       usage = true;
+    } else if (is_switch && (Is(name, L"LOG") || (name.size() >= 4 && Is(Head(name, 4), L"LOG=")))) {
+      options.log = true;
+      options.log_path = WideText(name.size() > 4 ? std::wstring_view(name.data() + 4, name.size() - 4)
+                                                  : std::wstring_view());
     } else if (options.unknown.empty()) {
       options.unknown = argument;
     }
@@ -76,11 +80,13 @@ Options ParseCommandLine(std::wstring_view arguments) {
 }
 
 std::wstring_view UsageText() {
-  return L"GlypharyInstaller.exe [/S] [/user] [/uninstall] [/?]\n\n"
+  return L"GlypharyInstaller.exe [/S] [/user] [/uninstall] [/LOG[=path]] [/?]\n\n"
          L"/S, /quiet\tno window; the exit code tells the result\n"
          L"/user\tfor your account only, without administrator rights\n"
          L"/uninstall\tremove the TI-89 file types and icons (with /user: those of "
-         L"your account)\n\n"
+         L"your account)\n"
+         L"/LOG[=path]\tappend every step to a log (UTF-8; without a path: "
+         L"%TEMP%\\GlypharyInstaller.log)\n\n"
          L"Exit codes: 0 done, 13 entries of a changed record ignored, 53 to 76 a "
          L"run-time error, 87 unknown switch, 740 "
          L"administrator rights needed, 1223 declined, 1618 another installation in "

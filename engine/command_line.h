@@ -21,6 +21,8 @@ struct Options {
   Action action = Action::kInteractive;
   bool silent = false;  // /S or /quiet given
   bool per_user = false;  // /user or /currentuser: for the current account alone
+  bool log = false;       // /LOG or /LOG=path: a log of every step
+  WideText log_path;      // the path given with /LOG= ("" for the default)
   WideText unknown;     // the first argument that is no switch we know
 };
 

@@ -19,10 +19,16 @@ RoadChoice ChooseRoad(const platform::Platform& platform, const Options& options
   }
   if (rights == Rights::kCanElevate) {
     int exit_code = 0;
-    if (!platform.system.RunElevated(arguments, exit_code)) return {Road::kEnded, exit_code};
+    const Error refused = platform.system.RunElevated(arguments, exit_code);
+    platform::Note(platform.log, L"ran again with administrator rights, after the UAC prompt", refused);
+    if (!refused) return {Road::kEnded, exit_code};
   }
   // No administrator rights to be had.
-  if (options.silent || uninstall) return {Road::kEnded, exit_codes::kElevationRequired};
+  if (options.silent || uninstall) {
+    platform::Note(platform.log, L"refused: administrator rights needed and not to be had",
+                   Error(exit_codes::kElevationRequired, L""));
+    return {Road::kEnded, exit_codes::kElevationRequired};
+  }
   if (ask_account_only()) return {Road::kUser, 0};
   return {Road::kEnded, exit_codes::kCancelled};
 }

@@ -99,7 +99,7 @@ Error RegisterFileTypes(platform::Registry& registry, const InstallTarget& targe
 }
 
 Error UnregisterFileTypes(platform::Registry& registry, const InstallTarget& target,
-                          const List<SavedValue>& saved, UnregisterReport& report) {
+                          const List<SavedValue>& saved, UnregisterReport& report, platform::Log* log) {
   const platform::RegistryRoot root = target.classes_root;
   report = UnregisterReport();
   Error first;
@@ -117,7 +117,10 @@ Error UnregisterFileTypes(platform::Registry& registry, const InstallTarget& tar
     if (!HoldsOurs(target, at.type, at.value, found)) {
       bool put_back = false;  // by an earlier, interrupted run of this removal
       for (const SavedValue& old : saved) put_back |= old.place == place && old.before == found;
-      if (!put_back) ++report.values_kept;  // changed since, or never ours: someone else's
+      if (!put_back) {
+        ++report.values_kept;  // changed since, or never ours: someone else's
+        platform::Note(log, Joined(L"kept, someone else's: ", platform::KeyName(root, PlaceName(target, place))));
+      }
       continue;
     }
     const Error deleting = registry.DeleteValue(root, path, at.value.name);
@@ -155,6 +158,9 @@ Error UnregisterFileTypes(platform::Registry& registry, const InstallTarget& tar
     Error restoring = registry.CreateKey(root, path);
     if (!restoring) restoring = registry.SetValue(root, path, at.value.name, old.before);
     if (!restoring) ++report.values_restored;
+    platform::Note(log, Joined(L"put back what the installation had replaced: ",
+                               platform::KeyName(root, PlaceName(target, old.place))),
+                   restoring);
     Keep(first, restoring);
   }
   return first;

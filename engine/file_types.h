@@ -11,6 +11,7 @@
 #include "base/error.h"
 #include "base/text.h"
 #include "engine/product.h"
+#include "platform/log.h"
 #include "platform/registry.h"
 
 namespace glyphary::engine {
@@ -123,8 +124,9 @@ struct UnregisterReport {
 // back, type and bytes, where its place is empty (its key comes back with
 // it). A place that already holds exactly what was saved counts as put
 // back. Every step is tried; the first failure is returned, naming its key.
+// Each value put back, and each kept for someone else, goes to `log`.
 [[nodiscard]] Error UnregisterFileTypes(platform::Registry& registry, const InstallTarget& target,
-                                        const List<SavedValue>& saved,
-                                        UnregisterReport& report);
+                                        const List<SavedValue>& saved, UnregisterReport& report,
+                                        platform::Log* log = nullptr);
 
 }  // namespace glyphary::engine

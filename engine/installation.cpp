@@ -72,6 +72,7 @@ Error FindSources(platform::FileSystem& files, const InstallTarget& target, Sour
 Error RollBack(const platform::Platform& platform, const InstallTarget& target, Error failure) {
   constexpr unsigned kPauses[] = {100, 200, 400, 800};
   platform.files.ReleaseSources();  // the copies are over; the program may have to move
+  platform::Note(platform.log, L"taking back what the record names, after", failure);
   UninstallReport report;
   for (std::size_t attempt = 0;; ++attempt) {
     InstallRecord record;
@@ -198,12 +199,16 @@ Error Install(const platform::Platform& platform, const InstallTarget& target, I
   // Every place read before anything is written: what cannot be saved is
   // not overwritten.
   List<SavedValue> foreign;
-  if (Error error = ReadPlaces(platform.registry, target, foreign)) return error;
+  if (Error error = ReadPlaces(platform.registry, target, foreign)) {
+    platform::Note(platform.log, L"stopped before any change: a value that cannot be read cannot be saved", error);
+    return error;
+  }
   List<SavedValue> new_saved;
   if (Error error = Plan(files, target, sources, foreign, record, new_saved)) return cannot_finish(error);
   if (Error error = WritePlan(platform.registry, target, record, new_saved)) {
     return RollBack(platform, target, error);
   }
+  platform::Note(platform.log, L"the record names what this run will change, before it changes it");
 
   // From here, every change is one the record names.
   if (Error error = CreateFolders(files, target)) return RollBack(platform, target, error);
@@ -232,16 +237,34 @@ Error Install(const platform::Platform& platform, const InstallTarget& target, I
 
 Error RunInstallation(const platform::Platform& platform, const InstallTarget& target,
                       const StageSink& stage) {
+  platform::Log* log = platform.log;
+  platform::Note(log, Joined(target.scope == Scope::kMachine ? L"install for every account into "
+                                                             : L"install for this account alone into ",
+                             target.folder));
   InstallLock lock(platform.system);
-  if (!lock.held()) return InstallInProgress();
+  if (!lock.held()) {
+    const Error busy = InstallInProgress();
+    platform::Note(log, L"refused: another run of the program is installing or removing", busy);
+    return busy;
+  }
   if (Error error = UseTargetClasses(platform.registry, target)) return error;
   InstallRecord record;
-  if (Error error = ReadRecord(platform.registry, target, record)) return error;
-  if (record.complete) return Error();  // installed: left alone
+  if (Error error = ReadRecord(platform.registry, target, record)) {
+    platform::Note(log, L"stopped: the record cannot be read", error);
+    return error;
+  }
+  if (record.complete) {
+    platform::Note(log, L"found: a complete installation; nothing to do");
+    return Error();  // installed: left alone
+  }
   WideText package;
   if (!record.exists && target.scope == Scope::kMachine && PackageInstalled(platform.registry, package)) {
+    platform::Note(log, Joined(L"found: installed by the Windows Installer package ", package, L"; nothing to do"));
     return Error();  // installed by the package, which owns the keys: left alone
   }
+  platform::Note(log, record.state == RecordState::kRemoving ? L"found: an uninstallation cut short; finishing it first"
+                      : record.exists                        ? L"found: an installation cut short; finishing it"
+                                                             : L"found: nothing installed");
   if (record.state == RecordState::kRemoving) {
     // A removal that was cut short is finished before anything is installed.
     UninstallReport report;
@@ -255,6 +278,7 @@ Error RunInstallation(const platform::Platform& platform, const InstallTarget& t
   }
   const Error result = Install(platform, target, record, stage);
   platform.files.ReleaseSources();
+  platform::Note(log, result ? L"not installed" : L"installed", result);
   return result;
 }
 

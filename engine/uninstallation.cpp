@@ -152,6 +152,10 @@ Error RemoveInstallation(const platform::Platform& platform, const InstallTarget
                          const InstallRecord& record, FilesInUse in_use, UninstallReport& report) {
   report = UninstallReport();
   report.ignored = record.ignored;
+  record.ignored.ForEach([&](std::wstring_view entry) {
+    platform::Note(platform.log, Joined(L"ignored, not data the record may hold: ", entry),
+                   Error(exit_codes::kRecordEntriesIgnored, L""));
+  });
   Error first;
   auto keep = [&](Error error) {
     if (!error) return;
@@ -170,7 +174,7 @@ Error RemoveInstallation(const platform::Platform& platform, const InstallTarget
     }
   }
   const NameList names = record.exists ? record.files : UnrecordedFiles();
-  keep(UnregisterFileTypes(platform.registry, target, record.saved, report.registry));
+  keep(UnregisterFileTypes(platform.registry, target, record.saved, report.registry, platform.log));
   if (files.FolderExists(target.folder)) {
     RemoveFiles(files, target, record, names, in_use, report, FunctionRef<void(Error)>(keep));
   }
@@ -197,23 +201,42 @@ Error RemoveInstallation(const platform::Platform& platform, const InstallTarget
 Error RunUninstallation(const platform::Platform& platform, const InstallTarget& target,
                         UninstallReport& report) {
   report = UninstallReport();
+  platform::Log* log = platform.log;
+  platform::Note(log, Joined(target.scope == Scope::kMachine ? L"uninstall for every account from "
+                                                             : L"uninstall for this account alone from ",
+                             target.folder));
   InstallLock lock(platform.system);
-  if (!lock.held()) return InstallInProgress();
+  if (!lock.held()) {
+    const Error busy = InstallInProgress();
+    platform::Note(log, L"refused: another run of the program is installing or removing", busy);
+    return busy;
+  }
   if (Error error = UseTargetClasses(platform.registry, target)) return error;
   switch (FindInstallation(platform, target)) {
-    case Installed::kNothing: return Error();
+    case Installed::kNothing:
+      platform::Note(log, L"found: nothing installed; nothing to do");
+      return Error();
     case Installed::kByPackage: {
       WideText package;
       (void)PackageInstalled(platform.registry, package);
-      return PackageOwnsInstallation(package);
+      const Error refused = PackageOwnsInstallation(package);
+      platform::Note(log, Joined(L"refused: installed by the Windows Installer package ", package,
+                                 L", which removes it itself"),
+                     refused);
+      return refused;
     }
-    case Installed::kRecorded:
-    case Installed::kUnfinished:
-    case Installed::kUnrecorded: break;
+    case Installed::kRecorded: platform::Note(log, L"found: a complete installation"); break;
+    case Installed::kUnfinished: platform::Note(log, L"found: an installation or uninstallation cut short"); break;
+    case Installed::kUnrecorded: platform::Note(log, L"found: an installation without its record"); break;
   }
   InstallRecord record;
-  if (Error error = ReadRecord(platform.registry, target, record)) return error;
-  return RemoveInstallation(platform, target, record, FilesInUse::kLeaveToRestart, report);
+  if (Error error = ReadRecord(platform.registry, target, record)) {
+    platform::Note(log, L"stopped: the record cannot be read", error);
+    return error;
+  }
+  const Error result = RemoveInstallation(platform, target, record, FilesInUse::kLeaveToRestart, report);
+  platform::Note(log, result ? L"not everything removed; the record keeps what is left" : L"uninstalled", result);
+  return result;
 }
 
 }  // namespace glyphary::engine

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/file_system.h"
+#include "platform/log.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 
@@ -13,6 +14,7 @@ struct Platform {
   FileSystem& files;
   Registry& registry;
   System& system;
+  Log* log = nullptr;  // the administrator's log (/LOG), when asked for
 };
 
 }  // namespace glyphary::platform

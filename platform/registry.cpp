@@ -10,7 +10,7 @@ WideText KeyName(RegistryRoot root, std::wstring_view path) {
 }
 
 Error RegistryError(long status, RegistryRoot root, std::wstring_view path) {
-  Error error = errors::Make(errors::NumberForSystemError(static_cast<unsigned long>(status)));
+  Error error = errors::ForSystemError(static_cast<unsigned long>(status));
   error.At(KeyName(root, path));
   return error;
 }

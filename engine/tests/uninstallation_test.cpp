@@ -59,6 +59,16 @@ TEST(CommandLine, SwitchesChooseTheRoadWhateverTheirCaseOrPrefix) {
   EXPECT_TRUE(quiet_user.per_user && quiet_user.silent);
   EXPECT_FALSE(ParseCommandLine(L"/S").per_user);
   EXPECT_EQ(ParseCommandLine(L"/users").unknown, L"/users");
+  // A log, where the default one or the one named.
+  EXPECT_FALSE(ParseCommandLine(L"/S").log);
+  for (const auto& [line, path] : {std::pair{L"/S /LOG", L""}, {L"-log= /S", L""},
+                                   {L"/S \"/Log=C:\\Logs\\a b.log\"", L"C:\\Logs\\a b.log"}}) {
+    const Options logged = ParseCommandLine(line);
+    EXPECT_EQ(logged.action, Action::kInstall) << ::testing::PrintToString(std::wstring(line));
+    EXPECT_TRUE(logged.log);
+    EXPECT_EQ(logged.log_path, path);
+  }
+  EXPECT_EQ(ParseCommandLine(L"/LOGS").unknown, L"/LOGS");
 }
 
 class UninstallationTest : public ::testing::Test {

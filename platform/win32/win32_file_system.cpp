@@ -18,7 +18,7 @@ namespace {
 
 // The error of the last failed call, concerning `path`.
 Error LastError(std::wstring_view path) {
-  Error error = errors::Make(errors::NumberForSystemError(GetLastError()));
+  Error error = errors::ForSystemError(GetLastError());
   error.At(path);
   return error;
 }

@@ -95,11 +95,11 @@ Error Win32System::RunElevated(std::wstring_view arguments, int& exit_code) {
   exit_code = 0;
   wchar_t program[MAX_PATH * 2] = {};
   const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH * 2);
-  if (length == 0 || length >= MAX_PATH * 2) return errors::Make(errors::NumberForSystemError(GetLastError()));
+  if (length == 0 || length >= MAX_PATH * 2) return errors::ForSystemError(GetLastError());
   // ShellExecuteExW shows the UAC prompt for the verb "runas".
   using Execute = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
   const auto execute = LibraryFunction<Execute>(L"shell32.dll", "ShellExecuteExW");
-  if (execute == nullptr) return errors::Make(errors::NumberForSystemError(ERROR_PROC_NOT_FOUND));
+  if (execute == nullptr) return errors::ForSystemError(ERROR_PROC_NOT_FOUND);
   const WideText parameters(arguments);
   SHELLEXECUTEINFOW run{};
   run.cbSize = sizeof(run);
@@ -109,14 +109,14 @@ Error Win32System::RunElevated(std::wstring_view arguments, int& exit_code) {
   run.lpParameters = parameters.c_str();
   run.nShow = SW_SHOWNORMAL;
   if (!execute(&run)) {
-    return errors::Make(errors::NumberForSystemError(GetLastError()));  // 1223 when refused
+    return errors::ForSystemError(GetLastError());  // 1223 when refused
   }
   OwnedHandle process;
   *process.receive() = run.hProcess;
-  if (process.get() == nullptr) return errors::Make(errors::NumberForSystemError(ERROR_INVALID_HANDLE));
+  if (process.get() == nullptr) return errors::ForSystemError(ERROR_INVALID_HANDLE);
   WaitForSingleObject(process.get(), INFINITE);
   DWORD code = 0;
-  if (!GetExitCodeProcess(process.get(), &code)) return errors::Make(errors::NumberForSystemError(GetLastError()));
+  if (!GetExitCodeProcess(process.get(), &code)) return errors::ForSystemError(GetLastError());
   exit_code = static_cast<int>(code);
   return Error();
 }
