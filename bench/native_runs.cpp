@@ -129,6 +129,22 @@ class LoggedFiles : public platform::FileSystem {
     log_.Note(Op::kProgramFolder);
     return files_.ProgramFolder(folder);
   }
+  Error HoldSource(std::wstring_view path, int& held, unsigned long long& size) override {
+    log_.Note(Op::kHoldSource, path);
+    return files_.HoldSource(path, held, size);
+  }
+  Error CopyHeldSource(int held, std::wstring_view destination) override {
+    log_.Note(Op::kCopyHeldSource, L"", destination, L"", static_cast<std::uint32_t>(held));
+    return files_.CopyHeldSource(held, destination);
+  }
+  void ReleaseSources() override {
+    log_.Note(Op::kReleaseSources);
+    files_.ReleaseSources();
+  }
+  Error LeaveFolder(std::wstring_view folder) override {
+    log_.Note(Op::kLeaveFolder, folder);
+    return files_.LeaveFolder(folder);
+  }
 
  private:
   platform::FileSystem& files_;
@@ -177,6 +193,19 @@ class LoggedRegistry : public platform::Registry {
   Error DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path, bool& deleted) override {
     log_.Note(Op::kDeleteKeyIfEmpty, path, L"", L"", 0, root);
     return registry_.DeleteKeyIfEmpty(root, path, deleted);
+  }
+  Error SetValue(RegistryRoot root, std::wstring_view path, std::wstring_view name,
+                 const platform::RegistryValue& value) override {
+    std::wstring bytes;
+    for (std::size_t i = 0; i < value.bytes.size(); ++i) {
+      bytes += static_cast<wchar_t>(static_cast<unsigned char>(value.bytes.c_str()[i]));
+    }
+    log_.Note(Op::kSetValue, path, name, bytes, value.type, root);
+    return registry_.SetValue(root, path, name, value);
+  }
+  Error UseMachineClasses() override {
+    log_.Note(Op::kUseMachineClasses);
+    return registry_.UseMachineClasses();
   }
 
  private:
@@ -298,6 +327,15 @@ void PlayBack(Files& files, Registry& registry, System& system, const PlatformCa
         (void)files.ProgramFolder(folder);
         break;
       }
+      case Op::kHoldSource: {
+        int held = 0;
+        unsigned long long size = 0;
+        (void)files.HoldSource(call.path, held, size);
+        break;
+      }
+      case Op::kCopyHeldSource: (void)files.CopyHeldSource(static_cast<int>(call.number), call.other); break;
+      case Op::kReleaseSources: files.ReleaseSources(); break;
+      case Op::kLeaveFolder: (void)files.LeaveFolder(call.path); break;
       case Op::kKeyExists: (void)registry.KeyExists(call.root, call.path); break;
       case Op::kCreateKey: (void)registry.CreateKey(call.root, call.path); break;
       case Op::kSetText: (void)registry.SetText(call.root, call.path, call.other, call.text); break;
@@ -322,6 +360,14 @@ void PlayBack(Files& files, Registry& registry, System& system, const PlatformCa
         (void)registry.DeleteKeyIfEmpty(call.root, call.path, deleted);
         break;
       }
+      case Op::kSetValue: {
+        platform::RegistryValue value;
+        value.type = call.number;
+        for (wchar_t byte : call.text) value.bytes.Append(static_cast<char>(byte));
+        (void)registry.SetValue(call.root, call.path, call.other, value);
+        break;
+      }
+      case Op::kUseMachineClasses: (void)registry.UseMachineClasses(); break;
       case Op::kTakeInstallLock: (void)system.TakeInstallLock(); break;
       case Op::kReleaseInstallLock: system.ReleaseInstallLock(); break;
       case Op::kProgramVersion: (void)system.ProgramVersion(); break;

@@ -42,10 +42,10 @@ struct PlatformCall {
     kFolderExists, kCreateFolder, kCopyFiles, kCountFiles, kDeleteFolder, kDeleteFiles,
     kRemoveEmptyFolder, kFileExists, kListFiles, kCopyFile, kDeleteFile, kMoveFile,
     kDeleteAtRestart, kDeletesAtRestart, kKeepAtRestart, kTempFolder, kLocalAppDataFolder,
-    kProgramFile, kPause, kProgramFolder,
+    kProgramFile, kPause, kProgramFolder, kHoldSource, kCopyHeldSource, kReleaseSources, kLeaveFolder,
     // Registry
     kKeyExists, kCreateKey, kSetText, kSetNumber, kReadValue, kValueNames, kDeleteValue,
-    kDeleteTree, kDeleteKeyIfEmpty,
+    kDeleteTree, kDeleteKeyIfEmpty, kSetValue, kUseMachineClasses,
     // System
     kTakeInstallLock, kReleaseInstallLock, kProgramVersion, kCurrentRights, kRunElevated,
     kIsNtFamily,
@@ -55,8 +55,8 @@ struct PlatformCall {
   platform::RegistryRoot root = platform::RegistryRoot::kClassesRoot;
   std::wstring path;    // the path, pattern or source
   std::wstring other;   // the value name or destination
-  std::wstring text;    // SetText
-  std::uint32_t number = 0;  // SetNumber, Pause
+  std::wstring text;    // SetText; SetValue's bytes, one a character
+  std::uint32_t number = 0;  // SetNumber, Pause, SetValue's type, the held source
 
   bool operator==(const PlatformCall& call) const;
   // "SetText 0 .89m [] = Ivex.89m", for messages.
