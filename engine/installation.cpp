@@ -248,6 +248,11 @@ Error RunInstallation(const platform::Platform& platform, const InstallTarget& t
     return busy;
   }
   if (Error error = UseTargetClasses(platform.registry, target)) return error;
+  if (target.scope == Scope::kMachine && platform.system.WindowsInstallerRunning()) {
+    const Error busy = WindowsInstallerBusy(L"");
+    platform::Note(log, L"refused: Windows Installer is running an installation", busy);
+    return busy;
+  }
   InstallRecord record;
   if (Error error = ReadRecord(platform.registry, target, record)) {
     platform::Note(log, L"stopped: the record cannot be read", error);
@@ -257,10 +262,19 @@ Error RunInstallation(const platform::Platform& platform, const InstallTarget& t
     platform::Note(log, L"found: a complete installation; nothing to do");
     return Error();  // installed: left alone
   }
+  // Asked again now that this run holds the lock: the package may have
+  // come in since the program started.
   WideText package;
-  if (!record.exists && target.scope == Scope::kMachine && PackageInstalled(platform.registry, package)) {
+  const PackageState by_package =
+      !record.exists && target.scope == Scope::kMachine ? FindPackage(platform, package) : PackageState::kNone;
+  if (by_package == PackageState::kInstalled) {
     platform::Note(log, Joined(L"found: installed by the Windows Installer package ", package, L"; nothing to do"));
     return Error();  // installed by the package, which owns the keys: left alone
+  }
+  if (by_package == PackageState::kInstalling) {
+    const Error busy = WindowsInstallerBusy(package);
+    platform::Note(log, Joined(L"refused: the Windows Installer package ", package, L" is being installed"), busy);
+    return busy;
   }
   platform::Note(log, record.state == RecordState::kRemoving ? L"found: an uninstallation cut short; finishing it first"
                       : record.exists                        ? L"found: an installation cut short; finishing it"

@@ -1,82 +1,33 @@
 #include "engine/package_owner.h"
 
-#include "base/name_list.h"
 #include "engine/product.h"
 
 namespace glyphary::engine {
 
 namespace {
 
-constexpr std::wstring_view kUpgradeCodes = L"Software\\Classes\\Installer\\UpgradeCodes\\";
-
-bool IsHex(wchar_t c) {
-  return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F') || (c >= L'a' && c <= L'f');
-}
-
-wchar_t Upper(wchar_t c) { return c >= L'a' && c <= L'f' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
-
-// The 32 hex digits of a GUID, with or without its braces; false for
-// anything else.
-bool Digits(std::wstring_view guid, wchar_t (&digits)[32]) {
-  if (guid.size() == 38 && guid.front() == L'{' && guid.back() == L'}') {
-    guid = std::wstring_view(guid.data() + 1, 36);
+// A text value of the package's own key ("" when it is missing).
+WideText PackageValue(platform::Registry& registry, std::wstring_view name) {
+  platform::RegistryValue value;
+  bool found = false;
+  if (registry.ReadValue(platform::RegistryRoot::kLocalMachine, kPackageKey, name, value, found) || !found) {
+    return WideText();
   }
-  if (guid.size() != 36) return false;
-  int n = 0;
-  for (std::size_t i = 0; i < guid.size(); ++i) {
-    const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-    if (dash != (guid[i] == L'-')) return false;
-    if (!dash) {
-      if (!IsHex(guid[i])) return false;
-      digits[n++] = Upper(guid[i]);
-    }
-  }
-  return true;
-}
-
-// Packing is its own inverse: the same swaps of the same digits.
-void Swap(const wchar_t (&in)[32], wchar_t (&out)[32]) {
-  int at = 0;
-  for (int length : {8, 4, 4}) {  // each part reversed
-    for (int i = 0; i < length; ++i) out[at + i] = in[at + length - 1 - i];
-    at += length;
-  }
-  for (; at < 32; at += 2) {  // then byte by byte, the two digits swapped
-    out[at] = in[at + 1];
-    out[at + 1] = in[at];
-  }
+  return value.AsText();
 }
 
 }  // namespace
 
-WideText PackedGuid(std::wstring_view guid) {
-  wchar_t digits[32];
-  wchar_t packed[32];
-  if (!Digits(guid, digits)) return WideText();
-  Swap(digits, packed);
-  return WideText(std::wstring_view(packed, 32));
-}
-
-bool PackageInstalled(platform::Registry& registry, WideText& product_code) {
+PackageState FindPackage(const platform::Platform& platform, WideText& product_code) {
   product_code = WideText();
-  NameList products;
-  const WideText key = Joined(kUpgradeCodes, PackedGuid(kUpgradeCode));
-  if (registry.ValueNames(platform::RegistryRoot::kLocalMachine, key, products)) return false;
-  // Each value names an installed product by its packed code.
-  products.ForEach([&product_code](std::wstring_view name) {
-    if (!product_code.empty() || name.size() != 32) return;
-    wchar_t packed[32];
-    for (int i = 0; i < 32; ++i) {
-      if (!IsHex(name[i])) return;
-      packed[i] = Upper(name[i]);
-    }
-    wchar_t digits[32];
-    Swap(packed, digits);
-    auto part = [&digits](int from, int count) { return std::wstring_view(digits + from, count); };
-    product_code = Joined(L"{", part(0, 8), L"-", part(8, 4), L"-", part(12, 4), L"-", part(16, 4),
-                          L"-", part(20, 12), L"}");
-  });
-  return !product_code.empty();
+  if (platform.system.InstalledPackage(kUpgradeCode, product_code)) return PackageState::kInstalled;
+  const WideText named = PackageValue(platform.registry, kPackageProductValue);
+  if (!named.empty() && platform.system.ProductInstalled(named)) {
+    product_code = named;
+    return PackageState::kInstalled;
+  }
+  product_code = PackageValue(platform.registry, kPackageInstallingValue);
+  return product_code.empty() ? PackageState::kNone : PackageState::kInstalling;
 }
 
 Error PackageOwnsInstallation(std::wstring_view product_code) {
@@ -86,6 +37,22 @@ Error PackageOwnsInstallation(std::wstring_view product_code) {
                       L"or with: msiexec /x ",
                       product_code));
   return owned;
+}
+
+Error WindowsInstallerBusy(std::wstring_view product_code) {
+  Error busy(exit_codes::kInstallInProgress, L"Another installation is in progress");
+  if (product_code.empty()) {
+    busy.Advise(L"Windows Installer is installing or removing a program. Run this program again "
+                L"when it has finished.");
+  } else {
+    busy.Advise(Joined(L"Windows Installer is installing the package GlypharyInstaller.msi (",
+                       product_code,
+                       L"), which installs the TI-89 file types for every account. Wait for it to "
+                       L"finish; if no installation is running, its unfinished mark Installing in "
+                       L"HKEY_LOCAL_MACHINE\\",
+                       kPackageKey, L" can be deleted."));
+  }
+  return busy;
 }
 
 }  // namespace glyphary::engine

@@ -18,6 +18,15 @@ constexpr std::wstring_view kPublisher = L"" GLYPHARY_PUBLISHER;
 constexpr std::wstring_view kExeName = L"" GLYPHARY_EXE_NAME;
 // The upgrade code of the Windows Installer package, GlypharyInstaller.msi.
 constexpr std::wstring_view kUpgradeCode = L"{" GLYPHARY_UPGRADE_CODE "}";
+// The package's own key below HKEY_LOCAL_MACHINE: ProductCode names the
+// installed product; Installing, the product whose transaction is on (its
+// custom action marks it before the package writes anything, and takes the
+// mark away at the end or on rollback); the sub-key ReplacedValues holds
+// what the package's values replaced, exactly, until its uninstall puts it
+// back.
+constexpr std::wstring_view kPackageKey = L"Software\\" GLYPHARY_PUBLISHER "\\GlypharyInstaller.msi";
+constexpr std::wstring_view kPackageProductValue = L"ProductCode";
+constexpr std::wstring_view kPackageInstallingValue = L"Installing";
 
 // The installation's record in Apps & Features, below the target's record
 // root; its key name is the one Settings and uninstall tools use.

@@ -141,7 +141,7 @@ Installed FindInstallation(const platform::Platform& platform, const InstallTarg
     return record.complete ? Installed::kRecorded : Installed::kUnfinished;
   }
   WideText package;
-  if (target.scope == Scope::kMachine && PackageInstalled(platform.registry, package)) {
+  if (target.scope == Scope::kMachine && FindPackage(platform, package) != PackageState::kNone) {
     return Installed::kByPackage;
   }
   if (AnyRegistrationOfOurs(platform.registry, target)) return Installed::kUnrecorded;
@@ -212,14 +212,20 @@ Error RunUninstallation(const platform::Platform& platform, const InstallTarget&
     return busy;
   }
   if (Error error = UseTargetClasses(platform.registry, target)) return error;
+  if (target.scope == Scope::kMachine && platform.system.WindowsInstallerRunning()) {
+    const Error busy = WindowsInstallerBusy(L"");
+    platform::Note(log, L"refused: Windows Installer is running an installation", busy);
+    return busy;
+  }
   switch (FindInstallation(platform, target)) {
     case Installed::kNothing:
       platform::Note(log, L"found: nothing installed; nothing to do");
       return Error();
     case Installed::kByPackage: {
       WideText package;
-      (void)PackageInstalled(platform.registry, package);
-      const Error refused = PackageOwnsInstallation(package);
+      const Error refused = FindPackage(platform, package) == PackageState::kInstalling
+                                ? WindowsInstallerBusy(package)
+                                : PackageOwnsInstallation(package);
       platform::Note(log, Joined(L"refused: installed by the Windows Installer package ", package,
                                  L", which removes it itself"),
                      refused);

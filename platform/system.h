@@ -23,6 +23,15 @@ class System {
   virtual bool TakeInstallLock() = 0;
   virtual void ReleaseInstallLock() = 0;
 
+  // Whether Windows Installer has a product of `upgrade_code` installed, as
+  // Windows Installer itself answers (its related products and their
+  // state); the first one's product code ("{...}") into `product_code`.
+  virtual bool InstalledPackage(std::wstring_view upgrade_code, WideText& product_code) = 0;
+  // Whether Windows Installer has the product `product_code` installed.
+  virtual bool ProductInstalled(std::wstring_view product_code) = 0;
+  // Whether Windows Installer is running an installation now (any product).
+  virtual bool WindowsInstallerRunning() = 0;
+
   // The version of this program, from its version resource ("1.0.0.0").
   virtual WideText ProgramVersion() = 0;
 

@@ -316,24 +316,24 @@ TEST(Record, OnlyPlainNamesOfFilesInTheFolderAreData) {
 }
 
 TEST(PackageOwner, TheWindowsInstallerPackageOwnsItsInstallationForEveryAccount) {
-  // Windows Installer's packed form of a code, as its registry keys name it.
-  EXPECT_EQ(PackedGuid(L"{12345678-90AB-CDEF-1234-567890ABCDEF}"), L"87654321BA09FEDC2143658709BADCFE");
-  EXPECT_EQ(PackedGuid(L"90120000-0011-0000-0000-0000000ff1ce"), L"00002109110000000000000000F01FEC");
-  EXPECT_EQ(PackedGuid(L"{12345678-90AB-CDEF-1234-567890ABCDE}"), L"");
-  EXPECT_EQ(PackedGuid(L"not a code at all, but long enough!!"), L"");
-
   testing::FakePlatform fake;
   fake.files.AddFolder(L"C:\\WINDOWS\\system32");
   fake.files.AddFile(kProgram + L"\\Icons\\89mat.ico", "icon");
   WideText product;
-  EXPECT_FALSE(PackageInstalled(fake.registry, product));
-  // What msiexec records for an installed version of the package.
-  const std::wstring upgrade_key =
-      L"Software\\Classes\\Installer\\UpgradeCodes\\" + std::wstring(PackedGuid(kUpgradeCode).view());
-  ASSERT_FALSE(fake.registry.CreateKey(kMachine, upgrade_key));
-  ASSERT_FALSE(fake.registry.SetText(kMachine, upgrade_key, L"87654321BA09FEDC2143658709BADCFE", L""));
-  ASSERT_TRUE(PackageInstalled(fake.registry, product));
+  EXPECT_EQ(FindPackage(fake.platform, product), PackageState::kNone);
+  // A product of another upgrade code is not the package.
+  fake.system.SetPackage(L"{00000000-0000-0000-0000-000000000000}", L"{12345678-90AB-CDEF-1234-567890ABCDEF}");
+  EXPECT_EQ(FindPackage(fake.platform, product), PackageState::kNone);
+  // Windows Installer's related products have lost it, but the package's
+  // own key still names it, and Windows Installer has it installed.
+  ASSERT_FALSE(fake.registry.CreateKey(kMachine, std::wstring(kPackageKey)));
+  ASSERT_FALSE(fake.registry.SetText(kMachine, kPackageKey, kPackageProductValue,
+                                     L"{12345678-90AB-CDEF-1234-567890ABCDEF}"));
+  ASSERT_EQ(FindPackage(fake.platform, product), PackageState::kInstalled);
   EXPECT_EQ(product, L"{12345678-90AB-CDEF-1234-567890ABCDEF}");
+  ASSERT_FALSE(fake.registry.DeleteTree(kMachine, kPackageKey));
+  fake.system.SetPackage(std::wstring(kUpgradeCode), L"{12345678-90AB-CDEF-1234-567890ABCDEF}");
+  ASSERT_EQ(FindPackage(fake.platform, product), PackageState::kInstalled);
 
   // The exe's installation takes it for installed and writes nothing; its
   // uninstallation refuses, saying how to remove it.
@@ -348,6 +348,26 @@ TEST(PackageOwner, TheWindowsInstallerPackageOwnsItsInstallationForEveryAccount)
   EXPECT_NE(std::wstring(refused.Advice()).find(L"msiexec /x {12345678-90AB-CDEF-1234-567890ABCDEF}"),
             std::wstring::npos);
   EXPECT_NE(std::wstring(refused.Advice()).find(L"Apps & Features"), std::wstring::npos);
+
+  // While the package's transaction is on, or Windows Installer runs any
+  // installation, every account's road refuses (1618) and changes nothing.
+  testing::FakePlatform racing;
+  racing.files.AddFolder(L"C:\\WINDOWS\\system32");
+  racing.files.AddFile(kProgram + L"\\Icons\\89mat.ico", "icon");
+  ASSERT_FALSE(racing.registry.CreateKey(kMachine, std::wstring(kPackageKey)));
+  ASSERT_FALSE(racing.registry.SetText(kMachine, kPackageKey, kPackageInstallingValue, L"{AB}"));
+  for (bool mark : {true, false}) {
+    if (!mark) {
+      ASSERT_FALSE(racing.registry.DeleteTree(kMachine, kPackageKey));
+      racing.system.SetWindowsInstallerRunning(true);
+    }
+    EXPECT_EQ(RunInstallation(racing.platform, kMachineTarget, StageSink(ignore)).Number(),
+              exit_codes::kInstallInProgress);
+    EXPECT_EQ(RunUninstallation(racing.platform, kMachineTarget, report).Number(),
+              exit_codes::kInstallInProgress);
+    EXPECT_FALSE(racing.files.IsFolder(kInstall));
+    EXPECT_FALSE(racing.registry.KeyExists(kMachine, kRecord));
+  }
   // An account's own installation is no business of the package's.
   UserTarget user;
   ASSERT_FALSE(user.Find(fake.files));

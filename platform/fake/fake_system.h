@@ -18,6 +18,15 @@ class FakeSystem : public System {
     return true;
   }
   void ReleaseInstallLock() override { operations_.push_back("ReleaseInstallLock"); }
+  bool InstalledPackage(std::wstring_view upgrade_code, WideText& product_code) override {
+    if (package_.empty() || upgrade_code != package_upgrade_code_) return false;
+    product_code = WideText(std::wstring_view(package_));
+    return true;
+  }
+  bool ProductInstalled(std::wstring_view product_code) override {
+    return !package_.empty() && product_code == package_;
+  }
+  bool WindowsInstallerRunning() override { return installer_running_; }
   WideText ProgramVersion() override { return WideText(L"1.0.0.0"); }
   Rights CurrentRights() override { return rights_; }
   // Recorded as "RunElevated <arguments>"; the UAC prompt accepted gives the
@@ -38,6 +47,13 @@ class FakeSystem : public System {
   }
   // Another program holds the installation lock.
   void HoldLockElsewhere(bool held) { lock_held_elsewhere_ = held; }
+  // Windows Installer has `product_code` of `upgrade_code` installed ("":
+  // none), or is running an installation.
+  void SetPackage(std::wstring upgrade_code, std::wstring product_code) {
+    package_upgrade_code_ = std::move(upgrade_code);
+    package_ = std::move(product_code);
+  }
+  void SetWindowsInstallerRunning(bool running) { installer_running_ = running; }
   const std::vector<std::string>& Operations() const { return operations_; }
   int Count(const std::string& operation) const;
 
@@ -47,6 +63,9 @@ class FakeSystem : public System {
   bool elevation_accepted_ = true;
   int elevated_exit_code_ = 0;
   bool lock_held_elsewhere_ = false;
+  std::wstring package_upgrade_code_;
+  std::wstring package_;
+  bool installer_running_ = false;
   std::vector<std::string> operations_;
 };
 

@@ -20,6 +20,34 @@ constexpr wchar_t kLockName[] = L"Global\\GlypharyInstaller.Installation";
 
 Win32System::~Win32System() { ReleaseInstallLock(); }
 
+bool Win32System::InstalledPackage(std::wstring_view upgrade_code, WideText& product_code) {
+  using EnumRelated = UINT(WINAPI*)(LPCWSTR, DWORD, DWORD, LPWSTR);
+  const auto related = LibraryFunction<EnumRelated>(L"msi.dll", "MsiEnumRelatedProductsW");
+  if (related == nullptr) return false;  // no Windows Installer: no package
+  const WideText code(upgrade_code);
+  wchar_t product[39] = {};  // a GUID in braces and its NUL
+  // A related product may be listed and no longer installed: each is asked.
+  for (DWORD index = 0; related(code.c_str(), 0, index, product) == ERROR_SUCCESS; ++index) {
+    if (ProductInstalled(product)) {
+      product_code = WideText(std::wstring_view(product));
+      return true;
+    }
+  }
+  return false;
+}
+
+bool Win32System::ProductInstalled(std::wstring_view product_code) {
+  using QueryState = INT(WINAPI*)(LPCWSTR);
+  constexpr INT kInstalled = 5;  // INSTALLSTATE_DEFAULT
+  const auto state = LibraryFunction<QueryState>(L"msi.dll", "MsiQueryProductStateW");
+  return state != nullptr && state(WideText(product_code).c_str()) == kInstalled;
+}
+
+bool Win32System::WindowsInstallerRunning() {
+  OwnedHandle running(OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\_MSIExecute"));
+  return running.valid();
+}
+
 bool Win32System::TakeInstallLock() {
   if (lock_ != nullptr) return true;
   HANDLE mutex = CreateMutexW(nullptr, TRUE, kLockName);

@@ -16,6 +16,13 @@ class Win32System : public System {
 
   bool TakeInstallLock() override;
   void ReleaseInstallLock() override;
+  // msi.dll, loaded when first asked: MsiEnumRelatedProductsW and
+  // MsiQueryProductStateW (INSTALLSTATE_DEFAULT).
+  bool InstalledPackage(std::wstring_view upgrade_code, WideText& product_code) override;
+  bool ProductInstalled(std::wstring_view product_code) override;
+  // Windows Installer's Global\_MSIExecute mutex exists while it runs an
+  // installation's script.
+  bool WindowsInstallerRunning() override;
   WideText ProgramVersion() override;
   Rights CurrentRights() override;
   Error RunElevated(std::wstring_view arguments, int& exit_code) override;
