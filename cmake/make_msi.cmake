@@ -2,7 +2,7 @@
 # generator writes its WiX source, msitools' wixl builds it, and it is
 # signed (with SIGN and a certificate, as the exe is) and given its .sha256.
 # Run as: cmake -DGENERATOR=<make_msi_source> -DSOURCE=<source folder>
-#               -DVERSION=<1.0.0.0> -DNOTIFY=<shell_notify.dll> -DOUT=<the .msi>
+#               -DVERSION=<1.0.0.0> -DACTIONS=<package_actions.dll> -DOUT=<the .msi>
 #               -DWORK=<scratch folder> [-DSIGN=ON -DCACHE=<CMakeCache.txt>]
 #               [-DCOMMIT=<id> -DCOMMIT_TIME=<seconds>] -P make_msi.cmake
 #
@@ -13,7 +13,7 @@
 # the version (set afterwards with msibuild), and the files are packed from
 # copies that carry the commit's time. The commit comes from git where the
 # sources are a checkout, else from COMMIT and COMMIT_TIME.
-foreach(name GENERATOR SOURCE VERSION NOTIFY OUT WORK)
+foreach(name GENERATOR SOURCE VERSION ACTIONS OUT WORK)
   if(NOT ${name})
     message(FATAL_ERROR "${name} is not set")
   endif()
@@ -49,14 +49,14 @@ list(SORT icons)
 foreach(icon IN LISTS icons)
   file(COPY ${SOURCE}/assets/icons/${icon} DESTINATION ${WORK}/Icons)
 endforeach()
-file(COPY ${SOURCE}/assets/program.ico ${NOTIFY} DESTINATION ${WORK})
-get_filename_component(notify_name ${NOTIFY} NAME)
+file(COPY ${SOURCE}/assets/program.ico ${ACTIONS} DESTINATION ${WORK})
+get_filename_component(actions_name ${ACTIONS} NAME)
 file(GLOB staged RELATIVE ${WORK} ${WORK}/*.* ${WORK}/Icons/*)
 set(ENV{TZ} UTC0)
 execute_process(COMMAND ${touch_program} -d @${COMMIT_TIME} ${staged}
                 WORKING_DIRECTORY ${WORK} COMMAND_ERROR_IS_FATAL ANY)
 
-execute_process(COMMAND ${GENERATOR} ${VERSION} Icons program.ico ${notify_name} ${icons}
+execute_process(COMMAND ${GENERATOR} ${VERSION} Icons program.ico ${actions_name} ${icons}
                 OUTPUT_FILE ${WORK}/GlypharyInstaller.wxs WORKING_DIRECTORY ${WORK}
                 COMMAND_ERROR_IS_FATAL ANY)
 set(ENV{SOURCE_DATE_EPOCH} ${COMMIT_TIME})
@@ -75,6 +75,11 @@ string(UUID package_code NAMESPACE ${upgrade_code}
        NAME "GlypharyInstaller package ${COMMIT} ${VERSION}" TYPE SHA1 UPPER)
 execute_process(COMMAND ${msibuild_program} GlypharyInstaller.msi
                         -s "Glyphary Installer" "Quillfern Software" "x64;1033" "{${package_code}}"
+                WORKING_DIRECTORY ${WORK} COMMAND_ERROR_IS_FATAL ANY)
+# UndoClaim is a rollback action (msidbCustomActionTypeRollback with
+# in-script, no impersonation: 3329), a type wixl turns into an immediate one.
+execute_process(COMMAND ${msibuild_program} GlypharyInstaller.msi
+                        -q "UPDATE `CustomAction` SET `Type` = 3329 WHERE `Action` = 'UndoClaim'"
                 WORKING_DIRECTORY ${WORK} COMMAND_ERROR_IS_FATAL ANY)
 
 if(SIGN)

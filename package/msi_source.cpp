@@ -106,12 +106,37 @@ std::string MsiSource(const PackageInputs& inputs) {
          " is installed on this computer by GlypharyInstaller.exe. Remove it first (Settings &gt; "
          "Apps, or GlypharyInstaller.exe /uninstall), then install this package.\">Installed OR NOT "
          "EXEINSTALLATION</Condition>\n";
-  // The shell is told at the end of an install and of an uninstall, so that
-  // the icons show (and go) without a restart.
-  xml += "    <Binary Id=\"ShellNotify\" SourceFile=\"" + Escaped(inputs.shell_notify_dll) + "\"/>\n";
-  xml += "    <CustomAction Id=\"TellShell\" BinaryKey=\"ShellNotify\" DllEntry=\"TellShell\" "
+  // The custom actions (package_actions.cpp). Deferred ones run inside the
+  // transaction, at fixed places in the standard sequence: the claim right
+  // after InstallInitialize (1500), before anything is written, its undoing
+  // scheduled before it (a rollback action; make_msi.cmake gives it that
+  // type, which wixl cannot), the replaced values kept before
+  // WriteRegistryValues (5000), the claim done before InstallFinalize
+  // (6600); on removal, the values put back after RemoveRegistryValues
+  // (2600). The shell is told at the end of an install and of an uninstall,
+  // so that the icons show (and go) without a restart.
+  xml += "    <Binary Id=\"Actions\" SourceFile=\"" + Escaped(inputs.actions_dll) + "\"/>\n";
+  struct Action {
+    const char* id;
+    const char* sequence;
+    const char* condition;
+  };
+  const Action deferred[] = {
+      {"UndoClaim", "1501", "NOT Installed"},         {"ClaimKeys", "1502", "NOT Installed"},
+      {"PutBackReplaced", "2610", "REMOVE=\"ALL\""}, {"SaveReplaced", "4990", "NOT Installed"},
+      {"ClaimDone", "6590", "NOT Installed"},
+  };
+  for (const Action& action : deferred) {
+    xml += std::string("    <CustomAction Id=\"") + action.id + "\" BinaryKey=\"Actions\" DllEntry=\"" +
+           action.id + "\" Execute=\"deferred\" Impersonate=\"no\" Return=\"check\"/>\n";
+  }
+  xml += "    <CustomAction Id=\"TellShell\" BinaryKey=\"Actions\" DllEntry=\"TellShell\" "
          "Return=\"ignore\"/>\n";
   xml += "    <InstallExecuteSequence>\n";
+  for (const Action& action : deferred) {
+    xml += std::string("      <Custom Action=\"") + action.id + "\" Sequence=\"" + action.sequence + "\">" +
+           Escaped(action.condition) + "</Custom>\n";
+  }
   xml += "      <Custom Action=\"TellShell\" After=\"InstallFinalize\"/>\n";
   // An older version goes before the new one is installed (wixl would
   // remove it last). Removed last, its unregistering takes the whole
@@ -156,6 +181,16 @@ std::string MsiSource(const PackageInputs& inputs) {
     }
     xml += "          </Component>\n";
   }
+  // The package's own key names the installed product, for the exe to ask
+  // Windows Installer about even when its list of related products has
+  // lost it.
+  components.push_back("package_key");
+  xml += "          <Component Id=\"package_key\" Guid=\"" + NameGuid("GlypharyInstaller package key") +
+         "\" Win64=\"yes\">\n";
+  xml += "            <RegistryValue Root=\"HKLM\" Key=\"" + Escaped(Narrow(engine::kPackageKey)) +
+         "\" Name=\"" + Escaped(Narrow(engine::kPackageProductValue)) +
+         "\" Type=\"string\" Value=\"[ProductCode]\" KeyPath=\"yes\"/>\n";
+  xml += "          </Component>\n";
   xml += "        </Directory>\n";
   xml += "      </Directory>\n";
   xml += "    </Directory>\n";

@@ -15,7 +15,7 @@ struct PackageInputs {
   std::vector<std::string> icon_files;  // names of the icons to install ("89mat.ico")
   std::string icons_folder;             // where the build finds them
   std::string program_icon;             // the icon Apps & Features shows
-  std::string shell_notify_dll;         // the custom action that tells the shell
+  std::string actions_dll;         // the custom action that tells the shell
 };
 
 // The package's fixed upgrade code: every version of the package carries

@@ -136,8 +136,11 @@ Error LoggedRegistry::DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path
 
 Error LoggedRegistry::UseMachineClasses() {
   Error result = registry_.UseMachineClasses();
-  log_.Write(L"HKEY_CLASSES_ROOT taken for the machine's own classes (HKEY_LOCAL_MACHINE\\Software\\Classes)",
-             LogCode(result));
+  if (result || !machine_classes_) {
+    log_.Write(L"HKEY_CLASSES_ROOT taken for the machine's own classes (HKEY_LOCAL_MACHINE\\Software\\Classes)",
+               LogCode(result));
+  }
+  machine_classes_ = !result;
   return result;
 }
 

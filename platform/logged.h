@@ -75,6 +75,7 @@ class LoggedRegistry : public Registry {
 
   Registry& registry_;
   Log& log_;
+  bool machine_classes_ = false;  // said once
 };
 
 }  // namespace glyphary::platform

@@ -17,7 +17,7 @@ PackageInputs Inputs(const std::string& version = "1.0.0.0") {
   inputs.version = version;
   inputs.icons_folder = "Icons";
   inputs.program_icon = "program.ico";
-  inputs.shell_notify_dll = "shell_notify.dll";
+  inputs.actions_dll = "package_actions.dll";
   inputs.icon_files = {"89asm.ico", "89mat.ico", "89pic.ico", "R&D.ico"};
   return inputs;
 }
@@ -34,7 +34,7 @@ std::vector<std::string> All(const std::string& text, const std::string& pattern
 
 TEST(MsiSource, WritesTheTablesThirtySixKeysAndFortyEightValuesAndInstallsEveryIcon) {
   const std::string xml = MsiSource(Inputs());
-  const std::vector<std::string> values = All(xml, "(<RegistryValue [^>]*/>)");
+  const std::vector<std::string> values = All(xml, "(<RegistryValue Root=\"HKCR\"[^>]*/>)");
   ASSERT_EQ(values.size(), 48u);
   std::set<std::string> keys;
   for (const std::string& value : values) {
@@ -58,7 +58,7 @@ TEST(MsiSource, WritesTheTablesThirtySixKeysAndFortyEightValuesAndInstallsEveryI
   EXPECT_NE(xml.find(R"(<Directory Id="System64Folder">)"), std::string::npos);
   EXPECT_NE(xml.find(R"(<Directory Id="INSTALLFOLDER" Name="TI-89">)"), std::string::npos);
   const std::vector<std::string> components = All(xml, "<Component Id=\"([^\"]*)\"");
-  EXPECT_EQ(components.size(), 4u + 12u);
+  EXPECT_EQ(components.size(), 4u + 12u + 1u);  // and the package's own key
   EXPECT_EQ(All(xml, "<ComponentRef Id=\"([^\"]*)\"/>"), components);
 }
 
@@ -94,6 +94,18 @@ TEST(MsiSource, RefusesBesideTheExesInstallationAndTellsTheShellBothWays) {
   EXPECT_NE(xml.find(R"(<Property Id="ARPNOMODIFY" Value="1"/>)"), std::string::npos);
   EXPECT_NE(xml.find(R"(<Property Id="ARPNOREPAIR" Value="1"/>)"), std::string::npos);
   EXPECT_NE(xml.find(R"(InstallScope="perMachine")"), std::string::npos);
+  // Inside the transaction: the claim first, before anything is written, its
+  // undoing before it; the replaced values kept before the values are
+  // written; put back after they are removed.
+  for (const char* expected :
+       {R"(<CustomAction Id="ClaimKeys" BinaryKey="Actions" DllEntry="ClaimKeys" Execute="deferred" Impersonate="no" Return="check"/>)",
+        R"(<Custom Action="UndoClaim" Sequence="1501">NOT Installed</Custom>)",
+        R"(<Custom Action="ClaimKeys" Sequence="1502">NOT Installed</Custom>)",
+        R"(<Custom Action="SaveReplaced" Sequence="4990">NOT Installed</Custom>)",
+        R"(<Custom Action="PutBackReplaced" Sequence="2610">REMOVE=&quot;ALL&quot;</Custom>)",
+        R"(<RegistryValue Root="HKLM" Key="Software\Quillfern Software\GlypharyInstaller.msi" Name="ProductCode" Type="string" Value="[ProductCode]" KeyPath="yes"/>)"}) {
+    EXPECT_NE(xml.find(expected), std::string::npos) << expected;
+  }
 }
 
 }  // namespace

@@ -10,14 +10,6 @@
 
 namespace glyphary::platform {
 
-namespace {
-
-// The machine-wide name of the lock: in the Global namespace, so that runs
-// in other sessions (a deployment's system account, another user) see it.
-constexpr wchar_t kLockName[] = L"Global\\GlypharyInstaller.Installation";
-
-}  // namespace
-
 Win32System::~Win32System() { ReleaseInstallLock(); }
 
 bool Win32System::InstalledPackage(std::wstring_view upgrade_code, WideText& product_code) {
@@ -50,7 +42,7 @@ bool Win32System::WindowsInstallerRunning() {
 
 bool Win32System::TakeInstallLock() {
   if (lock_ != nullptr) return true;
-  HANDLE mutex = CreateMutexW(nullptr, TRUE, kLockName);
+  HANDLE mutex = CreateMutexW(nullptr, TRUE, kInstallLockName);
   if (mutex == nullptr) return false;  // a name taken by another kind of object, or no right
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
     // Another program made it; ours if that program is gone (abandoned).

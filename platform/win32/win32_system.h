@@ -7,6 +7,11 @@
 
 namespace glyphary::platform {
 
+// The machine-wide name of the installation lock: in the Global namespace,
+// so that runs in other sessions (a deployment's system account, another
+// user, the package's custom action) see it.
+constexpr wchar_t kInstallLockName[] = L"Global\\GlypharyInstaller.Installation";
+
 class Win32System : public System {
  public:
   Win32System() = default;
