@@ -106,15 +106,21 @@ std::string MsiSource(const PackageInputs& inputs) {
          " is installed on this computer by GlypharyInstaller.exe. Remove it first (Settings &gt; "
          "Apps, or GlypharyInstaller.exe /uninstall), then install this package.\">Installed OR NOT "
          "EXEINSTALLATION</Condition>\n";
-  // The custom actions (package_actions.cpp). Deferred ones run inside the
-  // transaction, at fixed places in the standard sequence: the claim right
-  // after InstallInitialize (1500), before anything is written, its undoing
-  // scheduled before it (a rollback action; make_msi.cmake gives it that
-  // type, which wixl cannot), the replaced values kept before
-  // WriteRegistryValues (5000), the claim done before InstallFinalize
-  // (6600); on removal, the values put back after RemoveRegistryValues
-  // (2600). The shell is told at the end of an install and of an uninstall,
-  // so that the icons show (and go) without a restart.
+  // The custom actions (package_actions.cpp), at fixed places in the
+  // standard sequence. The claim of the keys runs right after
+  // InstallInitialize (1500) as it is reached, before anything is written:
+  // Windows runs the script's deferred actions after it, and Wine runs the
+  // writing standard actions (InstallFiles, WriteRegistryValues) as they
+  // are reached and the deferred actions only inside InstallFinalize, so
+  // a deferred claim would come after the package's own writes, whose
+  // rollback would then take away files and values of the exe's. Deferred,
+  // inside the transaction: the claim's undoing, scheduled before it (a
+  // rollback action; make_msi.cmake gives it that type, which wixl cannot),
+  // the replaced values kept before WriteRegistryValues (5000), the claim
+  // done before InstallFinalize (6600); on removal, the values put back
+  // after RemoveRegistryValues (2600). The shell is told at the end of an
+  // install and of an uninstall, so that the icons show (and go) without a
+  // restart.
   xml += "    <Binary Id=\"Actions\" SourceFile=\"" + Escaped(inputs.actions_dll) + "\"/>\n";
   struct Action {
     const char* id;
@@ -122,14 +128,14 @@ std::string MsiSource(const PackageInputs& inputs) {
     const char* condition;
   };
   const Action deferred[] = {
-      {"UndoClaim", "1501", "NOT Installed"},         {"ClaimKeys", "1502", "NOT Installed"},
-      {"PutBackReplaced", "2610", "REMOVE=\"ALL\""}, {"SaveReplaced", "4990", "NOT Installed"},
-      {"ClaimDone", "6590", "NOT Installed"},
+      {"UndoClaim", "1501", "NOT Installed"},        {"PutBackReplaced", "2610", "REMOVE=\"ALL\""},
+      {"SaveReplaced", "4990", "NOT Installed"},     {"ClaimDone", "6590", "NOT Installed"},
   };
   for (const Action& action : deferred) {
     xml += std::string("    <CustomAction Id=\"") + action.id + "\" BinaryKey=\"Actions\" DllEntry=\"" +
            action.id + "\" Execute=\"deferred\" Impersonate=\"no\" Return=\"check\"/>\n";
   }
+  xml += "    <CustomAction Id=\"ClaimKeys\" BinaryKey=\"Actions\" DllEntry=\"ClaimKeys\" Return=\"check\"/>\n";
   xml += "    <CustomAction Id=\"TellShell\" BinaryKey=\"Actions\" DllEntry=\"TellShell\" "
          "Return=\"ignore\"/>\n";
   xml += "    <InstallExecuteSequence>\n";
@@ -137,6 +143,7 @@ std::string MsiSource(const PackageInputs& inputs) {
     xml += std::string("      <Custom Action=\"") + action.id + "\" Sequence=\"" + action.sequence + "\">" +
            Escaped(action.condition) + "</Custom>\n";
   }
+  xml += "      <Custom Action=\"ClaimKeys\" Sequence=\"1502\">NOT Installed</Custom>\n";
   xml += "      <Custom Action=\"TellShell\" After=\"InstallFinalize\"/>\n";
   // An older version goes before the new one is installed (wixl would
   // remove it last). Removed last, its unregistering takes the whole

@@ -3,13 +3,14 @@
 // package to the one-owner rule inside its own transaction, keep what its
 // values replace, and tell the shell:
 //
-//   ClaimKeys        (deferred, first) marks the transaction in the
-//                    package's own key, then looks for the exe: its
-//                    installation's record, or its lock held by a run; found,
-//                    it takes the mark back and fails the install (1603),
-//                    which Windows Installer rolls back. The exe, in turn,
-//                    takes its lock and then looks for the mark: whichever
-//                    comes second sees the other.
+//   ClaimKeys        (as the sequence reaches it, right after
+//                    InstallInitialize, before anything is written) marks
+//                    the transaction in the package's own key, then looks for
+//                    the exe: its installation's record, or its lock held by
+//                    a run; found, it takes the mark back and fails the
+//                    install (1603) before it has changed anything. The exe,
+//                    in turn, takes its lock and then looks for the mark:
+//                    whichever comes second sees the other.
 //   UndoClaim        (rollback, when the mark is there) puts back what the
 //                    package's values replaced where nothing is there now,
 //                    and takes the package's key away.

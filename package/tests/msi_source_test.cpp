@@ -94,11 +94,12 @@ TEST(MsiSource, RefusesBesideTheExesInstallationAndTellsTheShellBothWays) {
   EXPECT_NE(xml.find(R"(<Property Id="ARPNOMODIFY" Value="1"/>)"), std::string::npos);
   EXPECT_NE(xml.find(R"(<Property Id="ARPNOREPAIR" Value="1"/>)"), std::string::npos);
   EXPECT_NE(xml.find(R"(InstallScope="perMachine")"), std::string::npos);
-  // Inside the transaction: the claim first, before anything is written, its
+  // The claim first, as it is reached, before anything is written, its
   // undoing before it; the replaced values kept before the values are
   // written; put back after they are removed.
   for (const char* expected :
-       {R"(<CustomAction Id="ClaimKeys" BinaryKey="Actions" DllEntry="ClaimKeys" Execute="deferred" Impersonate="no" Return="check"/>)",
+       {R"(<CustomAction Id="ClaimKeys" BinaryKey="Actions" DllEntry="ClaimKeys" Return="check"/>)",
+        R"(<CustomAction Id="SaveReplaced" BinaryKey="Actions" DllEntry="SaveReplaced" Execute="deferred" Impersonate="no" Return="check"/>)",
         R"(<Custom Action="UndoClaim" Sequence="1501">NOT Installed</Custom>)",
         R"(<Custom Action="ClaimKeys" Sequence="1502">NOT Installed</Custom>)",
         R"(<Custom Action="SaveReplaced" Sequence="4990">NOT Installed</Custom>)",
