@@ -238,21 +238,8 @@ Error Install(const platform::Platform& platform, const InstallTarget& target, I
 Error RunInstallation(const platform::Platform& platform, const InstallTarget& target,
                       const StageSink& stage) {
   platform::Log* log = platform.log;
-  platform::Note(log, Joined(target.scope == Scope::kMachine ? L"install for every account into "
-                                                             : L"install for this account alone into ",
-                             target.folder));
   InstallLock lock(platform.system);
-  if (!lock.held()) {
-    const Error busy = InstallInProgress();
-    platform::Note(log, L"refused: another run of the program is installing or removing", busy);
-    return busy;
-  }
-  if (Error error = UseTargetClasses(platform.registry, target)) return error;
-  if (target.scope == Scope::kMachine && platform.system.WindowsInstallerRunning()) {
-    const Error busy = WindowsInstallerBusy(L"");
-    platform::Note(log, L"refused: Windows Installer is running an installation", busy);
-    return busy;
-  }
+  if (Error refused = BeginRun(platform, target, lock, L"install", L"into")) return refused;
   InstallRecord record;
   if (Error error = ReadRecord(platform.registry, target, record)) {
     platform::Note(log, L"stopped: the record cannot be read", error);

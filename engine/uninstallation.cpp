@@ -198,25 +198,31 @@ Error RemoveInstallation(const platform::Platform& platform, const InstallTarget
   return first;
 }
 
-Error RunUninstallation(const platform::Platform& platform, const InstallTarget& target,
-                        UninstallReport& report) {
-  report = UninstallReport();
-  platform::Log* log = platform.log;
-  platform::Note(log, Joined(target.scope == Scope::kMachine ? L"uninstall for every account from "
-                                                             : L"uninstall for this account alone from ",
-                             target.folder));
-  InstallLock lock(platform.system);
+Error BeginRun(const platform::Platform& platform, const InstallTarget& target, const InstallLock& lock,
+               std::wstring_view what, std::wstring_view where) {
+  platform::Note(platform.log, Joined(what, target.scope == Scope::kMachine ? L" for every account "
+                                                                            : L" for this account alone ",
+                                      where, L" ", target.folder));
   if (!lock.held()) {
     const Error busy = InstallInProgress();
-    platform::Note(log, L"refused: another run of the program is installing or removing", busy);
+    platform::Note(platform.log, L"refused: another run of the program is installing or removing", busy);
     return busy;
   }
   if (Error error = UseTargetClasses(platform.registry, target)) return error;
   if (target.scope == Scope::kMachine && platform.system.WindowsInstallerRunning()) {
     const Error busy = WindowsInstallerBusy(L"");
-    platform::Note(log, L"refused: Windows Installer is running an installation", busy);
+    platform::Note(platform.log, L"refused: Windows Installer is running an installation", busy);
     return busy;
   }
+  return Error();
+}
+
+Error RunUninstallation(const platform::Platform& platform, const InstallTarget& target,
+                        UninstallReport& report) {
+  report = UninstallReport();
+  platform::Log* log = platform.log;
+  InstallLock lock(platform.system);
+  if (Error refused = BeginRun(platform, target, lock, L"uninstall", L"from")) return refused;
   switch (FindInstallation(platform, target)) {
     case Installed::kNothing:
       platform::Note(log, L"found: nothing installed; nothing to do");

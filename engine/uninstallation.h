@@ -6,6 +6,7 @@
 #include "base/error.h"
 #include "base/name_list.h"
 #include "engine/file_types.h"
+#include "engine/lock.h"
 #include "engine/product.h"
 #include "engine/record.h"
 #include "platform/platform.h"
@@ -69,6 +70,15 @@ enum class FilesInUse { kLeaveToRestart, kReport };
 // PackageOwnsInstallation), with nothing changed.
 [[nodiscard]] Error RunUninstallation(const platform::Platform& platform, const InstallTarget& target,
                                       UninstallReport& report);
+
+// What every installation and uninstallation run does first, with `lock`
+// taken for it: says in the log `what` it is about to do `where` ("into",
+// "from") the target's folder, and
+// refuses (1618) while another run holds the lock or, for every account,
+// while Windows Installer runs an installation; then makes the target's
+// classes root the one its registrations live in (UseTargetClasses).
+[[nodiscard]] Error BeginRun(const platform::Platform& platform, const InstallTarget& target,
+                             const InstallLock& lock, std::wstring_view what, std::wstring_view where);
 
 // Makes the target's classes root the one its registrations live in: for
 // every account, the machine's own classes (see

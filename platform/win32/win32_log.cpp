@@ -35,20 +35,19 @@ void Win32Log::Write(std::wstring_view what, unsigned long code) {
   if (!file_.valid()) return;
   SYSTEMTIME now;
   GetLocalTime(&now);
+  // "2026-12-08 09:14:03.217": each part, its width, the character before it.
+  const struct {
+    unsigned long value;
+    int digits;
+    wchar_t before;
+  } parts[] = {{now.wYear, 4, 0},   {now.wMonth, 2, L'-'},  {now.wDay, 2, L'-'},
+               {now.wHour, 2, L' '}, {now.wMinute, 2, L':'}, {now.wSecond, 2, L':'},
+               {now.wMilliseconds, 3, L'.'}};
   WideText line;
-  AppendPadded(line, now.wYear, 4);
-  line.Append(L'-');
-  AppendPadded(line, now.wMonth, 2);
-  line.Append(L'-');
-  AppendPadded(line, now.wDay, 2);
-  line.Append(L' ');
-  AppendPadded(line, now.wHour, 2);
-  line.Append(L':');
-  AppendPadded(line, now.wMinute, 2);
-  line.Append(L':');
-  AppendPadded(line, now.wSecond, 2);
-  line.Append(L'.');
-  AppendPadded(line, now.wMilliseconds, 3);
+  for (const auto& part : parts) {
+    if (part.before != 0) line.Append(part.before);
+    AppendPadded(line, part.value, part.digits);
+  }
   line.Append(L" [pid ");
   AppendDecimal(line, static_cast<int>(GetCurrentProcessId()));
   line.Append(L"] ").Append(what).Append(L" (code ");
