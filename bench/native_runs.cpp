@@ -225,6 +225,18 @@ class LoggedSystem : public platform::System {
     log_.Note(Op::kReleaseInstallLock);
     system_.ReleaseInstallLock();
   }
+  bool InstalledPackage(std::wstring_view upgrade_code, WideText& product_code) override {
+    log_.Note(Op::kInstalledPackage, upgrade_code);
+    return system_.InstalledPackage(upgrade_code, product_code);
+  }
+  bool ProductInstalled(std::wstring_view product_code) override {
+    log_.Note(Op::kProductInstalled, product_code);
+    return system_.ProductInstalled(product_code);
+  }
+  bool WindowsInstallerRunning() override {
+    log_.Note(Op::kWindowsInstallerRunning);
+    return system_.WindowsInstallerRunning();
+  }
   WideText ProgramVersion() override {
     log_.Note(Op::kProgramVersion);
     return system_.ProgramVersion();
@@ -370,6 +382,13 @@ void PlayBack(Files& files, Registry& registry, System& system, const PlatformCa
       case Op::kUseMachineClasses: (void)registry.UseMachineClasses(); break;
       case Op::kTakeInstallLock: (void)system.TakeInstallLock(); break;
       case Op::kReleaseInstallLock: system.ReleaseInstallLock(); break;
+      case Op::kInstalledPackage: {
+        WideText product;
+        (void)system.InstalledPackage(call.path, product);
+        break;
+      }
+      case Op::kProductInstalled: (void)system.ProductInstalled(call.path); break;
+      case Op::kWindowsInstallerRunning: (void)system.WindowsInstallerRunning(); break;
       case Op::kProgramVersion: (void)system.ProgramVersion(); break;
       case Op::kCurrentRights: (void)system.CurrentRights(); break;
       case Op::kRunElevated: {

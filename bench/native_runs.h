@@ -47,7 +47,8 @@ struct PlatformCall {
     kKeyExists, kCreateKey, kSetText, kSetNumber, kReadValue, kValueNames, kDeleteValue,
     kDeleteTree, kDeleteKeyIfEmpty, kSetValue, kUseMachineClasses,
     // System
-    kTakeInstallLock, kReleaseInstallLock, kProgramVersion, kCurrentRights, kRunElevated,
+    kTakeInstallLock, kReleaseInstallLock, kInstalledPackage, kProductInstalled, kWindowsInstallerRunning,
+    kProgramVersion, kCurrentRights, kRunElevated,
     kIsNtFamily,
     kEnableShutdownPrivilege, kRequestRestart, kNotifyAssociationsChanged,
   };
