@@ -142,22 +142,54 @@ Error UnregisterFileTypes(platform::Registry& registry, const InstallTarget& tar
   }
   // What the installation replaced goes back where nothing else has taken
   // its place since; its key comes back with it.
+  Keep(first, PutBackSaved(registry, target, saved, report.values_restored, log));
+  return first;
+}
+
+Error ReadSavedValues(platform::Registry& registry, platform::RegistryRoot root, std::wstring_view key,
+                      const InstallTarget& target, List<SavedValue>& saved, NameList& ignored) {
+  NameList names;
+  if (Error error = registry.ValueNames(root, key, names)) return error;
+  Error failed;
+  names.ForEach([&](std::wstring_view entry) {
+    const int place = PlaceNamed(target, entry);
+    bool taken = false;
+    for (const SavedValue& old : saved) taken |= old.place == place;
+    if (place < 0 || taken) {
+      ignored.Add(Joined(L"ReplacedValues: ", entry));
+      return;
+    }
+    SavedValue kept{place, {}};
+    bool exists = false;
+    if (Error error = registry.ReadValue(root, key, entry, kept.before, exists)) {
+      Keep(failed, error);
+    } else if (exists) {
+      saved.Add(kept);
+    }
+  });
+  return failed;
+}
+
+Error PutBackSaved(platform::Registry& registry, const InstallTarget& target, const List<SavedValue>& saved,
+                   int& restored, platform::Log* log) {
+  const platform::RegistryRoot root = target.classes_root;
+  Error first;
   for (const SavedValue& old : saved) {
-    const Place at = PlaceAt(old.place);
     const WideText path = PlaceKey(target, old.place);
+    const std::wstring_view name = PlaceAt(old.place).value.name;
     platform::RegistryValue found;
     bool exists = false;
-    if (Error error = registry.ReadValue(root, path, at.value.name, found, exists)) {
+    if (Error error = registry.ReadValue(root, path, name, found, exists)) {
       Keep(first, error);
       continue;
     }
     if (exists) {
-      if (found == old.before) ++report.values_restored;
+      if (found == old.before) ++restored;  // by an earlier, interrupted run
       continue;
     }
     Error restoring = registry.CreateKey(root, path);
-    if (!restoring) restoring = registry.SetValue(root, path, at.value.name, old.before);
-    if (!restoring) ++report.values_restored;
+    if (!restoring) restoring = registry.SetValue(root, path, name, old.before);
+    if (!restoring) ++restored;
     platform::Note(log, Joined(L"put back what the installation had replaced: ",
                                platform::KeyName(root, PlaceName(target, old.place))),
                    restoring);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 #include "base/list.h"
+#include "base/name_list.h"
 
 #include "base/error.h"
 #include "base/text.h"
@@ -104,6 +105,22 @@ struct SavedValue {
 // is an error naming its key: the run must stop before it writes anything.
 [[nodiscard]] Error ReadPlaces(platform::Registry& registry, const InstallTarget& target,
                                List<SavedValue>& foreign);
+
+// The saved values kept below `key` of `root`, one value a place, named by
+// PlaceName and holding what the place held. A name that is none of the 48
+// places, or names a place a second time, is no data to act on: it goes into
+// `ignored` (after "ReplacedValues: ") and is left alone.
+[[nodiscard]] Error ReadSavedValues(platform::Registry& registry, platform::RegistryRoot root,
+                                    std::wstring_view key, const InstallTarget& target,
+                                    List<SavedValue>& saved, NameList& ignored);
+
+// Puts each of `saved` back, type and bytes, where its place is empty (its
+// key made again); a place that holds anything stays as it is, and one that
+// holds exactly what was saved counts as put back. Each put back counts in
+// `restored` and goes to `log`. Every value is tried; the first failure is
+// returned, naming its key.
+[[nodiscard]] Error PutBackSaved(platform::Registry& registry, const InstallTarget& target,
+                                 const List<SavedValue>& saved, int& restored, platform::Log* log);
 
 // Registers every type, in table order: its keys, then its values, 24 key
 // creations and 48 value writes in all. Every write is made whatever the

@@ -21,9 +21,12 @@ constexpr std::wstring_view kIconsAdvice =
 // The files the run puts into the install folder, each held open from
 // before the first change to the end, so that what is copied is what was
 // found: the icons, then the program, by the number HoldSource gave.
+struct Source {
+  WideText name;
+  int held = 0;
+};
 struct Sources {
-  NameList names;
-  List<int> held;
+  List<Source> files;  // the icons, then the program
   unsigned long long bytes = 0;
   bool program_in_place = false;  // run from the install folder itself: nothing to copy
 };
@@ -49,8 +52,7 @@ Error FindSources(platform::FileSystem& files, const InstallTarget& target, Sour
     int held = 0;
     unsigned long long size = 0;
     if (Error error = files.HoldSource(path, held, size)) return error;
-    sources.names.Add(name);
-    sources.held.Add(held);
+    sources.files.Add(Source{WideText(name), held});
     sources.bytes += size;
     return Error();
   };
@@ -123,9 +125,9 @@ Error Plan(platform::FileSystem& files, const InstallTarget& target, const Sourc
     new_saved.Add(found);
     record.saved.Add(found);
   }
-  Error failed;
-  sources.names.ForEach([&](std::wstring_view name) {
-    if (failed || record.files.Contains(name)) return;  // planned by an earlier run: its state is known
+  for (const Source& source : sources.files) {
+    const std::wstring_view name = source.name;
+    if (record.files.Contains(name)) continue;  // planned by an earlier run: its state is known
     const WideText path = Joined(target.folder, L"\\", name);
     // Someone else's file stands there, unless it is this program running
     // from the folder, or one of ours an uninstallation left for the
@@ -135,15 +137,15 @@ Error Plan(platform::FileSystem& files, const InstallTarget& target, const Sourc
       const WideText aside = Joined(target.folder, L"\\", kSetAsideFolderName, L"\\", name);
       if (files.FileExists(aside)) {
         // Someone else's file where ours would wait: nothing is overwritten.
-        failed = errors::Make(errors::kFileAlreadyExists);
-        failed.At(aside);
-        return;
+        Error taken = errors::Make(errors::kFileAlreadyExists);
+        taken.At(aside);
+        return taken;
       }
       if (!record.set_aside.Contains(name)) record.set_aside.Add(name);
     }
     record.files.Add(name);
-  });
-  return failed;
+  }
+  return Error();
 }
 
 // Moves each file planned to go aside there, unless an earlier run did.
@@ -160,24 +162,16 @@ Error SetAside(platform::FileSystem& files, const InstallTarget& target, const I
   return failed;
 }
 
-// Copies the held files into the folder; what an uninstallation had left
+// Copies one held file into the folder; what an uninstallation had left
 // for the restart to delete is kept now.
-Error CopySources(platform::FileSystem& files, const InstallTarget& target, const Sources& sources,
-                  bool deletions_pending, bool program) {
-  Error failed;
-  std::size_t index = 0;
-  sources.names.ForEach([&](std::wstring_view name) {
-    const std::size_t at = index++;
-    const bool is_program = at + 1 == sources.held.size();
-    if (failed || is_program != program || (is_program && sources.program_in_place)) return;
-    const WideText to = Joined(target.folder, L"\\", name);
-    if (deletions_pending) {
-      bool kept = false;
-      failed = files.KeepAtRestart(to, kept);
-    }
-    if (!failed) failed = files.CopyHeldSource(sources.held[at], to);
-  });
-  return failed;
+Error CopySource(platform::FileSystem& files, const InstallTarget& target, const Source& source,
+                 bool deletions_pending) {
+  const WideText to = Joined(target.folder, L"\\", source.name);
+  if (deletions_pending) {
+    bool kept = false;
+    if (Error error = files.KeepAtRestart(to, kept)) return error;
+  }
+  return files.CopyHeldSource(source.held, to);
 }
 
 // The installation once the sources are held: plan, record, changes,
@@ -219,13 +213,18 @@ Error Install(const platform::Platform& platform, const InstallTarget& target, I
   }
   if (Error error = SetAside(files, target, record)) return RollBack(platform, target, error);
   stage(InstallStage::kCopyingIcons);
-  if (Error error = CopySources(files, target, sources, deletions_pending, false)) {
-    return RollBack(platform, target, error);
+  const std::size_t icons = sources.files.size() - 1;  // the program comes last
+  for (std::size_t at = 0; at < icons; ++at) {
+    if (Error error = CopySource(files, target, sources.files[at], deletions_pending)) {
+      return RollBack(platform, target, error);
+    }
   }
   stage(InstallStage::kEditingRegistry);
   if (Error error = RegisterFileTypes(platform.registry, target)) return RollBack(platform, target, error);
-  if (Error error = CopySources(files, target, sources, deletions_pending, true)) {
-    return RollBack(platform, target, error);
+  if (!sources.program_in_place) {
+    if (Error error = CopySource(files, target, sources.files[icons], deletions_pending)) {
+      return RollBack(platform, target, error);
+    }
   }
   if (Error error = CompleteRecord(platform, target, sources.bytes)) return RollBack(platform, target, error);
   // Explorer shows the new icons at once, without waiting for a restart.

@@ -100,32 +100,7 @@ Error ReadRecord(platform::Registry& registry, const InstallTarget& target, Inst
 
   // The replaced values: one value a place, named "<key>|<name>", holding
   // what the place held.
-  const WideText replaced_key = ReplacedKey();
-  NameList names;
-  if (Error error = registry.ValueNames(target.record_root, replaced_key, names)) return error;
-  Error failed;
-  names.ForEach([&](std::wstring_view entry) {
-    const int place = PlaceNamed(target, entry);
-    bool taken = false;
-    for (const SavedValue& saved : record.saved) taken |= saved.place == place;
-    if (place < 0 || taken) {
-      record.ignored.Add(Joined(L"ReplacedValues: ", entry));
-      return;
-    }
-    SavedValue saved{place, {}};
-    bool exists = false;
-    if (Error error = registry.ReadValue(target.record_root, replaced_key, entry, saved.before, exists)) {
-      if (!failed) failed = error;
-    } else if (exists) {
-      record.saved.Add(saved);
-    }
-  });
-  return failed;
-}
-
-bool RecordComplete(platform::Registry& registry, const InstallTarget& target) {
-  InstallRecord record;
-  return !ReadRecord(registry, target, record) && record.complete;
+  return ReadSavedValues(registry, target.record_root, ReplacedKey(), target, record.saved, record.ignored);
 }
 
 Error WritePlan(platform::Registry& registry, const InstallTarget& target,

@@ -52,9 +52,6 @@ bool IsPlainFileName(std::wstring_view name);
 [[nodiscard]] Error ReadRecord(platform::Registry& registry, const InstallTarget& target,
                                InstallRecord& record);
 
-// Whether a complete record is there.
-bool RecordComplete(platform::Registry& registry, const InstallTarget& target);
-
 // Writes what the run will do before it does any of it: each value of
 // `new_saved` (exactly) below ReplacedValues, the files to move aside, the
 // files to put in, then the state Installing. Whatever was saved before

@@ -133,19 +133,31 @@ Error UseTargetClasses(platform::Registry& registry, const InstallTarget& target
   return target.scope == Scope::kMachine ? registry.UseMachineClasses() : Error();
 }
 
+namespace {
+
+// What is there for `target`, its record read into `record` (a record that
+// cannot be read, `read` its error, is there all the same) and, where the
+// package has the installation, its state and product code in `package`.
+Installed Look(const platform::Platform& platform, const InstallTarget& target, InstallRecord& record,
+               Error& read, PackageState& package_state, WideText& package) {
+  package_state = PackageState::kNone;
+  read = ReadRecord(platform.registry, target, record);
+  if (read || record.exists) return record.complete ? Installed::kRecorded : Installed::kUnfinished;
+  if (target.scope == Scope::kMachine) package_state = FindPackage(platform, package);
+  if (package_state != PackageState::kNone) return Installed::kByPackage;
+  if (AnyRegistrationOfOurs(platform.registry, target)) return Installed::kUnrecorded;
+  return Installed::kNothing;
+}
+
+}  // namespace
+
 Installed FindInstallation(const platform::Platform& platform, const InstallTarget& target) {
   if (UseTargetClasses(platform.registry, target)) return Installed::kNothing;
   InstallRecord record;
-  if (ReadRecord(platform.registry, target, record) || record.exists) {
-    // A record that cannot be read is there all the same.
-    return record.complete ? Installed::kRecorded : Installed::kUnfinished;
-  }
+  Error read;
+  PackageState package_state;
   WideText package;
-  if (target.scope == Scope::kMachine && FindPackage(platform, package) != PackageState::kNone) {
-    return Installed::kByPackage;
-  }
-  if (AnyRegistrationOfOurs(platform.registry, target)) return Installed::kUnrecorded;
-  return Installed::kNothing;
+  return Look(platform, target, record, read, package_state, package);
 }
 
 Error RemoveInstallation(const platform::Platform& platform, const InstallTarget& target,
@@ -223,15 +235,17 @@ Error RunUninstallation(const platform::Platform& platform, const InstallTarget&
   platform::Log* log = platform.log;
   InstallLock lock(platform.system);
   if (Error refused = BeginRun(platform, target, lock, L"uninstall", L"from")) return refused;
-  switch (FindInstallation(platform, target)) {
+  InstallRecord record;
+  Error read;
+  PackageState package_state;
+  WideText package;
+  switch (Look(platform, target, record, read, package_state, package)) {
     case Installed::kNothing:
       platform::Note(log, L"found: nothing installed; nothing to do");
       return Error();
     case Installed::kByPackage: {
-      WideText package;
-      const Error refused = FindPackage(platform, package) == PackageState::kInstalling
-                                ? WindowsInstallerBusy(package)
-                                : PackageOwnsInstallation(package);
+      const Error refused = package_state == PackageState::kInstalling ? WindowsInstallerBusy(package)
+                                                                       : PackageOwnsInstallation(package);
       platform::Note(log, Joined(L"refused: installed by the Windows Installer package ", package,
                                  L", which removes it itself"),
                      refused);
@@ -241,10 +255,9 @@ Error RunUninstallation(const platform::Platform& platform, const InstallTarget&
     case Installed::kUnfinished: platform::Note(log, L"found: an installation or uninstallation cut short"); break;
     case Installed::kUnrecorded: platform::Note(log, L"found: an installation without its record"); break;
   }
-  InstallRecord record;
-  if (Error error = ReadRecord(platform.registry, target, record)) {
-    platform::Note(log, L"stopped: the record cannot be read", error);
-    return error;
+  if (read) {
+    platform::Note(log, L"stopped: the record cannot be read", read);
+    return read;
   }
   const Error result = RemoveInstallation(platform, target, record, FilesInUse::kLeaveToRestart, report);
   platform::Note(log, result ? L"not everything removed; the record keeps what is left" : L"uninstalled", result);

@@ -84,17 +84,17 @@ class PackageTarget {
 // anything else there is no data of the package's and is left alone.
 List<SavedValue> KeptValues(Win32Registry& registry, const glyphary::engine::InstallTarget& target) {
   List<SavedValue> kept;
-  NameList names;
-  const WideText key = ReplacedKey();
-  if (registry.ValueNames(kMachine, key, names)) return kept;
-  names.ForEach([&](std::wstring_view name) {
-    SavedValue saved{glyphary::engine::PlaceNamed(target, name), {}};
-    bool found = false;
-    if (saved.place >= 0 && !registry.ReadValue(kMachine, key, name, saved.before, found) && found) {
-      kept.Add(saved);
-    }
-  });
+  NameList ignored;
+  (void)glyphary::engine::ReadSavedValues(registry, kMachine, ReplacedKey(), target, kept, ignored);
   return kept;
+}
+
+// Takes the mark of the package's transaction away, and its key when
+// nothing else is in it.
+void Unmark(Win32Registry& registry) {
+  (void)registry.DeleteValue(kMachine, kPackageKey, kPackageInstallingValue);
+  bool deleted = false;
+  (void)registry.DeleteKeyIfEmpty(kMachine, kPackageKey, deleted);
 }
 
 // Puts the kept values back, type and bytes, where their places are empty
@@ -104,27 +104,14 @@ UINT PutBack(MSIHANDLE session) {
   Win32Registry registry;
   (void)registry.UseMachineClasses();
   const PackageTarget target;
-  const glyphary::engine::InstallTarget& places = target.get();
-  UINT result = ERROR_SUCCESS;
-  for (const SavedValue& old : KeptValues(registry, places)) {
-    const WideText key = glyphary::engine::PlaceKey(places, old.place);
-    const std::wstring_view name = glyphary::engine::PlaceAt(old.place).value.name;
-    glyphary::platform::RegistryValue now;
-    bool taken = false;
-    Error error = registry.ReadValue(places.classes_root, key, name, now, taken);
-    if (!error && taken) continue;
-    if (!error) error = registry.CreateKey(places.classes_root, key);
-    if (!error) error = registry.SetValue(places.classes_root, key, name, old.before);
-    if (error) {
-      Say(session, Joined(L"Glyphary Installer: could not put back ", error.Path()));
-      result = kFailed;  // the kept values stay for another try
-    }
+  int restored = 0;
+  if (const Error error = glyphary::engine::PutBackSaved(registry, target.get(), KeptValues(registry, target.get()),
+                                                         restored, nullptr)) {
+    Say(session, Joined(L"Glyphary Installer: could not put back ", error.Path()));
+    return kFailed;  // the kept values stay for another try
   }
-  if (result != ERROR_SUCCESS) return result;
   (void)registry.DeleteTree(kMachine, ReplacedKey());
-  (void)registry.DeleteValue(kMachine, kPackageKey, kPackageInstallingValue);
-  bool deleted = false;
-  (void)registry.DeleteKeyIfEmpty(kMachine, kPackageKey, deleted);
+  Unmark(registry);
   return ERROR_SUCCESS;
 }
 
@@ -152,9 +139,7 @@ extern "C" __declspec(dllexport) UINT __stdcall ClaimKeys(MSIHANDLE session) {
                        : L"Glyphary Installer is installed on this computer by GlypharyInstaller.exe. Remove "
                          L"it first (Settings > Apps, or GlypharyInstaller.exe /uninstall), then install this "
                          L"package.");
-  (void)registry.DeleteValue(kMachine, kPackageKey, kPackageInstallingValue);
-  bool deleted = false;
-  (void)registry.DeleteKeyIfEmpty(kMachine, kPackageKey, deleted);
+  Unmark(registry);
   return kFailed;
 }
 

@@ -116,7 +116,10 @@ class CrashPoints : public ::testing::TestWithParam<Scope> {
   }
 
   // Whether the machine counts as installed by the detection rule.
-  bool Detected(Machine& machine) { return RecordComplete(machine.registry, Target()); }
+  bool Detected(Machine& machine) {
+    InstallRecord record;
+    return !ReadRecord(machine.registry, Target(), record) && record.complete;
+  }
 
   // Kills `command`, started on `start`, after each of its changes in turn,
   // and runs each of `next` on what the kill left. Returns how many crash
