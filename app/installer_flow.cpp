@@ -25,8 +25,17 @@ int RunInstallerWindows(const platform::Platform& platform, const engine::Instal
     if (finish.RestartChecked()) engine::RestartWindows(platform.system, nt_family);
     return Error();
   };
-  // "Accept": the installation, then the finish window. Whatever the user
-  // types or clicks meanwhile is not for the finish window.
+  // Once the progress window is up: the finish window in its place. Whatever
+  // the user typed or clicked since "Accept" is not for the finish window.
+  auto hand_over = [&]() -> Error {
+    if (!finish.IsOpen()) nt_family = platform.system.IsNtFamily();
+    if (Error error = finish.Show(Handler(restart))) return error;
+    ui.AcceptInput();
+    progress.Close();
+    return Error();
+  };
+  // "Accept": the installation, then the progress window with its last
+  // status, which hands over to the finish window.
   auto accept = [&]() -> Error {
     ui.HoldInput();
     if (Error error = progress.Create()) return error;
@@ -36,12 +45,8 @@ int RunInstallerWindows(const platform::Platform& platform, const engine::Instal
       if (error.Number() == exit_codes::kInstallInProgress) ui.ReportError(error, error.Number());
       return error;
     }
-    progress.Show();
+    progress.Show(Handler(hand_over));
     agreement.Close();
-    if (!finish.IsOpen()) nt_family = platform.system.IsNtFamily();
-    if (Error error = finish.Show(Handler(restart))) return error;
-    ui.AcceptInput();
-    progress.Close();
     return Error();
   };
   auto cancel = [&]() -> Error { ui.End(0); };

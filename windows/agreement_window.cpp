@@ -6,19 +6,23 @@ namespace glyphary::windows {
 
 namespace {
 
-// Front to back; "Accept" at the bottom left, "Cancel" at the bottom right.
+// In the order of the screen and of the Tab key, which a screen reader
+// follows: the text above the buttons, then "Cancel" (at the bottom right)
+// and "Accept" (at the bottom left). None overlaps another.
 constexpr ControlRow kControls[] = {
-    {ControlKind::kButton, AgreementWindow::kAccept, 0, L"Accept", {360, 5640, 1215, 495}},
-    {ControlKind::kButton, AgreementWindow::kCancel, 0, L"Cancel", {4320, 5640, 1215, 495}},
     {ControlKind::kTextBox, AgreementWindow::kAgreementText, 0, L"", {120, 120, 5775, 5415},
-     &kDefaultFont, Colour::System(COLOR_WINDOWTEXT), false, IDR_AGREEMENT},
+     &kDefaultFont, Colour::System(COLOR_WINDOWTEXT), false, IDR_AGREEMENT, false,
+     L"License agreement"},
+    {ControlKind::kButton, AgreementWindow::kCancel, 0, L"Cancel", {4320, 5640, 1215, 495}},
+    {ControlKind::kButton, AgreementWindow::kAccept, 0, L"Accept", {360, 5640, 1215, 495}},
 };
 constexpr int kTabOrder[] = {AgreementWindow::kAgreementText, AgreementWindow::kCancel,
                              AgreementWindow::kAccept};
 
 constexpr WindowFrame kWindowFrame{AgreementWindow::kClassName, L"",
                              WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
-                             {8865, 4920, 6090, 6270}, false, IDI_DIALOG};
+                             {8865, 4920, 6090, 6270}, false, IDI_DIALOG,
+                             L"Glyphary Installer: License Agreement", true};
 
 }  // namespace
 

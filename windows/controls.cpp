@@ -2,7 +2,10 @@
 
 #include <cwchar>
 
+#include <oleacc.h>
+
 #include "base/decimal.h"
+#include "windows/accessibility.h"
 #include "windows/ui.h"
 
 namespace glyphary::windows {
@@ -70,11 +73,6 @@ WideText WindowText(HWND window) {
   return text;
 }
 
-void Fill(HDC dc, const RECT& box, COLORREF colour) {
-  GdiObject brush(CreateSolidBrush(colour));
-  FillRect(dc, &box, static_cast<HBRUSH>(brush.get()));
-}
-
 void DrawBitmap(HDC dc, HBITMAP bitmap, POINT at) {
   BITMAP info{};
   GetObjectW(bitmap, sizeof(info), &info);
@@ -92,19 +90,6 @@ void DrawCaption(HDC dc, HFONT font, COLORREF colour, std::wstring_view text, RE
   DrawTextW(dc, text.data(), static_cast<int>(text.size()), &box, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
 }
 
-// A frame: the ground, and an etched border whose top runs half a text line
-// down, as a group box's does.
-void DrawFrame(HDC dc, HFONT font, RECT client) {
-  FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
-  TEXTMETRICW metrics{};
-  {
-    SelectedObject selected(dc, font);
-    GetTextMetricsW(dc, &metrics);
-  }
-  client.top += metrics.tmHeight / 2;
-  DrawEdge(dc, &client, EDGE_ETCHED, BF_RECT);
-}
-
 }  // namespace
 
 Error LoadTextResource(HINSTANCE instance, int id, WideText& text) {
@@ -119,7 +104,7 @@ Error LoadTextResource(HINSTANCE instance, int id, WideText& text) {
   return Error();
 }
 
-Error Controls::Keep(HGDIOBJ object) {
+Error Controls::Keep(HGDIOBJ object) const {
   if (object == nullptr || gdi_count_ == sizeof(gdi_) / sizeof(gdi_[0])) {
     if (object != nullptr) DeleteObject(object);
     return errors::Make(errors::kOutOfMemory);
@@ -133,18 +118,18 @@ void Controls::Clear() {
   fonts_.Clear();
   for (std::size_t i = 0; i < gdi_count_; ++i) gdi_[i].Reset();
   gdi_count_ = 0;
-  ground_brush_ = nullptr;
+  fixed_ground_brush_ = nullptr;
   last_focus_ = nullptr;
 }
 
-Error Controls::Create(const Ui& ui, HWND window, Colour ground, const ControlRow* rows,
+Error Controls::Create(Ui& ui, HWND window, Colour ground, const ControlRow* rows,
                        std::size_t count) {
   Clear();
+  ui_ = &ui;
   ground_ = ground;
-  ground_brush_ = ground.system ? GetSysColorBrush(ground.system_index)
-                                : CreateSolidBrush(ground.ToColorRef());
   if (!ground.system) {
-    if (Error error = Keep(ground_brush_)) return error;
+    fixed_ground_brush_ = CreateSolidBrush(RGB(ground.r, ground.g, ground.b));
+    if (Error error = Keep(fixed_ground_brush_)) return error;
   }
   for (const wchar_t* name : {kLightweightClass, kFrameClass}) {
     if (Error error = RegisterOnce(ui.instance(), name, &Procedure)) return error;
@@ -159,14 +144,16 @@ Error Controls::Create(const Ui& ui, HWND window, Colour ground, const ControlRo
   for (bool frames : {true, false}) {
     for (Made& made : made_) {
       if ((made.row->kind == ControlKind::kFrame) != frames) continue;
-      if (Error error = CreateOne(ui, made, window)) return error;
+      if (Error error = CreateOne(made, window)) return error;
     }
   }
-  // Stack the controls of each container front to back as listed.
+  // Stack the controls of each container front to back as listed: the
+  // order of the screen, in which a screen reader lists them.
   for (std::size_t i = 0; i < made_.size(); ++i) {
+    if (made_[i].window == nullptr) continue;
     HWND after = HWND_TOP;
     for (std::size_t j = i; j-- > 0;) {
-      if (made_[j].row->container == made_[i].row->container) {
+      if (made_[j].window != nullptr && made_[j].row->container == made_[i].row->container) {
         after = made_[j].window;
         break;
       }
@@ -176,29 +163,40 @@ Error Controls::Create(const Ui& ui, HWND window, Colour ground, const ControlRo
   return Error();
 }
 
-Error Controls::CreateOne(const Ui& ui, Made& c, HWND window) {
+Error Controls::CreateOne(Made& c, HWND window) {
   const ControlRow& row = *c.row;
   const Made* container = row.container != 0 ? Find(row.container) : nullptr;
-  const ControlClass made = kClasses[static_cast<int>(row.kind)];
-  // A text box gets its text after its font, so that it lays the text out
-  // once, in the font it shows it in.
-  const bool text_later = row.kind == ControlKind::kTextBox;
-  c.window = CreateWindowExW(made.ex_style, made.window_class, text_later ? L"" : row.text,
-                             made.style, c.rect.left, c.rect.top, c.rect.right - c.rect.left,
-                             c.rect.bottom - c.rect.top, container != nullptr ? container->window : window,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), ui.instance(),
-                             this);
-  if (c.window == nullptr) return errors::Make(errors::kOutOfMemory);
+  c.parent = container != nullptr ? container->window : window;
+  if (!row.drawn) {
+    const ControlClass made = kClasses[static_cast<int>(row.kind)];
+    // A text box gets its text after its font, so that it lays the text out
+    // once, in the font it shows it in.
+    const bool text_later = row.kind == ControlKind::kTextBox;
+    c.window = CreateWindowExW(made.ex_style, made.window_class, text_later ? L"" : row.text,
+                               made.style, c.rect.left, c.rect.top, c.rect.right - c.rect.left,
+                               c.rect.bottom - c.rect.top, c.parent,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)),
+                               ui_->instance(), this);
+    if (c.window == nullptr) return errors::Make(errors::kOutOfMemory);
+    if (made.window_class != kLightweightClass && made.window_class != kFrameClass &&
+        (row.spoken_name != nullptr || row.described_by != 0)) {
+      // A system control that a screen reader is to hear more of: we answer
+      // its WM_GETOBJECT and pass every other message on.
+      SetWindowLongPtrW(c.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+      c.system_procedure = reinterpret_cast<WNDPROC>(
+          SetWindowLongPtrW(c.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Procedure)));
+    }
+  }
 
-  if (Error error = FitCaption(ui, c)) return error;
-  SendMessageW(c.window, WM_SETFONT, reinterpret_cast<WPARAM>(c.font), FALSE);
-  if (text_later && row.resource != 0) {
+  if (Error error = FitCaption(c)) return error;
+  if (c.window != nullptr) SendMessageW(c.window, WM_SETFONT, reinterpret_cast<WPARAM>(c.font), FALSE);
+  if (row.kind == ControlKind::kTextBox && row.resource != 0) {
     WideText text;
-    if (Error error = LoadTextResource(ui.instance(), row.resource, text)) return error;
+    if (Error error = LoadTextResource(ui_->instance(), row.resource, text)) return error;
     SetWindowTextW(c.window, text.c_str());
   }
   if (row.kind == ControlKind::kPicture && row.resource != 0) {
-    c.bitmap = static_cast<HBITMAP>(LoadImageW(ui.instance(), MAKEINTRESOURCEW(row.resource),
+    c.bitmap = static_cast<HBITMAP>(LoadImageW(ui_->instance(), MAKEINTRESOURCEW(row.resource),
                                                IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
     if (c.bitmap == nullptr) return ResourceMissing(row.resource);
     if (Error error = Keep(c.bitmap)) return error;
@@ -206,14 +204,14 @@ Error Controls::CreateOne(const Ui& ui, Made& c, HWND window) {
   return Error();
 }
 
-Error Controls::FitCaption(const Ui& ui, Made& c) {
+Error Controls::FitCaption(Made& c) {
   // The design size; smaller, a pixel at a time, while the caption would not
   // fit its box in the face this machine has (down to four fifths).
   const Font& font = *c.row->font;
-  const int smallest = -SmallestFontHeight(font.points, ui.dpi());
-  int pixels = -FontHeightForPoints(font.points, ui.dpi());
+  const int smallest = -SmallestFontHeight(font.points, ui_->dpi());
+  int pixels = -FontHeightForPoints(font.points, ui_->dpi());
   if (Error error = FontFor(font, -pixels, c.font)) return error;
-  while (pixels > smallest && !CaptionFits(ui, c)) {
+  while (pixels > smallest && !CaptionFits(c)) {
     if (Error error = FontFor(font, -(--pixels), c.font)) return error;
   }
   return Error();
@@ -241,7 +239,7 @@ Error Controls::FontFor(const Font& font, int height, HFONT& handle) {
   return Error();
 }
 
-bool Controls::CaptionFits(const Ui& ui, const Made& c) const {
+bool Controls::CaptionFits(const Made& c) const {
   // Labels and check boxes show one caption in a box designed for it.
   const ControlKind kind = c.row->kind;
   if (kind != ControlKind::kLabel && kind != ControlKind::kCheckBox) return true;
@@ -251,9 +249,9 @@ bool Controls::CaptionFits(const Ui& ui, const Made& c) const {
   const int height = c.rect.bottom - c.rect.top;
   if (kind == ControlKind::kCheckBox) {
     // The box and the gap before the caption.
-    width -= GetSystemMetrics(SM_CXMENUCHECK) + MulDiv(4, ui.dpi(), 96);
+    width -= GetSystemMetrics(SM_CXMENUCHECK) + MulDiv(4, ui_->dpi(), 96);
   }
-  WindowDc dc(c.window);
+  WindowDc dc(c.window != nullptr ? c.window : c.parent);
   SelectedObject selected(dc.get(), c.font);
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc.get(), &metrics);
@@ -297,13 +295,26 @@ void Controls::MoveFocus(const int* tab_order, std::size_t count, bool backwards
   SetFocus(order[next]);
 }
 
+bool Controls::high_contrast() const { return ui_ != nullptr && ui_->high_contrast(); }
+
+HBRUSH Controls::GroundBrush() const {
+  const int index = ground_.SystemIndex(high_contrast());
+  return index >= 0 ? GetSysColorBrush(index) : fixed_ground_brush_;
+}
+
 bool Controls::HandleShared(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                             const int* tab_order, std::size_t count, LRESULT& result) {
   switch (message) {
     case WM_ERASEBKGND: {
+      HDC dc = reinterpret_cast<HDC>(wparam);
       RECT client{};
       GetClientRect(window, &client);
-      FillRect(reinterpret_cast<HDC>(wparam), &client, ground_brush_);
+      FillRect(dc, &client, GroundBrush());
+      // The decorations on the window's own ground, from the back forward.
+      for (std::size_t j = made_.size(); j-- > 0;) {
+        const Made& c = made_[j];
+        if (c.row->drawn && c.row->container == 0) Draw(c, dc, POINT{c.rect.left, c.rect.top});
+      }
       result = 1;
       return true;
     }
@@ -320,11 +331,19 @@ bool Controls::HandleShared(HWND window, UINT message, WPARAM wparam, LPARAM lpa
         result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
       } else {
         SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-        SetBkColor(dc, ground_.ToColorRef());
-        result = reinterpret_cast<LRESULT>(ground_brush_);
+        SetBkColor(dc, ground_.ToColorRef(high_contrast()));
+        result = reinterpret_cast<LRESULT>(GroundBrush());
       }
       return true;
     }
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+      // Another colour scheme, or high contrast switched on or off: all of
+      // the window again, in the colours that now apply.
+      if (ui_ != nullptr) ui_->ReadColourScheme();
+      RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+      result = DefWindowProcW(window, message, wparam, lparam);
+      return true;
     case WM_ACTIVATE:
       if (LOWORD(wparam) == WA_INACTIVE) {
         HWND focus = GetFocus();
@@ -352,11 +371,73 @@ bool Controls::HandleShared(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 
 void Controls::Draw(const Made& c, HDC dc, POINT offset) const {
   if (c.row->kind == ControlKind::kPicture && c.bitmap != nullptr) {
-    DrawBitmap(dc, c.bitmap, offset);
+    DrawPicture(c, dc, offset);
   } else if (c.row->kind == ControlKind::kLabel) {
     const RECT box{offset.x, offset.y, offset.x + (c.rect.right - c.rect.left),
                    offset.y + (c.rect.bottom - c.rect.top)};
-    DrawCaption(dc, c.font, c.row->fore.ToColorRef(), WindowText(c.window), box);
+    const COLORREF colour = c.row->fore.ToColorRef(high_contrast());
+    if (c.window != nullptr) {
+      DrawCaption(dc, c.font, colour, WindowText(c.window), box);
+    } else {
+      DrawCaption(dc, c.font, colour, c.row->text, box);
+    }
+  }
+}
+
+// A picture as it is; under high contrast in two of the scheme's colours:
+// what shows the ground colour of the design in the window colour, the rest
+// (the glyph, the bars) in the window-text colour. A full-colour picture
+// would keep its light-blue ground as a block on a dark scheme.
+void Controls::DrawPicture(const Made& c, HDC dc, POINT at) const {
+  if (!high_contrast() || ground_.system) {
+    DrawBitmap(dc, c.bitmap, at);
+    return;
+  }
+  BITMAP info{};
+  GetObjectW(c.bitmap, sizeof(info), &info);
+  if (c.outline == nullptr) {
+    // One bit a pixel: copying a colour picture into it sets the pixels of
+    // the source's background colour, here the design's ground, and clears
+    // the others.
+    HBITMAP outline = CreateBitmap(info.bmWidth, info.bmHeight, 1, 1, nullptr);
+    if (outline == nullptr || Keep(outline)) return;  // out of GDI objects: nothing drawn
+    MemoryDc colour(dc);
+    MemoryDc mono(dc);
+    SelectedObject picture(colour.get(), c.bitmap);
+    SelectedObject bits(mono.get(), outline);
+    SetBkColor(colour.get(), RGB(ground_.r, ground_.g, ground_.b));
+    BitBlt(mono.get(), 0, 0, info.bmWidth, info.bmHeight, colour.get(), 0, 0, SRCCOPY);
+    c.outline = outline;
+  }
+  // Copied onto a colour surface, set bits take its background colour and
+  // clear ones its text colour.
+  MemoryDc mono(dc);
+  SelectedObject bits(mono.get(), c.outline);
+  const COLORREF text = SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  const COLORREF back = SetBkColor(dc, GetSysColor(ground_.system_index));
+  BitBlt(dc, at.x, at.y, info.bmWidth, info.bmHeight, mono.get(), 0, 0, SRCCOPY);
+  SetTextColor(dc, text);
+  SetBkColor(dc, back);
+}
+
+// A frame: the ground, and a border whose top runs half a text line down,
+// as a group box's does: etched, or under high contrast a line in the
+// scheme's text colour, which stands out where an etched edge's greys may
+// not.
+void Controls::DrawFrame(const Made& c, HDC dc) const {
+  RECT client{};
+  GetClientRect(c.window, &client);
+  FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+  TEXTMETRICW metrics{};
+  {
+    SelectedObject selected(dc, c.font);
+    GetTextMetricsW(dc, &metrics);
+  }
+  client.top += metrics.tmHeight / 2;
+  if (high_contrast()) {
+    FrameRect(dc, &client, GetSysColorBrush(COLOR_WINDOWTEXT));
+  } else {
+    DrawEdge(dc, &client, EDGE_ETCHED, BF_RECT);
   }
 }
 
@@ -365,8 +446,11 @@ void Controls::Paint(const Made& c, HDC dc) const {
   GetClientRect(c.window, &client);
   const bool see_through = c.row->kind == ControlKind::kPicture || c.row->transparent;
   // A control inside a frame stands on the frame's face.
-  const Colour ground = see_through && c.row->container == 0 ? ground_ : Colour::System(COLOR_BTNFACE);
-  Fill(dc, client, ground.ToColorRef());
+  if (see_through && c.row->container == 0) {
+    FillRect(dc, &client, GroundBrush());
+  } else {
+    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+  }
   if (see_through) {
     // What lies behind in the same container, from the back forward.
     const Made* self = &c;
@@ -383,16 +467,65 @@ void Controls::Paint(const Made& c, HDC dc) const {
   Draw(c, dc, POINT{0, 0});
 }
 
+// What a screen reader hears of a control beyond what the system says:
+// its name where the table gives one (a label's is its text), the text of
+// the control that describes it, and the role of our own kinds.
+LRESULT Controls::Speak(const Made& c, WPARAM aspect, LPARAM lparam) const {
+  SpokenAnswer& answer = *reinterpret_cast<SpokenAnswer*>(lparam);
+  switch (aspect) {
+    case kSpokenName:
+      if (c.row->spoken_name != nullptr) {
+        SetSpokenText(answer, c.row->spoken_name);
+        return 1;
+      }
+      if (c.row->kind != ControlKind::kLabel) return 0;
+      SetSpokenTextOf(answer, c.window);
+      return 1;
+    case kSpokenDescription: {
+      HWND source = c.row->described_by != 0 ? Get(c.row->described_by) : nullptr;
+      if (source == nullptr) return 0;
+      SetSpokenTextOf(answer, source);
+      return 1;
+    }
+    case kSpokenRole:
+      switch (c.row->kind) {
+        case ControlKind::kLabel:
+          answer.role = ROLE_SYSTEM_STATICTEXT;
+          return 1;
+        case ControlKind::kPicture:
+          answer.role = ROLE_SYSTEM_GRAPHIC;
+          return 1;
+        case ControlKind::kFrame:
+          answer.role = ROLE_SYSTEM_GROUPING;
+          return 1;
+        default:
+          return 0;
+      }
+    default:
+      return 0;
+  }
+}
+
 LRESULT Controls::ControlMessage(Made& c, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_GETOBJECT:
+      if (const LRESULT object = AnswerGetObject(c.window, wparam, lparam)) return object;
+      break;
+    case kSpokenMessage:
+      return Speak(c, wparam, lparam);
+    default:
+      break;
+  }
+  if (c.system_procedure != nullptr) {
+    return CallWindowProcW(c.system_procedure, c.window, message, wparam, lparam);
+  }
   switch (message) {
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT: {
       PaintScope paint(c.window);
       if (c.row->kind == ControlKind::kFrame) {
-        RECT client{};
-        GetClientRect(c.window, &client);
-        DrawFrame(paint.get(), c.font, client);
+        DrawFrame(c, paint.get());
       } else {
         Paint(c, paint.get());
       }
@@ -414,6 +547,8 @@ LRESULT Controls::ControlMessage(Made& c, UINT message, WPARAM wparam, LPARAM lp
   return DefWindowProcW(c.window, message, wparam, lparam);
 }
 
+// The procedure of our own controls, and of the system controls we answer
+// for besides (their own procedure gets every other message).
 LRESULT CALLBACK Controls::Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(
@@ -425,6 +560,9 @@ LRESULT CALLBACK Controls::Procedure(HWND window, UINT message, WPARAM wparam, L
       if (made.window == window) return self->ControlMessage(made, message, wparam, lparam);
     }
   }
+  // A system control no longer in the table: its class's own procedure.
+  const auto own = reinterpret_cast<WNDPROC>(GetClassLongPtrW(window, GCLP_WNDPROC));
+  if (own != nullptr && own != &Procedure) return CallWindowProcW(own, window, message, wparam, lparam);
   return DefWindowProcW(window, message, wparam, lparam);
 }
 

@@ -1,10 +1,15 @@
 // A window's controls, made from a small table in the window's own file:
-// which kind, which ID, which text, where (in twips), listed front to back.
-// Labels and pictures are windows of our own class that we draw, so that a
-// transparent label shows what lies behind it; frames draw their etched
-// border; text boxes, buttons and check boxes are the system's EDIT and
-// BUTTON. Fonts are made per DPI, a caption that would not fit its one-line
-// box in the face this machine has is drawn up to a fifth smaller.
+// which kind, which ID, which text, where (in twips), listed front to back,
+// which is also the order a screen reader lists them in and the Tab key
+// follows. Labels and pictures are windows of our own class that we draw, so
+// that a transparent label shows what lies behind it; a decoration (the
+// title's shadow, the backdrop's picture) has no window at all and is drawn
+// by its container, so that a screen reader does not list it. Frames draw
+// their etched border; text boxes, buttons and check boxes are the system's
+// EDIT and BUTTON. Fonts are made per DPI, a caption that would not fit its
+// one-line box in the face this machine has is drawn up to a fifth smaller.
+// Under a high-contrast scheme everything the program paints itself takes
+// the scheme's colours, and follows the scheme when it changes.
 #pragma once
 
 #include <windows.h>
@@ -22,17 +27,28 @@ class Ui;
 
 enum class ControlKind { kLabel, kPicture, kTextBox, kButton, kFrame, kCheckBox };
 
-// A colour: an RGB triple, or one of the system colours (a COLOR_* index).
+// A colour: one of the system colours (a COLOR_* index), or an RGB triple
+// of the design with the system colour that stands in for it when a
+// high-contrast scheme is on.
 struct Colour {
   bool system = true;
-  int system_index = COLOR_BTNTEXT;
+  int system_index = COLOR_BTNTEXT;  // the system colour; a fixed one's stand-in
   std::uint8_t r = 0, g = 0, b = 0;
 
-  static constexpr Colour Rgb(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-    return Colour{false, 0, red, green, blue};
+  static constexpr Colour Rgb(std::uint8_t red, std::uint8_t green, std::uint8_t blue,
+                              int in_high_contrast) {
+    return Colour{false, in_high_contrast, red, green, blue};
   }
   static constexpr Colour System(int index) { return Colour{true, index, 0, 0, 0}; }
-  COLORREF ToColorRef() const { return system ? GetSysColor(system_index) : RGB(r, g, b); }
+  // The system colour this colour is under the scheme in use, or -1 for
+  // the design's own RGB.
+  constexpr int SystemIndex(bool high_contrast) const {
+    return system || high_contrast ? system_index : -1;
+  }
+  COLORREF ToColorRef(bool high_contrast) const {
+    const int index = SystemIndex(high_contrast);
+    return index >= 0 ? GetSysColor(index) : RGB(r, g, b);
+  }
 };
 
 struct Font {
@@ -55,6 +71,14 @@ struct ControlRow {
   Colour fore = Colour::System(COLOR_BTNTEXT);
   bool transparent = false;  // a label that paints no ground
   int resource = 0;          // a picture's bitmap, a text box's text
+  // A decoration: no window of its own, drawn by its container, not listed
+  // by a screen reader.
+  bool drawn = false;
+  // What a screen reader says of it besides its caption: a name for a
+  // control whose caption is none, the ID of the control whose text
+  // describes it.
+  const wchar_t* spoken_name = nullptr;
+  int described_by = 0;
 };
 
 // A window's table: its client area, its controls front to back, and the
@@ -80,7 +104,7 @@ class Controls {
   // `ground` behind them. Frames are made first, so that the controls they
   // hold have their parent.
   template <std::size_t N>
-  [[nodiscard]] Error Create(const Ui& ui, HWND window, Colour ground, const ControlRow (&rows)[N]) {
+  [[nodiscard]] Error Create(Ui& ui, HWND window, Colour ground, const ControlRow (&rows)[N]) {
     static_assert(N <= kMaxControls, "more controls than a window holds");
     return Create(ui, window, ground, rows, N);
   }
@@ -88,12 +112,14 @@ class Controls {
   // The control with `id` (nullptr when there is none).
   HWND Get(int id) const;
 
-  // The messages every window with controls answers alike: its ground
-  // (WM_ERASEBKGND), the colours of its text box and check box
-  // (WM_CTLCOLORSTATIC), and the focus: kept across deactivation, given to
-  // the first control of `tab_order` (IDs) that can take it, moved along it
-  // by Tab (kMoveFocusMessage). True, with `result`, when `message` was one
-  // of them.
+  // The messages every window with controls answers alike: its ground and
+  // the decorations drawn on it (WM_ERASEBKGND), the colours of its text box
+  // and check box (WM_CTLCOLORSTATIC), a change of the colour scheme
+  // (WM_SYSCOLORCHANGE, WM_SETTINGCHANGE: all of it is drawn again in the
+  // new colours), and the focus: kept across deactivation, given to the
+  // first control of `tab_order` (IDs) that can take it, moved along it by
+  // Tab (kMoveFocusMessage). True, with `result`, when `message` was one of
+  // them.
   template <std::size_t N>
   bool HandleShared(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                     const int (&tab_order)[N], LRESULT& result) {
@@ -108,9 +134,12 @@ class Controls {
  private:
   struct Made {
     const ControlRow* row = nullptr;
-    HWND window = nullptr;
+    HWND window = nullptr;  // none for a decoration
+    HWND parent = nullptr;  // the window or frame it lies in
     HFONT font = nullptr;
     HBITMAP bitmap = nullptr;
+    mutable HBITMAP outline = nullptr;  // a picture in two colours, for high contrast: made when first drawn
+    WNDPROC system_procedure = nullptr;  // a system control's own, when we answer for it too
     RECT rect{};  // pixels, in the container's client area
   };
   struct MadeFont {
@@ -119,26 +148,34 @@ class Controls {
     HFONT handle;
   };
 
-  Error Create(const Ui& ui, HWND window, Colour ground, const ControlRow* rows, std::size_t count);
-  Error CreateOne(const Ui& ui, Made& control, HWND window);
-  Error FitCaption(const Ui& ui, Made& control);
-  bool CaptionFits(const Ui& ui, const Made& control) const;
+  Error Create(Ui& ui, HWND window, Colour ground, const ControlRow* rows, std::size_t count);
+  Error CreateOne(Made& control, HWND window);
+  Error FitCaption(Made& control);
+  bool CaptionFits(const Made& control) const;
   Error FontFor(const Font& font, int height, HFONT& handle);
-  Error Keep(HGDIOBJ object);
+  // Keeps `object` to be deleted with the controls (also while drawing,
+  // which makes what it needs when it first needs it).
+  Error Keep(HGDIOBJ object) const;
   void MoveFocus(const int* tab_order, std::size_t count, bool backwards, bool first) const;
   const Made* Find(int id) const;
+  bool high_contrast() const;
+  HBRUSH GroundBrush() const;
   void Paint(const Made& control, HDC dc) const;
   void Draw(const Made& control, HDC dc, POINT offset) const;
+  void DrawPicture(const Made& control, HDC dc, POINT at) const;
+  void DrawFrame(const Made& control, HDC dc) const;
+  LRESULT Speak(const Made& control, WPARAM aspect, LPARAM answer) const;
   LRESULT ControlMessage(Made& control, UINT message, WPARAM wparam, LPARAM lparam);
 
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
+  Ui* ui_ = nullptr;
   FixedList<Made, kMaxControls> made_;
   FixedList<MadeFont, kMaxControls + 1> fonts_;
-  GdiObject gdi_[2 * kMaxControls + 2];  // fonts, the ground brush, bitmaps
-  std::size_t gdi_count_ = 0;
+  mutable GdiObject gdi_[3 * kMaxControls + 2];  // fonts, the ground brush, bitmaps and their outlines
+  mutable std::size_t gdi_count_ = 0;
   Colour ground_;
-  HBRUSH ground_brush_ = nullptr;
+  HBRUSH fixed_ground_brush_ = nullptr;  // the design's own ground colour
   HWND last_focus_ = nullptr;
 };
 

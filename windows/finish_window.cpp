@@ -6,14 +6,18 @@ namespace glyphary::windows {
 
 namespace {
 
-// Front to back.
+// In the order of the screen, which a screen reader follows: the message in
+// its frame, "Restart Computer", "Finish". None overlaps another. The
+// message also describes the check box, which has the focus when the window
+// opens: a screen reader says why the restart is offered with it.
 constexpr ControlRow kControls[] = {
-    {ControlKind::kButton, FinishWindow::kFinish, 0, L"Finish", {2280, 1560, 1215, 375}},
     {ControlKind::kFrame, FinishWindow::kFrame, 0, L"", {360, 120, 5175, 495}},
     {ControlKind::kLabel, FinishWindow::kMessage, FinishWindow::kFrame,
      L"In order for the changes to take affect you must restart your computer.",  // sic
      {120, 120, 4935, 255}},
-    {ControlKind::kCheckBox, FinishWindow::kRestart, 0, L"Restart Computer", {720, 960, 1575, 195}},
+    {ControlKind::kCheckBox, FinishWindow::kRestart, 0, L"Restart Computer", {720, 960, 1575, 195},
+     &kDefaultFont, Colour::System(COLOR_BTNTEXT), false, 0, false, nullptr, FinishWindow::kMessage},
+    {ControlKind::kButton, FinishWindow::kFinish, 0, L"Finish", {2280, 1560, 1215, 375}},
 };
 constexpr int kTabOrder[] = {FinishWindow::kRestart, FinishWindow::kFinish};
 
@@ -21,7 +25,7 @@ constexpr WindowFrame kWindowFrame{
     FinishWindow::kClassName, L"",
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX |
         WS_CLIPCHILDREN,
-    {0, 0, 5895, 2145}, true, IDI_DIALOG};
+    {0, 0, 5895, 2145}, true, IDI_DIALOG, L"Glyphary Installer: Installation complete", true};
 
 }  // namespace
 
@@ -37,6 +41,7 @@ Error FinishWindow::Show(Handler on_finish) {
       return error;
     }
     SendMessageW(controls_.Get(kRestart), BM_SETCHECK, BST_CHECKED, 0);
+    DescribeBy(controls_.Get(kMessage));
     ShowAndActivate(SW_SHOWNORMAL);
     appeared_at_ = GetTickCount();
     return Error();

@@ -1,10 +1,15 @@
 #include "windows/progress_window.h"
 
+#include "windows/accessibility.h"
 #include "windows/resource_ids.h"
 
 namespace glyphary::windows {
 
 namespace {
+
+// The hand-over: posted, or a timer's ID while a screen reader runs.
+constexpr UINT kHandOverMessage = WM_APP + 2;
+constexpr UINT_PTR kHandOverTimer = 1;
 
 constexpr Font kStatusFont{L"MS Sans Serif", 18, FW_NORMAL, false};
 
@@ -16,7 +21,8 @@ constexpr ControlRow kControls[] = {
 
 constexpr WindowFrame kWindowFrame{ProgressWindow::kClassName, L"",
                              WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
-                             {4290, 4920, 5670, 1080}, false, IDI_DIALOG};
+                             {4290, 4920, 5670, 1080}, false, IDI_DIALOG,
+                             L"Glyphary Installer: Installing", true};
 
 }  // namespace
 
@@ -26,7 +32,12 @@ ControlTable ProgressWindow::Table() {
 
 Error ProgressWindow::Create() {
   if (Error error = CreateFrame(kWindowFrame)) return error;
-  return controls_.Create(ui_, hwnd_, Colour::System(COLOR_BTNFACE), kControls);
+  if (Error error = controls_.Create(ui_, hwnd_, Colour::System(COLOR_BTNFACE), kControls)) {
+    return error;
+  }
+  // The status is what a screen reader reads when the window gets the focus.
+  DescribeBy(controls_.Get(kStatus));
+  return Error();
 }
 
 void ProgressWindow::ShowStage(engine::InstallStage stage) {
@@ -34,17 +45,48 @@ void ProgressWindow::ShowStage(engine::InstallStage stage) {
   const wchar_t* status =
       stage == engine::InstallStage::kCopyingIcons ? L"Coping Icons..." : L"Editing Registry...";
   SetWindowTextW(controls_.Get(kStatus), status);
+  // Hidden, it has nothing to tell; it is read out once it shows.
+  if (IsWindowVisible(hwnd_)) Announce();
 }
 
-void ProgressWindow::Show() {
+void ProgressWindow::Announce() {
+  HWND status = controls_.Get(kStatus);
+  AnnounceTextChange(status);
+  NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, hwnd_, OBJID_CLIENT, CHILDID_SELF);
+}
+
+void ProgressWindow::Show(Handler then) {
+  then_ = then;
   ShowAndActivate(SW_SHOWNORMAL);
   RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  Announce();
+  if (Ui::ScreenReaderRunning() && SetTimer(hwnd_, kHandOverTimer, kHeardMs, nullptr) != 0) return;
+  PostMessageW(hwnd_, kHandOverMessage, 0, 0);
 }
 
 Error ProgressWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
-  if (!controls_.HandleShared(hwnd_, message, wparam, lparam, nullptr, 0, result)) {
-    result = Default(message, wparam, lparam);
+  switch (message) {
+    case WM_TIMER:
+      if (wparam != kHandOverTimer) break;
+      KillTimer(hwnd_, kHandOverTimer);
+      [[fallthrough]];
+    case kHandOverMessage: {
+      result = 0;
+      const Handler then = then_;
+      then_ = Handler();
+      if (!then || ui_.ending()) return Error();
+      return then();
+    }
+    case WM_CLOSE:
+      // It goes by itself in a moment; closed now, nothing would follow it.
+      if (!then_) break;
+      result = 0;
+      return Error();
+    default:
+      if (controls_.HandleShared(hwnd_, message, wparam, lparam, nullptr, 0, result)) return Error();
+      break;
   }
+  result = Default(message, wparam, lparam);
   return Error();
 }
 

@@ -12,22 +12,29 @@ namespace {
 constexpr UINT kResizedMessage = WM_APP + 1;
 
 constexpr Font kTitleFont{L"Impact", 48, FW_BOLD, true};
-constexpr Colour kBackdrop = Colour::Rgb(128, 128, 255);
+// Under a high-contrast scheme the light-blue ground becomes the scheme's
+// window colour and the dark-blue title its highlight colour; the shadow is
+// in the window-text colour either way.
+constexpr Colour kBackdrop = Colour::Rgb(128, 128, 255, COLOR_WINDOW);
 
 // Front to back: the dark-blue title over a window-text copy of it 7 px to
-// the right, and the picture at the top-left corner.
+// the right, and the picture at the top-left corner. The shadow and the
+// picture are decorations the backdrop draws itself: a screen reader hears
+// the title once.
 constexpr ControlRow kControls[] = {
     {ControlKind::kLabel, SplashWindow::kTitle, 0, engine::kProductName.data(),
-     {3975, 480, 11760, 1575}, &kTitleFont, Colour::Rgb(0, 0, 192), true},
+     {3975, 480, 11760, 1575}, &kTitleFont, Colour::Rgb(0, 0, 192, COLOR_HIGHLIGHT), true},
     {ControlKind::kLabel, SplashWindow::kTitleShadow, 0, engine::kProductName.data(),
-     {4080, 480, 10695, 1575}, &kTitleFont, Colour::System(COLOR_WINDOWTEXT), true},
+     {4080, 480, 10695, 1575}, &kTitleFont, Colour::System(COLOR_WINDOWTEXT), true, 0, true},
     {ControlKind::kPicture, SplashWindow::kPicture, 0, L"", {0, 0, 3405, 5070}, &kDefaultFont,
-     Colour::System(COLOR_BTNTEXT), false, IDB_SPLASH},
+     Colour::System(COLOR_BTNTEXT), false, IDB_SPLASH, true},
 };
 
-// Not drawn (no title bar); the taskbar and the task switcher show it.
+// The caption is not drawn (no title bar); the taskbar and the task
+// switcher show it. A screen reader calls the backdrop by the product's name.
 constexpr WindowFrame kWindowFrame{SplashWindow::kClassName, L"Form1", WS_POPUP | WS_CLIPCHILDREN,
-                             {60, 450, 15360, 5070}, false, IDI_PROGRAM};
+                             {60, 450, 15360, 5070}, false, IDI_PROGRAM,
+                             engine::kProductName.data()};
 
 }  // namespace
 

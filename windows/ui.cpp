@@ -37,7 +37,24 @@ bool HandleDialogKey(const MSG& msg) {
 
 }  // namespace
 
-Ui::Ui(HINSTANCE instance) : instance_(instance), dpi_(ScreenDpi()) {}
+bool SystemHighContrast() {
+  HIGHCONTRASTW scheme{};
+  scheme.cbSize = sizeof(scheme);
+  return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(scheme), &scheme, 0) &&
+         (scheme.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+Ui::Ui(HINSTANCE instance, HighContrastQuery ask_high_contrast)
+    : instance_(instance), dpi_(ScreenDpi()), high_contrast_query_(ask_high_contrast) {
+  ReadColourScheme();
+}
+
+void Ui::ReadColourScheme() { high_contrast_ = high_contrast_query_ != nullptr && high_contrast_query_(); }
+
+bool Ui::ScreenReaderRunning() {
+  BOOL running = FALSE;
+  return SystemParametersInfoW(SPI_GETSCREENREADER, 0, &running, 0) && running;
+}
 
 int Ui::Run() {
   // The loop ends on the WM_QUIT that the last window's destruction posts,

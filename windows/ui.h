@@ -16,15 +16,32 @@ namespace glyphary::windows {
 // its own tab order.
 constexpr UINT kMoveFocusMessage = WM_APP + 10;
 
+// Whether a high-contrast scheme is on.
+using HighContrastQuery = bool (*)();
+// The system's answer (SPI_GETHIGHCONTRAST).
+bool SystemHighContrast();
+
 class Ui {
  public:
-  explicit Ui(HINSTANCE instance);
+  // `ask_high_contrast` is asked at the start and at every change of the
+  // colour scheme; a test host may ask its own question where the system's
+  // cannot be switched (Wine's high contrast is always off).
+  explicit Ui(HINSTANCE instance, HighContrastQuery ask_high_contrast = &SystemHighContrast);
   Ui(const Ui&) = delete;
   Ui& operator=(const Ui&) = delete;
 
   HINSTANCE instance() const { return instance_; }
   // Dots per inch of the screen, for twips and point sizes.
   int dpi() const { return dpi_; }
+
+  // Whether a high-contrast colour scheme is on: what the program paints
+  // itself then takes the scheme's colours. Asked at the start and again by
+  // ReadColourScheme, which the windows call when the scheme changes.
+  bool high_contrast() const { return high_contrast_; }
+  void ReadColourScheme();
+
+  // Whether a screen reader has said that it runs (SPI_GETSCREENREADER).
+  static bool ScreenReaderRunning();
 
   // Runs the message loop until the last window is gone; returns the exit
   // code (0). Tab moves the focus by the window's tab order; no window has
@@ -61,6 +78,8 @@ class Ui {
 
   HINSTANCE instance_;
   int dpi_;
+  HighContrastQuery high_contrast_query_;
+  bool high_contrast_ = false;
   int live_windows_ = 0;
   bool ending_ = false;
   bool input_held_ = false;

@@ -1,5 +1,9 @@
 #include "windows/window_base.h"
 
+#include <oleacc.h>
+
+#include "windows/accessibility.h"
+
 namespace glyphary::windows {
 
 namespace {
@@ -40,6 +44,8 @@ bool WindowBase::IsOurs(HWND window) {
 
 Error WindowBase::CreateFrame(const WindowFrame& frame) {
   if (Error error = RegisterOnce(ui_.instance(), frame.class_name, &Procedure)) return error;
+  frame_ = &frame;
+  described_by_ = nullptr;
   const int dpi = ui_.dpi();
   const int left = TwipsToPixels(frame.client.left, dpi);
   const int top = TwipsToPixels(frame.client.top, dpi);
@@ -77,9 +83,35 @@ Error WindowBase::CreateFrame(const WindowFrame& frame) {
 }
 
 void WindowBase::ShowAndActivate(int show_command) {
-  if (!IsWindowVisible(hwnd_)) ShowWindow(hwnd_, show_command);
+  if (!IsWindowVisible(hwnd_)) {
+    // Windows hides focus rectangles until the keyboard is first used in a
+    // window that the mouse brought up; a keyboard user needs them at once.
+    SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+    ShowWindow(hwnd_, show_command);
+  }
   SetForegroundWindow(hwnd_);
   BringWindowToTop(hwnd_);
+}
+
+LRESULT WindowBase::Speak(WPARAM aspect, LPARAM lparam) const {
+  SpokenAnswer& answer = *reinterpret_cast<SpokenAnswer*>(lparam);
+  switch (aspect) {
+    case kSpokenName:
+      if (frame_ == nullptr || frame_->spoken_name == nullptr) return 0;
+      SetSpokenText(answer, frame_->spoken_name);
+      return 1;
+    case kSpokenDescription:
+      if (described_by_ == nullptr) return 0;
+      SetSpokenTextOf(answer, described_by_);
+      return 1;
+    case kSpokenRole:
+      // The window as a whole; its client area stays a client area.
+      if (frame_ == nullptr || !frame_->dialog || answer.object_id != OBJID_WINDOW) return 0;
+      answer.role = ROLE_SYSTEM_DIALOG;
+      return 1;
+    default:
+      return 0;
+  }
 }
 
 LRESULT CALLBACK WindowBase::Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -98,6 +130,11 @@ LRESULT CALLBACK WindowBase::Procedure(HWND hwnd, UINT message, WPARAM wparam, L
     self->OnDestroyed();
     self->ui_.WindowDestroyed();
     return DefWindowProcW(hwnd, message, wparam, lparam);
+  }
+  if (message == WM_GETOBJECT) {
+    if (const LRESULT object = AnswerGetObject(hwnd, wparam, lparam)) return object;
+  } else if (message == kSpokenMessage) {
+    return self->Speak(wparam, lparam);
   }
   LRESULT result = 0;
   if (Error error = self->HandleMessage(message, wparam, lparam, result)) {

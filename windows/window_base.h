@@ -26,6 +26,11 @@ struct WindowFrame {
   Box client;                  // twips: the client area's top-left corner on the screen, its size
   bool system_places = false;  // let Windows choose where (client left and top unused)
   int icon = 0;                // icon resource
+  // What a screen reader calls the window (its caption, which may be empty
+  // or not for people, is not used), and whether it announces it as a
+  // dialog.
+  const wchar_t* spoken_name = nullptr;
+  bool dialog = false;
 };
 
 class WindowBase {
@@ -57,14 +62,27 @@ class WindowBase {
   // The window is gone (WM_NCDESTROY): what it made can go too.
   virtual void OnDestroyed() {}
 
-  // Shows the window (normal or maximised) and brings it to the front.
+  // Shows the window (normal or maximised) and brings it to the front,
+  // with the focus rectangle and the keyboard cues shown from the start
+  // rather than only after a first key.
   void ShowAndActivate(int show_command);
+
+  // The control whose text a screen reader reads as the window's
+  // description (the progress status, the reason for the restart).
+  void DescribeBy(HWND control) { described_by_ = control; }
 
   Ui& ui_;
   HWND hwnd_ = nullptr;
 
  private:
+  // Answers kSpokenMessage: the frame's name and role, the describing
+  // control's text.
+  LRESULT Speak(WPARAM aspect, LPARAM answer) const;
+
   static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+
+  const WindowFrame* frame_ = nullptr;  // the window's own, kept for its life
+  HWND described_by_ = nullptr;
 };
 
 }  // namespace glyphary::windows

@@ -38,8 +38,8 @@ class Witness {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    std::wstring command = L"\"" + WitnessExe() + L"\" --log \"" + log_ + L"\"";
-    if (CreateProcessW(WitnessExe().c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    std::wstring command = L"\"" + BesideDriver(L"e2e_witness.exe") + L"\" --log \"" + log_ + L"\"";
+    if (CreateProcessW(BesideDriver(L"e2e_witness.exe").c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                        nullptr, &startup, &info)) {
       CloseHandle(info.hThread);
       process_ = info.hProcess;
@@ -77,7 +77,7 @@ class RunOnceMark {
  public:
   explicit RunOnceMark(const std::wstring& mark) : mark_(mark) {
     DeleteFileW(mark_.c_str());
-    const std::wstring command = L"\"" + WitnessExe() + L"\" --mark \"" + mark_ + L"\"";
+    const std::wstring command = L"\"" + BesideDriver(L"e2e_witness.exe") + L"\" --mark \"" + mark_ + L"\"";
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRunOnceKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                         &key, nullptr) == ERROR_SUCCESS) {
@@ -113,7 +113,7 @@ TEST_F(Restart, FinishRestartsOnlyWhenTheBoxIsCheckedAndNotInTheFirstHalfSecond)
   std::error_code ignored;
   std::filesystem::create_directories(std::filesystem::path(WorkFolder()), ignored);
   Witness witness(WorkFolder() + L"\\witness.log");
-  ASSERT_TRUE(witness.Ready()) << "the bystander program did not start: " << Narrow(WitnessExe());
+  ASSERT_TRUE(witness.Ready()) << "the bystander program did not start: " << Narrow(BesideDriver(L"e2e_witness.exe"));
   RunOnceMark mark(WorkFolder() + L"\\restarted.txt");
   ASSERT_TRUE(mark.planted());
   ASSERT_TRUE(TopLevelWindows(GetCurrentProcessId()).empty())

@@ -19,12 +19,23 @@ std::vector<int> TabOrder(const ControlTable& table) {
   return std::vector<int>(table.tab_order, table.tab_order + table.tab_count);
 }
 
-TEST(WindowTables, FocusFollowsTabOrderNotStackingOrder) {
+// The tables list the controls in the order a screen reader lists them;
+// the focus goes through those that take it in the same order.
+TEST(WindowTables, TheTabKeyFollowsTheOrderAScreenReaderLists) {
   EXPECT_EQ(TabOrder(AgreementWindow::Table()),
             (std::vector<int>{AgreementWindow::kAgreementText, AgreementWindow::kCancel,
                               AgreementWindow::kAccept}));
   EXPECT_EQ(TabOrder(FinishWindow::Table()),
             (std::vector<int>{FinishWindow::kRestart, FinishWindow::kFinish}));
+  for (const ControlTable& table : {AgreementWindow::Table(), FinishWindow::Table()}) {
+    std::vector<int> listed;
+    for (std::size_t i = 0; i < table.count; ++i) {
+      if (std::count(table.tab_order, table.tab_order + table.tab_count, table.controls[i].id)) {
+        listed.push_back(table.controls[i].id);
+      }
+    }
+    EXPECT_EQ(listed, TabOrder(table));
+  }
   // The backdrop and the progress window hold nothing that takes the focus.
   EXPECT_TRUE(TabOrder(SplashWindow::Table()).empty());
   EXPECT_TRUE(TabOrder(ProgressWindow::Table()).empty());

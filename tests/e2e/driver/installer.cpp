@@ -43,10 +43,10 @@ std::wstring DistFolder() { return Setting(L"GLYPHARY_E2E_DIST"); }
 
 std::wstring WorkFolder() { return Setting(L"GLYPHARY_E2E_WORK", L"C:\\glyphary-e2e"); }
 
-std::wstring WitnessExe() {
+std::wstring BesideDriver(const wchar_t* program) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  return (fs::path(self).parent_path() / L"e2e_witness.exe").wstring();
+  return (fs::path(self).parent_path() / program).wstring();
 }
 
 void Screenshot(const std::string& label) {

@@ -29,8 +29,9 @@ namespace glyphary::e2e {
 std::wstring Setting(const wchar_t* name, const std::wstring& fallback = L"");
 std::wstring DistFolder();
 std::wstring WorkFolder();
-// The witness program, built beside this driver.
-std::wstring WitnessExe();
+// A program built beside this driver: "e2e_witness.exe",
+// "e2e_contrast_host.exe".
+std::wstring BesideDriver(const wchar_t* program);
 
 // Saves the screen as <screenshots>/<Suite>.<Test>-<label>.bmp.
 void Screenshot(const std::string& label);
