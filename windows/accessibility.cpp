@@ -116,6 +116,16 @@ class AnnotatedObject final : public IAccessible {
     return inner_->get_accRole(child, role);
   }
 
+  HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
+    const HRESULT result = inner_->get_accState(child, state);
+    SpokenAnswer answer;
+    if (state == nullptr || !Ask(child, kSpokenState, answer)) return result;
+    const long known = SUCCEEDED(result) && state->vt == VT_I4 ? state->lVal : 0;
+    state->vt = VT_I4;
+    state->lVal = known | answer.state;
+    return S_OK;
+  }
+
   // The rest as the system's object has it.
   HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override {
     return inner_->get_accParent(parent);
@@ -128,9 +138,6 @@ class AnnotatedObject final : public IAccessible {
   }
   HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override {
     return inner_->get_accValue(child, value);
-  }
-  HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
-    return inner_->get_accState(child, state);
   }
   HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override {
     return inner_->get_accHelp(child, help);

@@ -2,7 +2,10 @@
 // beyond what the system says of them by itself: a name that is not shown
 // on the screen (the windows' title bars are empty), a description (why the
 // finish window asks for a restart), a role (a label is static text, a
-// frame a grouping).
+// frame a grouping) and a state (a ticked box is checked). Windows' own
+// objects already know the roles and states of buttons and check boxes;
+// Wine's do not, and say "client" of every control but a text box, so the
+// controls say it themselves.
 //
 // A window or control that has something to say answers WM_GETOBJECT with
 // AnswerGetObject. That hands the client the system's own accessible object
@@ -24,12 +27,18 @@ namespace glyphary::windows {
 // filled it, 0 to keep what the system says.
 constexpr UINT kSpokenMessage = WM_APP + 11;
 
-enum SpokenAspect : WPARAM { kSpokenName = 0, kSpokenDescription = 1, kSpokenRole = 2 };
+enum SpokenAspect : WPARAM {
+  kSpokenName = 0,
+  kSpokenDescription = 1,
+  kSpokenRole = 2,
+  kSpokenState = 3,  // STATE_SYSTEM_* flags added to the system's
+};
 
 struct SpokenAnswer {
   LONG object_id = OBJID_CLIENT;  // asked for: the window as a whole (OBJID_WINDOW) or its client area
   wchar_t text[512] = {};         // the name or description
   long role = 0;                  // a ROLE_SYSTEM_* value
+  long state = 0;                 // STATE_SYSTEM_* flags
 };
 
 // Fills `answer` with `text`, cut to its size.

@@ -178,10 +178,9 @@ Error Controls::CreateOne(Made& c, HWND window) {
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)),
                                ui_->instance(), this);
     if (c.window == nullptr) return errors::Make(errors::kOutOfMemory);
-    if (made.window_class != kLightweightClass && made.window_class != kFrameClass &&
-        (row.spoken_name != nullptr || row.described_by != 0)) {
-      // A system control that a screen reader is to hear more of: we answer
-      // its WM_GETOBJECT and pass every other message on.
+    if (made.window_class != kLightweightClass && made.window_class != kFrameClass) {
+      // A system control: we answer its WM_GETOBJECT (a screen reader hears
+      // its role and state from us too) and pass every other message on.
       SetWindowLongPtrW(c.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
       c.system_procedure = reinterpret_cast<WNDPROC>(
           SetWindowLongPtrW(c.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Procedure)));
@@ -487,20 +486,22 @@ LRESULT Controls::Speak(const Made& c, WPARAM aspect, LPARAM lparam) const {
       SetSpokenTextOf(answer, source);
       return 1;
     }
-    case kSpokenRole:
-      switch (c.row->kind) {
-        case ControlKind::kLabel:
-          answer.role = ROLE_SYSTEM_STATICTEXT;
-          return 1;
-        case ControlKind::kPicture:
-          answer.role = ROLE_SYSTEM_GRAPHIC;
-          return 1;
-        case ControlKind::kFrame:
-          answer.role = ROLE_SYSTEM_GROUPING;
-          return 1;
-        default:
-          return 0;
+    case kSpokenRole: {
+      constexpr long kRoles[] = {
+          /* kLabel */ ROLE_SYSTEM_STATICTEXT,   /* kPicture */ ROLE_SYSTEM_GRAPHIC,
+          /* kTextBox */ ROLE_SYSTEM_TEXT,       /* kButton */ ROLE_SYSTEM_PUSHBUTTON,
+          /* kFrame */ ROLE_SYSTEM_GROUPING,     /* kCheckBox */ ROLE_SYSTEM_CHECKBUTTON,
+      };
+      answer.role = kRoles[static_cast<int>(c.row->kind)];
+      return 1;
+    }
+    case kSpokenState:
+      if (c.row->kind != ControlKind::kCheckBox ||
+          SendMessageW(c.window, BM_GETCHECK, 0, 0) != BST_CHECKED) {
+        return 0;
       }
+      answer.state = STATE_SYSTEM_CHECKED;
+      return 1;
     default:
       return 0;
   }

@@ -105,9 +105,10 @@ LRESULT WindowBase::Speak(WPARAM aspect, LPARAM lparam) const {
       SetSpokenTextOf(answer, described_by_);
       return 1;
     case kSpokenRole:
-      // The window as a whole; its client area stays a client area.
-      if (frame_ == nullptr || !frame_->dialog || answer.object_id != OBJID_WINDOW) return 0;
-      answer.role = ROLE_SYSTEM_DIALOG;
+      // The window as a whole (Wine's object for it knows no role); its
+      // client area stays a client area.
+      if (frame_ == nullptr || answer.object_id != OBJID_WINDOW) return 0;
+      answer.role = frame_->dialog ? ROLE_SYSTEM_DIALOG : ROLE_SYSTEM_WINDOW;
       return 1;
     default:
       return 0;
