@@ -148,9 +148,12 @@ Error Controls::Create(Ui& ui, HWND window, Colour ground, const ControlRow* row
     }
   }
   // Stack the controls of each container front to back as listed: the
-  // order of the screen, in which a screen reader lists them.
+  // order of the screen, in which a screen reader lists them. (The system
+  // puts a new child behind its siblings, so created in the list's order
+  // they mostly stand as they should already.)
   for (std::size_t i = 0; i < made_.size(); ++i) {
-    if (made_[i].window == nullptr) continue;
+    HWND control = made_[i].window;
+    if (control == nullptr) continue;
     HWND after = HWND_TOP;
     for (std::size_t j = i; j-- > 0;) {
       if (made_[j].window != nullptr && made_[j].row->container == made_[i].row->container) {
@@ -158,7 +161,9 @@ Error Controls::Create(Ui& ui, HWND window, Colour ground, const ControlRow* row
         break;
       }
     }
-    SetWindowPos(made_[i].window, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    const HWND in_front = GetWindow(control, GW_HWNDPREV);
+    if (after == HWND_TOP ? in_front == nullptr : in_front == after) continue;
+    SetWindowPos(control, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
   return Error();
 }

@@ -32,9 +32,11 @@ constexpr ControlRow kControls[] = {
 
 // The caption is not drawn (no title bar); the taskbar and the task
 // switcher show it. A screen reader calls the backdrop by the product's name.
+// Its icon, which only the taskbar and the task switcher show, is set once
+// the agreement window is up: loading it and handing it to the window
+// manager is time the first screen need not wait for.
 constexpr WindowFrame kWindowFrame{SplashWindow::kClassName, L"Form1", WS_POPUP | WS_CLIPCHILDREN,
-                             {60, 450, 15360, 5070}, false, IDI_PROGRAM,
-                             engine::kProductName.data()};
+                             {60, 450, 15360, 5070}, false, 0, engine::kProductName.data()};
 
 }  // namespace
 
@@ -64,10 +66,16 @@ Error SplashWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam, LR
     case WM_SIZE:
       if (shown_) PostResized();
       break;
-    case kResizedMessage:
+    case kResizedMessage: {
       resize_posted_ = false;
-      if (!ui_.ending() && on_resize_) return on_resize_();
-      return Error();
+      if (ui_.ending() || !on_resize_) return Error();
+      const Error error = on_resize_();
+      if (!has_icon_) {
+        has_icon_ = true;
+        SetIcon(IDI_PROGRAM);
+      }
+      return error;
+    }
     default:
       if (controls_.HandleShared(hwnd_, message, wparam, lparam, nullptr, 0, result)) return Error();
       break;

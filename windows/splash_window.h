@@ -32,6 +32,7 @@ class SplashWindow : public WindowBase {
   Handler on_resize_;
   bool shown_ = false;
   bool resize_posted_ = false;
+  bool has_icon_ = false;  // set once the first screen is up
 };
 
 }  // namespace glyphary::windows

@@ -20,12 +20,24 @@ RECT OnScreen(const RECT& frame) {
   return RECT{fitted.left, fitted.top, fitted.right, fitted.bottom};
 }
 
-Error RegisterOnce(HINSTANCE instance, const wchar_t* name, WNDPROC procedure) {
+HICON LoadIconSized(HINSTANCE instance, int resource, bool big) {
+  const int size = GetSystemMetrics(big ? SM_CXICON : SM_CXSMICON);
+  return static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(resource), IMAGE_ICON, size, size, LR_SHARED));
+}
+
+// The class of a window; its icons, when it has them, are the class's, so
+// that the window has them from its creation on.
+Error RegisterOnce(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, int icon) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
   if (GetClassInfoExW(instance, name, &wc)) return Error();
   wc.lpfnWndProc = procedure;
   wc.hInstance = instance;
+  if (icon != 0) {
+    wc.hIcon = LoadIconSized(instance, icon, true);
+    wc.hIconSm = LoadIconSized(instance, icon, false);
+  }
   wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   wc.lpszClassName = name;
   if (RegisterClassExW(&wc) == 0) return errors::Make(errors::kOutOfMemory);
@@ -43,7 +55,9 @@ bool WindowBase::IsOurs(HWND window) {
 }
 
 Error WindowBase::CreateFrame(const WindowFrame& frame) {
-  if (Error error = RegisterOnce(ui_.instance(), frame.class_name, &Procedure)) return error;
+  if (Error error = RegisterOnce(ui_.instance(), frame.class_name, &Procedure, frame.icon)) {
+    return error;
+  }
   frame_ = &frame;
   described_by_ = nullptr;
   const int dpi = ui_.dpi();
@@ -71,15 +85,14 @@ Error WindowBase::CreateFrame(const WindowFrame& frame) {
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
   }
-  if (frame.icon != 0) {
-    for (int which : {ICON_BIG, ICON_SMALL}) {
-      const int size = GetSystemMetrics(which == ICON_BIG ? SM_CXICON : SM_CXSMICON);
-      HANDLE icon = LoadImageW(ui_.instance(), MAKEINTRESOURCEW(frame.icon), IMAGE_ICON, size,
-                               size, LR_SHARED);
-      SendMessageW(hwnd_, WM_SETICON, static_cast<WPARAM>(which), reinterpret_cast<LPARAM>(icon));
-    }
-  }
   return Error();
+}
+
+void WindowBase::SetIcon(int resource) {
+  for (int which : {ICON_BIG, ICON_SMALL}) {
+    HICON icon = LoadIconSized(ui_.instance(), resource, which == ICON_BIG);
+    SendMessageW(hwnd_, WM_SETICON, static_cast<WPARAM>(which), reinterpret_cast<LPARAM>(icon));
+  }
 }
 
 void WindowBase::ShowAndActivate(int show_command) {
@@ -89,7 +102,12 @@ void WindowBase::ShowAndActivate(int show_command) {
     SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
     ShowWindow(hwnd_, show_command);
   }
-  SetForegroundWindow(hwnd_);
+  // Showing has made it the active window unless the system refused this
+  // program the foreground (or it was shown already): asking again costs
+  // the first screen time. It is raised in any case: under Wine with a
+  // window manager, the backdrop left unraised was seen to lose its
+  // maximised state a moment later.
+  if (GetForegroundWindow() != hwnd_) SetForegroundWindow(hwnd_);
   BringWindowToTop(hwnd_);
 }
 

@@ -25,7 +25,7 @@ struct WindowFrame {
   DWORD style;
   Box client;                  // twips: the client area's top-left corner on the screen, its size
   bool system_places = false;  // let Windows choose where (client left and top unused)
-  int icon = 0;                // icon resource
+  int icon = 0;                // icon resource of the window class (0: none, or set later by SetIcon)
   // What a screen reader calls the window (its caption, which may be empty
   // or not for people, is not used), and whether it announces it as a
   // dialog.
@@ -61,6 +61,9 @@ class WindowBase {
   }
   // The window is gone (WM_NCDESTROY): what it made can go too.
   virtual void OnDestroyed() {}
+
+  // The window's icons, big and small, from the icon resource `resource`.
+  void SetIcon(int resource);
 
   // Shows the window (normal or maximised) and brings it to the front,
   // with the focus rectangle and the keyboard cues shown from the start
