@@ -319,6 +319,7 @@ TEST_F(Accessibility, TheAgreementAndTheBackdropReadInScreenOrderWithTheirNames)
   PrintWindow("agreement", agreement_, agreement_window, agreement);
   listener.Print();
 
+  EXPECT_TRUE(installer.HasLoaded(L"oleacc.dll")) << "loaded once asked";
   EXPECT_EQ(Narrow(backdrop.name), "Glyphary Installer");
   EXPECT_EQ(CaptionOf(splash_), L"Form1");
   EXPECT_EQ(Seen(backdrop.children), std::vector<std::string>{"41 Glyphary Installer"});

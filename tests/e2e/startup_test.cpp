@@ -132,6 +132,10 @@ TEST_F(Startup, TheSplashFillsTheScreenAndTheAgreementFollowsOnItsOwn) {
     differing += picture[i] != shown[i] ? 1 : 0;
   }
   EXPECT_EQ(differing, 0u) << "pixels of the splash picture differ from the shipped one";
+
+  // Nothing asked for the windows' accessible objects: Active Accessibility
+  // stays unloaded (the accessibility test sees it loaded once asked).
+  EXPECT_FALSE(installer.HasLoaded(L"oleacc.dll"));
 }
 
 }  // namespace

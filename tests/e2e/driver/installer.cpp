@@ -106,6 +106,20 @@ std::wstring Process::Launch(const std::wstring& program, const std::wstring& ar
   return L"";
 }
 
+bool Process::HasLoaded(const wchar_t* name) const {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid_);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  MODULEENTRY32W module{};
+  module.dwSize = sizeof(module);
+  bool found = false;
+  for (BOOL more = Module32FirstW(snapshot, &module); more && !found;
+       more = Module32NextW(snapshot, &module)) {
+    found = _wcsicmp(module.szModule, name) == 0;
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
 bool Process::Running() const {
   return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
 }

@@ -59,6 +59,8 @@ class Process {
                       const std::wstring& folder = L"", const std::wstring& output = L"");
   DWORD pid() const { return pid_; }
   bool Running() const;
+  // Whether the DLL `name` ("oleacc.dll") is loaded in the process.
+  bool HasLoaded(const wchar_t* name) const;
   // Waits for the process to end; its exit code in `code`.
   bool WaitForExit(DWORD timeout_ms, DWORD* code = nullptr);
   // Ends the process (when it still runs) and waits for it.
