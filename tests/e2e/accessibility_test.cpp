@@ -27,9 +27,7 @@ constexpr wchar_t kRestartMessage[] =
 
 // One accessible object as read: what a screen reader says about it.
 struct Node {
-  HRESULT got = E_FAIL;       // how the object was had
-  HRESULT role_got = E_FAIL;  // and its role
-  long role = 0, state = 0;
+  long role = 0, state = 0;  // 0: not read
   std::wstring name, description, value;
   std::vector<Node> children;
 };
@@ -54,13 +52,11 @@ Node ReadWindow(HWND window, LONG object_id);
 // children, in the order the object lists them, when `descend`.
 Node ReadObject(IAccessible* object, long child_id, HWND window, bool descend) {
   Node node;
-  node.got = S_OK;
   VARIANT self{};
   self.vt = VT_I4;
   self.lVal = child_id;
   VARIANT read{};
-  node.role_got = object->get_accRole(self, &read);
-  if (read.vt == VT_I4) node.role = read.lVal;
+  if (SUCCEEDED(object->get_accRole(self, &read)) && read.vt == VT_I4) node.role = read.lVal;
   VariantClear(&read);
   if (SUCCEEDED(object->get_accState(self, &read)) && read.vt == VT_I4) node.state = read.lVal;
   VariantClear(&read);
@@ -100,11 +96,11 @@ Node ReadObject(IAccessible* object, long child_id, HWND window, bool descend) {
 // object alone (what announces the window: its role and name).
 Node ReadWindow(HWND window, LONG object_id) {
   IAccessible* object = nullptr;
-  Node node;
-  node.got = AccessibleObjectFromWindow(window, static_cast<DWORD>(object_id), kIAccessible,
-                                        reinterpret_cast<void**>(&object));
-  if (FAILED(node.got) || object == nullptr) return node;
-  node = ReadObject(object, CHILDID_SELF, window, object_id == OBJID_CLIENT);
+  if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(object_id), kIAccessible,
+                                        reinterpret_cast<void**>(&object)))) {
+    return Node();
+  }
+  const Node node = ReadObject(object, CHILDID_SELF, window, object_id == OBJID_CLIENT);
   object->Release();
   return node;
 }
@@ -128,18 +124,10 @@ std::string Shown(const std::wstring& text, size_t limit = 40) {
 }
 
 void Print(const Node& node, int depth = 1) {
-  std::cout << std::string(static_cast<size_t>(depth) * 2, ' ');
-  if (FAILED(node.got)) {
-    std::cout << "(no object, " << Hex(node.got) << ")\n";
-    return;
-  }
-  wchar_t role[64] = {};
-  GetRoleTextW(static_cast<DWORD>(node.role), role, 64);
-  if (FAILED(node.role_got))
-    std::cout << "(no role, " << Hex(node.role_got) << ")";
-  else
-    std::cout << node.role << " " << Narrow(role);
-  std::cout << " name " << Shown(node.name);
+  wchar_t role[64] = L"(no role)";
+  if (node.role != 0) GetRoleTextW(static_cast<DWORD>(node.role), role, 64);
+  std::cout << std::string(static_cast<size_t>(depth) * 2, ' ') << node.role << " "
+            << Narrow(role) << " name " << Shown(node.name, 60);
   if (!node.description.empty()) std::cout << " desc " << Shown(node.description);
   if (!node.value.empty()) std::cout << " value " << Shown(node.value);
   if (node.state & STATE_SYSTEM_FOCUSED) std::cout << " focused";
@@ -171,21 +159,15 @@ std::string Where(const wchar_t* window_class, int id) {
   return Narrow(window_class) + "/" + std::to_string(id);
 }
 std::string Where(HWND window) {
-  if (!IsWindow(window)) return "(gone)";
   HWND root = GetAncestor(window, GA_ROOT);
-  const std::string where =
-      root == window ? Narrow(ClassOf(root)) : Where(ClassOf(root).c_str(), GetDlgCtrlID(window));
-  return IsWindowVisible(window) ? where : where + "(hidden)";
+  if (root == nullptr) return "(gone)";
+  return root == window ? Narrow(ClassOf(root)) : Where(ClassOf(root).c_str(), GetDlgCtrlID(window));
 }
 
 constexpr std::pair<DWORD, const char*> kEvents[] = {
-    {EVENT_SYSTEM_FOREGROUND, "FOREGROUND"},
-    {EVENT_OBJECT_SHOW, "SHOW"},
     {EVENT_OBJECT_FOCUS, "FOCUS"},
-    {EVENT_OBJECT_STATECHANGE, "STATECHANGE"},
     {EVENT_OBJECT_NAMECHANGE, "NAMECHANGE"},
     {EVENT_OBJECT_DESCRIPTIONCHANGE, "DESCRIPTIONCHANGE"},
-    {EVENT_OBJECT_VALUECHANGE, "VALUECHANGE"},
     {EVENT_OBJECT_LIVEREGIONCHANGED, "LIVEREGIONCHANGED"},
 };
 const char* EventName(DWORD event) {
@@ -214,7 +196,7 @@ class Listener {
  public:
   explicit Listener(const Installer& installer) : installer_(installer) {
     listener_ = this;
-    hook_ = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_OBJECT_LIVEREGIONCHANGED, nullptr, &Hear,
+    hook_ = SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_LIVEREGIONCHANGED, nullptr, &Hear,
                             0, 0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
   }
   ~Listener() {
