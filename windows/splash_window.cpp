@@ -48,11 +48,14 @@ Error SplashWindow::Show(Handler on_resize) {
   on_resize_ = on_resize;
   if (Error error = CreateFrame(kWindowFrame)) return error;
   if (Error error = controls_.Create(ui_, hwnd_, kBackdrop, kControls)) return error;
-  shown_ = true;
   ShowAndActivate(SW_SHOWMAXIMIZED);
-  // The first showing counts as a resize even when the size did not change.
-  PostResized();
-  return Error();
+  // The first showing counts as a resize even when the size did not change:
+  // the handler runs now that the window is up (the sizes it went through
+  // on the way need no notice of their own), then the icon follows.
+  shown_ = true;
+  const Error error = on_resize_ ? on_resize_() : Error();
+  SetIcon(IDI_PROGRAM);
+  return error;
 }
 
 void SplashWindow::PostResized() {
@@ -66,16 +69,10 @@ Error SplashWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam, LR
     case WM_SIZE:
       if (shown_) PostResized();
       break;
-    case kResizedMessage: {
+    case kResizedMessage:
       resize_posted_ = false;
-      if (ui_.ending() || !on_resize_) return Error();
-      const Error error = on_resize_();
-      if (!has_icon_) {
-        has_icon_ = true;
-        SetIcon(IDI_PROGRAM);
-      }
-      return error;
-    }
+      if (!ui_.ending() && on_resize_) return on_resize_();
+      return Error();
     default:
       if (controls_.HandleShared(hwnd_, message, wparam, lparam, nullptr, 0, result)) return Error();
       break;

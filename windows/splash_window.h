@@ -19,8 +19,9 @@ class SplashWindow : public WindowBase {
   static ControlTable Table();
 
   // Creates and shows the backdrop maximised. `on_resize` runs once it has
-  // appeared and again after every later change of its size or state
-  // (minimised and restored, say), each time from the message loop.
+  // appeared, before this returns, and again after every later change of
+  // its size or state (minimised and restored, say), then from the message
+  // loop.
   [[nodiscard]] Error Show(Handler on_resize);
 
  private:
@@ -32,7 +33,6 @@ class SplashWindow : public WindowBase {
   Handler on_resize_;
   bool shown_ = false;
   bool resize_posted_ = false;
-  bool has_icon_ = false;  // set once the first screen is up
 };
 
 }  // namespace glyphary::windows
