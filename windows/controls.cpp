@@ -310,16 +310,26 @@ bool Controls::HandleShared(HWND window, UINT message, WPARAM wparam, LPARAM lpa
                             const int* tab_order, std::size_t count, LRESULT& result) {
   switch (message) {
     case WM_ERASEBKGND: {
-      HDC dc = reinterpret_cast<HDC>(wparam);
       RECT client{};
       GetClientRect(window, &client);
-      FillRect(dc, &client, GroundBrush());
+      FillRect(reinterpret_cast<HDC>(wparam), &client, GroundBrush());
+      result = 1;
+      return true;
+    }
+    case WM_PAINT: {
       // The decorations on the window's own ground, from the back forward.
+      // They are painted, not part of the ground: showing the window erases
+      // it at once, while painting waits until the message queue is empty,
+      // so the windows that follow do not wait for the drawing.
+      bool decorated = false;
+      for (const Made& c : made_) decorated = decorated || (c.row->drawn && c.row->container == 0);
+      if (!decorated) return false;
+      PaintScope paint(window);
       for (std::size_t j = made_.size(); j-- > 0;) {
         const Made& c = made_[j];
-        if (c.row->drawn && c.row->container == 0) Draw(c, dc, POINT{c.rect.left, c.rect.top});
+        if (c.row->drawn && c.row->container == 0) Draw(c, paint.get(), POINT{c.rect.left, c.rect.top});
       }
-      result = 1;
+      result = 0;
       return true;
     }
     case WM_CTLCOLORSTATIC: {

@@ -112,8 +112,8 @@ class Controls {
   // The control with `id` (nullptr when there is none).
   HWND Get(int id) const;
 
-  // The messages every window with controls answers alike: its ground and
-  // the decorations drawn on it (WM_ERASEBKGND), the colours of its text box
+  // The messages every window with controls answers alike: its ground
+  // (WM_ERASEBKGND) and the decorations drawn on it (WM_PAINT), the colours of its text box
   // and check box (WM_CTLCOLORSTATIC), a change of the colour scheme
   // (WM_SYSCOLORCHANGE, WM_SETTINGCHANGE: all of it is drawn again in the
   // new colours), and the focus: kept across deactivation, given to the
