@@ -23,19 +23,20 @@ struct ControlClass {
   const wchar_t* window_class;
   DWORD style;
   DWORD ex_style;
+  long role;  // what a screen reader calls it
 };
 
 // One row a kind of control, in ControlKind order. The one text box shows
 // the agreement: read-only, several lines, a vertical scroll bar.
 constexpr ControlClass kClasses[] = {
-    /* kLabel */ {kLightweightClass, kChild, 0},
-    /* kPicture */ {kLightweightClass, kChild, 0},
+    /* kLabel */ {kLightweightClass, kChild, 0, ROLE_SYSTEM_STATICTEXT},
+    /* kPicture */ {kLightweightClass, kChild, 0, ROLE_SYSTEM_GRAPHIC},
     /* kTextBox */
     {L"EDIT", kChild | WS_TABSTOP | ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | ES_READONLY,
-     WS_EX_CLIENTEDGE},
-    /* kButton */ {L"BUTTON", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0},
-    /* kFrame */ {kFrameClass, kChild | WS_CLIPCHILDREN, 0},
-    /* kCheckBox */ {L"BUTTON", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 0},
+     WS_EX_CLIENTEDGE, ROLE_SYSTEM_TEXT},
+    /* kButton */ {L"BUTTON", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, ROLE_SYSTEM_PUSHBUTTON},
+    /* kFrame */ {kFrameClass, kChild | WS_CLIPCHILDREN, 0, ROLE_SYSTEM_GROUPING},
+    /* kCheckBox */ {L"BUTTON", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 0, ROLE_SYSTEM_CHECKBUTTON},
 };
 
 bool IsLightweight(ControlKind kind) {
@@ -483,7 +484,7 @@ void Controls::Paint(const Made& c, HDC dc) const {
 
 // What a screen reader hears of a control beyond what the system says:
 // its name where the table gives one (a label's is its text), the text of
-// the control that describes it, and the role of our own kinds.
+// the control that describes it, its kind's role, a ticked box's state.
 LRESULT Controls::Speak(const Made& c, WPARAM aspect, LPARAM lparam) const {
   SpokenAnswer& answer = *reinterpret_cast<SpokenAnswer*>(lparam);
   switch (aspect) {
@@ -501,15 +502,9 @@ LRESULT Controls::Speak(const Made& c, WPARAM aspect, LPARAM lparam) const {
       SetSpokenTextOf(answer, source);
       return 1;
     }
-    case kSpokenRole: {
-      constexpr long kRoles[] = {
-          /* kLabel */ ROLE_SYSTEM_STATICTEXT,   /* kPicture */ ROLE_SYSTEM_GRAPHIC,
-          /* kTextBox */ ROLE_SYSTEM_TEXT,       /* kButton */ ROLE_SYSTEM_PUSHBUTTON,
-          /* kFrame */ ROLE_SYSTEM_GROUPING,     /* kCheckBox */ ROLE_SYSTEM_CHECKBUTTON,
-      };
-      answer.role = kRoles[static_cast<int>(c.row->kind)];
+    case kSpokenRole:
+      answer.role = kClasses[static_cast<int>(c.row->kind)].role;
       return 1;
-    }
     case kSpokenState:
       if (c.row->kind != ControlKind::kCheckBox ||
           SendMessageW(c.window, BM_GETCHECK, 0, 0) != BST_CHECKED) {
