@@ -237,6 +237,10 @@ class LoggedSystem : public platform::System {
     log_.Note(Op::kWindowsInstallerRunning);
     return system_.WindowsInstallerRunning();
   }
+  bool InstallLockTaken() override { return system_.InstallLockTaken(); }
+  bool ProcessRunning(std::uint32_t id, std::uint64_t started) override {
+    return system_.ProcessRunning(id, started);
+  }
   WideText ProgramVersion() override {
     log_.Note(Op::kProgramVersion);
     return system_.ProgramVersion();

@@ -76,11 +76,16 @@ string(UUID package_code NAMESPACE ${upgrade_code}
 execute_process(COMMAND ${msibuild_program} GlypharyInstaller.msi
                         -s "Glyphary Installer" "Quillfern Software" "x64;1033" "{${package_code}}"
                 WORKING_DIRECTORY ${WORK} COMMAND_ERROR_IS_FATAL ANY)
-# UndoClaim is a rollback action (msidbCustomActionTypeRollback with
-# in-script, no impersonation: 3329), a type wixl turns into an immediate one.
-execute_process(COMMAND ${msibuild_program} GlypharyInstaller.msi
-                        -q "UPDATE `CustomAction` SET `Type` = 3329 WHERE `Action` = 'UndoClaim'"
-                WORKING_DIRECTORY ${WORK} COMMAND_ERROR_IS_FATAL ANY)
+# The custom actions' types (deferred, rollback, no impersonation), which
+# wixl writes as plain immediate ones, from the generator's table.
+execute_process(COMMAND ${GENERATOR} --action-types OUTPUT_VARIABLE updates COMMAND_ERROR_IS_FATAL ANY)
+string(REPLACE "\n" ";" updates "${updates}")
+foreach(update IN LISTS updates)
+  if(update)
+    execute_process(COMMAND ${msibuild_program} GlypharyInstaller.msi -q "${update}"
+                    WORKING_DIRECTORY ${WORK} COMMAND_ERROR_IS_FATAL ANY)
+  endif()
+endforeach()
 
 if(SIGN)
   execute_process(COMMAND ${CMAKE_COMMAND} -DEXE=${WORK}/GlypharyInstaller.msi -DCACHE=${CACHE}

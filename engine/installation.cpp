@@ -254,13 +254,14 @@ Error RunInstallation(const platform::Platform& platform, const InstallTarget& t
   const PackageState by_package =
       !record.exists && target.scope == Scope::kMachine ? FindPackage(platform, package) : PackageState::kNone;
   if (by_package == PackageState::kInstalled) {
-    platform::Note(log, Joined(L"found: installed by the Windows Installer package ", package, L"; nothing to do"));
+    platform::Note(log, Joined(PackageFoundNote(by_package, package), L"; nothing to do"));
     return Error();  // installed by the package, which owns the keys: left alone
   }
-  if (by_package == PackageState::kInstalling) {
-    const Error busy = WindowsInstallerBusy(package);
-    platform::Note(log, Joined(L"refused: the Windows Installer package ", package, L" is being installed"), busy);
-    return busy;
+  if (by_package != PackageState::kNone) {
+    const Error refused =
+        by_package == PackageState::kInstalling ? WindowsInstallerBusy(package) : PackageCutShort(package);
+    platform::Note(log, PackageFoundNote(by_package, package), refused);
+    return refused;
   }
   platform::Note(log, record.state == RecordState::kRemoving ? L"found: an uninstallation cut short; finishing it first"
                       : record.exists                        ? L"found: an installation cut short; finishing it"

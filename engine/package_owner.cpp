@@ -26,8 +26,47 @@ PackageState FindPackage(const platform::Platform& platform, WideText& product_c
     product_code = named;
     return PackageState::kInstalled;
   }
-  product_code = PackageValue(platform.registry, kPackageInstallingValue);
-  return product_code.empty() ? PackageState::kNone : PackageState::kInstalling;
+  const WideText mark = PackageValue(platform.registry, kPackageInstallingValue);
+  if (mark.empty()) return PackageState::kNone;
+  const std::size_t space = mark.view().find(L' ');
+  product_code = WideText(mark.view().substr(0, space));
+  // Windows Installer runs one installation's script at a time, holding
+  // its mutex meanwhile; Wine's makes none, so the process the mark names is
+  // asked too.
+  const bool runs = MarkedProcessRuns(platform.system, mark) || platform.system.WindowsInstallerRunning();
+  return runs ? PackageState::kInstalling : PackageState::kCutShort;
+}
+
+bool MarkedProcessRuns(platform::System& system, std::wstring_view mark) {
+  // "<product> <id> <start>": the two numbers in decimal.
+  unsigned long long numbers[2] = {0, 0};
+  int read = 0;
+  for (std::size_t at = mark.find(L' '); at != std::wstring_view::npos && read < 2; ++read) {
+    std::size_t end = at + 1;
+    bool digits = end < mark.size();
+    for (; end < mark.size() && mark[end] != L' '; ++end) {
+      digits &= mark[end] >= L'0' && mark[end] <= L'9' && numbers[read] < 1000000000000000000ull;
+      numbers[read] = numbers[read] * 10 + static_cast<unsigned>(mark[end] - L'0');
+    }
+    if (!digits) return false;
+    at = end < mark.size() ? end : std::wstring_view::npos;
+  }
+  if (read < 2 || numbers[0] > 0xFFFFFFFFull) return false;
+  return system.ProcessRunning(static_cast<std::uint32_t>(numbers[0]), numbers[1]);
+}
+
+WideText PackageFoundNote(PackageState state, std::wstring_view product_code) {
+  switch (state) {
+    case PackageState::kInstalling:
+      return Joined(L"refused: the Windows Installer package ", product_code, L" is being installed");
+    case PackageState::kCutShort:
+      return Joined(L"refused: an installation of the Windows Installer package ", product_code,
+                    L" was cut short and never finished or taken back");
+    case PackageState::kInstalled:
+      return Joined(L"found: installed by the Windows Installer package ", product_code);
+    case PackageState::kNone: break;
+  }
+  return WideText(L"found: no Windows Installer package");
 }
 
 Error PackageOwnsInstallation(std::wstring_view product_code) {
@@ -47,12 +86,20 @@ Error WindowsInstallerBusy(std::wstring_view product_code) {
   } else {
     busy.Advise(Joined(L"Windows Installer is installing the package GlypharyInstaller.msi (",
                        product_code,
-                       L"), which installs the TI-89 file types for every account. Wait for it to "
-                       L"finish; if no installation is running, its unfinished mark Installing in "
-                       L"HKEY_LOCAL_MACHINE\\",
-                       kPackageKey, L" can be deleted."));
+                       L"), which installs the TI-89 file types for every account. Run this "
+                       L"program again when it has finished."));
   }
   return busy;
+}
+
+Error PackageCutShort(std::wstring_view product_code) {
+  Error cut(exit_codes::kPackageInstalled, L"The package's installation was cut short");
+  cut.Advise(Joined(L"An installation of the package GlypharyInstaller.msi (", product_code,
+                    L") stopped before it finished, and Windows Installer did not take it back. Nothing "
+                    L"was changed. Install the package again to finish it (msiexec /i "
+                    L"GlypharyInstaller.msi); to remove it then, use Settings > Apps or msiexec /x ",
+                    product_code, L". After that, this program can install."));
+  return cut;
 }
 
 }  // namespace glyphary::engine

@@ -245,9 +245,13 @@ Error RunUninstallation(const platform::Platform& platform, const InstallTarget&
       return Error();
     case Installed::kByPackage: {
       const Error refused = package_state == PackageState::kInstalling ? WindowsInstallerBusy(package)
+                            : package_state == PackageState::kCutShort ? PackageCutShort(package)
                                                                        : PackageOwnsInstallation(package);
-      platform::Note(log, Joined(L"refused: installed by the Windows Installer package ", package,
-                                 L", which removes it itself"),
+      platform::Note(log,
+                     package_state == PackageState::kInstalled
+                         ? Joined(L"refused: installed by the Windows Installer package ", package,
+                                  L", which removes it itself")
+                         : PackageFoundNote(package_state, package),
                      refused);
       return refused;
     }

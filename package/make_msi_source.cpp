@@ -1,10 +1,16 @@
 // Writes the package's WiX source to standard output:
 //   make_msi_source VERSION ICONS_FOLDER PROGRAM_ICON ACTIONS_DLL ICON...
+// or, with --action-types, the statements that set its custom actions' types.
 #include <cstdio>
+#include <string>
 
 #include "package/msi_source.h"
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--action-types") {
+    const std::string sql = glyphary::package::ActionTypeUpdates();
+    return std::fwrite(sql.data(), 1, sql.size(), stdout) == sql.size() ? 0 : 1;
+  }
   if (argc < 6) {
     std::fprintf(stderr,
                  "usage: make_msi_source VERSION ICONS_FOLDER PROGRAM_ICON ACTIONS_DLL ICON...\n");

@@ -6,6 +6,7 @@
 
 #include "engine/file_types.h"
 #include "engine/product.h"
+#include "package/package_steps.h"
 
 namespace glyphary::package {
 
@@ -76,9 +77,17 @@ std::string ProductCode(const std::string& version) {
   return NameGuid(std::string("GlypharyInstaller product ") + kUpgradeCode + " " + version);
 }
 
+std::string ActionTypeUpdates() {
+  std::string sql;
+  for (const PackageAction& action : kPackageActions) {
+    sql += "UPDATE `CustomAction` SET `Type` = " + std::to_string(action.type) + " WHERE `Action` = '" +
+           action.name + "'\n";
+  }
+  return sql;
+}
+
 std::string MsiSource(const PackageInputs& inputs) {
   const std::string name = Narrow(engine::kProductName);
-  const std::string record = Narrow(engine::kRecordKey);
   std::string xml;
   xml += "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
   xml += "<!-- Made by the build from the file-type table. -->\n";
@@ -96,61 +105,32 @@ std::string MsiSource(const PackageInputs& inputs) {
   xml += "    <Property Id=\"ARPPRODUCTICON\" Value=\"program.ico\"/>\n";
   xml += "    <Property Id=\"ARPNOMODIFY\" Value=\"1\"/>\n";
   xml += "    <Property Id=\"ARPNOREPAIR\" Value=\"1\"/>\n";
-  // The keys have one owner: where the exe's installation is recorded, the
-  // package does not install (the launch condition fails: 1603).
-  xml += "    <Property Id=\"EXEINSTALLATION\">\n";
-  xml += "      <RegistrySearch Id=\"ExeRecord\" Root=\"HKLM\" Key=\"" + Escaped(record) +
-         "\" Name=\"DisplayName\" Type=\"raw\" Win64=\"yes\"/>\n";
-  xml += "    </Property>\n";
-  xml += "    <Condition Message=\"" + Escaped(name) +
-         " is installed on this computer by GlypharyInstaller.exe. Remove it first (Settings &gt; "
-         "Apps, or GlypharyInstaller.exe /uninstall), then install this package.\">Installed OR NOT "
-         "EXEINSTALLATION</Condition>\n";
-  // The custom actions (package_actions.cpp), at fixed places in the
-  // standard sequence. The claim of the keys runs right after
-  // InstallInitialize (1500) as it is reached, before anything is written:
-  // Windows runs the script's deferred actions after it, and Wine runs the
-  // writing standard actions (InstallFiles, WriteRegistryValues) as they
-  // are reached and the deferred actions only inside InstallFinalize, so
-  // a deferred claim would come after the package's own writes, whose
-  // rollback would then take away files and values of the exe's. Deferred,
-  // inside the transaction: the claim's undoing, scheduled before it (a
-  // rollback action; make_msi.cmake gives it that type, which wixl cannot),
-  // the replaced values kept before WriteRegistryValues (5000), the claim
-  // done before InstallFinalize (6600); on removal, the values put back
-  // after RemoveRegistryValues (2600). The shell is told at the end of an
-  // install and of an uninstall, so that the icons show (and go) without a
-  // restart.
+  // The custom actions (package_steps.h), each with its kind and its place
+  // in the sequence; wixl writes every one as a plain DLL action, and
+  // make_msi.cmake then sets the type each has in kPackageActions
+  // (ActionTypeUpdates).
   xml += "    <Binary Id=\"Actions\" SourceFile=\"" + Escaped(inputs.actions_dll) + "\"/>\n";
-  struct Action {
-    const char* id;
-    const char* sequence;
-    const char* condition;
-  };
-  const Action deferred[] = {
-      {"UndoClaim", "1501", "NOT Installed"},        {"PutBackReplaced", "2610", "REMOVE=\"ALL\""},
-      {"SaveReplaced", "4990", "NOT Installed"},     {"ClaimDone", "6590", "NOT Installed"},
-  };
-  for (const Action& action : deferred) {
-    xml += std::string("    <CustomAction Id=\"") + action.id + "\" BinaryKey=\"Actions\" DllEntry=\"" +
-           action.id + "\" Execute=\"deferred\" Impersonate=\"no\" Return=\"check\"/>\n";
+  for (const PackageAction& action : kPackageActions) {
+    xml += std::string("    <CustomAction Id=\"") + action.name + "\" BinaryKey=\"Actions\" DllEntry=\"" +
+           action.name + "\" Return=\"check\"/>\n";
   }
-  xml += "    <CustomAction Id=\"ClaimKeys\" BinaryKey=\"Actions\" DllEntry=\"ClaimKeys\" Return=\"check\"/>\n";
-  xml += "    <CustomAction Id=\"TellShell\" BinaryKey=\"Actions\" DllEntry=\"TellShell\" "
-         "Return=\"ignore\"/>\n";
-  xml += "    <InstallExecuteSequence>\n";
-  for (const Action& action : deferred) {
-    xml += std::string("      <Custom Action=\"") + action.id + "\" Sequence=\"" + action.sequence + "\">" +
-           Escaped(action.condition) + "</Custom>\n";
-  }
-  xml += "      <Custom Action=\"ClaimKeys\" Sequence=\"1502\">NOT Installed</Custom>\n";
-  xml += "      <Custom Action=\"TellShell\" After=\"InstallFinalize\"/>\n";
-  // An older version goes before the new one is installed (wixl would
-  // remove it last). Removed last, its unregistering takes the whole
-  // upgrade-code key with it under Wine, the new version's entry included:
-  // the exe would then no longer see the package and remove its files.
-  xml += "      <RemoveExistingProducts Before=\"InstallInitialize\"/>\n";
-  xml += "    </InstallExecuteSequence>\n";
+  auto sequence = [&](const char* table, bool ui) {
+    xml += std::string("    <") + table + ">\n";
+    for (const PackageAction& action : kPackageActions) {
+      const int at = ui ? action.ui_sequence : action.sequence;
+      if (at == 0) continue;
+      xml += std::string("      <Custom Action=\"") + action.name + "\" Sequence=\"" + std::to_string(at) + "\"";
+      xml += *action.condition == '\0' ? std::string("/>\n") : ">" + Escaped(action.condition) + "</Custom>\n";
+    }
+    // An older version goes before the new one is installed (wixl would
+    // remove it last). Removed last, its unregistering takes the whole
+    // upgrade-code key with it under Wine, the new version's entry
+    // included: the exe would then no longer see the package.
+    if (!ui) xml += "      <RemoveExistingProducts Before=\"InstallInitialize\"/>\n";
+    xml += std::string("    </") + table + ">\n";
+  };
+  sequence("InstallUISequence", true);
+  sequence("InstallExecuteSequence", false);
 
   xml += "    <Directory Id=\"TARGETDIR\" Name=\"SourceDir\">\n";
   xml += "      <Directory Id=\"System64Folder\">\n";

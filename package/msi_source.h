@@ -15,7 +15,7 @@ struct PackageInputs {
   std::vector<std::string> icon_files;  // names of the icons to install ("89mat.ico")
   std::string icons_folder;             // where the build finds them
   std::string program_icon;             // the icon Apps & Features shows
-  std::string actions_dll;         // the custom action that tells the shell
+  std::string actions_dll;              // the DLL of the custom actions
 };
 
 // The package's fixed upgrade code: every version of the package carries
@@ -29,6 +29,10 @@ std::string NameGuid(const std::string& text);
 // The product code of one version: fixed for it, new for each version, as a
 // major upgrade wants.
 std::string ProductCode(const std::string& version);
+
+// The statements (one a line, msibuild -q) that give each custom action the
+// type kPackageActions says: wixl writes only plain immediate ones.
+std::string ActionTypeUpdates();
 
 // The WiX source of the package.
 std::string MsiSource(const PackageInputs& inputs);

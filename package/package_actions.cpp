@@ -1,68 +1,141 @@
-// The Windows Installer package's custom actions, run by Windows Installer
-// from this DLL, which the package keeps and never installs. They hold the
-// package to the one-owner rule inside its own transaction, keep what its
-// values replace, and tell the shell:
-//
-//   ClaimKeys        (as the sequence reaches it, right after
-//                    InstallInitialize, before anything is written) marks
-//                    the transaction in the package's own key, then looks for
-//                    the exe: its installation's record, or its lock held by
-//                    a run; found, it takes the mark back and fails the
-//                    install (1603) before it has changed anything. The exe,
-//                    in turn, takes its lock and then looks for the mark:
-//                    whichever comes second sees the other.
-//   UndoClaim        (rollback, when the mark is there) puts back what the
-//                    package's values replaced where nothing is there now,
-//                    and takes the package's key away.
-//   SaveReplaced     (deferred, before the values are written) keeps, type
-//                    and bytes, what each of the 48 places holds that is not
-//                    the package's own, below the package's key.
-//   ClaimDone        (deferred, last) takes the mark away.
-//   PutBackReplaced  (deferred, on removal, after the values went) puts the
-//                    kept values back, exactly, where nothing else has taken
-//                    their place.
-//   TellShell        (after the end) tells the shell that file types
-//                    changed, so that Explorer shows the icons (or stops
-//                    showing them) without a restart.
+// The Windows Installer package's custom actions: the DLL the package keeps
+// in its Binary table and never installs. Each entry point runs the action
+// of the same name (package_steps.h says what each does and where it
+// stands) on Windows Installer's session and the Win32 platform.
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
-#include <shlobj.h>
 
-#include "engine/file_types.h"
-#include "engine/product.h"
+#include "base/decimal.h"
+#include "base/path_text.h"
+#include "package/package_steps.h"
+#include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_system.h"
 
 namespace {
 
-using glyphary::Error;
 using glyphary::Joined;
-using glyphary::List;
-using glyphary::NameList;
 using glyphary::WideText;
-using glyphary::engine::kPackageInstallingValue;
-using glyphary::engine::kPackageKey;
-using glyphary::engine::SavedValue;
-using glyphary::platform::RegistryRoot;
-using glyphary::platform::Win32Registry;
 
-constexpr RegistryRoot kMachine = RegistryRoot::kLocalMachine;
-constexpr UINT kFailed = ERROR_INSTALL_FAILURE;
+// An MSIHANDLE closed when it goes.
+class MsiHandle {
+ public:
+  MsiHandle() = default;
+  ~MsiHandle() {
+    if (handle_ != 0) MsiCloseHandle(handle_);
+  }
+  MsiHandle(const MsiHandle&) = delete;
+  MsiHandle& operator=(const MsiHandle&) = delete;
+  MSIHANDLE* out() { return &handle_; }
+  MSIHANDLE get() const { return handle_; }
 
-WideText ReplacedKey() { return Joined(kPackageKey, L"\\ReplacedValues"); }
+ private:
+  MSIHANDLE handle_ = 0;
+};
 
-// Writes `text` into Windows Installer's log (msiexec /l*v).
-void Say(MSIHANDLE session, std::wstring_view text) {
-  const MSIHANDLE record = MsiCreateRecord(0);
-  if (record == 0) return;
-  MsiRecordSetStringW(record, 0, WideText(text).c_str());
-  MsiProcessMessage(session, INSTALLMESSAGE_INFO, record);
-  MsiCloseHandle(record);
-}
+class WindowsInstallerSession : public glyphary::package::Session {
+ public:
+  explicit WindowsInstallerSession(MSIHANDLE session) : session_(session) {}
 
-// The package's places: the same table as the exe's, its icons in the
-// system folder as Windows Installer names it.
+  WideText Property(std::wstring_view name) override {
+    const WideText key(name);
+    WideText value;
+    DWORD size = 0;
+    wchar_t none[1] = {};
+    if (MsiGetPropertyW(session_, key.c_str(), none, &size) != ERROR_MORE_DATA) return value;
+    value.Resize(size);
+    ++size;
+    if (MsiGetPropertyW(session_, key.c_str(), value.data(), &size) != ERROR_SUCCESS) return WideText();
+    value.Resize(size);
+    return value;
+  }
+
+  void SetProperty(std::wstring_view name, std::wstring_view value) override {
+    MsiSetPropertyW(session_, WideText(name).c_str(), WideText(value).c_str());
+  }
+
+  void Log(std::wstring_view text) override { Message(INSTALLMESSAGE_INFO, text); }
+
+  void Refuse(std::wstring_view text) override {
+    Message(static_cast<INSTALLMESSAGE>(INSTALLMESSAGE_ERROR | MB_OK | MB_ICONERROR), text);
+  }
+
+  // The package's File, Component and MsiFileHash tables: the file of that
+  // name is the package's when its hash is the one the package carries, or
+  // when Windows Installer has its component installed at that path.
+  bool PackageFile(std::wstring_view name, std::wstring_view path) override {
+    const MSIHANDLE database = MsiGetActiveDatabase(session_);
+    if (database == 0) return false;
+    MsiHandle owned_database;
+    *owned_database.out() = database;
+    MsiHandle view;
+    if (MsiDatabaseOpenViewW(database,
+                             L"SELECT `File`.`FileName`, `Component`.`ComponentId`, `MsiFileHash`.`HashPart1`, "
+                             L"`MsiFileHash`.`HashPart2`, `MsiFileHash`.`HashPart3`, `MsiFileHash`.`HashPart4` "
+                             L"FROM `File`, `Component`, `MsiFileHash` WHERE `File`.`Component_` = "
+                             L"`Component`.`Component` AND `MsiFileHash`.`File_` = `File`.`File`",
+                             view.out()) != ERROR_SUCCESS ||
+        MsiViewExecute(view.get(), 0) != ERROR_SUCCESS) {
+      return false;
+    }
+    const WideText file(path);
+    for (;;) {
+      MsiHandle row;
+      if (MsiViewFetch(view.get(), row.out()) != ERROR_SUCCESS) return false;
+      wchar_t text[MAX_PATH] = {};
+      DWORD size = MAX_PATH;
+      if (MsiRecordGetStringW(row.get(), 1, text, &size) != ERROR_SUCCESS) continue;
+      std::wstring_view long_name(text, size);  // "SHORT~1.ICO|long name.ico" or one name
+      const std::size_t bar = long_name.find(L'|');
+      if (bar != std::wstring_view::npos) long_name = long_name.substr(bar + 1);
+      if (!glyphary::SameName(long_name, name)) continue;
+      MSIFILEHASHINFO hash{sizeof(hash), {}};
+      if (MsiGetFileHashW(file.c_str(), 0, &hash) == ERROR_SUCCESS) {
+        bool same = true;
+        for (unsigned part = 0; part < 4; ++part) {
+          same &= static_cast<ULONG>(MsiRecordGetInteger(row.get(), part + 3)) == hash.dwData[part];
+        }
+        if (same) return true;
+      }
+      wchar_t component[40] = {};
+      size = 40;
+      wchar_t installed[MAX_PATH] = {};
+      DWORD installed_size = MAX_PATH;
+      return MsiRecordGetStringW(row.get(), 2, component, &size) == ERROR_SUCCESS &&
+             MsiLocateComponentW(component, installed, &installed_size) == INSTALLSTATE_LOCAL &&
+             glyphary::SameName(std::wstring_view(installed, installed_size), path);
+    }
+  }
+
+  // The process that runs this custom action for the installation's
+  // script, with its start.
+  WideText ScriptProcess() override {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) created = FILETIME{};
+    WideText text;
+    glyphary::AppendDecimal(text, GetCurrentProcessId());
+    text.Append(L' ');
+    glyphary::AppendDecimal(
+        text, static_cast<std::int64_t>((static_cast<unsigned long long>(created.dwHighDateTime) << 32) |
+                                        created.dwLowDateTime));
+    return text;
+  }
+
+ private:
+  void Message(INSTALLMESSAGE kind, std::wstring_view text) {
+    MsiHandle record;
+    *record.out() = MsiCreateRecord(0);
+    if (record.get() == 0) return;
+    MsiRecordSetStringW(record.get(), 0, WideText(text).c_str());
+    MsiProcessMessage(session_, kind, record.get());
+  }
+
+  MSIHANDLE session_;
+};
+
+// The package's places: its icons in the system folder's TI-89, as Windows
+// Installer's System64Folder names it.
 class PackageTarget {
  public:
   PackageTarget() {
@@ -70,7 +143,9 @@ class PackageTarget {
     const UINT length = GetSystemDirectoryW(system, MAX_PATH);
     base_ = WideText(std::wstring_view(system, length < MAX_PATH ? length : 0));
     folder_ = Joined(base_, L"\\TI-89");
-    target_ = {glyphary::engine::Scope::kMachine, base_, folder_, RegistryRoot::kClassesRoot, L"", kMachine};
+    target_ = {glyphary::engine::Scope::kMachine, base_,
+               folder_,  glyphary::platform::RegistryRoot::kClassesRoot,
+               L"",      glyphary::platform::RegistryRoot::kLocalMachine};
   }
   const glyphary::engine::InstallTarget& get() const { return target_; }
 
@@ -80,113 +155,36 @@ class PackageTarget {
   glyphary::engine::InstallTarget target_{};
 };
 
-// The values kept below the package's key, each for one of the 48 places;
-// anything else there is no data of the package's and is left alone.
-List<SavedValue> KeptValues(Win32Registry& registry, const glyphary::engine::InstallTarget& target) {
-  List<SavedValue> kept;
-  NameList ignored;
-  (void)glyphary::engine::ReadSavedValues(registry, kMachine, ReplacedKey(), target, kept, ignored);
-  return kept;
-}
-
-// Takes the mark of the package's transaction away, and its key when
-// nothing else is in it.
-void Unmark(Win32Registry& registry) {
-  (void)registry.DeleteValue(kMachine, kPackageKey, kPackageInstallingValue);
-  bool deleted = false;
-  (void)registry.DeleteKeyIfEmpty(kMachine, kPackageKey, deleted);
-}
-
-// Puts the kept values back, type and bytes, where their places are empty
-// (the package's own values gone), and takes the package's key away. It
-// never deletes a value: what stands in a place now stays.
-UINT PutBack(MSIHANDLE session) {
-  Win32Registry registry;
-  (void)registry.UseMachineClasses();
-  const PackageTarget target;
-  int restored = 0;
-  if (const Error error = glyphary::engine::PutBackSaved(registry, target.get(), KeptValues(registry, target.get()),
-                                                         restored, nullptr)) {
-    Say(session, Joined(L"Glyphary Installer: could not put back ", error.Path()));
-    return kFailed;  // the kept values stay for another try
+UINT Run(const wchar_t* action, MSIHANDLE handle) {
+  WindowsInstallerSession session(handle);
+  glyphary::platform::Win32FileSystem files;
+  glyphary::platform::Win32Registry registry;
+  glyphary::platform::Win32System system;
+  // The package's values are the machine's classes, whatever the account
+  // running an action has of its own.
+  if (const glyphary::Error error = registry.UseMachineClasses()) {
+    session.Log(Joined(L"Glyphary Installer: the machine's classes cannot be opened: ", error.Path()));
+    return ERROR_INSTALL_FAILURE;
   }
-  (void)registry.DeleteTree(kMachine, ReplacedKey());
-  Unmark(registry);
-  return ERROR_SUCCESS;
+  const glyphary::platform::Platform platform{files, registry, system};
+  const PackageTarget target;
+  return glyphary::package::RunPackageAction(action, session, platform, target.get()) ? ERROR_SUCCESS
+                                                                                      : ERROR_INSTALL_FAILURE;
 }
 
 }  // namespace
 
-extern "C" __declspec(dllexport) UINT __stdcall ClaimKeys(MSIHANDLE session) {
-  wchar_t product[40] = {};
-  DWORD size = sizeof(product) / sizeof(product[0]);
-  MsiGetPropertyW(session, L"ProductCode", product, &size);  // given to deferred actions too
-  Win32Registry registry;
-  if (registry.CreateKey(kMachine, kPackageKey) ||
-      registry.SetText(kMachine, kPackageKey, kPackageInstallingValue, product)) {
-    Say(session, L"Glyphary Installer: the package's key cannot be written.");
-    return kFailed;
-  }
-  // Only now looked for: a run of the exe that takes its lock after this
-  // finds the mark.
-  HANDLE lock = OpenMutexW(SYNCHRONIZE, FALSE, glyphary::platform::kInstallLockName);
-  const bool running = lock != nullptr;
-  if (lock != nullptr) CloseHandle(lock);
-  const bool recorded = registry.KeyExists(kMachine, glyphary::engine::kRecordKey);
-  if (!running && !recorded) return ERROR_SUCCESS;
-  Say(session, running ? L"Glyphary Installer: GlypharyInstaller.exe is installing or removing the TI-89 file "
-                         L"types right now; this package installs nothing."
-                       : L"Glyphary Installer is installed on this computer by GlypharyInstaller.exe. Remove "
-                         L"it first (Settings > Apps, or GlypharyInstaller.exe /uninstall), then install this "
-                         L"package.");
-  Unmark(registry);
-  return kFailed;
-}
+#define GLYPHARY_ACTION(name) \
+  extern "C" __declspec(dllexport) UINT __stdcall name(MSIHANDLE session) { return Run(L## #name, session); }
 
-extern "C" __declspec(dllexport) UINT __stdcall UndoClaim(MSIHANDLE session) {
-  // Nothing claimed (ClaimKeys found the exe and took its mark back, or
-  // never ran): nothing of the package's to take back.
-  Win32Registry registry;
-  glyphary::platform::RegistryValue mark;
-  bool marked = false;
-  if (registry.ReadValue(kMachine, kPackageKey, kPackageInstallingValue, mark, marked) || !marked) {
-    return ERROR_SUCCESS;
-  }
-  return PutBack(session);
-}
-
-extern "C" __declspec(dllexport) UINT __stdcall SaveReplaced(MSIHANDLE session) {
-  Win32Registry registry;
-  (void)registry.UseMachineClasses();
-  const PackageTarget target;
-  List<SavedValue> foreign;
-  if (const Error error = glyphary::engine::ReadPlaces(registry, target.get(), foreign)) {
-    // What cannot be read cannot be kept, so it is not overwritten.
-    Say(session, Joined(L"Glyphary Installer: a value that cannot be read cannot be kept: ", error.Path()));
-    return kFailed;
-  }
-  const List<SavedValue> kept = KeptValues(registry, target.get());
-  const WideText key = ReplacedKey();
-  if (!foreign.empty() && registry.CreateKey(kMachine, key)) return kFailed;
-  for (const SavedValue& found : foreign) {
-    bool saved = false;  // the first value kept is the one from before
-    for (const SavedValue& old : kept) saved |= old.place == found.place;
-    if (saved) continue;
-    if (registry.SetValue(kMachine, key, glyphary::engine::PlaceName(target.get(), found.place), found.before)) {
-      return kFailed;
-    }
-  }
-  return ERROR_SUCCESS;
-}
-
-extern "C" __declspec(dllexport) UINT __stdcall ClaimDone(MSIHANDLE) {
-  Win32Registry registry;
-  return registry.DeleteValue(kMachine, kPackageKey, kPackageInstallingValue) ? kFailed : ERROR_SUCCESS;
-}
-
-extern "C" __declspec(dllexport) UINT __stdcall PutBackReplaced(MSIHANDLE session) { return PutBack(session); }
-
-extern "C" __declspec(dllexport) UINT __stdcall TellShell(MSIHANDLE) {
-  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
-  return ERROR_SUCCESS;
-}
+GLYPHARY_ACTION(CheckInstall)
+GLYPHARY_ACTION(UndoClaim)
+GLYPHARY_ACTION(ClaimKeys)
+GLYPHARY_ACTION(UndoSaveReplaced)
+GLYPHARY_ACTION(SaveReplaced)
+GLYPHARY_ACTION(FindTaken)
+GLYPHARY_ACTION(UndoPutBack)
+GLYPHARY_ACTION(PutBackReplaced)
+GLYPHARY_ACTION(ClaimDone)
+GLYPHARY_ACTION(ForgetReplaced)
+GLYPHARY_ACTION(TellShell)

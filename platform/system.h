@@ -6,6 +6,7 @@
 // restart leaves things as they were.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "base/error.h"
@@ -31,6 +32,13 @@ class System {
   virtual bool ProductInstalled(std::wstring_view product_code) = 0;
   // Whether Windows Installer is running an installation now (any product).
   virtual bool WindowsInstallerRunning() = 0;
+  // Whether a run of the program (in any account or session) holds the
+  // installation lock now; one that cannot be asked counts as held.
+  virtual bool InstallLockTaken() = 0;
+  // Whether the process `id` that started at `started` (its creation time,
+  // as Windows gives it) still runs: the same id with another start is
+  // another process.
+  virtual bool ProcessRunning(std::uint32_t id, std::uint64_t started) = 0;
 
   // The version of this program, from its version resource ("1.0.0.0").
   virtual WideText ProgramVersion() = 0;

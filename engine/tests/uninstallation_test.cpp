@@ -349,22 +349,34 @@ TEST(PackageOwner, TheWindowsInstallerPackageOwnsItsInstallationForEveryAccount)
             std::wstring::npos);
   EXPECT_NE(std::wstring(refused.Advice()).find(L"Apps & Features"), std::wstring::npos);
 
-  // While the package's transaction is on, or Windows Installer runs any
-  // installation, every account's road refuses (1618) and changes nothing.
+  // While the package's transaction is on (its mark names a process that
+  // runs), or Windows Installer runs any installation, every account's road
+  // refuses (1618); where the mark's process has ended (the same id, another
+  // start; no process at all), it refuses with the way out (1638). Nothing
+  // changes.
   testing::FakePlatform racing;
   racing.files.AddFolder(L"C:\\WINDOWS\\system32");
   racing.files.AddFile(kProgram + L"\\Icons\\89mat.ico", "icon");
   ASSERT_FALSE(racing.registry.CreateKey(kMachine, std::wstring(kPackageKey)));
-  ASSERT_FALSE(racing.registry.SetText(kMachine, kPackageKey, kPackageInstallingValue, L"{AB}"));
-  for (bool mark : {true, false}) {
-    if (!mark) {
+  racing.system.SetProcess(42, 7, true);
+  const std::pair<const wchar_t*, int> marks[] = {{L"{AB} 42 7", exit_codes::kInstallInProgress},
+                                                  {L"{AB} 42 8", exit_codes::kPackageInstalled},
+                                                  {L"{AB}", exit_codes::kPackageInstalled},
+                                                  {L"", exit_codes::kInstallInProgress}};
+  for (const auto& [mark, code] : marks) {
+    SCOPED_TRACE(::testing::PrintToString(std::wstring(mark)));
+    if (*mark == L'\0') {
       ASSERT_FALSE(racing.registry.DeleteTree(kMachine, kPackageKey));
       racing.system.SetWindowsInstallerRunning(true);
+    } else {
+      ASSERT_FALSE(racing.registry.SetText(kMachine, kPackageKey, kPackageInstallingValue, mark));
     }
-    EXPECT_EQ(RunInstallation(racing.platform, kMachineTarget, StageSink(ignore)).Number(),
-              exit_codes::kInstallInProgress);
-    EXPECT_EQ(RunUninstallation(racing.platform, kMachineTarget, report).Number(),
-              exit_codes::kInstallInProgress);
+    const Error installing = RunInstallation(racing.platform, kMachineTarget, StageSink(ignore));
+    EXPECT_EQ(installing.Number(), code);
+    EXPECT_EQ(RunUninstallation(racing.platform, kMachineTarget, report).Number(), code);
+    if (code == exit_codes::kPackageInstalled) {
+      EXPECT_NE(std::wstring(installing.Advice()).find(L"msiexec /i GlypharyInstaller.msi"), std::wstring::npos);
+    }
     EXPECT_FALSE(racing.files.IsFolder(kInstall));
     EXPECT_FALSE(racing.registry.KeyExists(kMachine, kRecord));
   }

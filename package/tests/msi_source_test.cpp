@@ -2,6 +2,7 @@
 // values as the exe writes, codes that stay put where they must and change
 // where they must.
 #include "package/msi_source.h"
+#include "package/package_steps.h"
 
 #include <gtest/gtest.h>
 
@@ -83,30 +84,39 @@ TEST(MsiSource, OneUpgradeCodeForEveryVersionAndStableCodesForEachComponent) {
   }
 }
 
-TEST(MsiSource, RefusesBesideTheExesInstallationAndTellsTheShellBothWays) {
+TEST(MsiSource, SchedulesEveryCustomActionByWindowsInstallersRules) {
   const std::string xml = MsiSource(Inputs());
-  EXPECT_NE(xml.find(R"(Key="Software\Microsoft\Windows\CurrentVersion\Uninstall\GlypharyInstaller" Name="DisplayName" Type="raw" Win64="yes")"),
-            std::string::npos);
-  EXPECT_NE(xml.find(R"(>Installed OR NOT EXEINSTALLATION</Condition>)"), std::string::npos);
-  // Unconditioned after InstallFinalize: it runs at the install and at the
-  // uninstall.
-  EXPECT_NE(xml.find(R"(<Custom Action="TellShell" After="InstallFinalize"/>)"), std::string::npos);
+  const std::string types = ActionTypeUpdates();
   EXPECT_NE(xml.find(R"(<Property Id="ARPNOMODIFY" Value="1"/>)"), std::string::npos);
   EXPECT_NE(xml.find(R"(<Property Id="ARPNOREPAIR" Value="1"/>)"), std::string::npos);
   EXPECT_NE(xml.find(R"(InstallScope="perMachine")"), std::string::npos);
-  // The claim first, as it is reached, before anything is written, its
-  // undoing before it; the replaced values kept before the values are
-  // written; put back after they are removed.
-  for (const char* expected :
-       {R"(<CustomAction Id="ClaimKeys" BinaryKey="Actions" DllEntry="ClaimKeys" Return="check"/>)",
-        R"(<CustomAction Id="SaveReplaced" BinaryKey="Actions" DllEntry="SaveReplaced" Execute="deferred" Impersonate="no" Return="check"/>)",
-        R"(<Custom Action="UndoClaim" Sequence="1501">NOT Installed</Custom>)",
-        R"(<Custom Action="ClaimKeys" Sequence="1502">NOT Installed</Custom>)",
-        R"(<Custom Action="SaveReplaced" Sequence="4990">NOT Installed</Custom>)",
-        R"(<Custom Action="PutBackReplaced" Sequence="2610">REMOVE=&quot;ALL&quot;</Custom>)",
-        R"(<RegistryValue Root="HKLM" Key="Software\Quillfern Software\GlypharyInstaller.msi" Name="ProductCode" Type="string" Value="[ProductCode]" KeyPath="yes"/>)"}) {
-    EXPECT_NE(xml.find(expected), std::string::npos) << expected;
+  EXPECT_NE(xml.find(R"(<RegistryValue Root="HKLM" Key="Software\Quillfern Software\GlypharyInstaller.msi" Name="ProductCode" Type="string" Value="[ProductCode]" KeyPath="yes"/>)"),
+            std::string::npos);
+  constexpr int kFirstWrite = 4000;  // InstallFiles; WriteRegistryValues is 5000
+  int rollback_pending = 0;          // rollback actions scheduled and not yet followed by their action
+  for (const PackageAction& action : kPackageActions) {
+    SCOPED_TRACE(action.name);
+    const bool deferred = (action.type & action_type::kInScript) != 0;
+    // Windows honours "no impersonation" only in the script, and runs
+    // immediate actions as the user: those only read.
+    EXPECT_TRUE(deferred || (action.type & action_type::kNoImpersonate) == 0);
+    EXPECT_EQ(All(xml, "<Custom Action=\"" + std::string(action.name) + "\" Sequence=\"([0-9]+)\"").size(),
+              action.ui_sequence != 0 ? 2u : 1u);
+    EXPECT_NE(types.find("SET `Type` = " + std::to_string(action.type) + " WHERE `Action` = '" + action.name + "'"),
+              std::string::npos);
+    EXPECT_LT(action.ui_sequence, 1300) << "after ExecuteAction";
+    if ((action.type & action_type::kRollback) != 0) {
+      ++rollback_pending;
+    } else if (deferred && std::string(action.condition) == "NOT Installed" && action.sequence < kFirstWrite) {
+      EXPECT_EQ(rollback_pending, 1) << "a change before the first write without its rollback action";
+      rollback_pending = 0;
+    }
   }
+  // The checks run in both sequences, before the older version is removed
+  // (RemoveExistingProducts, 1401); the shell hears of the install and the
+  // removal alike.
+  EXPECT_NE(xml.find(R"(<Custom Action="CheckInstall" Sequence="1398">NOT Installed</Custom>)"), std::string::npos);
+  EXPECT_NE(xml.find(R"(<Custom Action="TellShell" Sequence="6601"/>)"), std::string::npos);
 }
 
 }  // namespace

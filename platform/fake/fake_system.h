@@ -3,7 +3,10 @@
 // they were asked for.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/system.h"
@@ -27,6 +30,13 @@ class FakeSystem : public System {
     return !package_.empty() && product_code == package_;
   }
   bool WindowsInstallerRunning() override { return installer_running_; }
+  bool InstallLockTaken() override { return lock_held_elsewhere_; }
+  bool ProcessRunning(std::uint32_t id, std::uint64_t started) override {
+    for (const auto& [running, start] : processes_) {
+      if (running == id && start == started) return true;
+    }
+    return false;
+  }
   WideText ProgramVersion() override { return WideText(L"1.0.0.0"); }
   Rights CurrentRights() override { return rights_; }
   // Recorded as "RunElevated <arguments>"; the UAC prompt accepted gives the
@@ -54,6 +64,12 @@ class FakeSystem : public System {
     package_ = std::move(product_code);
   }
   void SetWindowsInstallerRunning(bool running) { installer_running_ = running; }
+  // The process `id`, started at `started`, runs (or, `running` false, has ended).
+  void SetProcess(std::uint32_t id, std::uint64_t started, bool running) {
+    const std::pair<std::uint32_t, std::uint64_t> process{id, started};
+    processes_.erase(std::remove(processes_.begin(), processes_.end(), process), processes_.end());
+    if (running) processes_.emplace_back(id, started);
+  }
   const std::vector<std::string>& Operations() const { return operations_; }
   int Count(const std::string& operation) const;
 
@@ -66,6 +82,7 @@ class FakeSystem : public System {
   std::wstring package_upgrade_code_;
   std::wstring package_;
   bool installer_running_ = false;
+  std::vector<std::pair<std::uint32_t, std::uint64_t>> processes_;
   std::vector<std::string> operations_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include "base/decimal.h"
@@ -35,16 +36,54 @@ bool Win32System::ProductInstalled(std::wstring_view product_code) {
   return state != nullptr && state(WideText(product_code).c_str()) == kInstalled;
 }
 
-bool Win32System::WindowsInstallerRunning() {
-  OwnedHandle running(OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\_MSIExecute"));
-  return running.valid();
+namespace {
+
+// Whether the named mutex exists: it opens, or it is there and this
+// account may not open it (any failure but "not found" counts as there).
+bool MutexThere(const wchar_t* name) {
+  OwnedHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, name));
+  return mutex.valid() || GetLastError() != ERROR_FILE_NOT_FOUND;
+}
+
+}  // namespace
+
+bool Win32System::WindowsInstallerRunning() { return MutexThere(L"Global\\_MSIExecute"); }
+
+bool Win32System::InstallLockTaken() { return lock_ != nullptr || MutexThere(kInstallLockName); }
+
+bool Win32System::ProcessRunning(std::uint32_t id, std::uint64_t started) {
+  OwnedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+  if (!process.valid()) return GetLastError() == ERROR_ACCESS_DENIED;  // there, and not ours to ask
+  FILETIME created, exited, kernel, user;
+  DWORD code = 0;
+  if (!GetProcessTimes(process.get(), &created, &exited, &kernel, &user) ||
+      !GetExitCodeProcess(process.get(), &code)) {
+    return true;  // there; what cannot be asked is taken to run
+  }
+  const std::uint64_t start = (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+  return start == started && code == STILL_ACTIVE;
 }
 
 bool Win32System::TakeInstallLock() {
   if (lock_ != nullptr) return true;
-  HANDLE mutex = CreateMutexW(nullptr, TRUE, kInstallLockName);
-  if (mutex == nullptr) return false;  // a name taken by another kind of object, or no right
-  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+  // Every account may open the lock to wait for it and release it, so that
+  // runs as SYSTEM (a deployment), as an administrator and as a user (the
+  // package's immediate check, a /user run) all see one another's; only the
+  // system and administrators may change its access list.
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;0x00100001;;;WD)(A;;GA;;;SY)(A;;GA;;;BA)",
+                                                            SDDL_REVISION_1, &descriptor, nullptr)) {
+    return false;
+  }
+  SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+  HANDLE mutex = CreateMutexExW(&attributes, kInstallLockName, CREATE_MUTEX_INITIAL_OWNER,
+                                SYNCHRONIZE | MUTEX_MODIFY_STATE);
+  const DWORD created = GetLastError();
+  LocalFree(descriptor);
+  // A name taken by another kind of object, or a lock this account may not
+  // open: held by someone else.
+  if (mutex == nullptr) return false;
+  if (created == ERROR_ALREADY_EXISTS) {
     // Another program made it; ours if that program is gone (abandoned).
     const DWORD waited = WaitForSingleObject(mutex, 0);
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {

@@ -28,6 +28,11 @@ class Win32System : public System {
   // Windows Installer's Global\_MSIExecute mutex exists while it runs an
   // installation's script.
   bool WindowsInstallerRunning() override;
+  // The lock's mutex can be opened, or exists and cannot be opened.
+  bool InstallLockTaken() override;
+  // OpenProcess and the process's creation time; a process that exists and
+  // may not be asked runs.
+  bool ProcessRunning(std::uint32_t id, std::uint64_t started) override;
   WideText ProgramVersion() override;
   Rights CurrentRights() override;
   Error RunElevated(std::wstring_view arguments, int& exit_code) override;

@@ -1,0 +1,380 @@
+#include "package/package_steps.h"
+
+#include "base/decimal.h"
+#include "base/path_text.h"
+#include "engine/package_owner.h"
+
+namespace glyphary::package {
+
+namespace {
+
+using engine::InstallTarget;
+using engine::SavedValue;
+using platform::Registry;
+using platform::RegistryRoot;
+using platform::RegistryValue;
+
+constexpr RegistryRoot kMachine = RegistryRoot::kLocalMachine;
+
+WideText ReplacedKey() { return Joined(engine::kPackageKey, L"\\ReplacedValues"); }
+// Set in the package's key once every value the places held before is kept:
+// from then on a place holding the package's own value may be the
+// package's doing.
+constexpr std::wstring_view kAllKeptValue = L"ValuesKept";
+
+// Whether `found` is the package's own value for `place`. Windows Installer
+// spells the system folder as the system does, so the icon's path is
+// compared as Windows compares paths.
+std::wstring_view ValueName(int place) { return engine::PlaceAt(place).value.name; }
+
+bool IsOwn(const InstallTarget& target, int place, const RegistryValue& found) {
+  const RegistryValue own = engine::OurValue(target, place);
+  if (own.type == platform::value_type::kText && found.type == platform::value_type::kText) {
+    return SameName(found.AsText(), own.AsText());
+  }
+  return found == own;
+}
+
+// --- The values handed from an immediate action to a deferred one --------
+// "<place>:<type>:<hex bytes>", separated by ';'.
+
+void AppendHex(WideText& out, unsigned long long number, int digits) {
+  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out.Append(L"0123456789abcdef"[(number >> shift) & 15]);
+}
+
+WideText Encoded(const List<SavedValue>& values) {
+  WideText out;
+  for (const SavedValue& value : values) {
+    if (!out.empty()) out.Append(L';');
+    AppendDecimal(out, value.place);
+    out.Append(L':');
+    AppendDecimal(out, value.before.type);
+    out.Append(L':');
+    for (std::size_t i = 0; i < value.before.bytes.size(); ++i) {
+      AppendHex(out, static_cast<unsigned char>(value.before.bytes.c_str()[i]), 2);
+    }
+  }
+  return out;
+}
+
+int HexDigit(wchar_t c) {
+  if (c >= L'0' && c <= L'9') return c - L'0';
+  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+  return -1;
+}
+
+// A whole number of decimal digits, at most `limit`; -1 when it is none.
+long long Number(std::wstring_view text, long long limit) {
+  if (text.empty() || text.size() > 19) return -1;
+  long long number = 0;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return -1;
+    number = number * 10 + (c - L'0');
+  }
+  return number <= limit ? number : -1;
+}
+
+// The values Encoded wrote; an entry that is not one is dropped and named in
+// the log (the data is the package's own, so that means a fault).
+List<SavedValue> Decoded(std::wstring_view text, Session& session) {
+  List<SavedValue> values;
+  while (!text.empty()) {
+    std::size_t end = text.find(L';');
+    if (end == std::wstring_view::npos) end = text.size();
+    const std::wstring_view entry = text.substr(0, end);
+    text = end < text.size() ? text.substr(end + 1) : std::wstring_view();
+    const std::size_t first = entry.find(L':');
+    const std::size_t second = first == std::wstring_view::npos ? first : entry.find(L':', first + 1);
+    const long long place = Number(entry.substr(0, first), engine::kPlaceCount - 1);
+    const long long type = second == std::wstring_view::npos ? -1 : Number(entry.substr(first + 1, second - first - 1), 0xFFFFFFFFll);
+    const std::wstring_view hex = second == std::wstring_view::npos ? std::wstring_view() : entry.substr(second + 1);
+    bool whole = place >= 0 && type >= 0 && hex.size() % 2 == 0;
+    SavedValue value{static_cast<int>(place), {}};
+    value.before.type = static_cast<std::uint32_t>(type);
+    for (std::size_t i = 0; whole && i < hex.size(); i += 2) {
+      const int high = HexDigit(hex[i]);
+      const int low = HexDigit(hex[i + 1]);
+      whole = high >= 0 && low >= 0;
+      value.before.bytes.Append(static_cast<char>(high * 16 + low));
+    }
+    if (whole) {
+      values.Add(value);
+    } else {
+      session.Log(Joined(L"Glyphary Installer: not a value, ignored: ", entry));
+    }
+  }
+  return values;
+}
+
+bool Saved(const List<SavedValue>& values, int place) {
+  for (const SavedValue& value : values) {
+    if (value.place == place) return true;
+  }
+  return false;
+}
+
+// The values kept below the package's key, each for one of the 48 places;
+// anything else there is no data of the package's and is left alone.
+List<SavedValue> KeptValues(Registry& registry, const InstallTarget& target, Session& session) {
+  List<SavedValue> kept;
+  NameList ignored;
+  if (const Error error = engine::ReadSavedValues(registry, kMachine, ReplacedKey(), target, kept, ignored)) {
+    session.Log(Joined(L"Glyphary Installer: a kept value cannot be read: ", error.Path()));
+  }
+  return kept;
+}
+
+// Writes `value` into its place (its key made again).
+Error Put(Registry& registry, const InstallTarget& target, const SavedValue& value) {
+  const WideText key = engine::PlaceKey(target, value.place);
+  if (Error error = registry.CreateKey(target.classes_root, key)) return error;
+  return registry.SetValue(target.classes_root, key, ValueName(value.place), value.before);
+}
+
+// Puts each of `values` back where its place holds nothing or, with
+// `over_own`, the package's own value; what else stands there now stays.
+// False when one could not be written (it is named in the log).
+bool PutBack(Registry& registry, const InstallTarget& target, const List<SavedValue>& values, bool over_own,
+             Session& session) {
+  bool all = true;
+  for (const SavedValue& value : values) {
+    RegistryValue found;
+    bool exists = false;
+    Error error = registry.ReadValue(target.classes_root, engine::PlaceKey(target, value.place),
+                                     ValueName(value.place), found, exists);
+    if (!error && exists && (found == value.before || !over_own || !IsOwn(target, value.place, found))) continue;
+    if (!error) error = Put(registry, target, value);
+    if (error) {
+      session.Log(Joined(L"Glyphary Installer: could not put back ", error.Path()));
+      all = false;
+    }
+  }
+  return all;
+}
+
+// Takes the transaction's mark away, and the package's key, and the
+// publisher's above it, when nothing else is in them.
+void Unmark(Registry& registry, Session& session) {
+  bool deleted = false;
+  Error error = registry.DeleteValue(kMachine, engine::kPackageKey, engine::kPackageInstallingValue);
+  if (!error) error = registry.DeleteKeyIfEmpty(kMachine, engine::kPackageKey, deleted);
+  if (!error && deleted) error = registry.DeleteKeyIfEmpty(kMachine, SplitLast(engine::kPackageKey).first, deleted);
+  if (error) session.Log(Joined(L"Glyphary Installer: the package's key stays: ", error.Path()));
+}
+
+// Deletes the kept values; false (and named in the log) when they stay.
+bool ForgetKept(Registry& registry, Session& session) {
+  Error error = registry.DeleteValue(kMachine, engine::kPackageKey, kAllKeptValue);
+  if (!error) error = registry.DeleteTree(kMachine, ReplacedKey());
+  if (error) session.Log(Joined(L"Glyphary Installer: the kept values stay: ", error.Path()));
+  return !error;
+}
+
+// --- The actions ----------------------------------------------------------
+
+// Why the exe's installation, or a run of it, stands in the way; "" when
+// nothing does.
+WideText ExeInTheWay(const platform::Platform& platform) {
+  if (platform.registry.KeyExists(kMachine, engine::kRecordKey)) {
+    return WideText(
+        L"Glyphary Installer is installed on this computer by GlypharyInstaller.exe. Remove it first "
+        L"(Settings > Apps, or GlypharyInstaller.exe /uninstall), then install this package.");
+  }
+  if (platform.system.InstallLockTaken()) {
+    return WideText(
+        L"GlypharyInstaller.exe is installing or removing the TI-89 file types right now. Install this "
+        L"package when it has finished.");
+  }
+  return WideText();
+}
+
+ActionResult CheckInstall(Session& session, const platform::Platform& platform, const InstallTarget& target) {
+  WideText refusal = ExeInTheWay(platform);
+  // Another transaction of the package going on (Windows runs one at a
+  // time; Wine does not). One cut short is what this one finishes.
+  RegistryValue mark;
+  bool marked = false;
+  if (refusal.empty() &&
+      !platform.registry.ReadValue(kMachine, engine::kPackageKey, engine::kPackageInstallingValue, mark, marked) &&
+      marked && engine::MarkedProcessRuns(platform.system, mark.AsText())) {
+    refusal = WideText(L"Windows Installer is installing the TI-89 file types already. Install this package "
+                       L"when it has finished.");
+  }
+  // What the places hold now: what the package keeps before it writes.
+  // Once an earlier transaction (an earlier version's, or one cut short)
+  // had kept every value, a place holding the package's own value may be
+  // that transaction's doing: what it held before is what the package's
+  // key keeps.
+  Registry& registry = platform.registry;
+  RegistryValue all_kept;
+  bool package_wrote = false;
+  if (const Error error = registry.ReadValue(kMachine, engine::kPackageKey, kAllKeptValue, all_kept, package_wrote)) {
+    package_wrote = true;  // unread: the kept values stand
+  }
+  List<SavedValue> before = KeptValues(registry, target, session);
+  for (int place = 0; refusal.empty() && place < engine::kPlaceCount; ++place) {
+    SavedValue found{place, {}};
+    bool exists = false;
+    if (const Error error = registry.ReadValue(target.classes_root, engine::PlaceKey(target, place),
+                                               ValueName(place), found.before, exists)) {
+      refusal = Joined(L"The registry key ", error.Path(),
+                       L" cannot be read, so what it holds could not be put back after an uninstall: this "
+                       L"package installs nothing. Give administrators read access to the key, then install "
+                       L"this package again.");
+    } else if (exists && !Saved(before, place) && !(package_wrote && IsOwn(target, place, found.before))) {
+      before.Add(found);
+    }
+  }
+  for (const engine::FileType& type : engine::kFileTypes) {
+    const WideText path = Joined(target.folder, L"\\", type.icon_file);
+    if (!refusal.empty()) break;
+    if (platform.files.FileExists(path) && !session.PackageFile(type.icon_file, path)) {
+      refusal = Joined(L"The file ", path,
+                       L" is another program's: this package would replace it with its own icon. Move it "
+                       L"elsewhere, then install this package.");
+    }
+  }
+  if (!refusal.empty()) {
+    session.Refuse(refusal);
+    return false;
+  }
+  session.SetProperty(L"SaveReplaced", Encoded(before));
+  return true;
+}
+
+ActionResult ClaimKeys(Session& session, const platform::Platform& platform) {
+  Registry& registry = platform.registry;
+  const WideText mark = Joined(session.Property(L"ProductCode"), L" ", session.ScriptProcess());
+  if (registry.CreateKey(kMachine, engine::kPackageKey) ||
+      registry.SetText(kMachine, engine::kPackageKey, engine::kPackageInstallingValue, mark)) {
+    session.Log(L"Glyphary Installer: the package's key cannot be written.");
+    return false;
+  }
+  // Only now looked for again: a run of the exe that takes its lock after
+  // this finds the mark.
+  const WideText refusal = ExeInTheWay(platform);
+  if (refusal.empty()) return true;
+  session.Log(Joined(L"Glyphary Installer: ", refusal));
+  Unmark(registry, session);
+  return false;
+}
+
+ActionResult UndoClaim(Session& session, const platform::Platform& platform) {
+  Unmark(platform.registry, session);
+  return true;
+}
+
+ActionResult SaveReplaced(Session& session, const platform::Platform& platform, const InstallTarget& target) {
+  Registry& registry = platform.registry;
+  const List<SavedValue> before = Decoded(session.Property(L"CustomActionData"), session);
+  const List<SavedValue> kept = KeptValues(registry, target, session);
+  const WideText key = ReplacedKey();
+  Error error = registry.CreateKey(kMachine, key);
+  for (const SavedValue& value : before) {
+    if (error || Saved(kept, value.place)) continue;  // the first value kept is the one from before
+    error = registry.SetValue(kMachine, key, engine::PlaceName(target, value.place), value.before);
+  }
+  if (!error) error = registry.SetNumber(kMachine, engine::kPackageKey, kAllKeptValue, 1);
+  if (error) session.Log(Joined(L"Glyphary Installer: a value cannot be kept: ", error.Path()));
+  return !error;
+}
+
+ActionResult UndoSaveReplaced(Session& session, const platform::Platform& platform, const InstallTarget& target) {
+  // Windows Installer's own rollback has put back what its writes replaced;
+  // what a transaction cut short earlier had replaced goes back over its
+  // leftovers too. Then the kept values go.
+  Registry& registry = platform.registry;
+  if (!PutBack(registry, target, KeptValues(registry, target, session), true, session)) return true;
+  ForgetKept(registry, session);
+  return true;
+}
+
+ActionResult ClaimDone(Session& session, const platform::Platform& platform) {
+  const Error error =
+      platform.registry.DeleteValue(kMachine, engine::kPackageKey, engine::kPackageInstallingValue);
+  if (error) session.Log(Joined(L"Glyphary Installer: the mark cannot be taken away: ", error.Path()));
+  return !error;
+}
+
+ActionResult FindTaken(Session& session, const platform::Platform& platform, const InstallTarget& target) {
+  List<SavedValue> taken;  // another program's value, set since
+  List<SavedValue> empty;  // nothing at all
+  for (int place = 0; place < engine::kPlaceCount; ++place) {
+    SavedValue found{place, {}};
+    bool exists = false;
+    if (const Error error = platform.registry.ReadValue(target.classes_root, engine::PlaceKey(target, place),
+                                                        ValueName(place), found.before, exists)) {
+      // Unread, it is not known to be someone else's: the kept value goes
+      // back only if the place is empty after the removal.
+      session.Log(Joined(L"Glyphary Installer: cannot read ", error.Path()));
+    } else if (!exists) {
+      empty.Add(SavedValue{place, {}});
+    } else if (!IsOwn(target, place, found.before)) {
+      taken.Add(found);
+    }
+  }
+  session.SetProperty(L"PutBackReplaced", Encoded(taken));
+  session.SetProperty(L"UndoPutBack", Encoded(empty));
+  return true;
+}
+
+ActionResult PutBackReplaced(Session& session, const platform::Platform& platform, const InstallTarget& target) {
+  // Windows Installer has deleted the 48 values whatever they held. What
+  // another program set since the installation goes back first; where
+  // nothing was set since, what the package had replaced.
+  Registry& registry = platform.registry;
+  const List<SavedValue> taken = Decoded(session.Property(L"CustomActionData"), session);
+  bool all = PutBack(registry, target, taken, false, session);
+  all &= PutBack(registry, target, KeptValues(registry, target, session), false, session);
+  return all;  // the kept values stay for another try
+}
+
+ActionResult UndoPutBack(Session& session, const platform::Platform& platform, const InstallTarget& target) {
+  // The removal is taken back: Windows Installer's rollback writes the
+  // package's values again where they stood; where a place held nothing
+  // when the removal began, the value put back into it goes again.
+  Registry& registry = platform.registry;
+  const List<SavedValue> empty = Decoded(session.Property(L"CustomActionData"), session);
+  for (const SavedValue& kept : KeptValues(registry, target, session)) {
+    if (!Saved(empty, kept.place)) continue;
+    RegistryValue found;
+    bool exists = false;
+    const WideText key = engine::PlaceKey(target, kept.place);
+    if (!registry.ReadValue(target.classes_root, key, ValueName(kept.place), found, exists) && exists &&
+        found == kept.before) {
+      if (const Error error = registry.DeleteValue(target.classes_root, key, ValueName(kept.place))) {
+        session.Log(Joined(L"Glyphary Installer: cannot take back ", error.Path()));
+      }
+    }
+  }
+  return true;
+}
+
+ActionResult ForgetReplaced(Session& session, const platform::Platform& platform) {
+  Registry& registry = platform.registry;
+  if (ForgetKept(registry, session)) Unmark(registry, session);
+  return true;
+}
+
+}  // namespace
+
+ActionResult RunPackageAction(std::wstring_view name, Session& session, const platform::Platform& platform,
+                              const InstallTarget& target) {
+  if (name == L"CheckInstall") return CheckInstall(session, platform, target);
+  if (name == L"ClaimKeys") return ClaimKeys(session, platform);
+  if (name == L"UndoClaim") return UndoClaim(session, platform);
+  if (name == L"SaveReplaced") return SaveReplaced(session, platform, target);
+  if (name == L"UndoSaveReplaced") return UndoSaveReplaced(session, platform, target);
+  if (name == L"ClaimDone") return ClaimDone(session, platform);
+  if (name == L"FindTaken") return FindTaken(session, platform, target);
+  if (name == L"PutBackReplaced") return PutBackReplaced(session, platform, target);
+  if (name == L"UndoPutBack") return UndoPutBack(session, platform, target);
+  if (name == L"ForgetReplaced") return ForgetReplaced(session, platform);
+  if (name == L"TellShell") {
+    platform.system.NotifyAssociationsChanged();
+    return true;
+  }
+  return false;
+}
+
+}  // namespace glyphary::package

@@ -1,0 +1,203 @@
+// The package's custom actions under Windows Installer's execution rules,
+// on the stand-in: an administrator's double-click (immediate actions
+// without rights) installs and removes; a failure at any action, or the
+// transaction cut short, never loses what others own; the exe and the
+// package never both own the keys.
+#include <gtest/gtest.h>
+
+#include "engine/installation.h"
+#include "engine/package_owner.h"
+#include "package/tests/installer_standin.h"
+
+namespace glyphary::package::testing {
+namespace {
+
+using engine::testing::FakePlatform;
+using engine::testing::StoredRaw;
+using engine::testing::StoredText;
+using platform::RegistryRoot;
+
+constexpr RegistryRoot kRoot = RegistryRoot::kClassesRoot;
+const std::wstring kFolder(engine::kInstallFolder);
+
+StandinPackage Package() {
+  StandinPackage package;
+  for (const engine::FileType& type : engine::kFileTypes) {
+    package.icons[std::wstring(type.icon_file)] = "package's " + std::string(type.icon_file.begin(), type.icon_file.end());
+  }
+  return package;
+}
+
+// A machine where other programs have set some of the 48 places: another
+// association, a value of another type, and values exactly as the package
+// writes them (another installation of the same types).
+void OthersValues(FakePlatform& machine) {
+  machine.files.AddFolder(L"C:\\WINDOWS\\system32");
+  ASSERT_FALSE(machine.registry.CreateKey(RegistryRoot::kLocalMachine, L"Software\\Microsoft"));
+  machine.registry.Put(kRoot, L".89t", StoredText(L"", L"OtherApp.Text"));
+  machine.registry.Put(kRoot, L"Ivex.89p", StoredRaw(L"EditFlags", platform::value_type::kBinary, std::string("\0\0\1\0", 4)));
+  machine.registry.Put(kRoot, L".89m", StoredText(L"", L"Ivex.89m"));
+  machine.registry.Put(kRoot, L"Ivex.89m", engine::testing::StoredNumber(L"BrowserFlags", 8));
+}
+
+struct Snapshot {
+  std::vector<std::wstring> registry, files;
+  explicit Snapshot(const FakePlatform& machine) : registry(machine.registry.Dump()), files(machine.files.Dump()) {}
+  bool operator==(const Snapshot& other) const { return registry == other.registry && files == other.files; }
+};
+void PrintTo(const Snapshot& snapshot, std::ostream* out) {
+  for (const auto& line : snapshot.registry) *out << "\n  " << ::testing::PrintToString(line);
+  for (const auto& line : snapshot.files) *out << "\n  " << ::testing::PrintToString(line);
+}
+
+StandinRun Removal() {
+  StandinRun run;
+  run.remove = true;
+  return run;
+}
+
+TEST(WindowsInstaller, AnAdministratorsDoubleClickInstallsAndTheRemovalLeavesTheMachineAsItWas) {
+  FakePlatform machine;
+  OthersValues(machine);
+  const Snapshot before(machine);
+  InstallerStandin msiexec(machine, Package());
+
+  ASSERT_EQ(msiexec.Run({}), 0u) << ::testing::PrintToString(msiexec.refusals());
+  EXPECT_TRUE(msiexec.installed());
+  for (int place = 0; place < engine::kPlaceCount; ++place) {
+    const auto found = machine.registry.Value(kRoot, std::wstring(engine::PlaceKey(InstallerStandin::Target(), place).view()),
+                                              std::wstring(engine::PlaceAt(place).value.name));
+    ASSERT_TRUE(found.has_value()) << place;
+    EXPECT_EQ(*found, engine::testing::Stored(found->name, engine::OurValue(InstallerStandin::Target(), place)));
+  }
+  EXPECT_EQ(machine.files.List(kFolder).size(), engine::kPlaceCount / engine::kValuesPerType);
+  EXPECT_FALSE(machine.registry.Value(RegistryRoot::kLocalMachine, std::wstring(engine::kPackageKey),
+                                      std::wstring(engine::kPackageInstallingValue)))
+      << "the mark is left";
+  WideText product;
+  EXPECT_EQ(engine::FindPackage(machine.platform, product), engine::PackageState::kInstalled);
+  // The claim, made as the user where the sequence reaches it, would be
+  // refused: only the deferred claim can write the mark.
+  EXPECT_EQ(msiexec.trace().at(0), "CheckInstall as the user");
+  EXPECT_NE(std::find(msiexec.trace().begin(), msiexec.trace().end(), "ClaimKeys as the machine"), msiexec.trace().end());
+
+  ASSERT_EQ(msiexec.Run(Removal()), 0u);
+  EXPECT_FALSE(msiexec.installed());
+  EXPECT_EQ(Snapshot(machine), before);
+}
+
+TEST(WindowsInstaller, AFailureAtAnyActionTakesEverythingBackAndLosesNothingOfOthers) {
+  for (const bool remove : {false, true}) {
+    std::vector<std::string> actions{remove ? "FindTaken" : "CheckInstall"};
+    for (const std::string& name : InstallerStandin::ScriptActions(remove)) actions.push_back(name);
+    for (const std::string& failing : actions) {
+      SCOPED_TRACE((remove ? "removal failing at " : "installation failing at ") + failing);
+      FakePlatform machine;
+      OthersValues(machine);
+      InstallerStandin msiexec(machine, Package());
+      if (remove) {
+        ASSERT_EQ(msiexec.Run({}), 0u);
+      }
+      const Snapshot before(machine);
+      StandinRun run;
+      run.remove = remove;
+      run.fail_at = failing;
+      EXPECT_EQ(msiexec.Run(run), InstallerStandin::kFailed);
+      EXPECT_EQ(Snapshot(machine), before);
+      EXPECT_EQ(msiexec.installed(), remove);
+    }
+  }
+}
+
+TEST(WindowsInstaller, ATransactionCutShortIsNamedAndTheWayOutRestoresTheMachine) {
+  // Killed at any action, or failed with rollback disabled by policy: the
+  // mark names a process that has ended. The exe refuses, naming the way
+  // out; following it (the package installed again, then removed) leaves
+  // the machine as it was before the first try.
+  for (const std::string& action : InstallerStandin::ScriptActions(false)) {
+    for (const bool killed : {true, false}) {
+      SCOPED_TRACE((killed ? "killed at " : "failed, rollback disabled, at ") + action);
+      FakePlatform machine;
+      OthersValues(machine);
+      const Snapshot before(machine);
+      InstallerStandin msiexec(machine, Package());
+      StandinRun run;
+      (killed ? run.kill_at : run.fail_at) = action;
+      run.rollback_disabled = !killed;
+      EXPECT_NE(msiexec.Run(run), 0u);
+      WideText product;
+      const engine::PackageState state = engine::FindPackage(machine.platform, product);
+      if (state != engine::PackageState::kNone && state != engine::PackageState::kInstalled) {
+        EXPECT_EQ(state, engine::PackageState::kCutShort);
+        auto ignore = [](engine::InstallStage) {};
+        const Error refused = engine::RunInstallation(machine.platform, engine::kMachineTarget, engine::StageSink(ignore));
+        EXPECT_EQ(refused.Number(), exit_codes::kPackageInstalled);
+        EXPECT_NE(std::wstring(refused.Advice()).find(L"msiexec /i GlypharyInstaller.msi"), std::wstring::npos);
+      }
+      if (!msiexec.installed()) {
+        ASSERT_EQ(msiexec.Run({}), 0u) << ::testing::PrintToString(msiexec.refusals());
+      }
+      ASSERT_EQ(msiexec.Run(Removal()), 0u);
+      EXPECT_EQ(Snapshot(machine), before);
+    }
+  }
+}
+
+TEST(WindowsInstaller, RefusesWithAReasonBeforeAnythingIsWrittenAndOneOwnerWinsARace) {
+  struct Case {
+    const char* what;
+    std::function<void(FakePlatform&)> arrange;
+    const wchar_t* told;
+  };
+  const Case cases[] = {
+      {"a place that cannot be read", [](FakePlatform& m) { m.registry.Refuse(kRoot, L"Ivex.89t"); },
+       L"HKEY_CLASSES_ROOT\\Ivex.89t cannot be read"},
+      {"another program's icon of the same name",
+       [](FakePlatform& m) { m.files.AddFile(kFolder + L"\\89text.ico", "another program's"); },
+       L"89text.ico is another program's"},
+      {"the exe's installation",
+       [](FakePlatform& m) { ASSERT_FALSE(m.registry.CreateKey(RegistryRoot::kLocalMachine, std::wstring(engine::kRecordKey))); },
+       L"installed on this computer by GlypharyInstaller.exe"},
+      {"a run of the exe", [](FakePlatform& m) { m.system.HoldLockElsewhere(true); }, L"right now"},
+  };
+  for (const Case& refusal : cases) {
+    SCOPED_TRACE(refusal.what);
+    FakePlatform machine;
+    OthersValues(machine);
+    refusal.arrange(machine);
+    const Snapshot before(machine);
+    InstallerStandin msiexec(machine, Package());
+    EXPECT_EQ(msiexec.Run({}), InstallerStandin::kFailed);
+    EXPECT_EQ(Snapshot(machine), before);
+    ASSERT_EQ(msiexec.refusals().size(), 1u);
+    EXPECT_NE(msiexec.refusals()[0].find(refusal.told), std::wstring::npos) << ::testing::PrintToString(msiexec.refusals()[0]);
+  }
+  // The exe takes its lock after the checks and before the script: the
+  // deferred claim sees it, and the transaction takes itself back.
+  FakePlatform machine;
+  OthersValues(machine);
+  const Snapshot before(machine);
+  InstallerStandin msiexec(machine, Package());
+  StandinRun run;
+  run.before_script = [&machine] { machine.system.HoldLockElsewhere(true); };
+  EXPECT_EQ(msiexec.Run(run), InstallerStandin::kFailed);
+  EXPECT_EQ(Snapshot(machine), before);
+}
+
+TEST(WindowsInstaller, TheRemovalKeepsWhatAnotherProgramSetSince) {
+  FakePlatform machine;
+  OthersValues(machine);
+  InstallerStandin msiexec(machine, Package());
+  ASSERT_EQ(msiexec.Run({}), 0u);
+  machine.registry.Put(kRoot, L".89t", StoredText(L"", L"Newer.Text"));
+  machine.registry.Put(kRoot, L".89c", StoredText(L"", L"Newer.Data"));
+  ASSERT_EQ(msiexec.Run(Removal()), 0u);
+  EXPECT_EQ(machine.registry.Value(kRoot, L".89t", L""), StoredText(L"", L"Newer.Text"));
+  EXPECT_EQ(machine.registry.Value(kRoot, L".89c", L""), StoredText(L"", L"Newer.Data"));
+  EXPECT_EQ(machine.registry.Value(kRoot, L"Ivex.89p", L"EditFlags"),
+            StoredRaw(L"EditFlags", platform::value_type::kBinary, std::string("\0\0\1\0", 4)));
+  EXPECT_EQ(machine.registry.Value(kRoot, L".89m", L""), StoredText(L"", L"Ivex.89m")) << "there before, identical";
+}
+
+}  // namespace
+}  // namespace glyphary::package::testing
