@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <regex>
 
@@ -392,6 +393,81 @@ TEST_F(Owner, ThePackagePutsBackAnotherProgramsValuesExactly) {
   }
   EXPECT_EQ(Narrow(WhatIsInstalled()), "key HKCR\\Ivex.89p; key HKCR\\.89t; ");
   EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, kPackageKey)) << "the package's key is left";
+}
+
+TEST_F(Owner, ThePackageLosesNothingOfOthersAndACutShortOneLocksNobodyOut) {
+  const std::vector<std::pair<std::wstring, std::wstring>> others = {{L".89t", L"OtherApp.Text"},
+                                                                     {L".89m", L"OtherApp.Matrix"}};
+  for (const auto& [key, text] : others) ASSERT_TRUE(WriteValue(HKEY_CLASSES_ROOT, key, L"", REG_SZ, RegSzBytes(text)));
+  const std::string before = TypesAndFiles();
+  {
+    SCOPED_TRACE("a place that cannot be read: refused before anything is written");
+    HKEY made = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"Ivex.89t", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(made);
+    ASSERT_TRUE(SetKeyAccess(HKEY_CLASSES_ROOT, L"Ivex.89t", /*refused=*/true));
+    EXPECT_EQ(InstallPackage(), static_cast<DWORD>(ERROR_INSTALL_FAILURE));
+    ASSERT_TRUE(SetKeyAccess(HKEY_CLASSES_ROOT, L"Ivex.89t", /*refused=*/false));
+    DeleteKey(HKEY_CLASSES_ROOT, L"Ivex.89t");
+    EXPECT_EQ(TypesAndFiles(), before);
+    EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, kPackageKey));
+  }
+  {
+    SCOPED_TRACE("another program's icon of one of the package's names: refused, the file kept");
+    const std::wstring icon = InstallFolder() + L"\\89text.ico";
+    ASSERT_TRUE(CreateDirectoryW(InstallFolder().c_str(), nullptr));
+    std::ofstream(fs::path(icon), std::ios::binary) << "another program's icon";
+    EXPECT_EQ(InstallPackage(), static_cast<DWORD>(ERROR_INSTALL_FAILURE));
+    EXPECT_EQ(FilesIn(InstallFolder()), std::vector<std::wstring>{L"89text.ico"});
+    const std::vector<char> kept = ReadWholeFile(icon);
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "another program's icon");
+    DeleteFileW(icon.c_str());
+    RemoveDirectoryW(InstallFolder().c_str());
+  }
+  {
+    SCOPED_TRACE("the removal keeps an association set since");
+    ASSERT_EQ(InstallPackage(), 0u);
+    ASSERT_TRUE(WriteValue(HKEY_CLASSES_ROOT, L".89t", L"", REG_SZ, RegSzBytes(L"Newer.Text")));
+    ASSERT_EQ(Msiexec(L"/x " + product_ + L" /qn"), 0u);
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L".89t", L"").bytes, RegSzBytes(L"Newer.Text"));
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L".89m", L"").bytes, RegSzBytes(L"OtherApp.Matrix"));
+    ASSERT_TRUE(WriteValue(HKEY_CLASSES_ROOT, L".89t", L"", REG_SZ, RegSzBytes(L"OtherApp.Text")));
+    EXPECT_EQ(TypesAndFiles(), before);
+    ForgetPackage();
+  }
+  SCOPED_TRACE("msiexec killed inside its transaction: the exe names the way out, and it is safe");
+  bool cut = false;
+  for (int attempt = 0; attempt < 20 && !cut; ++attempt) {
+    Process msiexec;
+    ASSERT_EQ(Narrow(StartMsiexec(msiexec, L"/i \"" + PackagePath() + L"\" /qn")), "");
+    WaitFor([] { return ReadValue(HKEY_LOCAL_MACHINE, kPackageKey, L"Installing").present; }, 20000);
+    msiexec.Kill();
+    WaitFor([] { return false; }, 300);  // its custom action server ends with it
+    cut = ReadValue(HKEY_LOCAL_MACHINE, kPackageKey, L"Installing").present;
+    if (!cut && ProductInstalled(product_)) {
+      ASSERT_EQ(Msiexec(L"/x " + product_ + L" /qn"), 0u);
+    }
+  }
+  ASSERT_TRUE(cut) << "msiexec was never caught inside its transaction";
+  const std::wstring log = WorkFolder() + L"\\cut-short.log";
+  DeleteFileW(log.c_str());
+  EXPECT_EQ(RunSilently(L"/S /LOG=" + log, "cut-short-install"), 1638u);
+  EXPECT_EQ(RunSilently(L"/uninstall /S /LOG=" + log, "cut-short-uninstall"), 1638u);
+  EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, kRecordKey));
+  const std::vector<std::wstring> lines = LogLines(log);
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::wstring& line) {
+                            return line.find(L"was cut short") != std::wstring::npos &&
+                                   line.find(L"(code 1638)") != std::wstring::npos;
+                          }),
+            2)
+      << Shown(lines);
+  // The way out the refusal names: the package installed again, then removed.
+  ASSERT_EQ(InstallPackage(), 0u);
+  ASSERT_EQ(Msiexec(L"/x " + product_ + L" /qn"), 0u);
+  EXPECT_EQ(TypesAndFiles(), before);
+  EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, kPackageKey));
 }
 
 TEST_F(Owner, EveryAccountsRoadWaitsWhileWindowsInstallerWorks) {
