@@ -67,7 +67,7 @@ int PlaceNamed(const InstallTarget& target, std::wstring_view name) {
 }
 
 Error ReadPlaces(platform::Registry& registry, const InstallTarget& target,
-                 List<SavedValue>& foreign) {
+                 List<SavedValue>& foreign, bool with_ours) {
   for (int place = 0; place < kPlaceCount; ++place) {
     const Place at = PlaceAt(place);
     SavedValue found{place, {}};
@@ -76,7 +76,7 @@ Error ReadPlaces(platform::Registry& registry, const InstallTarget& target,
                                          at.value.name, found.before, exists)) {
       return error;
     }
-    if (exists && !HoldsOurs(target, at.type, at.value, found.before)) foreign.Add(found);
+    if (exists && (with_ours || !HoldsOurs(target, at.type, at.value, found.before))) foreign.Add(found);
   }
   return Error();
 }

@@ -100,11 +100,13 @@ struct SavedValue {
   platform::RegistryValue before;
 };
 
-// Reads the 48 places, each as it is (any type). Into `foreign`, every
-// place that holds something that is not ours. A place that cannot be read
-// is an error naming its key: the run must stop before it writes anything.
+// Reads the 48 places, each as it is (any type). Into `found`, every place
+// that holds something that is not ours and, with `with_ours`, every place
+// that holds anything (a value exactly as ours was there before all the
+// same). A place that cannot be read is an error naming its key: the run
+// must stop before it writes anything.
 [[nodiscard]] Error ReadPlaces(platform::Registry& registry, const InstallTarget& target,
-                               List<SavedValue>& foreign);
+                               List<SavedValue>& found, bool with_ours = false);
 
 // The saved values kept below `key` of `root`, one value a place, named by
 // PlaceName and holding what the place held. A name that is none of the 48

@@ -79,6 +79,9 @@ Error RollBack(const platform::Platform& platform, const InstallTarget& target, 
   for (std::size_t attempt = 0;; ++attempt) {
     InstallRecord record;
     Error error = ReadRecord(platform.registry, target, record);
+    // Without a record nothing was changed: files and values of the same
+    // names are someone else's.
+    if (!error && !record.exists) return failure;
     if (!error) error = RemoveInstallation(platform, target, record, FilesInUse::kReport, report);
     if (!error) return failure;  // all taken back: the failure stands
     if (attempt == sizeof(kPauses) / sizeof(kPauses[0])) break;
@@ -191,16 +194,27 @@ Error Install(const platform::Platform& platform, const InstallTarget& target, I
   Sources sources;
   if (Error error = FindSources(files, target, sources)) return cannot_finish(error);
   // Every place read before anything is written: what cannot be saved is
-  // not overwritten.
+  // not overwritten. A fresh run saves every value there, ours to the
+  // byte included (another installation of the same types left it), so
+  // that the uninstallation leaves what was there; a run that finishes an
+  // earlier one finds that one's values in the places it had planned.
   List<SavedValue> foreign;
-  if (Error error = ReadPlaces(platform.registry, target, foreign)) {
+  if (Error error = ReadPlaces(platform.registry, target, foreign, !record.exists)) {
     platform::Note(platform.log, L"stopped before any change: a value that cannot be read cannot be saved", error);
     return error;
   }
   List<SavedValue> new_saved;
   if (Error error = Plan(files, target, sources, foreign, record, new_saved)) return cannot_finish(error);
+  const bool fresh = !record.exists;
   if (Error error = WritePlan(platform.registry, target, record, new_saved)) {
-    return RollBack(platform, target, error);
+    if (!fresh) return RollBack(platform, target, error);
+    // Nothing but the record's first lines was written: they go, and
+    // nothing else is touched.
+    if (const Error left = DeleteRecord(platform.registry, target)) {
+      error.Advise(Joined(L"The start of its record could not be taken back: ", left.Path(),
+                          L". The next run of the program takes it away."));
+    }
+    return error;
   }
   platform::Note(platform.log, L"the record names what this run will change, before it changes it");
 

@@ -375,6 +375,20 @@ TEST_F(InstallationTest, UndoingWaitsForAFileHeldForAMomentAndOtherwiseSaysWhatT
             L"takes it away once it can be removed.");
 }
 
+TEST_F(InstallationTest, ARecordThatCannotBeStartedLeavesOthersFilesAndValuesAlone) {
+  // Another program's icon and an exe of the same names in the folder; the
+  // record's key refused: nothing was changed, so nothing is taken back.
+  fake_.files.AddFile(kInstall + L"\\89mat.ico", "another program's");
+  fake_.files.AddFile(kInstall + L"\\GlypharyInstaller.exe", "another copy");
+  Seed(fake_.registry, L".89m", L"", L"Ivex.89m");
+  const std::vector<std::wstring> files = fake_.files.Dump();
+  const std::vector<std::wstring> registry = fake_.registry.Dump();
+  fake_.registry.Refuse(kMachine, kRecord);
+  EXPECT_EQ(Run(fake_.platform).Number(), errors::kPermissionDenied);
+  EXPECT_EQ(fake_.files.Dump(), files);
+  EXPECT_EQ(fake_.registry.Dump(), registry);
+}
+
 TEST_F(InstallationTest, AProgramFolderAtADriveRootFindsItsIcons) {
   testing::FakePlatform from_root;
   Prepare(from_root.files, L"E:\\");

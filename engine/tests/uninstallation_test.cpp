@@ -119,6 +119,9 @@ TEST_F(UninstallationTest, RemovesEverythingAnInstallationWroteAndAfterwardsInst
 
 TEST_F(UninstallationTest, LeavesWhatBelongsToSomeoneElseAndPutsBackWhatTheInstallationReplaced) {
   Seed(fake_.registry, L".89d", L"", L"OtherApp.Data");
+  // Exactly as ours, left by another installation of the same types.
+  Seed(fake_.registry, L".89c", L"", L"Ivex.89c");
+  Seed(fake_.registry, L"Ivex.89c", L"BrowserFlags", 8);
   Install();
   // Since: another program took over .89p, someone added a value to
   // Ivex.89t and a file to the install folder.
@@ -135,12 +138,14 @@ TEST_F(UninstallationTest, LeavesWhatBelongsToSomeoneElseAndPutsBackWhatTheInsta
   EXPECT_FALSE(fake_.registry.KeyExists(kRoot, L"Ivex.89t\\DefaultIcon"));
   EXPECT_FALSE(fake_.registry.KeyExists(kRoot, L"Ivex.89p"));  // ours, gone
   EXPECT_FALSE(fake_.registry.KeyExists(kRoot, L".89m"));
-  EXPECT_EQ(fake_.registry.KeyCount(kRoot), 3u);  // .89d, .89p and Ivex.89t
+  EXPECT_EQ(fake_.registry.Value(kRoot, L".89c", L""), StoredText(L"", L"Ivex.89c"));
+  EXPECT_EQ(fake_.registry.ValueNamesOf(kRoot, L"Ivex.89c"), Names{L"BrowserFlags"});
+  EXPECT_EQ(fake_.registry.KeyCount(kRoot), 5u);  // .89d, .89p, Ivex.89t, .89c and Ivex.89c
   EXPECT_EQ(fake_.files.List(kInstall), Names{L"notes.txt"});
   EXPECT_EQ(report_.registry.types_removed, 12);
   EXPECT_EQ(report_.registry.values_kept, 1);  // .89p's association
   EXPECT_EQ(report_.registry.keys_kept, 2);
-  EXPECT_EQ(report_.registry.values_restored, 1);
+  EXPECT_EQ(report_.registry.values_restored, 3);
   EXPECT_EQ(report_.files_removed, 13);
   EXPECT_TRUE(report_.folder_kept);
   EXPECT_FALSE(report_.folder_removed);
