@@ -1,5 +1,6 @@
 #include "engine/record.h"
 
+#include "base/decimal.h"
 #include "base/path_text.h"
 
 namespace glyphary::engine {
@@ -88,15 +89,32 @@ Error ReadRecord(platform::Registry& registry, const InstallTarget& target, Inst
   if (text == kInstalling) record.state = RecordState::kInstalling;
   if (text == kInstalled) record.state = RecordState::kInstalled;
   if (text == kRemoving) record.state = RecordState::kRemoving;
+  if (found && record.state == RecordState::kNone) {
+    // A state no build writes: taken for an unfinished one, never for complete.
+    record.ignored.Add(Joined(kStateValue, L": ", text));
+    record.damaged = true;
+    record.state = RecordState::kInstalling;
+  }
   bool named = false;
   if (Error error = ReadText(registry, target, kNameValue, text, named)) return error;
   // An earlier build's complete record has DisplayName and no state.
   record.complete = named && (record.state == RecordState::kInstalled || record.state == RecordState::kNone);
 
-  if (Error error = ReadText(registry, target, kFilesValue, text, found)) return error;
-  SplitNames(text, kFilesValue, record.files, record.ignored);
-  if (Error error = ReadText(registry, target, kSetAsideValue, text, found)) return error;
-  SplitNames(text, kSetAsideValue, record.set_aside, record.ignored);
+  // The two lists: text, "|" between the names. The list of files put in
+  // is written with the state, so every record with a state has it.
+  for (const std::wstring_view list : {kFilesValue, kSetAsideValue}) {
+    platform::RegistryValue value;
+    if (Error error = registry.ReadValue(target.record_root, kRecordKey, list, value, found)) return error;
+    const bool text_value = value.type == platform::value_type::kText || value.type == platform::value_type::kExpandableText;
+    if (found && !text_value) {
+      record.ignored.Add(Joined(list, L": not a list of file names (registry type ", DecimalText(value.type), L")"));
+      record.damaged = true;
+    } else if (!found && list == kFilesValue && record.state != RecordState::kNone) {
+      record.ignored.Add(Joined(list, L": missing"));
+      record.damaged = true;
+    }
+    SplitNames(value.AsText(), list, list == kFilesValue ? record.files : record.set_aside, record.ignored);
+  }
 
   // The replaced values: one value a place, named "<key>|<name>", holding
   // what the place held.

@@ -38,6 +38,11 @@ struct InstallRecord {
   NameList set_aside;      // of those, the ones whose earlier file waits in kSetAsideFolderName
   List<SavedValue> saved;  // what the installation's values replaced
   NameList ignored;        // entries that are not data the record may hold
+  // A part of the record is missing or of another type than the record
+  // writes (a list of names that is no text, no list of the files put in,
+  // a state no build writes): what it would name is not known, so the
+  // record is kept for whoever can tell; the part is named in `ignored`.
+  bool damaged = false;
 };
 
 // Whether `name` is the plain name of a file in a folder: not empty, no

@@ -190,7 +190,7 @@ Error RemoveInstallation(const platform::Platform& platform, const InstallTarget
   if (files.FolderExists(target.folder)) {
     RemoveFiles(files, target, record, names, in_use, report, FunctionRef<void(Error)>(keep));
   }
-  if (record.exists) {
+  if (record.exists && !record.damaged) {
     if (!first) {
       keep(DeleteRecord(platform.registry, target));  // last: everything else is gone
     } else {

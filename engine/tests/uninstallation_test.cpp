@@ -151,6 +151,27 @@ TEST_F(UninstallationTest, LeavesWhatBelongsToSomeoneElseAndPutsBackWhatTheInsta
   EXPECT_FALSE(report_.folder_removed);
 }
 
+TEST_F(UninstallationTest, ARecordPartMissingOrOfAnotherTypeIsNamedAndTheRecordKept) {
+  Install();
+  // What a registry cleaner or a hand may leave: the list of files as
+  // another type, a state no build writes.
+  fake_.registry.Put(kMachine, kRecord, testing::StoredRaw(L"InstalledFiles", platform::value_type::kTexts, std::string("a\0\0", 4)));
+  fake_.registry.Put(kMachine, kRecord, StoredText(L"InstallState", L"Upgrading"));
+  EXPECT_EQ(FindInstallation(fake_.platform, kMachineTarget), Installed::kUnfinished) << "taken for complete";
+  EXPECT_FALSE(Uninstall());
+  std::vector<std::wstring> ignored;
+  report_.ignored.ForEach([&](std::wstring_view entry) { ignored.emplace_back(entry); });
+  EXPECT_EQ(ignored, (Names{L"InstallState: Upgrading", L"InstalledFiles: not a list of file names (registry type 7)"}));
+  EXPECT_TRUE(fake_.registry.KeyExists(kMachine, kRecord)) << "the record went with what it could not name";
+  EXPECT_EQ(fake_.files.List(kInstall).size(), 13u) << "files it could not name were taken";
+  // Missing, the list is named the same way.
+  ASSERT_FALSE(fake_.registry.DeleteValue(kMachine, kRecord, L"InstalledFiles"));
+  EXPECT_FALSE(Uninstall());
+  ignored.clear();
+  report_.ignored.ForEach([&](std::wstring_view entry) { ignored.emplace_back(entry); });
+  EXPECT_NE(std::find(ignored.begin(), ignored.end(), L"InstalledFiles: missing"), ignored.end());
+}
+
 TEST_F(UninstallationTest, NothingInstalledIsNoFailureAndTellsNobody) {
   Seed(fake_.registry, L".89m", L"", L"OtherApp.Matrix");
   EXPECT_EQ(FindInstallation(fake_.platform, kMachineTarget), Installed::kNothing);
