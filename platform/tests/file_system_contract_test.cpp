@@ -241,7 +241,9 @@ TEST_P(FileSystemContract, TakingADeletionAtTheRestartBackKeepsThoseAskedForMean
   // Another program asks for a deletion while the list is being changed.
   bool asked = false;
   under_test_->SetOtherProgram([&] {
-    if (!std::exchange(asked, true)) EXPECT_FALSE(files.DeleteAtRestart(In(L"Other\\setup.tmp")));
+    if (!std::exchange(asked, true)) {
+      EXPECT_FALSE(files.DeleteAtRestart(In(L"Other\\setup.tmp")));
+    }
   });
   bool kept = false;
   ASSERT_FALSE(files.KeepAtRestart(In(L"TI-89\\89mat.ico"), kept));

@@ -232,7 +232,8 @@ Error Win32Registry::DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path,
     deleted = true;
     return Error();
   }
-  // Another program deleted it first: it is gone, and not by this call.
+  // Another program deleted it first: it is gone, and not by this call (Wine
+  // answers success here; either way whatever stands at the path now stays).
   if (result == kStatusKeyDeleted) return Error();
   // Windows deletes no key that has a sub-key (STATUS_CANNOT_DELETE; Wine
   // answers STATUS_ACCESS_DENIED), checked in the same step as the deletion:
