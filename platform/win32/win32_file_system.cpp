@@ -214,7 +214,8 @@ LONG ReadPendingRenames(HKEY key, WideText& texts) {
   while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
     texts.Resize(size / sizeof(wchar_t) + 1);
     DWORD got = static_cast<DWORD>(texts.size() * sizeof(wchar_t));
-    status = RegQueryValueExW(key, kPendingRenames, nullptr, &type, reinterpret_cast<BYTE*>(texts.data()), &got);
+    status = RegQueryValueExW(key, kPendingRenames, nullptr, &type,
+                              reinterpret_cast<BYTE*>(texts.data()), &got);
     if (status == ERROR_SUCCESS) {
       size = got;
       break;
@@ -276,13 +277,15 @@ bool Win32FileSystem::DeletesAtRestart(std::wstring_view path) {
   OwnedKey key;
   WideText texts;
   // A list that cannot be read names nothing that this program could take off it.
-  if (OpenSessionKey(KEY_QUERY_VALUE, key) != ERROR_SUCCESS || ReadPendingRenames(key.get(), texts) != ERROR_SUCCESS) {
+  if (OpenSessionKey(KEY_QUERY_VALUE, key) != ERROR_SUCCESS ||
+      ReadPendingRenames(key.get(), texts) != ERROR_SUCCESS) {
     return false;
   }
   bool pending = false;
-  ForEachPendingPair(texts.view(), [&](std::wstring_view source, std::wstring_view destination, std::wstring_view) {
-    pending |= DeletesPath(source, destination, full.view(), true);
-  });
+  ForEachPendingPair(texts.view(),
+                     [&](std::wstring_view source, std::wstring_view destination, std::wstring_view) {
+                       pending |= DeletesPath(source, destination, full.view(), true);
+                     });
   return pending;
 }
 
@@ -290,7 +293,9 @@ Error Win32FileSystem::KeepAtRestart(std::wstring_view path, bool& kept) {
   kept = false;
   const WideText full = FullPath(path);
   auto failed = [path](LONG status) {
-    return Failure(errors::NumberForSystemError(static_cast<unsigned long>(status)), path);
+    Error error = errors::ForSystemError(static_cast<unsigned long>(status));
+    error.At(path);
+    return error;
   };
   // Read-only first: a list without the path needs no right to change it.
   OwnedKey key;
@@ -301,13 +306,14 @@ Error Win32FileSystem::KeepAtRestart(std::wstring_view path, bool& kept) {
   auto without_path = [&full](std::wstring_view texts, WideText& remaining) {
     remaining = WideText();
     bool dropped = false;
-    ForEachPendingPair(texts, [&](std::wstring_view source, std::wstring_view destination, std::wstring_view pair) {
-      if (DeletesPath(source, destination, full.view())) {
-        dropped = true;
-      } else {
-        remaining.Append(pair);
-      }
-    });
+    ForEachPendingPair(texts,
+                       [&](std::wstring_view source, std::wstring_view destination, std::wstring_view pair) {
+                         if (DeletesPath(source, destination, full.view())) {
+                           dropped = true;
+                         } else {
+                           remaining.Append(pair);
+                         }
+                       });
     return dropped;
   };
   WideText remaining;

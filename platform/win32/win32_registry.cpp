@@ -211,7 +211,8 @@ Error Win32Registry::DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path,
   // a look of its own), another program's key made at that path in between
   // would be deleted in its place, with its values.
   OwnedKey key;
-  LONG status = RegOpenKeyExW(RootKey(root), WideText(path).c_str(), 0, KEY_QUERY_VALUE | DELETE, key.receive());
+  LONG status =
+      RegOpenKeyExW(RootKey(root), WideText(path).c_str(), 0, KEY_QUERY_VALUE | DELETE, key.receive());
   if (Missing(status)) return Error();
   DWORD sub_keys = 0;
   DWORD values = 0;
