@@ -18,17 +18,15 @@ int RunInstallerWindows(const platform::Platform& platform, const engine::Instal
   windows::AgreementWindow agreement(ui);
   windows::ProgressWindow progress(ui);
   windows::FinishWindow finish(ui);
-  bool nt_family = false;
 
   // "Finish": the restart, when "Restart Computer" is ticked.
   auto restart = [&]() -> Error {
-    if (finish.RestartChecked()) engine::RestartWindows(platform.system, nt_family);
+    if (finish.RestartChecked()) engine::RestartWindows(platform.system);
     return Error();
   };
   // Once the progress window is up: the finish window in its place. Whatever
   // the user typed or clicked since "Accept" is not for the finish window.
   auto hand_over = [&]() -> Error {
-    if (!finish.IsOpen()) nt_family = platform.system.IsNtFamily();
     if (Error error = finish.Show(Handler(restart))) return error;
     ui.AcceptInput();
     progress.Close();

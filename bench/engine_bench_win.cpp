@@ -41,10 +41,6 @@ class ScratchProgram : public platform::Win32FileSystem {
     path = WideText(std::wstring_view(file_));
     return Error();
   }
-  Error ProgramFolder(WideText& folder) override {
-    folder = WideText(std::wstring_view(file_).substr(0, file_.find_last_of(L'\\')));
-    return Error();
-  }
 
  private:
   std::wstring file_;

@@ -57,22 +57,6 @@ class LoggedFiles : public platform::FileSystem {
     log_.Note(Op::kCreateFolder, path);
     return files_.CreateFolder(path);
   }
-  Error CopyFiles(std::wstring_view pattern, std::wstring_view destination) override {
-    log_.Note(Op::kCopyFiles, pattern, destination);
-    return files_.CopyFiles(pattern, destination);
-  }
-  Error CountFiles(std::wstring_view pattern, int& count) override {
-    log_.Note(Op::kCountFiles, pattern);
-    return files_.CountFiles(pattern, count);
-  }
-  Error DeleteFolder(std::wstring_view path) override {
-    log_.Note(Op::kDeleteFolder, path);
-    return files_.DeleteFolder(path);
-  }
-  Error DeleteFiles(std::wstring_view pattern, int& deleted) override {
-    log_.Note(Op::kDeleteFiles, pattern);
-    return files_.DeleteFiles(pattern, deleted);
-  }
   Error RemoveEmptyFolder(std::wstring_view path, bool& removed) override {
     log_.Note(Op::kRemoveEmptyFolder, path);
     return files_.RemoveEmptyFolder(path, removed);
@@ -85,10 +69,6 @@ class LoggedFiles : public platform::FileSystem {
     log_.Note(Op::kListFiles, pattern);
     return files_.ListFiles(pattern, list);
   }
-  Error CopyFile(std::wstring_view source, std::wstring_view destination) override {
-    log_.Note(Op::kCopyFile, source, destination);
-    return files_.CopyFile(source, destination);
-  }
   Error DeleteFile(std::wstring_view path) override {
     log_.Note(Op::kDeleteFile, path);
     return files_.DeleteFile(path);
@@ -96,6 +76,10 @@ class LoggedFiles : public platform::FileSystem {
   Error MoveFile(std::wstring_view source, std::wstring_view destination) override {
     log_.Note(Op::kMoveFile, source, destination);
     return files_.MoveFile(source, destination);
+  }
+  Error MoveFileReplacing(std::wstring_view source, std::wstring_view destination) override {
+    log_.Note(Op::kMoveFileReplacing, source, destination);
+    return files_.MoveFileReplacing(source, destination);
   }
   Error DeleteAtRestart(std::wstring_view path) override {
     log_.Note(Op::kDeleteAtRestart, path);
@@ -124,10 +108,6 @@ class LoggedFiles : public platform::FileSystem {
   void Pause(unsigned milliseconds) override {
     log_.Note(Op::kPause, L"", L"", L"", milliseconds);
     files_.Pause(milliseconds);
-  }
-  Error ProgramFolder(WideText& folder) override {
-    log_.Note(Op::kProgramFolder);
-    return files_.ProgramFolder(folder);
   }
   Error HoldSource(std::wstring_view path, int& held, unsigned long long& size) override {
     log_.Note(Op::kHoldSource, path);
@@ -253,10 +233,6 @@ class LoggedSystem : public platform::System {
     log_.Note(Op::kRunElevated, arguments);
     return system_.RunElevated(arguments, exit_code);
   }
-  bool IsNtFamily() override {
-    log_.Note(Op::kIsNtFamily);
-    return system_.IsNtFamily();
-  }
   void EnableShutdownPrivilege() override {
     log_.Note(Op::kEnableShutdownPrivilege);
     system_.EnableShutdownPrivilege();
@@ -289,18 +265,6 @@ void PlayBack(Files& files, Registry& registry, System& system, const PlatformCa
     switch (call.op) {
       case Op::kFolderExists: (void)files.FolderExists(call.path); break;
       case Op::kCreateFolder: (void)files.CreateFolder(call.path); break;
-      case Op::kCopyFiles: (void)files.CopyFiles(call.path, call.other); break;
-      case Op::kCountFiles: {
-        int count = 0;
-        (void)files.CountFiles(call.path, count);
-        break;
-      }
-      case Op::kDeleteFolder: (void)files.DeleteFolder(call.path); break;
-      case Op::kDeleteFiles: {
-        int deleted = 0;
-        (void)files.DeleteFiles(call.path, deleted);
-        break;
-      }
       case Op::kRemoveEmptyFolder: {
         bool removed = false;
         (void)files.RemoveEmptyFolder(call.path, removed);
@@ -312,9 +276,9 @@ void PlayBack(Files& files, Registry& registry, System& system, const PlatformCa
         (void)files.ListFiles(call.path, list);
         break;
       }
-      case Op::kCopyFile: (void)files.CopyFile(call.path, call.other); break;
       case Op::kDeleteFile: (void)files.DeleteFile(call.path); break;
       case Op::kMoveFile: (void)files.MoveFile(call.path, call.other); break;
+      case Op::kMoveFileReplacing: (void)files.MoveFileReplacing(call.path, call.other); break;
       case Op::kDeleteAtRestart: (void)files.DeleteAtRestart(call.path); break;
       case Op::kDeletesAtRestart: (void)files.DeletesAtRestart(call.path); break;
       case Op::kKeepAtRestart: {
@@ -338,11 +302,6 @@ void PlayBack(Files& files, Registry& registry, System& system, const PlatformCa
         break;
       }
       case Op::kPause: files.Pause(call.number); break;
-      case Op::kProgramFolder: {
-        WideText folder;
-        (void)files.ProgramFolder(folder);
-        break;
-      }
       case Op::kHoldSource: {
         int held = 0;
         unsigned long long size = 0;
@@ -400,7 +359,6 @@ void PlayBack(Files& files, Registry& registry, System& system, const PlatformCa
         (void)system.RunElevated(call.path, exit_code);
         break;
       }
-      case Op::kIsNtFamily: (void)system.IsNtFamily(); break;
       case Op::kEnableShutdownPrivilege: system.EnableShutdownPrivilege(); break;
       case Op::kRequestRestart: system.RequestRestart(); break;
       case Op::kNotifyAssociationsChanged: system.NotifyAssociationsChanged(); break;

@@ -39,17 +39,15 @@ std::unique_ptr<World> MakeWorld(const std::vector<IconFile>& icons);
 struct PlatformCall {
   enum class Op {
     // FileSystem
-    kFolderExists, kCreateFolder, kCopyFiles, kCountFiles, kDeleteFolder, kDeleteFiles,
-    kRemoveEmptyFolder, kFileExists, kListFiles, kCopyFile, kDeleteFile, kMoveFile,
-    kDeleteAtRestart, kDeletesAtRestart, kKeepAtRestart, kTempFolder, kLocalAppDataFolder,
-    kProgramFile, kPause, kProgramFolder, kHoldSource, kCopyHeldSource, kReleaseSources, kLeaveFolder,
+    kFolderExists, kCreateFolder, kRemoveEmptyFolder, kFileExists, kListFiles, kDeleteFile, kMoveFile,
+    kMoveFileReplacing, kDeleteAtRestart, kDeletesAtRestart, kKeepAtRestart, kTempFolder,
+    kLocalAppDataFolder, kProgramFile, kPause, kHoldSource, kCopyHeldSource, kReleaseSources, kLeaveFolder,
     // Registry
     kKeyExists, kCreateKey, kSetText, kSetNumber, kReadValue, kValueNames, kDeleteValue,
     kDeleteTree, kDeleteKeyIfEmpty, kSetValue, kUseMachineClasses,
     // System
     kTakeInstallLock, kReleaseInstallLock, kInstalledPackage, kProductInstalled, kWindowsInstallerRunning,
     kProgramVersion, kCurrentRights, kRunElevated,
-    kIsNtFamily,
     kEnableShutdownPrivilege, kRequestRestart, kNotifyAssociationsChanged,
   };
   Op op;

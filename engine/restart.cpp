@@ -2,8 +2,8 @@
 
 namespace glyphary::engine {
 
-void RestartWindows(platform::System& system, bool nt_family) {
-  if (nt_family) system.EnableShutdownPrivilege();
+void RestartWindows(platform::System& system) {
+  system.EnableShutdownPrivilege();
   system.RequestRestart();
 }
 

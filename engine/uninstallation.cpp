@@ -55,8 +55,11 @@ Error RemoveFile(platform::FileSystem& files, std::wstring_view path, std::wstri
     WideText temp;
     if (!files.TempFolder(temp)) {
       const WideText aside = Joined(temp, L"\\GlypharyInstaller-uninstalled.exe");
-      if (!files.MoveFile(path, aside)) {
+      if (!files.MoveFileReplacing(path, aside)) {
         // Out of our folder; the temporary folder's copy goes at the restart.
+        // Where that cannot be asked for (an account without the right), the
+        // copy stays in the account's own temporary folder, which is no part
+        // of the installation: the uninstallation has not failed for it.
         (void)files.DeleteAtRestart(aside);
         ++report.files_removed;
         return Error();
@@ -200,7 +203,10 @@ Error RemoveInstallation(const platform::Platform& platform, const InstallTarget
         const WideText aside = Joined(target.folder, L"\\", kSetAsideFolderName, L"\\", name);
         if (files.FileExists(path) || files.FileExists(aside)) still.Add(name);
       });
-      (void)WriteFilesLeft(platform.registry, target, still);  // the rest is named by the error
+      // The run's error names what was left; a list that cannot be written is logged.
+      if (Error error = WriteFilesLeft(platform.registry, target, still)) {
+        platform::Note(platform.log, L"cannot write the files left into the record", error);
+      }
     }
   }
   // The shell hears of changed associations; files alone change none.

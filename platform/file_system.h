@@ -7,9 +7,8 @@
 
 #include <string_view>
 
-#ifdef CopyFile
-#undef CopyFile  // <windows.h> maps these to their W functions; ours keep their names
-#undef DeleteFile
+#ifdef DeleteFile
+#undef DeleteFile  // <windows.h> maps these to their W functions; ours keep their names
 #undef MoveFile
 #endif
 
@@ -41,26 +40,6 @@ class FileSystem {
   // 76 when the parent is missing, 70 when the parent cannot be written.
   [[nodiscard]] virtual Error CreateFolder(std::wstring_view path) = 0;
 
-  // Copies every file (not folder) that `pattern` (a folder, then a name
-  // with wildcards * ?) matches, case-insensitively by its long name, into
-  // the folder `destination`, overwriting files there; sub-folders are not
-  // searched. 53 when nothing matches, 76 when either folder is missing.
-  [[nodiscard]] virtual Error CopyFiles(std::wstring_view pattern,
-                                        std::wstring_view destination) = 0;
-
-  // The number of files that `pattern` matches by the same rule, into
-  // `count`. 76 when the folder is missing.
-  [[nodiscard]] virtual Error CountFiles(std::wstring_view pattern, int& count) = 0;
-
-  // Removes the folder `path` with everything in it, read-only files too.
-  // 70 when something in it cannot be removed (in use, no right).
-  [[nodiscard]] virtual Error DeleteFolder(std::wstring_view path) = 0;
-
-  // Deletes the files that `pattern` matches, read-only ones too; `deleted`
-  // counts them. 76 when the folder is missing; a file that cannot be
-  // deleted does not stop the others, and the first failure is returned.
-  [[nodiscard]] virtual Error DeleteFiles(std::wstring_view pattern, int& deleted) = 0;
-
   // Removes the folder `path` if it is empty; `removed` says whether it was.
   // A folder with anything in it stays, and that is no failure. 76 when it
   // is missing.
@@ -69,21 +48,25 @@ class FileSystem {
   // Whether `path` is an existing file (a folder does not count).
   virtual bool FileExists(std::wstring_view path) = 0;
 
-  // The names of the files `pattern` matches by the rule above, each
-  // followed by a NUL, into `names`, with their number and their size in
-  // bytes. 76 when the folder is missing.
+  // The files (not folders) that `pattern` (a folder, then a name with
+  // wildcards * ?) matches, case-insensitively by their long names, into
+  // `list` with their size in all; sub-folders are not searched. 76 when the
+  // folder is missing.
   [[nodiscard]] virtual Error ListFiles(std::wstring_view pattern, FileList& list) = 0;
-
-  // Copies the file `source` to `destination`, overwriting it.
-  [[nodiscard]] virtual Error CopyFile(std::wstring_view source, std::wstring_view destination) = 0;
 
   // Deletes the file `path`, a read-only one too; a missing file is no
   // failure. 70 when it is in use.
   [[nodiscard]] virtual Error DeleteFile(std::wstring_view path) = 0;
 
   // Moves the file `source` to `destination` on the same drive (a running
-  // program's own file too).
+  // program's own file too), never over anything: whatever stands at
+  // `destination` at the moment of the move, even one that appeared after
+  // the caller looked, stays, and the move fails with 58 naming it.
   [[nodiscard]] virtual Error MoveFile(std::wstring_view source, std::wstring_view destination) = 0;
+
+  // The same move, replacing a file at `destination` (not a folder: 70).
+  [[nodiscard]] virtual Error MoveFileReplacing(std::wstring_view source,
+                                                std::wstring_view destination) = 0;
 
   // Has Windows delete the file or empty folder `path` when it next starts.
   [[nodiscard]] virtual Error DeleteAtRestart(std::wstring_view path) = 0;
@@ -94,7 +77,9 @@ class FileSystem {
 
   // Takes `path` itself off the deletions Windows makes when it next starts
   // (an installation keeping what an uninstallation had given up); `kept`
-  // says whether it was among them. None is no failure.
+  // says whether it was among them. None is no failure; a list that cannot
+  // be read, or that holds `path` and cannot be changed (70 for an account
+  // without the right), is. Deletions other programs ask for meanwhile stay.
   [[nodiscard]] virtual Error KeepAtRestart(std::wstring_view path, bool& kept) = 0;
 
   // Opens the file `path` for reading and holds it open until
@@ -131,9 +116,6 @@ class FileSystem {
   // program may hold a file for a moment).
   virtual void Pause(unsigned milliseconds) = 0;
 
-  // The folder that holds the running program, without a trailing separator
-  // except at a drive root ("C:\"), into `folder`.
-  [[nodiscard]] virtual Error ProgramFolder(WideText& folder) = 0;
 };
 
 }  // namespace glyphary::platform

@@ -9,8 +9,12 @@ std::wstring_view Shown(std::wstring_view name) { return name.empty() ? L"(defau
 
 }  // namespace
 
-Error LoggedFileSystem::Logged(std::wstring_view what, std::wstring_view path, Error result) {
+void LoggedFileSystem::Write(std::wstring_view what, std::wstring_view path, const Error& result) {
   log_.Write(Joined(what, L" ", path), LogCode(result));
+}
+
+Error LoggedFileSystem::Logged(std::wstring_view what, std::wstring_view path, Error result) {
+  Write(what, path, result);
   return result;
 }
 
@@ -18,32 +22,16 @@ Error LoggedFileSystem::CreateFolder(std::wstring_view path) {
   return Logged(L"create folder", path, files_.CreateFolder(path));
 }
 
-Error LoggedFileSystem::CopyFiles(std::wstring_view pattern, std::wstring_view destination) {
-  return Logged(L"copy files", Joined(pattern, L" to ", destination), files_.CopyFiles(pattern, destination));
-}
-
-Error LoggedFileSystem::DeleteFolder(std::wstring_view path) {
-  return Logged(L"delete folder", path, files_.DeleteFolder(path));
-}
-
-Error LoggedFileSystem::DeleteFiles(std::wstring_view pattern, int& deleted) {
-  return Logged(L"delete files", pattern, files_.DeleteFiles(pattern, deleted));
-}
-
 Error LoggedFileSystem::RemoveEmptyFolder(std::wstring_view path, bool& removed) {
   Error result = files_.RemoveEmptyFolder(path, removed);
-  if (removed || result) (void)Logged(L"remove folder", path, result);
+  if (removed || result) Write(L"remove folder", path, result);
   return result;
 }
 
 Error LoggedFileSystem::ListFiles(std::wstring_view pattern, FileList& list) {
   Error result = files_.ListFiles(pattern, list);
-  if (result) (void)Logged(L"list", pattern, result);
+  if (result) Write(L"list", pattern, result);
   return result;
-}
-
-Error LoggedFileSystem::CopyFile(std::wstring_view source, std::wstring_view destination) {
-  return Logged(L"copy", Joined(source, L" to ", destination), files_.CopyFile(source, destination));
 }
 
 Error LoggedFileSystem::DeleteFile(std::wstring_view path) {
@@ -54,19 +42,24 @@ Error LoggedFileSystem::MoveFile(std::wstring_view source, std::wstring_view des
   return Logged(L"move", Joined(source, L" to ", destination), files_.MoveFile(source, destination));
 }
 
+Error LoggedFileSystem::MoveFileReplacing(std::wstring_view source, std::wstring_view destination) {
+  return Logged(L"move, replacing", Joined(source, L" to ", destination),
+                files_.MoveFileReplacing(source, destination));
+}
+
 Error LoggedFileSystem::DeleteAtRestart(std::wstring_view path) {
   return Logged(L"delete at the next restart", path, files_.DeleteAtRestart(path));
 }
 
 Error LoggedFileSystem::KeepAtRestart(std::wstring_view path, bool& kept) {
   Error result = files_.KeepAtRestart(path, kept);
-  if (kept || result) (void)Logged(L"no longer delete at the next restart", path, result);
+  if (kept || result) Write(L"no longer delete at the next restart", path, result);
   return result;
 }
 
 Error LoggedFileSystem::HoldSource(std::wstring_view path, int& held, unsigned long long& size) {
   Error result = files_.HoldSource(path, held, size);
-  (void)Logged(L"hold open", path, result);
+  Write(L"hold open", path, result);
   if (!result) {
     while (held_.size() <= static_cast<std::size_t>(held)) held_.Add(WideText());
     held_[static_cast<std::size_t>(held)] = WideText(path);
@@ -80,11 +73,16 @@ Error LoggedFileSystem::CopyHeldSource(int held, std::wstring_view destination) 
   return Logged(L"copy", Joined(source, L" to ", destination), files_.CopyHeldSource(held, destination));
 }
 
-Error LoggedRegistry::Logged(std::wstring_view what, RegistryRoot root, std::wstring_view path,
-                             std::wstring_view name, Error result) {
+void LoggedRegistry::Write(std::wstring_view what, RegistryRoot root, std::wstring_view path,
+                          std::wstring_view name, const Error& result) {
   log_.Write(Joined(what, L" ", KeyName(root, path), name.data() == nullptr ? L"" : L" ",
                     name.data() == nullptr ? L"" : Shown(name)),
              LogCode(result));
+}
+
+Error LoggedRegistry::Logged(std::wstring_view what, RegistryRoot root, std::wstring_view path,
+                             std::wstring_view name, Error result) {
+  Write(what, root, path, name, result);
   return result;
 }
 
@@ -110,13 +108,13 @@ Error LoggedRegistry::SetValue(RegistryRoot root, std::wstring_view path, std::w
 Error LoggedRegistry::ReadValue(RegistryRoot root, std::wstring_view path, std::wstring_view name,
                                 RegistryValue& value, bool& found) {
   Error result = registry_.ReadValue(root, path, name, value, found);
-  if (result) (void)Logged(L"cannot read", root, path, name, result);
+  if (result) Write(L"cannot read", root, path, name, result);
   return result;
 }
 
 Error LoggedRegistry::ValueNames(RegistryRoot root, std::wstring_view path, NameList& names) {
   Error result = registry_.ValueNames(root, path, names);
-  if (result) (void)Logged(L"cannot list", root, path, std::wstring_view(), result);
+  if (result) Write(L"cannot list", root, path, std::wstring_view(), result);
   return result;
 }
 
@@ -130,7 +128,7 @@ Error LoggedRegistry::DeleteTree(RegistryRoot root, std::wstring_view path) {
 
 Error LoggedRegistry::DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path, bool& deleted) {
   Error result = registry_.DeleteKeyIfEmpty(root, path, deleted);
-  if (deleted || result) (void)Logged(L"delete key", root, path, std::wstring_view(), result);
+  if (deleted || result) Write(L"delete key", root, path, std::wstring_view(), result);
   return result;
 }
 

@@ -17,16 +17,12 @@ class LoggedFileSystem : public FileSystem {
 
   bool FolderExists(std::wstring_view path) override { return files_.FolderExists(path); }
   Error CreateFolder(std::wstring_view path) override;
-  Error CopyFiles(std::wstring_view pattern, std::wstring_view destination) override;
-  Error CountFiles(std::wstring_view pattern, int& count) override { return files_.CountFiles(pattern, count); }
-  Error DeleteFolder(std::wstring_view path) override;
-  Error DeleteFiles(std::wstring_view pattern, int& deleted) override;
   Error RemoveEmptyFolder(std::wstring_view path, bool& removed) override;
   bool FileExists(std::wstring_view path) override { return files_.FileExists(path); }
   Error ListFiles(std::wstring_view pattern, FileList& list) override;
-  Error CopyFile(std::wstring_view source, std::wstring_view destination) override;
   Error DeleteFile(std::wstring_view path) override;
   Error MoveFile(std::wstring_view source, std::wstring_view destination) override;
+  Error MoveFileReplacing(std::wstring_view source, std::wstring_view destination) override;
   Error DeleteAtRestart(std::wstring_view path) override;
   bool DeletesAtRestart(std::wstring_view path) override { return files_.DeletesAtRestart(path); }
   Error KeepAtRestart(std::wstring_view path, bool& kept) override;
@@ -38,14 +34,15 @@ class LoggedFileSystem : public FileSystem {
   Error LocalAppDataFolder(WideText& folder) override { return files_.LocalAppDataFolder(folder); }
   Error ProgramFile(WideText& path) override { return files_.ProgramFile(path); }
   void Pause(unsigned milliseconds) override { files_.Pause(milliseconds); }
-  Error ProgramFolder(WideText& folder) override { return files_.ProgramFolder(folder); }
 
  private:
+  // Writes `what` on `path` with the result; Logged passes the result on.
+  void Write(std::wstring_view what, std::wstring_view path, const Error& result);
   Error Logged(std::wstring_view what, std::wstring_view path, Error result);
 
   FileSystem& files_;
   Log& log_;
-  List<WideText> held_;  // the held sources. paths, by number
+  List<WideText> held_;  // the held sources' paths, by number
 };
 
 class LoggedRegistry : public Registry {
@@ -69,7 +66,10 @@ class LoggedRegistry : public Registry {
   Error UseMachineClasses() override;
 
  private:
-  // Logs `what` on the value `name` of the key, with the result.
+  // Logs `what` on the value `name` of the key, with the result; Logged
+  // passes the result on.
+  void Write(std::wstring_view what, RegistryRoot root, std::wstring_view path, std::wstring_view name,
+             const Error& result);
   Error Logged(std::wstring_view what, RegistryRoot root, std::wstring_view path, std::wstring_view name,
                Error result);
 

@@ -104,7 +104,9 @@ class Registry {
 
   // Deletes the key if it holds no value and no sub-key; `deleted` says
   // whether it did. A key with something in it stays, and a missing key is
-  // no failure.
+  // no failure. The key looked at is the key deleted, and a sub-key made
+  // meanwhile keeps it; a value written in the instant between the look
+  // and the deletion goes with it (Windows has no call to prevent that).
   [[nodiscard]] virtual Error DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path,
                                                bool& deleted) = 0;
 

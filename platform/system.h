@@ -1,9 +1,9 @@
 // What the program asks of Windows beyond files and the registry, as
 // operations: the installation lock, the program's version and rights, a
-// run of the program with administrator rights, the Windows family, the
-// shutdown privilege, the restart, and telling the shell that file types
-// changed. Only the elevated run reports a failure: a refused privilege or
-// restart leaves things as they were.
+// run of the program with administrator rights, the shutdown privilege, the
+// restart, and telling the shell that file types changed. Only the elevated
+// run reports a failure: a refused privilege or restart leaves things as
+// they were.
 #pragma once
 
 #include <cstdint>
@@ -55,8 +55,6 @@ class System {
   // (cancelled) when the user refuses the prompt.
   [[nodiscard]] virtual Error RunElevated(std::wstring_view arguments, int& exit_code) = 0;
 
-  // Whether Windows belongs to the NT family (the one with process tokens).
-  virtual bool IsNtFamily() = 0;
   // Enables SeShutdownPrivilege in this process's token.
   virtual void EnableShutdownPrivilege() = 0;
   // Asks Windows to restart.

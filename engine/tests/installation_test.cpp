@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/file_types.h"
 #include "engine/product.h"
 #include "engine/tests/fake_platform.h"
 #include "engine/uninstallation.h"
@@ -178,8 +179,9 @@ TEST_F(InstallationTest, ForTheAccountAloneEverythingGoesBelowItsProfileWhatever
 TEST_F(InstallationTest, ARecordedInstallationIsLeftAloneAndOneCutShortIsFinished) {
   ASSERT_FALSE(Run());
   // A second run, even without the icons beside it, changes nothing.
-  int deleted = 0;
-  ASSERT_FALSE(fake_.files.DeleteFiles(kProgram + L"\\Icons\\*.ico", deleted));
+  for (const FileType& type : kFileTypes) {
+    ASSERT_FALSE(fake_.files.DeleteFile(kProgram + L"\\Icons\\" + std::wstring(type.icon_file)));
+  }
   const std::size_t writes = fake_.registry.Writes();
   stages_.clear();
   EXPECT_FALSE(Run());

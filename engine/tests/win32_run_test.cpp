@@ -230,24 +230,11 @@ bool ShutdownPrivilegeEnabled(bool disable = false) {
   return false;
 }
 
-TEST(Win32System, IsOfTheNtFamilyAndEnablesTheShutdownPrivilegeInTheProcessToken) {
+TEST(Win32System, EnablesTheShutdownPrivilegeInTheProcessToken) {
   platform::Win32System system;
-  EXPECT_TRUE(system.IsNtFamily());  // every Windows this program starts on
   ASSERT_FALSE(ShutdownPrivilegeEnabled(true));
   system.EnableShutdownPrivilege();
   EXPECT_TRUE(ShutdownPrivilegeEnabled());
-}
-
-TEST(Win32ProgramFolder, IsTheFolderOfTheRunningExeWithoutTrailingSeparator) {
-  platform::Win32FileSystem files;
-  WideText program;
-  ASSERT_FALSE(files.ProgramFolder(program));
-  std::wstring folder(program.view());
-  wchar_t exe[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  EXPECT_EQ(fs::path(std::wstring(exe, n)).parent_path().wstring(), folder);
-  ASSERT_FALSE(folder.empty());
-  EXPECT_NE(folder.back(), L'\\');
 }
 
 }  // namespace

@@ -130,10 +130,6 @@ void FakeFileSystem::DenyWrites(const std::wstring& folder) {
   denied_.insert(Folded(Normalize(folder)));
 }
 
-void FakeFileSystem::HoldFolder(const std::wstring& folder, int attempts) {
-  held_[Folded(Normalize(folder))] = attempts;
-}
-
 Error FakeFileSystem::Matching(const std::wstring& folder, const std::wstring& pattern,
                               std::vector<Entry>& matches) const {
   matches.clear();
@@ -143,16 +139,6 @@ Error FakeFileSystem::Matching(const std::wstring& folder, const std::wstring& p
     if (!e->folder && WildcardMatch(pattern, name)) matches.push_back(*e);
   }
   return Error();
-}
-
-Error FakeFileSystem::CountFiles(std::wstring_view pattern, int& count) {
-  calls_.push_back(L"CountFiles " + Str(pattern));
-  const std::wstring normal = Normalize(Str(pattern));
-  auto [folder, name] = SplitLast(normal);
-  std::vector<Entry> matches;
-  Error error = Matching(Str(folder), Str(name), matches);
-  count = static_cast<int>(matches.size());
-  return error;
 }
 
 void FakeFileSystem::Pause(unsigned milliseconds) {
@@ -188,65 +174,6 @@ Error FakeFileSystem::CopyOne(const Entry& file, const std::wstring& target) {
   return Error();
 }
 
-Error FakeFileSystem::CopyFiles(std::wstring_view source, std::wstring_view destination) {
-  calls_.push_back(L"CopyFiles " + Str(source) + L" -> " + Str(destination));
-  const std::wstring normal_source = Normalize(Str(source));
-  auto [source_dir, pattern] = SplitLast(normal_source);
-  std::vector<Entry> matches;
-  if (Error error = Matching(Str(source_dir), Str(pattern), matches)) return error;
-  if (matches.empty()) return Failure(errors::kFileNotFound, source);
-  if (!IsFolder(Str(destination))) return Failure(errors::kPathNotFound, destination);
-  std::wstring target_dir = Normalize(Str(destination));
-  for (const Entry& file : matches) {
-    const std::wstring target = Normalize(target_dir + L"\\" + Str(SplitLast(file.path).second));
-    if (Error error = CopyOne(file, target)) return error;
-  }
-  return Error();
-}
-
-Error FakeFileSystem::DeleteFolder(std::wstring_view path) {
-  calls_.push_back(L"DeleteFolder " + Str(path));
-  std::wstring canonical = Normalize(Str(path));
-  if (!IsFolder(canonical) || IsDriveRoot(canonical)) return Failure(errors::kPathNotFound, path);
-  if (WritesDenied(ParentOf(canonical))) return Failure(errors::kPermissionDenied, path);
-  auto held = held_.find(Folded(canonical));
-  if (held != held_.end() && held->second > 0) {
-    --held->second;
-    return Failure(errors::kPermissionDenied, path);
-  }
-  std::wstring key = Folded(canonical);
-  std::wstring prefix = key + L"\\";
-  for (const std::wstring& held_file : held_files_) {
-    if (held_file.compare(0, prefix.size(), prefix) == 0) return Failure(errors::kPermissionDenied, path);
-  }
-  for (auto it = entries_.begin(); it != entries_.end();) {
-    bool inside = it->first == key || it->first.compare(0, prefix.size(), prefix) == 0;
-    it = inside ? entries_.erase(it) : std::next(it);
-  }
-  counter_.Changed();
-  return Error();
-}
-
-Error FakeFileSystem::DeleteFiles(std::wstring_view pattern, int& deleted) {
-  calls_.push_back(L"DeleteFiles " + Str(pattern));
-  deleted = 0;
-  const std::wstring normal = Normalize(Str(pattern));
-  auto [folder, name] = SplitLast(normal);
-  std::vector<Entry> matches;
-  if (Error error = Matching(Str(folder), Str(name), matches)) return error;
-  Error first;
-  for (const Entry& file : matches) {
-    if (WritesDenied(Str(folder)) || held_files_.count(Folded(file.path)) != 0) {
-      if (!first) first = Failure(errors::kPermissionDenied, file.path);
-      continue;
-    }
-    entries_.erase(Folded(file.path));
-    counter_.Changed();
-    ++deleted;
-  }
-  return first;
-}
-
 Error FakeFileSystem::RemoveEmptyFolder(std::wstring_view path, bool& removed) {
   calls_.push_back(L"RemoveEmptyFolder " + Str(path));
   removed = false;
@@ -278,17 +205,6 @@ Error FakeFileSystem::ListFiles(std::wstring_view pattern, FileList& list) {
   return Error();
 }
 
-Error FakeFileSystem::CopyFile(std::wstring_view source, std::wstring_view destination) {
-  calls_.push_back(L"CopyFile " + Str(source) + L" -> " + Str(destination));
-  const Entry* file = Find(Str(source));
-  if (file == nullptr || file->folder) return Failure(errors::kFileNotFound, source);
-  const std::wstring target = Normalize(Str(destination));
-  if (!IsFolder(ParentOf(target))) return Failure(errors::kPathNotFound, destination);
-  if (InUse(target)) return Failure(errors::kPermissionDenied, destination);
-  const Entry copy = *file;
-  return CopyOne(copy, target);
-}
-
 Error FakeFileSystem::DeleteFile(std::wstring_view path) {
   calls_.push_back(L"DeleteFile " + Str(path));
   const std::wstring canonical = Normalize(Str(path));
@@ -303,11 +219,26 @@ Error FakeFileSystem::DeleteFile(std::wstring_view path) {
 
 Error FakeFileSystem::MoveFile(std::wstring_view source, std::wstring_view destination) {
   calls_.push_back(L"MoveFile " + Str(source) + L" -> " + Str(destination));
+  return Move(source, destination, false);
+}
+
+Error FakeFileSystem::MoveFileReplacing(std::wstring_view source, std::wstring_view destination) {
+  calls_.push_back(L"MoveFileReplacing " + Str(source) + L" -> " + Str(destination));
+  return Move(source, destination, true);
+}
+
+Error FakeFileSystem::Move(std::wstring_view source, std::wstring_view destination, bool replacing) {
   const Entry* file = Find(Str(source));
   if (file == nullptr || file->folder) return Failure(errors::kFileNotFound, source);
   if (InUse(file->path)) return Failure(errors::kPermissionDenied, source);
   const std::wstring target = Normalize(Str(destination));
   if (!IsFolder(ParentOf(target))) return Failure(errors::kPathNotFound, destination);
+  // As MoveFileExW: without replacing, anything there stops the move; a
+  // folder (or a file held open) is never replaced.
+  if (const Entry* there = Find(target); there != nullptr && there != file) {
+    if (!replacing) return Failure(errors::kFileAlreadyExists, destination);
+    if (there->folder || InUse(target)) return Failure(errors::kPermissionDenied, source);
+  }
   const Entry moved = *file;
   entries_.erase(Folded(moved.path));
   Put(target, false, moved.bytes);
@@ -332,6 +263,7 @@ bool FakeFileSystem::DeletesAtRestart(std::wstring_view path) {
 
 Error FakeFileSystem::KeepAtRestart(std::wstring_view path, bool& kept) {
   calls_.push_back(L"KeepAtRestart " + Str(path));
+  if (other_program_) other_program_();
   const std::wstring folded = Folded(Normalize(Str(path)));
   const std::size_t before = at_restart_.size();
   at_restart_.erase(std::remove_if(at_restart_.begin(), at_restart_.end(),
@@ -415,11 +347,6 @@ void FakeFileSystem::SetLocalAppData(std::wstring path) { local_app_data_ = std:
 
 Error FakeFileSystem::ProgramFile(WideText& path) {
   path = WideText(program_folder_ + L"\\GlypharyInstaller.exe");
-  return Error();
-}
-
-Error FakeFileSystem::ProgramFolder(WideText& folder) {
-  folder = WideText(program_folder_);
   return Error();
 }
 

@@ -5,6 +5,7 @@
 // every change it makes to the machine counted (CountChangesWith).
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -22,16 +23,12 @@ class FakeFileSystem : public FileSystem {
 
   bool FolderExists(std::wstring_view path) override;
   Error CreateFolder(std::wstring_view path) override;
-  Error CopyFiles(std::wstring_view pattern, std::wstring_view destination) override;
-  Error CountFiles(std::wstring_view pattern, int& count) override;
-  Error DeleteFolder(std::wstring_view path) override;
-  Error DeleteFiles(std::wstring_view pattern, int& deleted) override;
   Error RemoveEmptyFolder(std::wstring_view path, bool& removed) override;
   bool FileExists(std::wstring_view path) override;
   Error ListFiles(std::wstring_view pattern, FileList& list) override;
-  Error CopyFile(std::wstring_view source, std::wstring_view destination) override;
   Error DeleteFile(std::wstring_view path) override;
   Error MoveFile(std::wstring_view source, std::wstring_view destination) override;
+  Error MoveFileReplacing(std::wstring_view source, std::wstring_view destination) override;
   // Recorded; the file goes at the next Restart().
   Error DeleteAtRestart(std::wstring_view path) override;
   bool DeletesAtRestart(std::wstring_view path) override;
@@ -50,7 +47,6 @@ class FakeFileSystem : public FileSystem {
   Error ProgramFile(WideText& path) override;
   // Waits for nothing; recorded as "Pause <ms>".
   void Pause(unsigned milliseconds) override;
-  Error ProgramFolder(WideText& folder) override;
 
   // --- Test set-up (not recorded) ---
   // Creates the folder and every missing parent.
@@ -62,9 +58,6 @@ class FakeFileSystem : public FileSystem {
   // Copying a file of this name fails with 70, after the files before it
   // were copied: a copy error midway.
   void FailCopyOf(const std::wstring& file_name);
-  // The next `attempts` deletions of this folder fail with 70, as while a
-  // virus scanner holds a file in it.
-  void HoldFolder(const std::wstring& folder, int attempts);
   // Where the program runs from (GlypharyInstaller.exe is made there).
   void SetProgramFolder(std::wstring path);
   // The account's local application data folder (C:\Users\Ann\AppData\Local
@@ -80,6 +73,9 @@ class FakeFileSystem : public FileSystem {
   void Restart();
   // Counts every change from now on (none when null).
   void CountChangesWith(ChangeCounter* counter) { counter_.Watch(counter); }
+  // `other` runs as another program at the start of KeepAtRestart, which
+  // then acts on the list as it finds it, in one step.
+  void SetOtherProgram(std::function<void()> other) { other_program_ = std::move(other); }
 
   // --- Inspection ---
   bool IsFolder(const std::wstring& path) const;
@@ -112,6 +108,7 @@ class FakeFileSystem : public FileSystem {
   bool WritesDenied(const std::wstring& folder) const;
   void Put(const std::wstring& canonical, bool folder, const std::string& bytes);
   Error CopyOne(const Entry& file, const std::wstring& target);
+  Error Move(std::wstring_view source, std::wstring_view destination, bool replacing);
   // The files of `folder` that `pattern` matches; 76 when it is missing.
   Error Matching(const std::wstring& folder, const std::wstring& pattern,
                  std::vector<Entry>& matches) const;
@@ -119,7 +116,6 @@ class FakeFileSystem : public FileSystem {
   std::map<std::wstring, Entry> entries_;  // by folded canonical path
   std::set<std::wstring> denied_;          // folded canonical folder paths
   std::set<std::wstring> failing_names_;   // folded file names
-  std::map<std::wstring, int> held_;       // folded folder paths: failing deletions left
   std::set<std::wstring> held_files_;      // folded file paths
   std::vector<std::wstring> at_restart_;   // canonical paths to delete at the restart
   std::wstring local_app_data_ = L"C:\\Users\\Ann\\AppData\\Local";
@@ -131,6 +127,7 @@ class FakeFileSystem : public FileSystem {
   std::vector<Source> sources_;  // held by this program, by number
   std::vector<std::wstring> calls_;
   CounterLink counter_;
+  std::function<void()> other_program_;
 };
 
 }  // namespace glyphary::platform

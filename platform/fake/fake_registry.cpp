@@ -54,6 +54,9 @@ std::wstring RootName(RegistryRoot root) {
 }  // namespace
 
 struct FakeRegistry::Key {
+  // Which key this is: one made anew at the same path is another key.
+  const std::uint64_t serial = ++made;
+  static inline std::uint64_t made = 0;
   std::map<std::wstring, std::unique_ptr<Key>> sub_keys;  // by folded name
   std::vector<FakeValue> values;
 
@@ -270,6 +273,13 @@ Error FakeRegistry::DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path, 
   if (key == nullptr || Levels(place.path).empty()) return Error();
   if (Refused(place.tree, place.path)) return RegistryError(kAccessDenied, root, path);
   if (!key->sub_keys.empty() || !key->values.empty()) return Error();
+  const std::uint64_t found = key->serial;
+  if (other_program_) other_program_();
+  // As NtDeleteKey on the handle opened for the look: a key deleted (and
+  // perhaps made again) meanwhile is not touched, and Windows keeps a key
+  // that has a sub-key; a value written meanwhile goes with the key.
+  key = Walk(place.tree, place.path, false);
+  if (key == nullptr || key->serial != found || !key->sub_keys.empty()) return Error();
   Parent(place.tree, place.path)->sub_keys.erase(Folded(Levels(place.path).back()));
   deleted = true;
   Changed();

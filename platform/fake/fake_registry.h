@@ -13,6 +13,7 @@
 // classes alone.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -73,6 +74,9 @@ class FakeRegistry : public Registry {
   void CountChangesWith(ChangeCounter* counter) { counter_.Watch(counter); }
   // Writes a value as another program would, making its key.
   void Put(RegistryRoot root, const std::wstring& path, const FakeValue& value);
+  // `other` runs as another program in DeleteKeyIfEmpty, between finding the
+  // key empty and deleting it, as it can on Windows.
+  void SetOtherProgram(std::function<void()> other) { other_program_ = std::move(other); }
   // Whether UseMachineClasses was called.
   bool UsesMachineClasses() const { return machine_classes_; }
 
@@ -113,6 +117,7 @@ class FakeRegistry : public Registry {
   bool machine_classes_ = false;
   std::size_t writes_ = 0;
   CounterLink counter_;
+  std::function<void()> other_program_;  // not copied with the registry
 };
 
 }  // namespace glyphary::platform

@@ -42,12 +42,10 @@ class FakeSystem : public System {
   // Recorded as "RunElevated <arguments>"; the UAC prompt accepted gives the
   // exit code SetElevatedRun set, refused gives 1223.
   Error RunElevated(std::wstring_view arguments, int& exit_code) override;
-  bool IsNtFamily() override { return nt_family_; }
   void EnableShutdownPrivilege() override { operations_.push_back("EnableShutdownPrivilege"); }
   void RequestRestart() override { operations_.push_back("RequestRestart"); }
   void NotifyAssociationsChanged() override { operations_.push_back("NotifyAssociationsChanged"); }
 
-  void SetNtFamily(bool nt_family) { nt_family_ = nt_family; }
   void SetRights(Rights rights) { rights_ = rights; }
   // What the UAC prompt meets: accepted, the elevated run ends with
   // `exit_code`; refused, the run never starts.
@@ -74,7 +72,6 @@ class FakeSystem : public System {
   int Count(const std::string& operation) const;
 
  private:
-  bool nt_family_ = true;
   Rights rights_ = Rights::kAdministrator;
   bool elevation_accepted_ = true;
   int elevated_exit_code_ = 0;

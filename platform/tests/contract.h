@@ -5,6 +5,7 @@
 // so the stand-ins are held to the semantics of the real thing.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,6 +32,9 @@ class RegistryUnderTest {
   // Denies every access to the existing key, as an empty DACL does; lifted
   // when this object is destroyed.
   virtual void Refuse(const std::wstring& path) = 0;
+  // `other` runs as another program where it could act between what
+  // DeleteKeyIfEmpty finds and what it does.
+  virtual void SetOtherProgram(std::function<void()> other) = 0;
 };
 
 class FileSystemUnderTest {
@@ -45,6 +49,9 @@ class FileSystemUnderTest {
   virtual void MakeReadOnly(const std::wstring& path) = 0;
   virtual std::optional<std::string> ReadFile(const std::wstring& path) = 0;
   virtual bool IsFolder(const std::wstring& path) = 0;
+  // `other` runs as another program where it could change the deletions at
+  // the restart while KeepAtRestart takes one off.
+  virtual void SetOtherProgram(std::function<void()> other) = 0;
 };
 
 std::unique_ptr<RegistryUnderTest> MakeFakeRegistryUnderTest();

@@ -25,6 +25,7 @@ class FakeRegistryUnderTest : public RegistryUnderTest {
     return static_cast<int>(registry_.ValueNamesOf(kRoot, path).size());
   }
   void Refuse(const std::wstring& path) override { registry_.Refuse(kRoot, path); }
+  void SetOtherProgram(std::function<void()> other) override { registry_.SetOtherProgram(std::move(other)); }
 
  private:
   FakeRegistry registry_;
@@ -45,6 +46,7 @@ class FakeFileSystemUnderTest : public FileSystemUnderTest {
     return files_.FileBytes(path);
   }
   bool IsFolder(const std::wstring& path) override { return files_.IsFolder(path); }
+  void SetOtherProgram(std::function<void()> other) override { files_.SetOtherProgram(std::move(other)); }
 
  private:
   FakeFileSystem files_;

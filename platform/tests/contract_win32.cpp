@@ -98,7 +98,13 @@ class Win32RegistryUnderTest : public RegistryUnderTest {
     RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &closed);
   }
 
+  void SetOtherProgram(std::function<void()> other) override {
+    other_ = std::move(other);
+    registry_.SetOtherProgram(other_ ? FunctionRef<void()>(other_) : FunctionRef<void()>());
+  }
+
  private:
+  std::function<void()> other_;
   Win32Registry registry_;
   std::wstring scratch_;
   std::vector<HKEY> refused_;
@@ -138,8 +144,13 @@ class Win32FileSystemUnderTest : public FileSystemUnderTest {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
   bool IsFolder(const std::wstring& path) override { return std::filesystem::is_directory(path); }
+  void SetOtherProgram(std::function<void()> other) override {
+    other_ = std::move(other);
+    files_.SetOtherProgram(other_ ? FunctionRef<void()>(other_) : FunctionRef<void()>());
+  }
 
  private:
+  std::function<void()> other_;
   Win32FileSystem files_;
   std::wstring scratch_;
 };

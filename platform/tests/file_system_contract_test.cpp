@@ -2,6 +2,8 @@
 // on the stand-in and, under Wine, on the real Win32 implementation.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "base/error.h"
 #include "platform/tests/contract.h"
 
@@ -36,20 +38,13 @@ class Calls {
  public:
   explicit Calls(FileSystem& fs) : fs_(fs) {}
   void CreateFolder(const std::wstring& path) { Check(fs_.CreateFolder(path)); }
-  void CopyFiles(const std::wstring& pattern, const std::wstring& destination) {
-    Check(fs_.CopyFiles(pattern, destination));
+  // The files `pattern` matches: their number and their size in all.
+  std::pair<int, unsigned long long> ListFiles(const std::wstring& pattern) {
+    FileList list;
+    Check(fs_.ListFiles(pattern, list));
+    return {list.names.count(), list.bytes};
   }
-  int CountFiles(const std::wstring& pattern) {
-    int count = -1;
-    Check(fs_.CountFiles(pattern, count));
-    return count;
-  }
-  void DeleteFolder(const std::wstring& path) { Check(fs_.DeleteFolder(path)); }
-  int DeleteFiles(const std::wstring& pattern) {
-    int deleted = -1;
-    Check(fs_.DeleteFiles(pattern, deleted));
-    return deleted;
-  }
+  void DeleteFile(const std::wstring& path) { Check(fs_.DeleteFile(path)); }
   bool RemoveEmptyFolder(const std::wstring& path) {
     bool removed = false;
     Check(fs_.RemoveEmptyFolder(path, removed));
@@ -105,130 +100,73 @@ TEST_P(FileSystemContract, CreateFolderMakesOnlyAnAbsentFolderInAnExistingParent
   EXPECT_FALSE(fs().FolderExists(In(L"no")));
 }
 
-TEST_P(FileSystemContract, WildcardCopyTakesMatchingFilesOnlyAndOverwrites) {
+TEST_P(FileSystemContract, ListFilesMatchesFilesByTheirLongNamesInTheFolderItselfOnly) {
   under_test_->MakeFile(In(L"Icons\\89mat.ico"), "mat");
   under_test_->MakeFile(In(L"Icons\\EXTRA.ICO"), "extra");
   under_test_->MakeFile(In(L"Icons\\readme.txt"), "not an icon");
   under_test_->MakeFile(In(L"Icons\\a.icon"), "longer extension");
   under_test_->MakeFile(In(L"Icons\\nested\\deep.ico"), "in a sub-folder");
   under_test_->MakeFolder(In(L"Icons\\folder.ico"));
-  under_test_->MakeFolder(In(L"target"));
-  under_test_->MakeFile(In(L"target\\89mat.ico"), "old");
-
-  fs().CopyFiles(In(L"Icons\\*.ico"), In(L"target"));
-
-  EXPECT_EQ(under_test_->ReadFile(In(L"target\\89mat.ico")), "mat");
-  EXPECT_EQ(under_test_->ReadFile(In(L"target\\EXTRA.ICO")), "extra");
-  EXPECT_FALSE(under_test_->ReadFile(In(L"target\\readme.txt")).has_value());
-  EXPECT_FALSE(under_test_->ReadFile(In(L"target\\a.icon")).has_value());
-  EXPECT_FALSE(under_test_->ReadFile(In(L"target\\deep.ico")).has_value());
-  EXPECT_FALSE(under_test_->IsFolder(In(L"target\\folder.ico")));
-  EXPECT_FALSE(under_test_->IsFolder(In(L"target\\nested")));
-}
-
-TEST_P(FileSystemContract, WildcardCopyFailuresCarryTheirNumbers) {
-  under_test_->MakeFolder(In(L"target"));
   under_test_->MakeFolder(In(L"Empty"));
-  under_test_->MakeFile(In(L"Empty\\note.txt"), "x");
-  under_test_->MakeFile(In(L"Icons\\89mat.ico"), "mat");
-
-  EXPECT_EQ(ErrorNumberOf([&] { fs().CopyFiles(In(L"Empty\\*.ico"), In(L"target")); }),
-            errors::kFileNotFound);
-  EXPECT_EQ(ErrorNumberOf([&] { fs().CopyFiles(In(L"Absent\\*.ico"), In(L"target")); }),
-            errors::kPathNotFound);
-  EXPECT_EQ(ErrorNumberOf([&] { fs().CopyFiles(In(L"Icons\\*.ico"), In(L"no-target")); }),
-            errors::kPathNotFound);
-  // Each names what it concerns, for the error box.
-  EXPECT_EQ(ErrorPathOf([&] { fs().CopyFiles(In(L"Empty\\*.ico"), In(L"target")); }),
-            In(L"Empty\\*.ico"));
-  EXPECT_EQ(ErrorPathOf([&] { fs().CopyFiles(In(L"Icons\\*.ico"), In(L"no-target")); }),
-            In(L"no-target"));
+  using Listed = std::pair<int, unsigned long long>;
+  EXPECT_EQ(fs().ListFiles(In(L"Icons\\*.ico")), Listed(2, 8));  // 89mat.ico, EXTRA.ICO
+  EXPECT_EQ(fs().ListFiles(under_test_->scratch() + L"\\\\Icons\\*.ICO"), Listed(2, 8));
+  EXPECT_EQ(fs().ListFiles(In(L"Empty\\*.ico")), Listed(0, 0));
+  FileList icons;
+  ASSERT_FALSE(under_test_->files().ListFiles(In(L"Icons\\*.ico"), icons));
+  EXPECT_TRUE(icons.names.Contains(L"extra.ico"));
+  EXPECT_EQ(ErrorNumberOf([&] { fs().ListFiles(In(L"Absent\\*.ico")); }), errors::kPathNotFound);
   EXPECT_EQ(ErrorPathOf([&] { fs().CreateFolder(In(L"Icons")); }), In(L"Icons"));
+  FileSystem& files = under_test_->files();
+  EXPECT_TRUE(files.FileExists(In(L"ICONS\\89MAT.ICO")));
+  EXPECT_FALSE(files.FileExists(In(L"Icons\\folder.ico")));
+  EXPECT_FALSE(files.FileExists(In(L"Icons\\absent.ico")));
 }
 
-TEST_P(FileSystemContract, CountFilesCountsWhatAWildcardCopyWouldTake) {
-  under_test_->MakeFile(In(L"Icons\\89mat.ico"), "mat");
-  under_test_->MakeFile(In(L"Icons\\EXTRA.ICO"), "extra");
-  under_test_->MakeFile(In(L"Icons\\a.icon"), "longer extension");
-  under_test_->MakeFile(In(L"Icons\\nested\\deep.ico"), "in a sub-folder");
-  under_test_->MakeFolder(In(L"Icons\\folder.ico"));
-  under_test_->MakeFolder(In(L"Empty"));
-  EXPECT_EQ(fs().CountFiles(In(L"Icons\\*.ico")), 2);
-  EXPECT_EQ(fs().CountFiles(In(L"Empty\\*.ico")), 0);
-  EXPECT_EQ(ErrorNumberOf([&] { fs().CountFiles(In(L"Absent\\*.ico")); }), errors::kPathNotFound);
-}
-
-TEST_P(FileSystemContract, DoubledSeparatorsInASourcePatternStillWork) {
-  under_test_->MakeFile(In(L"Icons\\89pic.ico"), "pic");
-  under_test_->MakeFolder(In(L"target"));
-  fs().CopyFiles(under_test_->scratch() + L"\\\\Icons\\*.ico", In(L"target"));
-  EXPECT_EQ(under_test_->ReadFile(In(L"target\\89pic.ico")), "pic");
-}
-
-TEST_P(FileSystemContract, DeleteFolderRemovesTheWholeTree) {
-  under_test_->MakeFile(In(L"TI-89\\89mat.ico"), "mat");
-  under_test_->MakeFile(In(L"TI-89\\sub\\x.ico"), "x");
-  fs().DeleteFolder(In(L"TI-89"));
-  EXPECT_FALSE(under_test_->IsFolder(In(L"TI-89")));
-  EXPECT_TRUE(under_test_->IsFolder(under_test_->scratch()));
-  EXPECT_EQ(ErrorNumberOf([&] { fs().DeleteFolder(In(L"TI-89")); }), errors::kPathNotFound);
-}
-
-TEST_P(FileSystemContract, DeletingFilesAndAnEmptyFolderLeavesOthersFiles) {
+TEST_P(FileSystemContract, DeletingFilesReadOnlyOnesTooAndAnEmptyFolderLeavesOthersFiles) {
   under_test_->MakeFile(In(L"TI-89\\89mat.ico"), "mat");
   under_test_->MakeFile(In(L"TI-89\\89PIC.ICO"), "pic");
   under_test_->MakeReadOnly(In(L"TI-89\\89pic.ico"));  // carried over from a read-only source
   under_test_->MakeFile(In(L"TI-89\\notes.txt"), "not ours");
-  EXPECT_EQ(fs().DeleteFiles(In(L"TI-89\\*.ico")), 2);
+  fs().DeleteFile(In(L"TI-89\\89mat.ico"));
+  fs().DeleteFile(In(L"TI-89\\89pic.ico"));
+  fs().DeleteFile(In(L"TI-89\\89pic.ico"));  // missing: no failure
   EXPECT_FALSE(under_test_->ReadFile(In(L"TI-89\\89pic.ico")).has_value());
   EXPECT_FALSE(fs().RemoveEmptyFolder(In(L"TI-89")));  // notes.txt keeps it
   EXPECT_EQ(under_test_->ReadFile(In(L"TI-89\\notes.txt")), "not ours");
-  EXPECT_EQ(fs().DeleteFiles(In(L"TI-89\\*.txt")), 1);
+  fs().DeleteFile(In(L"TI-89\\notes.txt"));
   EXPECT_TRUE(fs().RemoveEmptyFolder(In(L"TI-89")));
   EXPECT_FALSE(under_test_->IsFolder(In(L"TI-89")));
   EXPECT_EQ(ErrorNumberOf([&] { fs().RemoveEmptyFolder(In(L"TI-89")); }), errors::kPathNotFound);
-  EXPECT_EQ(ErrorNumberOf([&] { fs().DeleteFiles(In(L"TI-89\\*.ico")); }), errors::kPathNotFound);
 }
 
-TEST_P(FileSystemContract, DeleteFolderTakesReadOnlyFilesToo) {
-  // A read-only source icon carries its attribute into the install folder.
-  under_test_->MakeFile(In(L"TI-89\\89mat.ico"), "mat");
-  under_test_->MakeReadOnly(In(L"TI-89\\89mat.ico"));
-  fs().DeleteFolder(In(L"TI-89"));
-  EXPECT_FALSE(under_test_->IsFolder(In(L"TI-89")));
-}
-
-TEST_P(FileSystemContract, SingleFilesAreListedCopiedMovedAndDeleted) {
+TEST_P(FileSystemContract, AMoveNeverReplacesWhatStandsThereUnlessItSaysSo) {
+  // What the caller saw free may be taken by the time of the move: the
+  // move itself refuses, and both files stay as they were.
   FileSystem& files = under_test_->files();
-  under_test_->MakeFile(In(L"Icons\\89mat.ico"), "mat");
-  under_test_->MakeFile(In(L"Icons\\89PIC.ICO"), "pic!");
-  under_test_->MakeFolder(In(L"Icons\\folder.ico"));
-  under_test_->MakeFile(In(L"target\\old.ico"), "old");
-  FileList icons;
-  ASSERT_FALSE(files.ListFiles(In(L"Icons\\*.ico"), icons));
-  EXPECT_EQ(icons.names.count(), 2);
-  EXPECT_EQ(icons.bytes, 7u);
-  EXPECT_TRUE(icons.names.Contains(L"89pic.ico"));
-  EXPECT_TRUE(files.FileExists(In(L"ICONS\\89MAT.ICO")));
-  EXPECT_FALSE(files.FileExists(In(L"Icons\\folder.ico")));
-  EXPECT_FALSE(files.FileExists(In(L"Icons\\absent.ico")));
+  under_test_->MakeFile(In(L"TI-89\\89mat.ico"), "theirs");
+  under_test_->MakeFile(In(L"TI-89\\Set aside\\89mat.ico"), "came meanwhile");
+  const Error taken = files.MoveFile(In(L"TI-89\\89mat.ico"), In(L"TI-89\\Set aside\\89mat.ico"));
+  EXPECT_EQ(taken.Number(), errors::kFileAlreadyExists);
+  EXPECT_EQ(taken.Path(), In(L"TI-89\\Set aside\\89mat.ico"));
+  EXPECT_EQ(under_test_->ReadFile(In(L"TI-89\\89mat.ico")), "theirs");
+  EXPECT_EQ(under_test_->ReadFile(In(L"TI-89\\Set aside\\89mat.ico")), "came meanwhile");
+  under_test_->MakeFolder(In(L"TI-89\\folder.ico"));
+  EXPECT_EQ(files.MoveFile(In(L"TI-89\\89mat.ico"), In(L"TI-89\\folder.ico")).Number(),
+            errors::kFileAlreadyExists);
 
-  EXPECT_FALSE(files.CopyFile(In(L"Icons\\89mat.ico"), In(L"target\\89mat.ico")));
-  EXPECT_FALSE(files.CopyFile(In(L"Icons\\89PIC.ICO"), In(L"target\\old.ico")));  // overwrites
-  EXPECT_EQ(under_test_->ReadFile(In(L"target\\89mat.ico")), "mat");
-  EXPECT_EQ(under_test_->ReadFile(In(L"target\\old.ico")), "pic!");
-  EXPECT_EQ(files.CopyFile(In(L"Icons\\absent.ico"), In(L"target\\a.ico")).Number(),
-            errors::kFileNotFound);
-  EXPECT_EQ(files.CopyFile(In(L"Icons\\89mat.ico"), In(L"absent\\a.ico")).Number(),
-            errors::kPathNotFound);
+  EXPECT_FALSE(files.MoveFile(In(L"TI-89\\89mat.ico"), In(L"moved.ico")));
+  EXPECT_FALSE(files.FileExists(In(L"TI-89\\89mat.ico")));
+  EXPECT_EQ(under_test_->ReadFile(In(L"moved.ico")), "theirs");
+  EXPECT_EQ(files.MoveFile(In(L"absent.ico"), In(L"other.ico")).Number(), errors::kFileNotFound);
+  EXPECT_EQ(files.MoveFile(In(L"moved.ico"), In(L"absent\\a.ico")).Number(), errors::kPathNotFound);
 
-  EXPECT_FALSE(files.MoveFile(In(L"target\\89mat.ico"), In(L"moved.ico")));
-  EXPECT_FALSE(files.FileExists(In(L"target\\89mat.ico")));
-  EXPECT_EQ(under_test_->ReadFile(In(L"moved.ico")), "mat");
-  under_test_->MakeReadOnly(In(L"moved.ico"));
-  EXPECT_FALSE(files.DeleteFile(In(L"moved.ico")));
+  EXPECT_FALSE(files.MoveFileReplacing(In(L"moved.ico"), In(L"TI-89\\Set aside\\89mat.ico")));
+  EXPECT_EQ(under_test_->ReadFile(In(L"TI-89\\Set aside\\89mat.ico")), "theirs");
   EXPECT_FALSE(files.FileExists(In(L"moved.ico")));
-  EXPECT_FALSE(files.DeleteFile(In(L"moved.ico")));  // missing: no failure
+  EXPECT_EQ(files.MoveFileReplacing(In(L"TI-89\\Set aside\\89mat.ico"), In(L"TI-89\\folder.ico")).Number(),
+            errors::kPermissionDenied);
+  EXPECT_TRUE(under_test_->IsFolder(In(L"TI-89\\folder.ico")));
 
   WideText temp, program;
   ASSERT_FALSE(files.TempFolder(temp));
@@ -285,6 +223,28 @@ TEST_P(FileSystemContract, ADeletionAtTheRestartCanBeTakenBackAndNoOtherWithIt) 
   EXPECT_FALSE(kept);
   EXPECT_FALSE(files.KeepAtRestart(In(L"TI-89\\89pic.ico"), kept));
   EXPECT_FALSE(files.DeletesAtRestart(In(L"TI-89")));
+}
+
+TEST_P(FileSystemContract, TakingADeletionAtTheRestartBackKeepsThoseAskedForMeanwhile) {
+  FileSystem& files = under_test_->files();
+  under_test_->MakeFile(In(L"TI-89\\89mat.ico"), "mat");
+  under_test_->MakeFile(In(L"Other\\setup.tmp"), "theirs");
+  ASSERT_FALSE(files.DeleteAtRestart(In(L"TI-89\\89mat.ico")));
+  // Another program asks for a deletion while the list is being changed.
+  bool asked = false;
+  under_test_->SetOtherProgram([&] {
+    if (!std::exchange(asked, true)) {
+      EXPECT_FALSE(files.DeleteAtRestart(In(L"Other\\setup.tmp")));
+    }
+  });
+  bool kept = false;
+  ASSERT_FALSE(files.KeepAtRestart(In(L"TI-89\\89mat.ico"), kept));
+  EXPECT_TRUE(kept);
+  EXPECT_FALSE(files.DeletesAtRestart(In(L"TI-89\\89mat.ico")));
+  EXPECT_TRUE(files.DeletesAtRestart(In(L"Other\\setup.tmp")));
+  under_test_->SetOtherProgram(nullptr);
+  ASSERT_FALSE(files.KeepAtRestart(In(L"Other\\setup.tmp"), kept));
+  EXPECT_TRUE(kept);
 }
 
 INSTANTIATE_TEST_SUITE_P(Implementations, FileSystemContract,

@@ -2,6 +2,9 @@
 // and, under Wine, on the real registry.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
+
 #include "platform/tests/contract.h"
 
 namespace glyphary::platform::testing {
@@ -219,6 +222,33 @@ TEST_P(RegistryContract, AKeyIsDeletedOnlyWhenItHoldsNoSubKeyAndNoValue) {
   EXPECT_EQ(DeleteIfEmpty(Path(L"ivex.89M")), L"deleted");
   EXPECT_FALSE(under_test_->Exists(Path(L"Ivex.89m")));
   EXPECT_EQ(DeleteIfEmpty(Path(L"Ivex.89m")), L"kept");
+}
+
+TEST_P(RegistryContract, AKeyFoundEmptyIsDeletedOnlyWhileItIsTheSameKeyWithoutSubKeys) {
+  // Another program acts once between the look and the deletion.
+  std::function<void()> meanwhile;
+  under_test_->SetOtherProgram([&] { std::exchange(meanwhile, nullptr)(); });
+  const std::wstring key = Path(L"Ivex.89m");
+  ASSERT_FALSE(registry().CreateKey(kRoot, key));
+  meanwhile = [&] { ASSERT_FALSE(registry().CreateKey(kRoot, key + L"\\DefaultIcon")); };
+  EXPECT_EQ(DeleteIfEmpty(key), L"kept");
+  EXPECT_TRUE(under_test_->Exists(key + L"\\DefaultIcon"));
+
+  // Deleted and made again, with a value, by the other program: its key stays.
+  const std::wstring remade = Path(L"Ivex.89t");
+  ASSERT_FALSE(registry().CreateKey(kRoot, remade));
+  meanwhile = [&] {
+    ASSERT_FALSE(registry().DeleteTree(kRoot, remade));
+    ASSERT_FALSE(registry().CreateKey(kRoot, remade));
+    ASSERT_FALSE(registry().SetText(kRoot, remade, L"", L"OtherApp.89t"));
+  };
+  const std::wstring result = DeleteIfEmpty(remade);  // Wine's NtDeleteKey says "deleted" again
+  EXPECT_TRUE(result == L"kept" || result == L"deleted") << result;
+  EXPECT_EQ(Stored(remade, L""), L"text:OtherApp.89t");
+
+  meanwhile = [] {};
+  EXPECT_EQ(DeleteIfEmpty(key + L"\\DefaultIcon"), L"deleted");
+  EXPECT_FALSE(under_test_->Exists(key + L"\\DefaultIcon"));
 }
 
 TEST_P(RegistryContract, ValueNamesListsAKeysValuesAndDeleteTreeTakesTheKeyWithAllBelowIt) {

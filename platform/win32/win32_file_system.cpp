@@ -1,11 +1,8 @@
 #include "platform/win32/win32_file_system.h"
 
 #include <windows.h>
-#undef CopyFile  // our methods, not the Win32 macros
-#undef DeleteFile
+#undef DeleteFile  // our methods, not the Win32 macros
 #undef MoveFile
-
-#include <cwchar>
 
 #include "base/function_ref.h"
 #include "base/path_text.h"
@@ -78,26 +75,6 @@ Error ForEachEntry(std::wstring_view folder, const EntryVisitor& visit) {
   return Error();
 }
 
-Error RemoveTree(std::wstring_view folder) {
-  auto remove = [folder](const WIN32_FIND_DATAW& entry) {
-    const WideText path = Joined(folder, L"\\", entry.cFileName);
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-        (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-      return RemoveTree(path);
-    }
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-      SetFileAttributesW(path.c_str(), entry.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
-    }
-    const bool removed = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
-                             ? RemoveDirectoryW(path.c_str()) != 0
-                             : DeleteFileW(path.c_str()) != 0;
-    return removed ? Error() : LastError(path);
-  };
-  if (Error listed = ForEachEntry(folder, EntryVisitor(remove))) return listed;
-  if (!RemoveDirectoryW(WideText(folder).c_str())) return LastError(folder);
-  return Error();
-}
-
 // Calls `visit(entry)` for the files (not folders) of `folder` whose long
 // names match `pattern`, with the same rule on every system: the system's
 // own matching also tries 8.3 short names, so "*.ico" would take "a.icon".
@@ -119,65 +96,6 @@ Error ForEachMatch(std::wstring_view folder, std::wstring_view pattern,
 Error Win32FileSystem::CreateFolder(std::wstring_view path) {
   if (!CreateDirectoryW(WideText(path).c_str(), nullptr)) return LastError(path);
   return Error();
-}
-
-Error Win32FileSystem::CopyFiles(std::wstring_view pattern, std::wstring_view destination) {
-  auto [source_dir, name_pattern] = SplitLast(pattern);
-  // One listing: the names that match, each followed by a NUL.
-  WideText names;
-  int count = 0;
-  auto collect = [&](const WIN32_FIND_DATAW& entry) {
-    names.Append(entry.cFileName).Append(L'\0');
-    ++count;
-    return Error();
-  };
-  if (Error error = ForEachMatch(source_dir, name_pattern, EntryVisitor(collect))) return error;
-  if (count == 0) return Failure(errors::kFileNotFound, pattern);
-  if (!IsFolderPath(destination)) return Failure(errors::kPathNotFound, destination);
-  for (const wchar_t* name = names.c_str(); count-- > 0; name += std::wcslen(name) + 1) {
-    const WideText from = Joined(source_dir, L"\\", name);
-    const WideText to = Joined(destination, L"\\", name);
-    // A file that cannot be written where it goes is the commoner case (a
-    // scanner holding it, no right to write): name the destination.
-    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) return LastError(to);
-  }
-  return Error();
-}
-
-Error Win32FileSystem::CountFiles(std::wstring_view pattern, int& count) {
-  auto [folder, name] = SplitLast(pattern);
-  count = 0;
-  auto counting = [&count](const WIN32_FIND_DATAW&) {
-    ++count;
-    return Error();
-  };
-  return ForEachMatch(folder, name, EntryVisitor(counting));
-}
-
-Error Win32FileSystem::DeleteFolder(std::wstring_view path) {
-  if (!IsFolderPath(path)) return Failure(errors::kPathNotFound, path);
-  return RemoveTree(FullPath(path));
-}
-
-Error Win32FileSystem::DeleteFiles(std::wstring_view pattern, int& deleted) {
-  auto [folder, name] = SplitLast(pattern);
-  deleted = 0;
-  Error first;
-  auto remove = [&](const WIN32_FIND_DATAW& entry) {
-    const WideText path = Joined(folder, L"\\", entry.cFileName);
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-      SetFileAttributesW(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
-    }
-    if (DeleteFileW(path.c_str())) {
-      ++deleted;
-    } else if (!first) {
-      first = LastError(path);
-    }
-    return Error();  // on with the others
-  };
-  Error listed = ForEachMatch(folder, name, EntryVisitor(remove));
-  return listed ? listed : first;
 }
 
 Error Win32FileSystem::RemoveEmptyFolder(std::wstring_view path, bool& removed) {
@@ -211,14 +129,6 @@ Error Win32FileSystem::ProgramFile(WideText& path) {
   }
 }
 
-Error Win32FileSystem::ProgramFolder(WideText& folder) {
-  WideText path;
-  if (Error error = ProgramFile(path)) return error;
-  folder = WideText(SplitLast(path).first);
-  if (folder.size() == 2 && folder.view()[1] == L':') folder.Append(L'\\');  // a drive root keeps its "\"
-  return Error();
-}
-
 bool Win32FileSystem::FileExists(std::wstring_view path) {
   const DWORD attributes = GetFileAttributesW(WideText(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -235,16 +145,6 @@ Error Win32FileSystem::ListFiles(std::wstring_view pattern, FileList& list) {
   return ForEachMatch(folder, name, EntryVisitor(add));
 }
 
-Error Win32FileSystem::CopyFile(std::wstring_view source, std::wstring_view destination) {
-  const WideText from(source);
-  const DWORD attributes = GetFileAttributesW(from.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return Failure(errors::kFileNotFound, source);  // nothing to copy: name what is missing
-  }
-  if (!CopyFileW(from.c_str(), WideText(destination).c_str(), FALSE)) return LastError(destination);
-  return Error();
-}
-
 Error Win32FileSystem::DeleteFile(std::wstring_view path) {
   const WideText file(path);
   const DWORD attributes = GetFileAttributesW(file.c_str());
@@ -256,11 +156,30 @@ Error Win32FileSystem::DeleteFile(std::wstring_view path) {
   return Error();
 }
 
+namespace {
+
+// MoveFileExW with `flags`. The check whether something stands at the
+// destination and the move are one step in the file system: without
+// MOVEFILE_REPLACE_EXISTING a file or folder there, however recent, makes the
+// move fail with ERROR_ALREADY_EXISTS (ERROR_FILE_EXISTS on some file
+// systems), and that error names the destination; any other names the
+// source, which did not move.
+Error Move(std::wstring_view source, std::wstring_view destination, DWORD flags) {
+  if (MoveFileExW(WideText(source).c_str(), WideText(destination).c_str(), flags)) return Error();
+  const DWORD code = GetLastError();
+  Error error = errors::ForSystemError(code);
+  error.At(code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS ? destination : source);
+  return error;
+}
+
+}  // namespace
+
 Error Win32FileSystem::MoveFile(std::wstring_view source, std::wstring_view destination) {
-  if (!MoveFileExW(WideText(source).c_str(), WideText(destination).c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    return LastError(source);
-  }
-  return Error();
+  return Move(source, destination, 0);
+}
+
+Error Win32FileSystem::MoveFileReplacing(std::wstring_view source, std::wstring_view destination) {
+  return Move(source, destination, MOVEFILE_REPLACE_EXISTING);
 }
 
 Error Win32FileSystem::DeleteAtRestart(std::wstring_view path) {
@@ -278,30 +197,36 @@ namespace {
 constexpr wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 constexpr wchar_t kPendingRenames[] = L"PendingFileRenameOperations";
 
-// The Session Manager's key, opened with `access` (not open when that is
-// refused).
-OwnedKey SessionKey(REGSAM access) {
-  OwnedKey key;
-  RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, access, key.receive());
-  return key;
+// The Session Manager's key, opened with `access`, into `key`.
+LONG OpenSessionKey(REGSAM access, OwnedKey& key) {
+  return RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, access, key.receive());
 }
 
-// The pending operations' texts, each ending in its NUL; empty when none.
-WideText PendingRenames(const OwnedKey& key) {
-  WideText texts;
+// The pending operations' texts, each ending in its NUL, into `texts`; empty
+// when there are none. The list may grow between asking its size and
+// reading it (another program adding to it): the size is asked again until
+// it fits.
+LONG ReadPendingRenames(HKEY key, WideText& texts) {
+  texts = WideText();
   DWORD type = 0;
   DWORD size = 0;
-  if (!key.valid() ||
-      RegQueryValueExW(key.get(), kPendingRenames, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-      type != REG_MULTI_SZ) {
-    return texts;
+  LONG status = RegQueryValueExW(key, kPendingRenames, nullptr, &type, nullptr, &size);
+  while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
+    texts.Resize(size / sizeof(wchar_t) + 1);
+    DWORD got = static_cast<DWORD>(texts.size() * sizeof(wchar_t));
+    status = RegQueryValueExW(key, kPendingRenames, nullptr, &type,
+                              reinterpret_cast<BYTE*>(texts.data()), &got);
+    if (status == ERROR_SUCCESS) {
+      size = got;
+      break;
+    }
+    size = got > size ? got : size + 256;
   }
-  texts.Resize(size / sizeof(wchar_t) + 1);
-  size = static_cast<DWORD>(texts.size() * sizeof(wchar_t));
-  if (RegQueryValueExW(key.get(), kPendingRenames, nullptr, &type,
-                       reinterpret_cast<BYTE*>(texts.data()), &size) != ERROR_SUCCESS) {
-    return WideText();
+  if (status == ERROR_FILE_NOT_FOUND || (status == ERROR_SUCCESS && type != REG_MULTI_SZ)) {
+    texts = WideText();
+    return ERROR_SUCCESS;
   }
+  if (status != ERROR_SUCCESS) return status;
   std::size_t length = size / sizeof(wchar_t);
   // The closing NUL of the list is not a text of its own.
   if (length > 0 && texts.c_str()[length - 1] == L'\0' &&
@@ -309,7 +234,7 @@ WideText PendingRenames(const OwnedKey& key) {
     --length;
   }
   texts.Resize(length);
-  return texts;
+  return ERROR_SUCCESS;
 }
 
 // Calls `visit(source, destination, whole_pair)` for each pending pair.
@@ -349,8 +274,15 @@ bool DeletesPath(std::wstring_view source, std::wstring_view destination, std::w
 
 bool Win32FileSystem::DeletesAtRestart(std::wstring_view path) {
   const WideText full = FullPath(path);
+  OwnedKey key;
+  WideText texts;
+  // A list that cannot be read names nothing that this program could take off it.
+  if (OpenSessionKey(KEY_QUERY_VALUE, key) != ERROR_SUCCESS ||
+      ReadPendingRenames(key.get(), texts) != ERROR_SUCCESS) {
+    return false;
+  }
   bool pending = false;
-  ForEachPendingPair(PendingRenames(SessionKey(KEY_QUERY_VALUE)).view(),
+  ForEachPendingPair(texts.view(),
                      [&](std::wstring_view source, std::wstring_view destination, std::wstring_view) {
                        pending |= DeletesPath(source, destination, full.view(), true);
                      });
@@ -360,30 +292,67 @@ bool Win32FileSystem::DeletesAtRestart(std::wstring_view path) {
 Error Win32FileSystem::KeepAtRestart(std::wstring_view path, bool& kept) {
   kept = false;
   const WideText full = FullPath(path);
-  const OwnedKey key = SessionKey(KEY_QUERY_VALUE | KEY_SET_VALUE);
+  auto failed = [path](LONG status) {
+    Error error = errors::ForSystemError(static_cast<unsigned long>(status));
+    error.At(path);
+    return error;
+  };
+  // Read-only first: a list without the path needs no right to change it.
+  OwnedKey key;
+  LONG status = OpenSessionKey(KEY_QUERY_VALUE, key);
+  WideText seen;
+  if (status == ERROR_SUCCESS) status = ReadPendingRenames(key.get(), seen);
+  if (status != ERROR_SUCCESS) return failed(status);
+  auto without_path = [&full](std::wstring_view texts, WideText& remaining) {
+    remaining = WideText();
+    bool dropped = false;
+    ForEachPendingPair(texts,
+                       [&](std::wstring_view source, std::wstring_view destination, std::wstring_view pair) {
+                         if (DeletesPath(source, destination, full.view())) {
+                           dropped = true;
+                         } else {
+                           remaining.Append(pair);
+                         }
+                       });
+    return dropped;
+  };
   WideText remaining;
-  bool dropped = false;
-  ForEachPendingPair(PendingRenames(key).view(),
-                     [&](std::wstring_view source, std::wstring_view destination, std::wstring_view pair) {
-                       if (DeletesPath(source, destination, full.view())) {
-                         dropped = true;
-                       } else {
-                         remaining.Append(pair);
-                       }
-                     });
-  if (!dropped) return Error();
-  kept = true;
-  LONG status = ERROR_SUCCESS;
-  if (remaining.empty()) {
-    status = RegDeleteValueW(key.get(), kPendingRenames);
-  } else {
-    // The pairs and, from the text's own terminator, the list's closing NUL.
-    status = RegSetValueExW(key.get(), kPendingRenames, 0, REG_MULTI_SZ,
-                            reinterpret_cast<const BYTE*>(remaining.c_str()),
-                            static_cast<DWORD>((remaining.size() + 1) * sizeof(wchar_t)));
+  if (!without_path(seen.view(), remaining)) return Error();
+  status = OpenSessionKey(KEY_QUERY_VALUE | KEY_SET_VALUE, key);
+  if (status != ERROR_SUCCESS) return failed(status);
+  // Windows has no call that takes an entry off the list: it is read,
+  // changed and written back whole, while other programs may add to it at
+  // any time (through MoveFileExW, as DeleteAtRestart does). So that no
+  // entry of theirs is lost, the list is read again just before the write and
+  // the change made anew from it when it moved, and read again after the
+  // write, in case a write of theirs based on the list before it put the
+  // entry back. What stays open is the time between that last read and the
+  // write, one call.
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    if (other_program_) other_program_();
+    WideText now;
+    if ((status = ReadPendingRenames(key.get(), now)) != ERROR_SUCCESS) return failed(status);
+    if (now.view() != seen.view()) {
+      seen = std::move(now);
+      if (!without_path(seen.view(), remaining)) return Error();
+      continue;
+    }
+    if (remaining.empty()) {
+      status = RegDeleteValueW(key.get(), kPendingRenames);
+      if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
+    } else {
+      // The pairs and, from the text's own terminator, the list's closing NUL.
+      status = RegSetValueExW(key.get(), kPendingRenames, 0, REG_MULTI_SZ,
+                              reinterpret_cast<const BYTE*>(remaining.c_str()),
+                              static_cast<DWORD>((remaining.size() + 1) * sizeof(wchar_t)));
+    }
+    if (status != ERROR_SUCCESS) return failed(status);
+    kept = true;
+    if ((status = ReadPendingRenames(key.get(), seen)) != ERROR_SUCCESS) return failed(status);
+    if (!without_path(seen.view(), remaining)) return Error();
   }
-  if (status == ERROR_SUCCESS) return Error();
-  return Failure(errors::NumberForSystemError(static_cast<unsigned long>(status)), path);
+  // The list changed at every look: other programs keep rewriting it.
+  return Failure(errors::kPathFileAccessError, path);
 }
 
 Error Win32FileSystem::LocalAppDataFolder(WideText& folder) {

@@ -2,6 +2,7 @@
 // outside the ANSI code page (a program folder named in any script) work.
 #pragma once
 
+#include "base/function_ref.h"
 #include "base/list.h"
 #include "platform/win32/owned_handle.h"  // <windows.h> first: file_system.h undoes its file macros
 #include "platform/file_system.h"
@@ -12,18 +13,17 @@ class Win32FileSystem : public FileSystem {
  public:
   bool FolderExists(std::wstring_view path) override;
   Error CreateFolder(std::wstring_view path) override;
-  Error CopyFiles(std::wstring_view pattern, std::wstring_view destination) override;
-  Error CountFiles(std::wstring_view pattern, int& count) override;
-  Error DeleteFolder(std::wstring_view path) override;
-  Error DeleteFiles(std::wstring_view pattern, int& deleted) override;
   Error RemoveEmptyFolder(std::wstring_view path, bool& removed) override;
   bool FileExists(std::wstring_view path) override;
   Error ListFiles(std::wstring_view pattern, FileList& list) override;
-  Error CopyFile(std::wstring_view source, std::wstring_view destination) override;
   Error DeleteFile(std::wstring_view path) override;
   Error MoveFile(std::wstring_view source, std::wstring_view destination) override;
+  Error MoveFileReplacing(std::wstring_view source, std::wstring_view destination) override;
   Error DeleteAtRestart(std::wstring_view path) override;
   bool DeletesAtRestart(std::wstring_view path) override;
+  // Reads PendingFileRenameOperations, and writes it back without `path`
+  // when it is there (see the .cpp for how other programs' changes meanwhile
+  // are kept).
   Error KeepAtRestart(std::wstring_view path, bool& kept) override;
   // CreateFileW with FILE_SHARE_READ alone: no FILE_SHARE_WRITE and no
   // FILE_SHARE_DELETE, so that nobody writes, renames or deletes it.
@@ -35,10 +35,14 @@ class Win32FileSystem : public FileSystem {
   Error LocalAppDataFolder(WideText& folder) override;
   Error ProgramFile(WideText& path) override;
   void Pause(unsigned milliseconds) override;
-  Error ProgramFolder(WideText& folder) override;
+
+  // For tests: `other` runs where another program could change the list of
+  // deletions at the restart between KeepAtRestart's reading and writing it.
+  void SetOtherProgram(FunctionRef<void()> other) { other_program_ = other; }
 
  private:
   List<OwnedHandle> sources_;
+  FunctionRef<void()> other_program_;
 };
 
 }  // namespace glyphary::platform

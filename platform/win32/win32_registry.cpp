@@ -1,5 +1,6 @@
 #include "platform/win32/win32_registry.h"
 
+#include "platform/win32/library_function.h"
 #include "platform/win32/owned_handle.h"
 
 namespace glyphary::platform {
@@ -185,27 +186,67 @@ Error Win32Registry::DeleteTree(RegistryRoot root, std::wstring_view path) {
   return RegistryError(status, root, path);
 }
 
+namespace {
+
+// The key's number of sub-keys and of values, asked through its handle.
+LONG CountsOf(HKEY key, DWORD& sub_keys, DWORD& values) {
+  return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &sub_keys, nullptr, nullptr, &values, nullptr,
+                          nullptr, nullptr, nullptr);
+}
+
+// ntdll's NtDeleteKey, which deletes the key an open handle refers to, and
+// the NTSTATUS values it answers with.
+using DeleteOpenKey = LONG(WINAPI*)(HANDLE);
+using StatusToError = ULONG(WINAPI*)(LONG);
+constexpr LONG kStatusAccessDenied = static_cast<LONG>(0xC0000022);
+constexpr LONG kStatusCannotDelete = static_cast<LONG>(0xC0000121);
+constexpr LONG kStatusKeyDeleted = static_cast<LONG>(0xC000017C);
+
+}  // namespace
+
 Error Win32Registry::DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path, bool& deleted) {
   deleted = false;
-  const WideText key_path(path);
+  // The key is opened once, looked at and deleted through that one handle:
+  // the key found empty is the key deleted. By its path (RegDeleteKeyW after
+  // a look of its own), another program's key made at that path in between
+  // would be deleted in its place, with its values.
+  OwnedKey key;
+  LONG status =
+      RegOpenKeyExW(RootKey(root), WideText(path).c_str(), 0, KEY_QUERY_VALUE | DELETE, key.receive());
+  if (Missing(status)) return Error();
   DWORD sub_keys = 0;
   DWORD values = 0;
-  {
-    OwnedKey key;
-    LONG status = RegOpenKeyExW(RootKey(root), key_path.c_str(), 0, KEY_QUERY_VALUE, key.receive());
-    if (Missing(status)) return Error();
-    if (status == ERROR_SUCCESS) {
-      status = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &sub_keys, nullptr, nullptr,
-                                &values, nullptr, nullptr, nullptr, nullptr);
-    }
-    if (status != ERROR_SUCCESS) return RegistryError(status, root, path);
-  }  // closed before it is deleted
-  if (sub_keys != 0 || values != 0) return Error();
-  const LONG status = RegDeleteKeyW(RootKey(root), key_path.c_str());
-  if (Missing(status)) return Error();
+  if (status == ERROR_SUCCESS) status = CountsOf(key.get(), sub_keys, values);
   if (status != ERROR_SUCCESS) return RegistryError(status, root, path);
-  deleted = true;
-  return Error();
+  if (sub_keys != 0 || values != 0) return Error();
+  if (other_program_) other_program_();
+  static const auto delete_open_key = LibraryFunction<DeleteOpenKey>(L"ntdll.dll", "NtDeleteKey");
+  static const auto status_to_error = LibraryFunction<StatusToError>(L"ntdll.dll", "RtlNtStatusToDosError");
+  if (delete_open_key == nullptr || status_to_error == nullptr) {
+    return RegistryError(ERROR_PROC_NOT_FOUND, root, path);
+  }
+  // The two low bits of a handle are the registry's own tag (keys opened
+  // below HKEY_CLASSES_ROOT carry one); the kernel reads the handle without them.
+  const LONG result =
+      delete_open_key(reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(key.get()) & ~ULONG_PTR{3}));
+  if (result == 0) {
+    deleted = true;
+    return Error();
+  }
+  // Another program deleted it first: it is gone, and not by this call (Wine
+  // answers success here; either way whatever stands at the path now stays).
+  if (result == kStatusKeyDeleted) return Error();
+  // Windows deletes no key that has a sub-key (STATUS_CANNOT_DELETE; Wine
+  // answers STATUS_ACCESS_DENIED), checked in the same step as the deletion:
+  // one made since the look above keeps the key, someone else's now.
+  if ((result == kStatusCannotDelete || result == kStatusAccessDenied) &&
+      CountsOf(key.get(), sub_keys, values) == ERROR_SUCCESS && sub_keys != 0) {
+    return Error();
+  }
+  // What stays open: a value written by another program between the look and
+  // the deletion goes with the key. Windows has no call that deletes a key
+  // only while it holds no value, and that window is these two calls.
+  return RegistryError(static_cast<long>(status_to_error(result)), root, path);
 }
 
 }  // namespace glyphary::platform

@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include "base/function_ref.h"
 #include "platform/registry.h"
 #include "platform/win32/owned_handle.h"
 
@@ -57,7 +58,13 @@ class Win32Registry : public Registry {
   Error ValueNames(RegistryRoot root, std::wstring_view path, NameList& names) override;
   Error DeleteValue(RegistryRoot root, std::wstring_view path, std::wstring_view name) override;
   Error DeleteTree(RegistryRoot root, std::wstring_view path) override;
+  // Opens the key once, counts its sub-keys and values through that handle
+  // and deletes it through the same handle (NtDeleteKey).
   Error DeleteKeyIfEmpty(RegistryRoot root, std::wstring_view path, bool& deleted) override;
+
+  // For tests: `other` runs where another program could act between what
+  // DeleteKeyIfEmpty finds and its deletion.
+  void SetOtherProgram(FunctionRef<void()> other) { other_program_ = other; }
 
  private:
   Error SetAnsiValue(RegistryRoot root, std::wstring_view path, std::wstring_view name, DWORD type,
@@ -67,6 +74,7 @@ class Win32Registry : public Registry {
 
   RegistryWriteFunctions write_;
   bool machine_classes_ = false;  // HKEY_CLASSES_ROOT taken for the machine's classes
+  FunctionRef<void()> other_program_;
 };
 
 // The predefined key of `root`.

@@ -180,14 +180,6 @@ Error Win32System::RunElevated(std::wstring_view arguments, int& exit_code) {
   return Error();
 }
 
-bool Win32System::IsNtFamily() {
-  // Bit 31 of the version is clear on the NT family.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  return (GetVersion() & 0x80000000u) == 0;
-#pragma GCC diagnostic pop
-}
-
 void Win32System::EnableShutdownPrivilege() {
   // No step is checked: one that fails leaves the next with what it left (a
   // null token, a zero identifier), and the restart is still asked for.

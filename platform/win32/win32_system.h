@@ -36,7 +36,6 @@ class Win32System : public System {
   WideText ProgramVersion() override;
   Rights CurrentRights() override;
   Error RunElevated(std::wstring_view arguments, int& exit_code) override;
-  bool IsNtFamily() override;
   void EnableShutdownPrivilege() override;
   void RequestRestart() override;
   void NotifyAssociationsChanged() override;
