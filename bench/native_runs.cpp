@@ -113,6 +113,7 @@ class LoggedFiles : public platform::FileSystem {
     log_.Note(Op::kHoldSource, path);
     return files_.HoldSource(path, held, size);
   }
+  bool HeldSourceIs(int held, std::wstring_view path) override { return files_.HeldSourceIs(held, path); }
   Error CopyHeldSource(int held, std::wstring_view destination) override {
     log_.Note(Op::kCopyHeldSource, L"", destination, L"", static_cast<std::uint32_t>(held));
     return files_.CopyHeldSource(held, destination);

@@ -133,10 +133,11 @@ Error Plan(platform::FileSystem& files, const InstallTarget& target, const Sourc
     if (record.files.Contains(name)) continue;  // planned by an earlier run: its state is known
     const WideText path = Joined(target.folder, L"\\", name);
     // Someone else's file stands there, unless it is this program running
-    // from the folder, or one of ours an uninstallation left for the
-    // restart to delete.
+    // from the folder, one of ours an uninstallation left for the restart
+    // to delete, or the very bytes this run installs (ours, whatever
+    // happened to the record that named it).
     if (!(sources.program_in_place && SameName(name, kExeName)) && files.FileExists(path) &&
-        !files.DeletesAtRestart(path)) {
+        !files.DeletesAtRestart(path) && !files.HeldSourceIs(source.held, path)) {
       const WideText aside = Joined(target.folder, L"\\", kSetAsideFolderName, L"\\", name);
       if (files.FileExists(aside)) {
         // Someone else's file where ours would wait: nothing is overwritten.

@@ -94,6 +94,10 @@ class FileSystem {
   // name), to `destination`, overwriting it.
   [[nodiscard]] virtual Error CopyHeldSource(int held, std::wstring_view destination) = 0;
 
+  // Whether the file at `path` holds exactly the bytes of the held file
+  // `held` (false when it cannot be read).
+  virtual bool HeldSourceIs(int held, std::wstring_view path) = 0;
+
   // Closes every held file.
   virtual void ReleaseSources() = 0;
 

@@ -172,6 +172,16 @@ TEST_F(UninstallationTest, ARecordPartMissingOrOfAnotherTypeIsNamedAndTheRecordK
   EXPECT_NE(std::find(ignored.begin(), ignored.end(), L"InstalledFiles: missing"), ignored.end());
 }
 
+TEST_F(UninstallationTest, WithTheRecordGoneItsOwnFilesAreTakenForOursNotSetAside) {
+  Install();
+  ASSERT_FALSE(fake_.registry.DeleteTree(kMachine, kRecord));  // a registry cleaner
+  Install();
+  EXPECT_FALSE(fake_.files.IsFolder(kInstall + L"\\Replaced by Glyphary Installer"));
+  EXPECT_FALSE(Uninstall());
+  EXPECT_FALSE(fake_.files.IsFolder(kInstall)) << "files of ours stayed";
+  EXPECT_FALSE(fake_.registry.KeyExists(kMachine, kRecord));
+}
+
 TEST_F(UninstallationTest, NothingInstalledIsNoFailureAndTellsNobody) {
   Seed(fake_.registry, L".89m", L"", L"OtherApp.Matrix");
   EXPECT_EQ(FindInstallation(fake_.platform, kMachineTarget), Installed::kNothing);

@@ -310,6 +310,11 @@ Error FakeFileSystem::CopyHeldSource(int held, std::wstring_view destination) {
   return CopyOne(source, target);
 }
 
+bool FakeFileSystem::HeldSourceIs(int held, std::wstring_view path) {
+  const Entry* file = Find(Str(path));
+  return file != nullptr && !file->folder && file->bytes == sources_.at(static_cast<std::size_t>(held)).bytes;
+}
+
 void FakeFileSystem::ReleaseSources() {
   calls_.push_back(L"ReleaseSources");
   sources_.clear();

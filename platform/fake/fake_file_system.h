@@ -38,6 +38,7 @@ class FakeFileSystem : public FileSystem {
   // Two changes: the destination cut short (half its bytes, as a copy
   // killed midway leaves it), then whole.
   Error CopyHeldSource(int held, std::wstring_view destination) override;
+  bool HeldSourceIs(int held, std::wstring_view path) override;
   void ReleaseSources() override;
   // Recorded; the stand-in has no current folder.
   Error LeaveFolder(std::wstring_view folder) override;

@@ -195,6 +195,11 @@ TEST_P(FileSystemContract, AHeldSourceIsCopiedFromItsHandleAndNobodyMovesOrDelet
     EXPECT_EQ(under_test_->ReadFile(In(L"target\\89mat.ico")), "mat");
   }
   EXPECT_EQ(files.CopyHeldSource(held, In(L"absent\\89mat.ico")).Number(), errors::kPathNotFound);
+  // A file is the held one's twin by its bytes alone.
+  under_test_->MakeFile(In(L"target\\other.ico"), "max");
+  EXPECT_TRUE(files.HeldSourceIs(held, In(L"target\\89mat.ico")));
+  EXPECT_FALSE(files.HeldSourceIs(held, In(L"target\\other.ico")));
+  EXPECT_FALSE(files.HeldSourceIs(held, In(L"target\\absent.ico")));
   files.ReleaseSources();
   EXPECT_FALSE(files.DeleteFile(In(L"Icons\\89mat.ico")));
 }

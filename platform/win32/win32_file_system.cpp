@@ -1,5 +1,7 @@
 #include "platform/win32/win32_file_system.h"
 
+#include <cstring>
+
 #include <windows.h>
 #undef DeleteFile  // our methods, not the Win32 macros
 #undef MoveFile
@@ -386,6 +388,30 @@ Error Win32FileSystem::HoldSource(std::wstring_view path, int& held, unsigned lo
   sources_.Add(std::move(file));
   held = static_cast<int>(sources_.size()) - 1;
   return Error();
+}
+
+bool Win32FileSystem::HeldSourceIs(int held, std::wstring_view path) {
+  const HANDLE source = sources_[static_cast<std::size_t>(held)].get();
+  OwnedHandle other(CreateFileW(WideText(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  LARGE_INTEGER source_size, other_size, start{};
+  if (!other.valid() || !GetFileSizeEx(source, &source_size) || !GetFileSizeEx(other.get(), &other_size) ||
+      source_size.QuadPart != other_size.QuadPart || !SetFilePointerEx(source, start, nullptr, FILE_BEGIN)) {
+    return false;
+  }
+  NarrowText ours, theirs;
+  ours.Resize(64 * 1024);
+  theirs.Resize(64 * 1024);
+  for (;;) {
+    DWORD got = 0, other_got = 0;
+    if (!ReadFile(source, ours.data(), static_cast<DWORD>(ours.size()), &got, nullptr) ||
+        !ReadFile(other.get(), theirs.data(), got, &other_got, nullptr) || other_got != got) {
+      return false;
+    }
+    if (got == 0) return true;
+    if (std::memcmp(ours.c_str(), theirs.c_str(), got) != 0) return false;
+  }
 }
 
 Error Win32FileSystem::CopyHeldSource(int held, std::wstring_view destination) {
