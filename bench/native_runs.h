@@ -41,13 +41,13 @@ struct PlatformCall {
     // FileSystem
     kFolderExists, kCreateFolder, kCopyFiles, kCountFiles, kDeleteFolder, kDeleteFiles,
     kRemoveEmptyFolder, kFileExists, kListFiles, kCopyFile, kDeleteFile, kMoveFile,
-    kDeleteAtRestart, kDeletesAtRestart, kKeepAtRestart, kTempFolder, kLocalAppDataFolder,
+    kDeleteAtRestart, kDeletesAtRestart, kKeepAtRestart, kFullPathOf, kTempFolder, kLocalAppDataFolder,
     kProgramFile, kPause, kProgramFolder, kHoldSource, kCopyHeldSource, kReleaseSources, kLeaveFolder,
     // Registry
     kKeyExists, kCreateKey, kSetText, kSetNumber, kReadValue, kValueNames, kDeleteValue,
     kDeleteTree, kDeleteKeyIfEmpty, kSetValue, kUseMachineClasses,
     // System
-    kTakeInstallLock, kReleaseInstallLock, kInstalledPackage, kProductInstalled, kWindowsInstallerRunning,
+    kTakeInstallLock, kReleaseInstallLock, kStartPackageQuery, kInstalledPackage, kProductInstalled, kWindowsInstallerRunning,
     kProgramVersion, kCurrentRights, kRunElevated,
     kIsNtFamily,
     kEnableShutdownPrivilege, kRequestRestart, kNotifyAssociationsChanged,

@@ -44,6 +44,9 @@ class FakeFileSystem : public FileSystem {
   void ReleaseSources() override;
   // Recorded; the stand-in has no current folder.
   Error LeaveFolder(std::wstring_view folder) override;
+  // Joined to the current folder (SetCurrentFolder) unless it begins with
+  // a drive and "\\" or is a UNC path.
+  Error FullPathOf(std::wstring_view path, WideText& full) override;
   Error TempFolder(WideText& folder) override;
   // The one SetLocalAppData gave (made when asked for).
   Error LocalAppDataFolder(WideText& folder) override;
@@ -65,6 +68,8 @@ class FakeFileSystem : public FileSystem {
   // The next `attempts` deletions of this folder fail with 70, as while a
   // virus scanner holds a file in it.
   void HoldFolder(const std::wstring& folder, int attempts);
+  // The program's current folder (C:\\Users\\Ann unless set).
+  void SetCurrentFolder(std::wstring path) { current_folder_ = std::move(path); }
   // Where the program runs from (GlypharyInstaller.exe is made there).
   void SetProgramFolder(std::wstring path);
   // The account's local application data folder (C:\Users\Ann\AppData\Local
@@ -124,6 +129,7 @@ class FakeFileSystem : public FileSystem {
   std::vector<std::wstring> at_restart_;   // canonical paths to delete at the restart
   std::wstring local_app_data_ = L"C:\\Users\\Ann\\AppData\\Local";
   std::wstring program_folder_;
+  std::wstring current_folder_ = L"C:\\Users\\Ann";
   struct Source {
     std::wstring path;  // folded canonical
     std::string bytes;

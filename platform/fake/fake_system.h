@@ -15,15 +15,29 @@ class FakeSystem : public System {
   bool TakeInstallLock() override {
     if (lock_held_elsewhere_) return false;
     operations_.push_back("TakeInstallLock");
+    lock_held_ = true;
     return true;
   }
-  void ReleaseInstallLock() override { operations_.push_back("ReleaseInstallLock"); }
+  void ReleaseInstallLock() override {
+    operations_.push_back("ReleaseInstallLock");
+    lock_held_ = false;
+  }
+  // Recorded as "StartPackageQuery <upgrade code>", the first time only;
+  // the answers stay those of the moment they are asked.
+  void StartPackageQuery(std::wstring_view upgrade_code) override {
+    if (query_started_) return;
+    query_started_ = true;
+    operations_.push_back("StartPackageQuery " + std::string(upgrade_code.begin(), upgrade_code.end()));
+  }
+  // Each question noted in PackageAsks().
   bool InstalledPackage(std::wstring_view upgrade_code, WideText& product_code) override {
+    package_asks_.push_back(lock_held_);
     if (package_.empty() || upgrade_code != package_upgrade_code_) return false;
     product_code = WideText(std::wstring_view(package_));
     return true;
   }
   bool ProductInstalled(std::wstring_view product_code) override {
+    package_asks_.push_back(lock_held_);
     return !package_.empty() && product_code == package_;
   }
   bool WindowsInstallerRunning() override { return installer_running_; }
@@ -55,6 +69,9 @@ class FakeSystem : public System {
   }
   void SetWindowsInstallerRunning(bool running) { installer_running_ = running; }
   const std::vector<std::string>& Operations() const { return operations_; }
+  // For each question to Windows Installer about a package, in order,
+  // whether this program held the installation lock as it was asked.
+  const std::vector<bool>& PackageAsks() const { return package_asks_; }
   int Count(const std::string& operation) const;
 
  private:
@@ -66,6 +83,9 @@ class FakeSystem : public System {
   std::wstring package_upgrade_code_;
   std::wstring package_;
   bool installer_running_ = false;
+  bool query_started_ = false;
+  bool lock_held_ = false;
+  std::vector<bool> package_asks_;
   std::vector<std::string> operations_;
 };
 

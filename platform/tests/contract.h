@@ -12,6 +12,7 @@
 
 #include "platform/file_system.h"
 #include "platform/registry.h"
+#include "platform/system.h"
 
 namespace glyphary::platform::testing {
 
@@ -45,13 +46,17 @@ class FileSystemUnderTest {
   virtual void MakeReadOnly(const std::wstring& path) = 0;
   virtual std::optional<std::string> ReadFile(const std::wstring& path) = 0;
   virtual bool IsFolder(const std::wstring& path) = 0;
+  // The current folder of the program, as Windows gives it.
+  virtual std::wstring CurrentFolder() = 0;
 };
 
 std::unique_ptr<RegistryUnderTest> MakeFakeRegistryUnderTest();
 std::unique_ptr<FileSystemUnderTest> MakeFakeFileSystemUnderTest();
+std::unique_ptr<System> MakeFakeSystemUnderTest();
 #ifdef _WIN32
 std::unique_ptr<RegistryUnderTest> MakeWin32RegistryUnderTest();
 std::unique_ptr<FileSystemUnderTest> MakeWin32FileSystemUnderTest();
+std::unique_ptr<System> MakeWin32SystemUnderTest();
 #endif
 
 // The implementations this build can test: "fake", and "win32" on Windows.

@@ -1,5 +1,6 @@
 #include "platform/fake/fake_file_system.h"
 #include "platform/fake/fake_registry.h"
+#include "platform/fake/fake_system.h"
 #include "platform/tests/contract.h"
 
 namespace glyphary::platform::testing {
@@ -45,6 +46,7 @@ class FakeFileSystemUnderTest : public FileSystemUnderTest {
     return files_.FileBytes(path);
   }
   bool IsFolder(const std::wstring& path) override { return files_.IsFolder(path); }
+  std::wstring CurrentFolder() override { return L"C:\\Users\\Ann"; }  // the stand-in's
 
  private:
   FakeFileSystem files_;
@@ -60,6 +62,8 @@ std::unique_ptr<RegistryUnderTest> MakeFakeRegistryUnderTest() {
 std::unique_ptr<FileSystemUnderTest> MakeFakeFileSystemUnderTest() {
   return std::make_unique<FakeFileSystemUnderTest>();
 }
+
+std::unique_ptr<System> MakeFakeSystemUnderTest() { return std::make_unique<FakeSystem>(); }
 
 std::vector<std::string> Implementations() {
 #ifdef _WIN32

@@ -9,6 +9,7 @@
 #include "platform/tests/contract.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_system.h"
 
 namespace glyphary::platform::testing {
 
@@ -138,6 +139,7 @@ class Win32FileSystemUnderTest : public FileSystemUnderTest {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
   bool IsFolder(const std::wstring& path) override { return std::filesystem::is_directory(path); }
+  std::wstring CurrentFolder() override { return std::filesystem::current_path().wstring(); }
 
  private:
   Win32FileSystem files_;
@@ -153,5 +155,7 @@ std::unique_ptr<RegistryUnderTest> MakeWin32RegistryUnderTest() {
 std::unique_ptr<FileSystemUnderTest> MakeWin32FileSystemUnderTest() {
   return std::make_unique<Win32FileSystemUnderTest>();
 }
+
+std::unique_ptr<System> MakeWin32SystemUnderTest() { return std::make_unique<Win32System>(); }
 
 }  // namespace glyphary::platform::testing
