@@ -155,7 +155,6 @@ int RunCommand(const platform::Platform& platform, const engine::InstallTarget& 
     case engine::Action::kInstall: {
       // The installation of "Accept", with no window to show its stages on.
       auto no_window = [](engine::InstallStage) {};
-      engine::StartLookingForPackage(platform, target);
       return engine::RunInstallation(platform, target, engine::StageSink(no_window)).Number();
     }
     case engine::Action::kUninstall:

@@ -271,12 +271,13 @@ Error RunInstallation(const platform::Platform& platform, const InstallTarget& t
   // Installer's package may have the installation. It is asked now that this
   // run holds the lock (it may have come in since the program started), as
   // late as can be: right before the first change, so that Windows
-  // Installer's loading (started early, StartPackageQuery) goes on while the
-  // run finds and reads what it needs. Its answer comes before any failure
-  // of that preparation: where the package has the installation, nothing is
-  // to be done.
+  // Installer's loading (started here, or earlier while the agreement was
+  // read) goes on while the run finds and reads what it needs. Its answer
+  // comes before any failure of that preparation: where the package has the
+  // installation, nothing is to be done.
   const bool found_nothing = !record.exists;
   const bool ask_package = found_nothing && target.scope == Scope::kMachine;
+  if (ask_package) StartLookingForPackage(platform, target);
   if (record.state == RecordState::kRemoving) {
     // A removal that was cut short is finished before anything is installed.
     platform::Note(log, L"found: an uninstallation cut short; finishing it first");

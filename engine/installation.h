@@ -47,11 +47,12 @@ using StageSink = FunctionRef<void(InstallStage)>;
 // for the next run.
 // Starts, for every account, asking Windows Installer about its package
 // (System::StartPackageQuery), so that RunInstallation's question before
-// its first change finds the answer ready. Windows Installer is loaded on
-// a thread beside the run's own work; an installation for one account
-// never asks, and never loads it. Not while the program creates its first
-// windows: under Wine, msi.dll's libraries loading beside them were seen
-// to keep them from showing.
+// its first change finds it ready: the windows call it once the agreement
+// shows, RunInstallation itself once it finds no record. Windows Installer
+// is loaded on a thread beside the run's own work; an installation for one
+// account never asks, and never loads it. Not while the program creates
+// its first windows: under Wine, msi.dll's libraries loading beside them
+// were seen to keep the windows from showing.
 void StartLookingForPackage(const platform::Platform& platform, const InstallTarget& target);
 
 [[nodiscard]] Error RunInstallation(const platform::Platform& platform, const InstallTarget& target,

@@ -147,6 +147,7 @@ TEST_F(InstallationTest, ForTheAccountAloneEverythingGoesBelowItsProfileWhatever
     EXPECT_EQ(fake.registry.KeyCount(kRoot), 0u);     // nothing for every account
     EXPECT_EQ(fake.registry.KeyCount(kMachine), 0u);  // and no record there
     EXPECT_TRUE(fake.system.PackageAsks().empty());   // nor a question to Windows Installer
+    EXPECT_TRUE(fake.system.PackageQueryStarted().empty());
     // The 36 keys and 48 values below Software\Classes, the record beside.
     EXPECT_EQ(fake.registry.ValueCount(kUser), 48u + 12u);
     EXPECT_EQ(fake.registry.Value(kUser, L"Software\\Classes\\.89i", L""), StoredText(L"", L"Ivex.89i"));
@@ -278,6 +279,7 @@ TEST_F(InstallationTest, MissingIconsAreFoundBeforeAnythingIsCreated) {
   Prepare(packaged.files, kProgram, false);
   packaged.system.SetPackage(std::wstring(kUpgradeCode), L"{12345678-90AB-CDEF-1234-567890ABCDEF}");
   EXPECT_FALSE(Run(packaged.platform));
+  EXPECT_EQ(packaged.system.PackageQueryStarted(), kUpgradeCode);
   EXPECT_EQ(packaged.system.PackageAsks(), std::vector<bool>{true});
   EXPECT_EQ(packaged.registry.Writes(), 0u);
 }

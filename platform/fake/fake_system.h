@@ -22,12 +22,10 @@ class FakeSystem : public System {
     operations_.push_back("ReleaseInstallLock");
     lock_held_ = false;
   }
-  // Recorded as "StartPackageQuery <upgrade code>", the first time only;
-  // the answers stay those of the moment they are asked.
+  // Noted (PackageQueryStarted); the answers stay those of the moment
+  // they are asked.
   void StartPackageQuery(std::wstring_view upgrade_code) override {
-    if (query_started_) return;
-    query_started_ = true;
-    operations_.push_back("StartPackageQuery " + std::string(upgrade_code.begin(), upgrade_code.end()));
+    query_started_ = std::wstring(upgrade_code);
   }
   // Each question noted in PackageAsks().
   bool InstalledPackage(std::wstring_view upgrade_code, WideText& product_code) override {
@@ -72,6 +70,8 @@ class FakeSystem : public System {
   // For each question to Windows Installer about a package, in order,
   // whether this program held the installation lock as it was asked.
   const std::vector<bool>& PackageAsks() const { return package_asks_; }
+  // The upgrade code StartPackageQuery was last given ("" never).
+  const std::wstring& PackageQueryStarted() const { return query_started_; }
   int Count(const std::string& operation) const;
 
  private:
@@ -83,7 +83,7 @@ class FakeSystem : public System {
   std::wstring package_upgrade_code_;
   std::wstring package_;
   bool installer_running_ = false;
-  bool query_started_ = false;
+  std::wstring query_started_;
   bool lock_held_ = false;
   std::vector<bool> package_asks_;
   std::vector<std::string> operations_;
