@@ -49,7 +49,13 @@ int RunInstallerWindows(const platform::Platform& platform, const engine::Instal
   };
   auto cancel = [&]() -> Error { ui.End(0); };
   // The backdrop shows the agreement whenever it appears or comes back.
-  auto show_agreement = [&]() { return agreement.Show(Handler(accept), Handler(cancel)); };
+  // While it is read, Windows Installer is made ready for "Accept"'s
+  // question about the package.
+  auto show_agreement = [&]() -> Error {
+    if (Error error = agreement.Show(Handler(accept), Handler(cancel))) return error;
+    engine::StartLookingForPackage(platform, target);
+    return Error();
+  };
 
   if (Error error = splash.Show(Handler(show_agreement))) ui.ReportError(error);
   return ui.Run();

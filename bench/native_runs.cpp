@@ -93,6 +93,10 @@ class LoggedFiles : public platform::FileSystem {
     log_.Note(Op::kKeepAtRestart, path);
     return files_.KeepAtRestart(path, kept);
   }
+  Error FullPathOf(std::wstring_view path, WideText& full) override {
+    log_.Note(Op::kFullPathOf, path);
+    return files_.FullPathOf(path, full);
+  }
   Error TempFolder(WideText& folder) override {
     log_.Note(Op::kTempFolder);
     return files_.TempFolder(folder);
@@ -206,6 +210,10 @@ class LoggedSystem : public platform::System {
     log_.Note(Op::kReleaseInstallLock);
     system_.ReleaseInstallLock();
   }
+  void StartPackageQuery(std::wstring_view upgrade_code) override {
+    log_.Note(Op::kStartPackageQuery, upgrade_code);
+    system_.StartPackageQuery(upgrade_code);
+  }
   bool InstalledPackage(std::wstring_view upgrade_code, WideText& product_code) override {
     log_.Note(Op::kInstalledPackage, upgrade_code);
     return system_.InstalledPackage(upgrade_code, product_code);
@@ -287,6 +295,11 @@ void PlayBack(Files& files, Registry& registry, System& system, const PlatformCa
         (void)files.KeepAtRestart(call.path, kept);
         break;
       }
+      case Op::kFullPathOf: {
+        WideText full;
+        (void)files.FullPathOf(call.path, full);
+        break;
+      }
       case Op::kTempFolder: {
         WideText folder;
         (void)files.TempFolder(folder);
@@ -346,6 +359,7 @@ void PlayBack(Files& files, Registry& registry, System& system, const PlatformCa
       case Op::kUseMachineClasses: (void)registry.UseMachineClasses(); break;
       case Op::kTakeInstallLock: (void)system.TakeInstallLock(); break;
       case Op::kReleaseInstallLock: system.ReleaseInstallLock(); break;
+      case Op::kStartPackageQuery: system.StartPackageQuery(call.path); break;
       case Op::kInstalledPackage: {
         WideText product;
         (void)system.InstalledPackage(call.path, product);

@@ -40,13 +40,13 @@ struct PlatformCall {
   enum class Op {
     // FileSystem
     kFolderExists, kCreateFolder, kRemoveEmptyFolder, kFileExists, kListFiles, kDeleteFile, kMoveFile,
-    kMoveFileReplacing, kDeleteAtRestart, kDeletesAtRestart, kKeepAtRestart, kTempFolder,
+    kMoveFileReplacing, kDeleteAtRestart, kDeletesAtRestart, kKeepAtRestart, kFullPathOf, kTempFolder,
     kLocalAppDataFolder, kProgramFile, kPause, kHoldSource, kCopyHeldSource, kReleaseSources, kLeaveFolder,
     // Registry
     kKeyExists, kCreateKey, kSetText, kSetNumber, kReadValue, kValueNames, kDeleteValue,
     kDeleteTree, kDeleteKeyIfEmpty, kSetValue, kUseMachineClasses,
     // System
-    kTakeInstallLock, kReleaseInstallLock, kInstalledPackage, kProductInstalled, kWindowsInstallerRunning,
+    kTakeInstallLock, kReleaseInstallLock, kStartPackageQuery, kInstalledPackage, kProductInstalled, kWindowsInstallerRunning,
     kProgramVersion, kCurrentRights, kRunElevated,
     kEnableShutdownPrivilege, kRequestRestart, kNotifyAssociationsChanged,
   };

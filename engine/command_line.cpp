@@ -39,6 +39,15 @@ WideText NextArgument(std::wstring_view& rest) {
   return argument;
 }
 
+// Whether `text` is /LOG or /LOG=path; the path (maybe empty) into `path`.
+bool IsLogSwitch(std::wstring_view text, std::wstring_view& path) {
+  if (text.size() < 4 || (text[0] != L'/' && text[0] != L'-')) return false;
+  const std::wstring_view name(text.data() + 1, text.size() - 1);
+  if (!Is(Head(name, 3), L"LOG") || (name.size() > 3 && name[3] != L'=')) return false;
+  path = name.size() > 4 ? std::wstring_view(name.data() + 4, name.size() - 4) : std::wstring_view();
+  return true;
+}
+
 }  // namespace
 
 Options ParseCommandLine(std::wstring_view arguments) {
@@ -61,10 +70,9 @@ Options ParseCommandLine(std::wstring_view arguments) {
       uninstall = true;
     } else if (is_switch && Is(name, L"?")) {
       usage = true;
-    } else if (is_switch && (Is(name, L"LOG") || (name.size() >= 4 && Is(Head(name, 4), L"LOG=")))) {
+    } else if (std::wstring_view path; IsLogSwitch(text, path)) {
       options.log = true;
-      options.log_path = WideText(name.size() > 4 ? std::wstring_view(name.data() + 4, name.size() - 4)
-                                                  : std::wstring_view());
+      options.log_path = WideText(path);
     } else if (options.unknown.empty()) {
       options.unknown = argument;
     }
@@ -77,6 +85,26 @@ Options ParseCommandLine(std::wstring_view arguments) {
     options.action = Action::kInstall;
   }
   return options;
+}
+
+WideText WithLogPath(std::wstring_view arguments, std::wstring_view log_path) {
+  WideText result;
+  for (std::wstring_view rest = arguments; !rest.empty();) {
+    if (IsBlank(rest.front())) {
+      result.Append(rest.front());
+      rest.remove_prefix(1);
+      continue;
+    }
+    const wchar_t* begin = rest.data();
+    const WideText argument = NextArgument(rest);
+    std::wstring_view path;
+    if (IsLogSwitch(argument, path) && !path.empty()) {
+      result.Append(L"\"/LOG=").Append(log_path).Append(L"\"");
+    } else {
+      result.Append(std::wstring_view(begin, static_cast<std::size_t>(rest.data() - begin)));
+    }
+  }
+  return result;
 }
 
 std::wstring_view UsageText() {

@@ -30,6 +30,10 @@ struct Options {
 // Arguments are separated by spaces and tabs; double quotes group.
 Options ParseCommandLine(std::wstring_view arguments);
 
+// `arguments` with each /LOG=path argument given as "/LOG=<log_path>"
+// (quoted), and everything else as it was written.
+WideText WithLogPath(std::wstring_view arguments, std::wstring_view log_path);
+
 // The usage text shown for /? and for an unknown argument.
 std::wstring_view UsageText();
 

@@ -5,6 +5,20 @@
 
 namespace glyphary::engine {
 
+namespace {
+
+// The command line for the elevated run: a relative /LOG= path made full
+// against this run's current folder, as the elevated run starts in
+// System32 and both runs are to write the one file.
+WideText ElevatedArguments(const platform::Platform& platform, const Options& options,
+                           std::wstring_view arguments) {
+  WideText full;
+  if (options.log_path.empty() || platform.files.FullPathOf(options.log_path, full)) return WideText(arguments);
+  return WithLogPath(arguments, full);
+}
+
+}  // namespace
+
 RoadChoice ChooseRoad(const platform::Platform& platform, const Options& options,
                       std::wstring_view arguments, const AskAccountOnly& ask_account_only) {
   using Rights = platform::System::Rights;
@@ -19,7 +33,7 @@ RoadChoice ChooseRoad(const platform::Platform& platform, const Options& options
   }
   if (rights == Rights::kCanElevate) {
     int exit_code = 0;
-    const Error refused = platform.system.RunElevated(arguments, exit_code);
+    const Error refused = platform.system.RunElevated(ElevatedArguments(platform, options, arguments), exit_code);
     platform::Note(platform.log, L"ran again with administrator rights, after the UAC prompt", refused);
     if (!refused) return {Road::kEnded, exit_code};
   }

@@ -31,7 +31,8 @@ using AskAccountOnly = FunctionRef<bool()>;
 //  - an uninstallation that finds nothing installed for every account: that
 //    road, which says so and needs no rights;
 //  - an administrator's account running without its rights: the program runs
-//    again elevated with the same `arguments` (the UAC prompt), and this run
+//    again elevated with the same `arguments` (the UAC prompt), a relative
+//    /LOG= path made full, as the elevated run starts in System32; this run
 //    ends with that run's exit code;
 //  - elevation refused or impossible: with /S, or for an uninstallation,
 //    the run ends with 740 (elevation required) having changed nothing; an

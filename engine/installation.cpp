@@ -178,12 +178,19 @@ Error CopySource(platform::FileSystem& files, const InstallTarget& target, const
   return files.CopyHeldSource(source.held, to);
 }
 
-// The installation once the sources are held: plan, record, changes,
-// completion. `record` is what an earlier run of it left, if anything.
-Error Install(const platform::Platform& platform, const InstallTarget& target, InstallRecord& record,
-              const StageSink& stage) {
+// What an installation finds and plans before it changes anything.
+struct Prepared {
+  Sources sources;
+  List<SavedValue> new_saved;  // the values the record is to keep that no earlier run kept
+};
+
+// Everything before the first change: the base folder, the sources found and
+// held, every place read, the plan. `record` is what an earlier run of it
+// left, if anything; a run that cannot finish what that run started takes
+// it back.
+Error Prepare(const platform::Platform& platform, const InstallTarget& target, InstallRecord& record,
+              Prepared& prepared) {
   platform::FileSystem& files = platform.files;
-  // A run that cannot finish what an earlier one started takes that back.
   auto cannot_finish = [&](Error error) {
     return record.exists ? RollBack(platform, target, error) : error;
   };
@@ -192,8 +199,7 @@ Error Install(const platform::Platform& platform, const InstallTarget& target, I
     missing.At(target.base);
     return cannot_finish(missing);
   }
-  Sources sources;
-  if (Error error = FindSources(files, target, sources)) return cannot_finish(error);
+  if (Error error = FindSources(files, target, prepared.sources)) return cannot_finish(error);
   // Every place read before anything is written: what cannot be saved is
   // not overwritten. A fresh run saves every value there, ours to the
   // byte included (another installation of the same types left it), so
@@ -204,10 +210,19 @@ Error Install(const platform::Platform& platform, const InstallTarget& target, I
     platform::Note(platform.log, L"stopped before any change: a value that cannot be read cannot be saved", error);
     return error;
   }
-  List<SavedValue> new_saved;
-  if (Error error = Plan(files, target, sources, foreign, record, new_saved)) return cannot_finish(error);
+  if (Error error = Plan(files, target, prepared.sources, foreign, record, prepared.new_saved)) {
+    return cannot_finish(error);
+  }
+  return Error();
+}
+
+// The installation once it is prepared: record, changes, completion.
+Error Install(const platform::Platform& platform, const InstallTarget& target, InstallRecord& record,
+              const Prepared& prepared, const StageSink& stage) {
+  platform::FileSystem& files = platform.files;
+  const Sources& sources = prepared.sources;
   const bool fresh = !record.exists;
-  if (Error error = WritePlan(platform.registry, target, record, new_saved)) {
+  if (Error error = WritePlan(platform.registry, target, record, prepared.new_saved)) {
     if (!fresh) return RollBack(platform, target, error);
     // Nothing but the record's first lines was written: they go, and
     // nothing else is touched.
@@ -249,6 +264,10 @@ Error Install(const platform::Platform& platform, const InstallTarget& target, I
 
 }  // namespace
 
+void StartLookingForPackage(const platform::Platform& platform, const InstallTarget& target) {
+  if (target.scope == Scope::kMachine) platform.system.StartPackageQuery(kUpgradeCode);
+}
+
 Error RunInstallation(const platform::Platform& platform, const InstallTarget& target,
                       const StageSink& stage) {
   platform::Log* log = platform.log;
@@ -263,26 +282,20 @@ Error RunInstallation(const platform::Platform& platform, const InstallTarget& t
     platform::Note(log, L"found: a complete installation; nothing to do");
     return Error();  // installed: left alone
   }
-  // Asked again now that this run holds the lock: the package may have
-  // come in since the program started.
-  WideText package;
-  const PackageState by_package =
-      !record.exists && target.scope == Scope::kMachine ? FindPackage(platform, package) : PackageState::kNone;
-  if (by_package == PackageState::kInstalled) {
-    platform::Note(log, Joined(PackageFoundNote(by_package, package), L"; nothing to do"));
-    return Error();  // installed by the package, which owns the keys: left alone
-  }
-  if (by_package != PackageState::kNone) {
-    const Error refused =
-        by_package == PackageState::kInstalling ? WindowsInstallerBusy(package) : PackageCutShort(package);
-    platform::Note(log, PackageFoundNote(by_package, package), refused);
-    return refused;
-  }
-  platform::Note(log, record.state == RecordState::kRemoving ? L"found: an uninstallation cut short; finishing it first"
-                      : record.exists                        ? L"found: an installation cut short; finishing it"
-                                                             : L"found: nothing installed");
+  // For every account, with no record of the program's own, Windows
+  // Installer's package may have the installation. It is asked now that this
+  // run holds the lock (it may have come in since the program started), as
+  // late as can be: right before the first change, so that Windows
+  // Installer's loading (started here, or earlier while the agreement was
+  // read) goes on while the run finds and reads what it needs. Its answer
+  // comes before any failure of that preparation: where the package has the
+  // installation, nothing is to be done.
+  const bool found_nothing = !record.exists;
+  const bool ask_package = found_nothing && target.scope == Scope::kMachine;
+  if (ask_package) StartLookingForPackage(platform, target);
   if (record.state == RecordState::kRemoving) {
     // A removal that was cut short is finished before anything is installed.
+    platform::Note(log, L"found: an uninstallation cut short; finishing it first");
     UninstallReport report;
     if (Error error = RemoveInstallation(platform, target, record, FilesInUse::kLeaveToRestart, report)) {
       error.Advise(L"An uninstallation of the TI-89 file types that was cut short could not be "
@@ -291,8 +304,29 @@ Error RunInstallation(const platform::Platform& platform, const InstallTarget& t
       return error;
     }
     record = InstallRecord();
+  } else if (record.exists) {
+    platform::Note(log, L"found: an installation cut short; finishing it");
   }
-  const Error result = Install(platform, target, record, stage);
+  Prepared prepared;
+  Error result = Prepare(platform, target, record, prepared);
+  if (ask_package) {
+    WideText package;
+    const PackageState by_package = FindPackage(platform, package);
+    if (by_package == PackageState::kInstalled) {
+      platform.files.ReleaseSources();
+      platform::Note(log, Joined(PackageFoundNote(by_package, package), L"; nothing to do"));
+      return Error();  // installed by the package, which owns the keys: left alone
+    }
+    if (by_package != PackageState::kNone) {
+      platform.files.ReleaseSources();
+      const Error refused =
+          by_package == PackageState::kInstalling ? WindowsInstallerBusy(package) : PackageCutShort(package);
+      platform::Note(log, PackageFoundNote(by_package, package), refused);
+      return refused;
+    }
+  }
+  if (found_nothing) platform::Note(log, L"found: nothing installed");
+  if (!result) result = Install(platform, target, record, prepared, stage);
   platform.files.ReleaseSources();
   platform::Note(log, result ? L"not installed" : L"installed", result);
   return result;

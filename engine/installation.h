@@ -19,7 +19,9 @@ using StageSink = FunctionRef<void(InstallStage)>;
 // installation lock throughout (1618 when another run holds it, with nothing
 // changed). The record (record.h) is read first:
 //  1. complete means installed: nothing is written, no error; so does, for
-//     every account, the Windows Installer package installed;
+//     every account and no record, the Windows Installer package installed
+//     (asked right before the first change, after steps 3 and 4, whose
+//     failures it takes precedence over; being installed, it refuses 1618);
 //  2. a removal that was cut short is finished first (its failure returned);
 //  3. the target's base folder must be there (76 otherwise: for every
 //     account, Windows lives elsewhere), and Icons beside the program must
@@ -43,6 +45,16 @@ using StageSink = FunctionRef<void(InstallStage)>;
 // the error is returned, so that the machine is as it was; what could not
 // be taken back is named in the error's advice, and stays in the record
 // for the next run.
+// Starts, for every account, asking Windows Installer about its package
+// (System::StartPackageQuery), so that RunInstallation's question before
+// its first change finds it ready: the windows call it once the agreement
+// shows, RunInstallation itself once it finds no record. Windows Installer
+// is loaded on a thread beside the run's own work; an installation for one
+// account never asks, and never loads it. Not while the program creates
+// its first windows: under Wine, msi.dll's libraries loading beside them
+// were seen to keep the windows from showing.
+void StartLookingForPackage(const platform::Platform& platform, const InstallTarget& target);
+
 [[nodiscard]] Error RunInstallation(const platform::Platform& platform, const InstallTarget& target,
                                     const StageSink& stage);
 

@@ -106,6 +106,10 @@ class FileSystem {
   // removed): where it is, the temporary folder becomes the current one.
   [[nodiscard]] virtual Error LeaveFolder(std::wstring_view folder) = 0;
 
+  // `path` made full against this program's current folder (a full path
+  // stays as it is), into `full`.
+  [[nodiscard]] virtual Error FullPathOf(std::wstring_view path, WideText& full) = 0;
+
   // The folder for temporary files, without a trailing separator.
   [[nodiscard]] virtual Error TempFolder(WideText& folder) = 0;
 

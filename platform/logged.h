@@ -31,6 +31,7 @@ class LoggedFileSystem : public FileSystem {
   bool HeldSourceIs(int held, std::wstring_view path) override { return files_.HeldSourceIs(held, path); }
   void ReleaseSources() override { files_.ReleaseSources(); }
   Error LeaveFolder(std::wstring_view folder) override { return files_.LeaveFolder(folder); }
+  Error FullPathOf(std::wstring_view path, WideText& full) override { return files_.FullPathOf(path, full); }
   Error TempFolder(WideText& folder) override { return files_.TempFolder(folder); }
   Error LocalAppDataFolder(WideText& folder) override { return files_.LocalAppDataFolder(folder); }
   Error ProgramFile(WideText& path) override { return files_.ProgramFile(path); }

@@ -1,6 +1,7 @@
 // What the program asks of Windows beyond files and the registry, as
-// operations: the installation lock, the program's version and rights, a
-// run of the program with administrator rights, the shutdown privilege, the
+// operations: the installation lock, Windows Installer's answers about the
+// package, the program's version and rights, a run of the program with
+// administrator rights, the shutdown privilege, the
 // restart, and telling the shell that file types changed. Only the elevated
 // run reports a failure: a refused privilege or restart leaves things as
 // they were.
@@ -24,6 +25,14 @@ class System {
   virtual bool TakeInstallLock() = 0;
   virtual void ReleaseInstallLock() = 0;
 
+  // Starts asking Windows Installer about the products of `upgrade_code`
+  // on a thread of its own: loading Windows Installer's library takes
+  // longer than an unattended run's own work (under Wine), and the run
+  // goes on meanwhile. The two questions below, when asked, wait for it
+  // and then ask Windows Installer again, which is quick once the library
+  // is in: each answer is as of the moment it is asked. Asked without a
+  // start, they load the library themselves. A second start does nothing.
+  virtual void StartPackageQuery(std::wstring_view upgrade_code) = 0;
   // Whether Windows Installer has a product of `upgrade_code` installed, as
   // Windows Installer itself answers (its related products and their
   // state); the first one's product code ("{...}") into `product_code`.

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <string>
+#include <utility>
 
 #include "engine/product.h"
 #include "engine/tests/fake_platform.h"
@@ -87,7 +89,29 @@ TEST(Elevation, TheRoadFollowsTheRightsAndEachDeadEndHasItsExitCode) {
   const RoadChoice choice =
       ChooseRoad(nothing.platform, ParseCommandLine(L"/uninstall"), L"/uninstall", AskAccountOnly(never));
   EXPECT_EQ(choice.road, Road::kMachine);
-  EXPECT_TRUE(nothing.system.Operations().empty());
+  EXPECT_EQ(nothing.system.Count("RunElevated /uninstall"), 0);
+}
+
+TEST(Elevation, TheElevatedRunWritesTheSameLogFile) {
+  // It starts in System32: a relative /LOG= path is made full against this
+  // run's current folder (the stand-in's C:\Users\Ann); the rest of the
+  // command line goes as it was written.
+  const std::pair<const wchar_t*, std::string> cases[] = {
+      {L"\"\" /S /LOG=logs\\install.log", "\"\" /S \"/LOG=C:\\Users\\Ann\\logs\\install.log\""},
+      {L"-log=\"my logs\\a.log\"\t/S", "\"/LOG=C:\\Users\\Ann\\my logs\\a.log\"\t/S"},
+      {L"/S \"/LOG=D:\\Logs\\a b.log\"", "/S \"/LOG=D:\\Logs\\a b.log\""},
+      {L"/S /LOG", "/S /LOG"},  // the temporary folder's log: the same in both runs
+  };
+  for (const auto& [arguments, elevated] : cases) {
+    SCOPED_TRACE(elevated);
+    testing::FakePlatform fake;
+    fake.system.SetRights(Rights::kCanElevate);
+    auto never = [] { return false; };
+    const RoadChoice choice =
+        ChooseRoad(fake.platform, ParseCommandLine(arguments), arguments, AskAccountOnly(never));
+    EXPECT_EQ(choice.road, Road::kEnded);
+    EXPECT_EQ(fake.system.Count("RunElevated " + elevated), 1);
+  }
 }
 
 }  // namespace

@@ -147,6 +147,8 @@ TEST_F(InstallationTest, ForTheAccountAloneEverythingGoesBelowItsProfileWhatever
     EXPECT_FALSE(fake.files.IsFolder(kInstall));
     EXPECT_EQ(fake.registry.KeyCount(kRoot), 0u);     // nothing for every account
     EXPECT_EQ(fake.registry.KeyCount(kMachine), 0u);  // and no record there
+    EXPECT_TRUE(fake.system.PackageAsks().empty());   // nor a question to Windows Installer
+    EXPECT_TRUE(fake.system.PackageQueryStarted().empty());
     // The 36 keys and 48 values below Software\Classes, the record beside.
     EXPECT_EQ(fake.registry.ValueCount(kUser), 48u + 12u);
     EXPECT_EQ(fake.registry.Value(kUser, L"Software\\Classes\\.89i", L""), StoredText(L"", L"Ivex.89i"));
@@ -271,6 +273,17 @@ TEST_F(InstallationTest, MissingIconsAreFoundBeforeAnythingIsCreated) {
 
   EXPECT_TRUE(stages_.empty());
   EXPECT_EQ(unpacked_wrongly.registry.Writes(), 0u);
+
+  // Where Windows Installer's package has the installation (asked with the
+  // lock held, where the first change would come), there is nothing to do:
+  // the missing icons are no failure.
+  testing::FakePlatform packaged;
+  Prepare(packaged.files, kProgram, false);
+  packaged.system.SetPackage(std::wstring(kUpgradeCode), L"{12345678-90AB-CDEF-1234-567890ABCDEF}");
+  EXPECT_FALSE(Run(packaged.platform));
+  EXPECT_EQ(packaged.system.PackageQueryStarted(), kUpgradeCode);
+  EXPECT_EQ(packaged.system.PackageAsks(), std::vector<bool>{true});
+  EXPECT_EQ(packaged.registry.Writes(), 0u);
 }
 
 TEST_F(InstallationTest, AFailedCopyRemovesTheNewFolderSoThatACorrectedRerunInstalls) {

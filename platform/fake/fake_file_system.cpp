@@ -325,6 +325,13 @@ Error FakeFileSystem::LeaveFolder(std::wstring_view folder) {
   return Error();
 }
 
+Error FakeFileSystem::FullPathOf(std::wstring_view path, WideText& full) {
+  const bool from_drive = path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
+  const bool unc = path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\';
+  full = WideText(from_drive || unc ? std::wstring(path) : current_folder_ + L"\\" + std::wstring(path));
+  return Error();
+}
+
 Error FakeFileSystem::TempFolder(WideText& folder) {
   folder = WideText(L"C:\\Temp");
   AddFolder(L"C:\\Temp");

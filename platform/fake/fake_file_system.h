@@ -42,6 +42,9 @@ class FakeFileSystem : public FileSystem {
   void ReleaseSources() override;
   // Recorded; the stand-in has no current folder.
   Error LeaveFolder(std::wstring_view folder) override;
+  // Joined to the current folder (SetCurrentFolder) unless it begins with
+  // a drive and "\\" or is a UNC path.
+  Error FullPathOf(std::wstring_view path, WideText& full) override;
   Error TempFolder(WideText& folder) override;
   // The one SetLocalAppData gave (made when asked for).
   Error LocalAppDataFolder(WideText& folder) override;
@@ -59,6 +62,8 @@ class FakeFileSystem : public FileSystem {
   // Copying a file of this name fails with 70, after the files before it
   // were copied: a copy error midway.
   void FailCopyOf(const std::wstring& file_name);
+  // The program's current folder (C:\Users\Ann unless set).
+  void SetCurrentFolder(std::wstring path) { current_folder_ = std::move(path); }
   // Where the program runs from (GlypharyInstaller.exe is made there).
   void SetProgramFolder(std::wstring path);
   // The account's local application data folder (C:\Users\Ann\AppData\Local
@@ -121,6 +126,7 @@ class FakeFileSystem : public FileSystem {
   std::vector<std::wstring> at_restart_;   // canonical paths to delete at the restart
   std::wstring local_app_data_ = L"C:\\Users\\Ann\\AppData\\Local";
   std::wstring program_folder_;
+  std::wstring current_folder_ = L"C:\\Users\\Ann";
   struct Source {
     std::wstring path;  // folded canonical
     std::string bytes;

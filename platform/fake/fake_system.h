@@ -18,15 +18,27 @@ class FakeSystem : public System {
   bool TakeInstallLock() override {
     if (lock_held_elsewhere_) return false;
     operations_.push_back("TakeInstallLock");
+    lock_held_ = true;
     return true;
   }
-  void ReleaseInstallLock() override { operations_.push_back("ReleaseInstallLock"); }
+  void ReleaseInstallLock() override {
+    operations_.push_back("ReleaseInstallLock");
+    lock_held_ = false;
+  }
+  // Noted (PackageQueryStarted); the answers stay those of the moment
+  // they are asked.
+  void StartPackageQuery(std::wstring_view upgrade_code) override {
+    query_started_ = std::wstring(upgrade_code);
+  }
+  // Each question noted in PackageAsks().
   bool InstalledPackage(std::wstring_view upgrade_code, WideText& product_code) override {
+    package_asks_.push_back(lock_held_);
     if (package_.empty() || upgrade_code != package_upgrade_code_) return false;
     product_code = WideText(std::wstring_view(package_));
     return true;
   }
   bool ProductInstalled(std::wstring_view product_code) override {
+    package_asks_.push_back(lock_held_);
     return !package_.empty() && product_code == package_;
   }
   bool WindowsInstallerRunning() override { return installer_running_; }
@@ -69,6 +81,11 @@ class FakeSystem : public System {
     if (running) processes_.emplace_back(id, started);
   }
   const std::vector<std::string>& Operations() const { return operations_; }
+  // For each question to Windows Installer about a package, in order,
+  // whether this program held the installation lock as it was asked.
+  const std::vector<bool>& PackageAsks() const { return package_asks_; }
+  // The upgrade code StartPackageQuery was last given ("" never).
+  const std::wstring& PackageQueryStarted() const { return query_started_; }
   int Count(const std::string& operation) const;
 
  private:
@@ -80,6 +97,9 @@ class FakeSystem : public System {
   std::wstring package_;
   bool installer_running_ = false;
   std::vector<std::pair<std::uint32_t, std::uint64_t>> processes_;
+  std::wstring query_started_;
+  bool lock_held_ = false;
+  std::vector<bool> package_asks_;
   std::vector<std::string> operations_;
 };
 

@@ -13,6 +13,7 @@
 
 #include "platform/file_system.h"
 #include "platform/registry.h"
+#include "platform/system.h"
 
 namespace glyphary::platform::testing {
 
@@ -52,13 +53,17 @@ class FileSystemUnderTest {
   // `other` runs as another program where it could change the deletions at
   // the restart while KeepAtRestart takes one off.
   virtual void SetOtherProgram(std::function<void()> other) = 0;
+  // The current folder of the program, as Windows gives it.
+  virtual std::wstring CurrentFolder() = 0;
 };
 
 std::unique_ptr<RegistryUnderTest> MakeFakeRegistryUnderTest();
 std::unique_ptr<FileSystemUnderTest> MakeFakeFileSystemUnderTest();
+std::unique_ptr<System> MakeFakeSystemUnderTest();
 #ifdef _WIN32
 std::unique_ptr<RegistryUnderTest> MakeWin32RegistryUnderTest();
 std::unique_ptr<FileSystemUnderTest> MakeWin32FileSystemUnderTest();
+std::unique_ptr<System> MakeWin32SystemUnderTest();
 #endif
 
 // The implementations this build can test: "fake", and "win32" on Windows.

@@ -1,5 +1,6 @@
 #include "platform/fake/fake_file_system.h"
 #include "platform/fake/fake_registry.h"
+#include "platform/fake/fake_system.h"
 #include "platform/tests/contract.h"
 
 namespace glyphary::platform::testing {
@@ -47,6 +48,7 @@ class FakeFileSystemUnderTest : public FileSystemUnderTest {
   }
   bool IsFolder(const std::wstring& path) override { return files_.IsFolder(path); }
   void SetOtherProgram(std::function<void()> other) override { files_.SetOtherProgram(std::move(other)); }
+  std::wstring CurrentFolder() override { return L"C:\\Users\\Ann"; }  // the stand-in's
 
  private:
   FakeFileSystem files_;
@@ -62,6 +64,8 @@ std::unique_ptr<RegistryUnderTest> MakeFakeRegistryUnderTest() {
 std::unique_ptr<FileSystemUnderTest> MakeFakeFileSystemUnderTest() {
   return std::make_unique<FakeFileSystemUnderTest>();
 }
+
+std::unique_ptr<System> MakeFakeSystemUnderTest() { return std::make_unique<FakeSystem>(); }
 
 std::vector<std::string> Implementations() {
 #ifdef _WIN32

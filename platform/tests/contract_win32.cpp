@@ -9,6 +9,7 @@
 #include "platform/tests/contract.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_system.h"
 
 namespace glyphary::platform::testing {
 
@@ -148,6 +149,7 @@ class Win32FileSystemUnderTest : public FileSystemUnderTest {
     other_ = std::move(other);
     files_.SetOtherProgram(other_ ? FunctionRef<void()>(other_) : FunctionRef<void()>());
   }
+  std::wstring CurrentFolder() override { return std::filesystem::current_path().wstring(); }
 
  private:
   std::function<void()> other_;
@@ -164,5 +166,7 @@ std::unique_ptr<RegistryUnderTest> MakeWin32RegistryUnderTest() {
 std::unique_ptr<FileSystemUnderTest> MakeWin32FileSystemUnderTest() {
   return std::make_unique<Win32FileSystemUnderTest>();
 }
+
+std::unique_ptr<System> MakeWin32SystemUnderTest() { return std::make_unique<Win32System>(); }
 
 }  // namespace glyphary::platform::testing

@@ -252,6 +252,14 @@ TEST_P(FileSystemContract, TakingADeletionAtTheRestartBackKeepsThoseAskedForMean
   EXPECT_TRUE(kept);
 }
 
+TEST_P(FileSystemContract, APathIsMadeFullAgainstTheCurrentFolder) {
+  WideText full;
+  ASSERT_FALSE(under_test_->files().FullPathOf(L"logs\\install.log", full));
+  EXPECT_EQ(std::wstring(full.view()), under_test_->CurrentFolder() + L"\\logs\\install.log");
+  ASSERT_FALSE(under_test_->files().FullPathOf(In(L"install.log"), full));
+  EXPECT_EQ(std::wstring(full.view()), In(L"install.log"));  // full already: as it was
+}
+
 INSTANTIATE_TEST_SUITE_P(Implementations, FileSystemContract,
                          ::testing::ValuesIn(Implementations()),
                          [](const auto& param_info) { return param_info.param; });

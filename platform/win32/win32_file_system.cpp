@@ -464,6 +464,20 @@ Error Win32FileSystem::LeaveFolder(std::wstring_view folder) {
   return Error();
 }
 
+Error Win32FileSystem::FullPathOf(std::wstring_view path, WideText& full) {
+  const WideText terminated(path);
+  for (DWORD room = MAX_PATH;;) {
+    full.Resize(room);
+    const DWORD written = GetFullPathNameW(terminated.c_str(), room, full.data(), nullptr);
+    if (written == 0) return LastError(path);
+    if (written < room) {
+      full.Resize(written);
+      return Error();
+    }
+    room = written;  // the room it needs, its NUL counted
+  }
+}
+
 Error Win32FileSystem::TempFolder(WideText& folder) {
   wchar_t buffer[MAX_PATH + 2] = {};
   const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);

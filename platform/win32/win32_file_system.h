@@ -32,6 +32,8 @@ class Win32FileSystem : public FileSystem {
   bool HeldSourceIs(int held, std::wstring_view path) override;
   void ReleaseSources() override { sources_.Clear(); }
   Error LeaveFolder(std::wstring_view folder) override;
+  // GetFullPathNameW.
+  Error FullPathOf(std::wstring_view path, WideText& full) override;
   Error TempFolder(WideText& folder) override;
   Error LocalAppDataFolder(WideText& folder) override;
   Error ProgramFile(WideText& path) override;

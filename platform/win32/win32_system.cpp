@@ -11,11 +11,58 @@
 
 namespace glyphary::platform {
 
-Win32System::~Win32System() { ReleaseInstallLock(); }
+namespace {
+
+using EnumRelated = UINT(WINAPI*)(LPCWSTR, DWORD, DWORD, LPWSTR);
+using QueryState = INT(WINAPI*)(LPCWSTR);
+
+}  // namespace
+
+// The body of StartPackageQuery's thread: msi.dll loaded and asked once, so
+// that the asks that decide, later, find Windows Installer ready.
+struct PackageQueryThread {
+  static DWORD WINAPI Run(LPVOID context) {
+    Win32System& system = *static_cast<Win32System*>(context);
+    system.LoadWindowsInstaller();
+    if (system.enum_related_ != nullptr) {
+      wchar_t product[39] = {};
+      (void)reinterpret_cast<EnumRelated>(system.enum_related_)(system.query_code_.c_str(), 0, 0, product);
+    }
+    return 0;
+  }
+};
+
+Win32System::~Win32System() {
+  JoinPackageQuery();
+  ReleaseInstallLock();
+}
+
+void Win32System::LoadWindowsInstaller() {
+  if (msi_looked_for_) return;
+  msi_looked_for_ = true;
+  enum_related_ = reinterpret_cast<void (*)()>(LibraryFunction<EnumRelated>(L"msi.dll", "MsiEnumRelatedProductsW"));
+  query_state_ = reinterpret_cast<void (*)()>(LibraryFunction<QueryState>(L"msi.dll", "MsiQueryProductStateW"));
+}
+
+void Win32System::StartPackageQuery(std::wstring_view upgrade_code) {
+  if (query_thread_ != nullptr || msi_looked_for_) return;  // started, or asked already
+  query_code_ = WideText(upgrade_code);
+  // Without a thread the questions load msi.dll themselves, as they would
+  // without a start.
+  query_thread_ = CreateThread(nullptr, 0, &PackageQueryThread::Run, this, 0, nullptr);
+}
+
+void Win32System::JoinPackageQuery() {
+  if (query_thread_ == nullptr) return;
+  WaitForSingleObject(query_thread_, INFINITE);
+  CloseHandle(query_thread_);
+  query_thread_ = nullptr;
+}
 
 bool Win32System::InstalledPackage(std::wstring_view upgrade_code, WideText& product_code) {
-  using EnumRelated = UINT(WINAPI*)(LPCWSTR, DWORD, DWORD, LPWSTR);
-  const auto related = LibraryFunction<EnumRelated>(L"msi.dll", "MsiEnumRelatedProductsW");
+  JoinPackageQuery();
+  LoadWindowsInstaller();
+  const auto related = reinterpret_cast<EnumRelated>(enum_related_);
   if (related == nullptr) return false;  // no Windows Installer: no package
   const WideText code(upgrade_code);
   wchar_t product[39] = {};  // a GUID in braces and its NUL
@@ -30,9 +77,10 @@ bool Win32System::InstalledPackage(std::wstring_view upgrade_code, WideText& pro
 }
 
 bool Win32System::ProductInstalled(std::wstring_view product_code) {
-  using QueryState = INT(WINAPI*)(LPCWSTR);
   constexpr INT kInstalled = 5;  // INSTALLSTATE_DEFAULT
-  const auto state = LibraryFunction<QueryState>(L"msi.dll", "MsiQueryProductStateW");
+  JoinPackageQuery();
+  LoadWindowsInstaller();
+  const auto state = reinterpret_cast<QueryState>(query_state_);
   return state != nullptr && state(WideText(product_code).c_str()) == kInstalled;
 }
 

@@ -1,6 +1,7 @@
-// The lock, the rights, the elevated run, the Windows family, the shutdown
-// privilege, the restart and the shell notification on kernel32, advapi32,
-// user32 and (loaded when needed) shell32.
+// The lock, Windows Installer's answers, the rights, the elevated run, the
+// Windows family, the shutdown privilege, the restart and the shell
+// notification on kernel32, advapi32, user32 and (loaded when needed) msi
+// and shell32.
 #pragma once
 
 #include "platform/system.h"
@@ -21,8 +22,12 @@ class Win32System : public System {
 
   bool TakeInstallLock() override;
   void ReleaseInstallLock() override;
-  // msi.dll, loaded when first asked: MsiEnumRelatedProductsW and
-  // MsiQueryProductStateW (INSTALLSTATE_DEFAULT).
+  // msi.dll (from System32) and a first MsiEnumRelatedProductsW on a
+  // thread of its own; joined by the questions below and at the latest by
+  // the destructor, so that the thread never outlives this object.
+  void StartPackageQuery(std::wstring_view upgrade_code) override;
+  // MsiEnumRelatedProductsW and MsiQueryProductStateW
+  // (INSTALLSTATE_DEFAULT), msi.dll loaded when first needed.
   bool InstalledPackage(std::wstring_view upgrade_code, WideText& product_code) override;
   bool ProductInstalled(std::wstring_view product_code) override;
   // Windows Installer's Global\_MSIExecute mutex exists while it runs an
@@ -41,7 +46,19 @@ class Win32System : public System {
   void NotifyAssociationsChanged() override;
 
  private:
+  friend struct PackageQueryThread;
+  // Loads msi.dll and finds its two functions, once (null where missing).
+  void LoadWindowsInstaller();
+  // Waits for the thread StartPackageQuery started, when there is one.
+  void JoinPackageQuery();
+
   void* lock_ = nullptr;  // the mutex, while this program holds it
+  void* query_thread_ = nullptr;  // StartPackageQuery's thread, until joined
+  WideText query_code_;           // the upgrade code that thread asks about
+  // Written by the thread, read only once it is joined.
+  bool msi_looked_for_ = false;
+  void (*enum_related_)() = nullptr;  // MsiEnumRelatedProductsW
+  void (*query_state_)() = nullptr;   // MsiQueryProductStateW
 };
 
 }  // namespace glyphary::platform

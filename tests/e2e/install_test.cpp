@@ -94,6 +94,9 @@ using Install = InstallerTest;
 TEST_F(Install, AcceptInstallsEverythingAndShowsTheFinishWindow) {
   Installer& installer = StartToAgreement();
   ASSERT_NE(agreement_, nullptr);
+  // Windows Installer, which "Accept" asks about the package, is loaded
+  // while the agreement is read, not after the click.
+  EXPECT_TRUE(WaitFor([&] { return installer.HasLoaded(L"msi.dll"); }, 10000)) << "msi.dll not loaded";
   ProgressSighting progress;
   HWND finish = AcceptToFinish(installer, &progress, "progress");
   ASSERT_NE(finish, nullptr) << "no finish window after Accept";

@@ -174,6 +174,8 @@ TEST_F(PerUser, TheWindowsInstallForTheAccountAloneAndTheUninstallationAsks) {
   ProgressSighting progress;
   HWND finish = AcceptToFinish(installer, &progress, "progress");
   ASSERT_NE(finish, nullptr) << "no finish window after Accept";
+  // A run for the account alone has nothing to ask Windows Installer.
+  EXPECT_FALSE(installer.HasLoaded(L"msi.dll"));
   EXPECT_TRUE(progress.seen) << "no progress window between Accept and the finish window";
   if (progress.held) {
     EXPECT_EQ(progress.status_text, L"Editing Registry...");
