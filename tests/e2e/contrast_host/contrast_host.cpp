@@ -32,86 +32,65 @@ bool TestHighContrast() {
 
 // The stand-in annotation service. Windows are named as the test's events
 // name them: the class of their top-level window, then "/" and the control
-// ID for a control.
+// ID for a control; then the object, the property and the value.
+#define GLYPHARY_UNUSED(method, ...) \
+  HRESULT STDMETHODCALLTYPE method(__VA_ARGS__) override { return E_NOTIMPL; }
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class PrintedAnnotations final : public IAccPropServices {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    *object = iid == __uuidof(IUnknown) || iid == IID_IAccPropServices ? this : nullptr;
-    return *object != nullptr ? S_OK : E_NOINTERFACE;
-  }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    Print(L"released");
-    return 1;
-  }
-  HRESULT STDMETHODCALLTYPE SetHwndPropStr(HWND window, DWORD object, DWORD child, MSAAPROPID property,
+  ULONG STDMETHODCALLTYPE Release() override { return Print(L"released"), 1; }
+  HRESULT STDMETHODCALLTYPE SetHwndPropStr(HWND window, DWORD object, DWORD, MSAAPROPID property,
                                            LPCWSTR text) override {
-    Print(L"set " + Where(window, object, child) + L" " + Name(property) + L" " + text);
-    return S_OK;
+    return Print(L"set " + Where(window, object) + Name(property) + L" " + text), S_OK;
   }
-  HRESULT STDMETHODCALLTYPE SetHwndProp(HWND window, DWORD object, DWORD child, MSAAPROPID property,
+  HRESULT STDMETHODCALLTYPE SetHwndProp(HWND window, DWORD object, DWORD, MSAAPROPID property,
                                         VARIANT value) override {
-    Print(L"set " + Where(window, object, child) + L" " + Name(property) + L" " +
-          (value.vt == VT_I4 ? std::to_wstring(value.lVal) : L"(not VT_I4)"));
-    return S_OK;
+    const std::wstring shown = value.vt == VT_I4 ? std::to_wstring(value.lVal) : L"(not VT_I4)";
+    return Print(L"set " + Where(window, object) + Name(property) + L" " + shown), S_OK;
   }
-  HRESULT STDMETHODCALLTYPE ClearHwndProps(HWND window, DWORD object, DWORD child, const MSAAPROPID* properties,
+  HRESULT STDMETHODCALLTYPE ClearHwndProps(HWND window, DWORD object, DWORD, const MSAAPROPID* properties,
                                            int count) override {
-    std::wstring names;
-    for (int i = 0; i < count; ++i) names += L" " + Name(properties[i]);
-    Print(L"clear " + Where(window, object, child) + names);
-    return S_OK;
+    std::wstring line = L"clear " + Where(window, object);
+    for (int i = 0; i < count; ++i) line += Name(properties[i]);
+    return Print(line), S_OK;
   }
-  HRESULT STDMETHODCALLTYPE SetPropValue(const BYTE*, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetPropServer(const BYTE*, DWORD, const MSAAPROPID*, int, IAccPropServer*,
-                                          AnnoScope) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE ClearProps(const BYTE*, DWORD, const MSAAPROPID*, int) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetHwndPropServer(HWND, DWORD, DWORD, const MSAAPROPID*, int, IAccPropServer*,
-                                              AnnoScope) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE ComposeHwndIdentityString(HWND, DWORD, DWORD, BYTE**, DWORD*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE DecomposeHwndIdentityString(const BYTE*, DWORD, HWND*, DWORD*, DWORD*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE SetHmenuProp(HMENU, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetHmenuPropStr(HMENU, DWORD, MSAAPROPID, LPCWSTR) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetHmenuPropServer(HMENU, DWORD, const MSAAPROPID*, int, IAccPropServer*,
-                                               AnnoScope) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE ClearHmenuProps(HMENU, DWORD, const MSAAPROPID*, int) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE ComposeHmenuIdentityString(HMENU, DWORD, BYTE**, DWORD*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE DecomposeHmenuIdentityString(const BYTE*, DWORD, HMENU*, DWORD*) override {
-    return E_NOTIMPL;
-  }
+  GLYPHARY_UNUSED(SetPropValue, const BYTE*, DWORD, MSAAPROPID, VARIANT)
+  GLYPHARY_UNUSED(SetPropServer, const BYTE*, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope)
+  GLYPHARY_UNUSED(ClearProps, const BYTE*, DWORD, const MSAAPROPID*, int)
+  GLYPHARY_UNUSED(SetHwndPropServer, HWND, DWORD, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope)
+  GLYPHARY_UNUSED(ComposeHwndIdentityString, HWND, DWORD, DWORD, BYTE**, DWORD*)
+  GLYPHARY_UNUSED(DecomposeHwndIdentityString, const BYTE*, DWORD, HWND*, DWORD*, DWORD*)
+  GLYPHARY_UNUSED(SetHmenuProp, HMENU, DWORD, MSAAPROPID, VARIANT)
+  GLYPHARY_UNUSED(SetHmenuPropStr, HMENU, DWORD, MSAAPROPID, LPCWSTR)
+  GLYPHARY_UNUSED(SetHmenuPropServer, HMENU, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope)
+  GLYPHARY_UNUSED(ClearHmenuProps, HMENU, DWORD, const MSAAPROPID*, int)
+  GLYPHARY_UNUSED(ComposeHmenuIdentityString, HMENU, DWORD, BYTE**, DWORD*)
+  GLYPHARY_UNUSED(DecomposeHmenuIdentityString, const BYTE*, DWORD, HMENU*, DWORD*)
 
  private:
-  static std::wstring Where(HWND window, DWORD object, DWORD child) {
-    if (!IsWindow(window)) return L"(gone)";
-    wchar_t name[64] = L"";
-    GetClassNameW(GetAncestor(window, GA_ROOT), name, 64);
-    std::wstring where = name;
-    if (GetAncestor(window, GA_ROOT) != window) where += L"/" + std::to_wstring(GetDlgCtrlID(window));
-    where += static_cast<LONG>(object) == OBJID_CLIENT ? L" client" : static_cast<LONG>(object) == OBJID_WINDOW
-                                                                          ? L" window"
-                                                                          : L" object " + std::to_wstring(object);
-    return child == CHILDID_SELF ? where : where + L" child " + std::to_wstring(child);
+  // "(gone)" for a window already destroyed.
+  static std::wstring Where(HWND window, DWORD object) {
+    wchar_t name[64] = L"(gone)";
+    HWND root = GetAncestor(window, GA_ROOT);
+    if (!IsWindow(window) || GetClassNameW(root, name, 64) == 0) return name;
+    const std::wstring control = root != window ? L"/" + std::to_wstring(GetDlgCtrlID(window)) : L"";
+    return name + control + (static_cast<LONG>(object) == OBJID_CLIENT ? L" client" : L" window");
   }
   static std::wstring Name(const MSAAPROPID& property) {
-    if (property == PROPID_ACC_NAME) return L"name";
-    if (property == PROPID_ACC_DESCRIPTION) return L"description";
-    if (property == PROPID_ACC_ROLE) return L"role";
-    if (property == kLiveSetting) return L"live";
-    return L"(another property)";
+    constexpr GUID kLiveSetting = {0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
+    return property == PROPID_ACC_NAME ? L" name" : property == PROPID_ACC_DESCRIPTION ? L" description"
+           : property == PROPID_ACC_ROLE ? L" role" : property == kLiveSetting ? L" live" : L" (another)";
   }
   static void Print(const std::wstring& line) {
     char text[2048];
     const int length = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, text, sizeof(text) - 1, nullptr, nullptr);
-    if (length <= 0) return;
-    text[length - 1] = '\n';
+    text[length > 0 ? length - 1 : 0] = '\n';
     DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, static_cast<DWORD>(length), &written, nullptr);
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, static_cast<DWORD>(length > 0 ? length : 1), &written, nullptr);
   }
-  static constexpr GUID kLiveSetting = {0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
 };
 #pragma GCC diagnostic pop
 
