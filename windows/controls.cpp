@@ -185,8 +185,10 @@ Error Controls::CreateOne(Made& c, HWND window) {
                                ui_->instance(), this);
     if (c.window == nullptr) return errors::Make(errors::kOutOfMemory);
     if (made.window_class != kLightweightClass && made.window_class != kFrameClass) {
-      // A system control: we answer its WM_GETOBJECT (a screen reader hears
-      // its role and state from us too) and pass every other message on.
+      // A system control: it tells the accessible object its name and
+      // description, and answers WM_GETOBJECT only where the system cannot
+      // annotate (Wine, whose objects also lack its role and state); every
+      // other message goes to its own procedure.
       SetWindowLongPtrW(c.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
       c.system_procedure = reinterpret_cast<WNDPROC>(
           SetWindowLongPtrW(c.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Procedure)));
@@ -484,7 +486,10 @@ void Controls::Paint(const Made& c, HDC dc) const {
 
 // What a screen reader hears of a control beyond what the system says:
 // its name where the table gives one (a label's is its text), the text of
-// the control that describes it, its kind's role, a ticked box's state.
+// the control that describes it, its kind's role, a ticked box's state, a
+// live region's politeness. The role and state of the system's controls
+// are marked as the system's own: only the wrapper that stands in for the
+// system's object tells them.
 LRESULT Controls::Speak(const Made& c, WPARAM aspect, LPARAM lparam) const {
   SpokenAnswer& answer = *reinterpret_cast<SpokenAnswer*>(lparam);
   switch (aspect) {
@@ -503,7 +508,10 @@ LRESULT Controls::Speak(const Made& c, WPARAM aspect, LPARAM lparam) const {
       return 1;
     }
     case kSpokenRole:
+      // The control's client area; its window object stays a window.
+      if (answer.object_id != OBJID_CLIENT) return 0;
       answer.role = kClasses[static_cast<int>(c.row->kind)].role;
+      answer.system_knows = c.system_procedure != nullptr;
       return 1;
     case kSpokenState:
       if (c.row->kind != ControlKind::kCheckBox ||
@@ -511,6 +519,11 @@ LRESULT Controls::Speak(const Made& c, WPARAM aspect, LPARAM lparam) const {
         return 0;
       }
       answer.state = STATE_SYSTEM_CHECKED;
+      answer.system_knows = true;
+      return 1;
+    case kSpokenLive:
+      if (!c.row->live_region) return 0;
+      answer.live = 1;  // LiveSetting Polite
       return 1;
     default:
       return 0;
@@ -520,7 +533,10 @@ LRESULT Controls::Speak(const Made& c, WPARAM aspect, LPARAM lparam) const {
 LRESULT Controls::ControlMessage(Made& c, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_GETOBJECT:
-      if (const LRESULT object = AnswerGetObject(c.window, wparam, lparam)) return object;
+      if (const LRESULT object = ui_->accessibility().Answer(c.window, wparam, lparam)) return object;
+      break;
+    case WM_NCDESTROY:
+      ui_->accessibility().WindowGone(c.window);
       break;
     case kSpokenMessage:
       return Speak(c, wparam, lparam);

@@ -79,6 +79,9 @@ struct ControlRow {
   // describes it.
   const wchar_t* spoken_name = nullptr;
   int described_by = 0;
+  // A status whose changes a screen reader reads out as they come, without
+  // the focus moving: a polite live region.
+  bool live_region = false;
 };
 
 // A window's table: its client area, its controls front to back, and the

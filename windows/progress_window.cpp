@@ -16,7 +16,8 @@ constexpr Font kStatusFont{L"MS Sans Serif", 18, FW_NORMAL, false};
 constexpr ControlRow kControls[] = {
     {ControlKind::kFrame, ProgressWindow::kFrame, 0, L"", {360, 120, 4935, 735}},
     {ControlKind::kLabel, ProgressWindow::kStatus, ProgressWindow::kFrame, L"Creating Folders...",
-     {120, 120, 4695, 495}, &kStatusFont},
+     {120, 120, 4695, 495}, &kStatusFont, Colour::System(COLOR_BTNTEXT), false, 0, false, nullptr, 0,
+     true},
 };
 
 constexpr WindowFrame kWindowFrame{ProgressWindow::kClassName, L"",
@@ -49,11 +50,7 @@ void ProgressWindow::ShowStage(engine::InstallStage stage) {
   if (IsWindowVisible(hwnd_)) Announce();
 }
 
-void ProgressWindow::Announce() {
-  HWND status = controls_.Get(kStatus);
-  AnnounceTextChange(status);
-  NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, hwnd_, OBJID_CLIENT, CHILDID_SELF);
-}
+void ProgressWindow::Announce() { ui_.accessibility().AnnounceTextChange(hwnd_, controls_.Get(kStatus)); }
 
 void ProgressWindow::Show(Handler then) {
   then_ = then;

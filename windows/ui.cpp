@@ -44,8 +44,9 @@ bool SystemHighContrast() {
          (scheme.dwFlags & HCF_HIGHCONTRASTON) != 0;
 }
 
-Ui::Ui(HINSTANCE instance, HighContrastQuery ask_high_contrast)
-    : instance_(instance), dpi_(ScreenDpi()), high_contrast_query_(ask_high_contrast) {
+Ui::Ui(HINSTANCE instance, HighContrastQuery ask_high_contrast, AnnotationSource annotation)
+    : instance_(instance), dpi_(ScreenDpi()), high_contrast_query_(ask_high_contrast),
+      accessibility_(annotation) {
   ReadColourScheme();
 }
 
@@ -58,13 +59,19 @@ bool Ui::ScreenReaderRunning() {
 
 int Ui::Run() {
   // The loop ends on the WM_QUIT that the last window's destruction posts,
-  // whose code is the program's exit code.
+  // whose code is the program's exit code. COM is joined here, once the
+  // first windows are up, rather than before them: it costs the first
+  // screen nothing. A client's question that reaches a window before (while
+  // the first windows are made) gets the system's own object. A program
+  // that ends through End leaves the apartment with the process.
+  accessibility_.JoinApartment();
   MSG msg{};
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     if (IsStaleInput(msg) || HandleDialogKey(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
+  accessibility_.LeaveApartment();
   return msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : 1;
 }
 

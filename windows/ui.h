@@ -8,6 +8,7 @@
 
 #include "base/error.h"
 #include "base/text.h"
+#include "windows/accessibility.h"
 
 namespace glyphary::windows {
 
@@ -25,8 +26,10 @@ class Ui {
  public:
   // `ask_high_contrast` is asked at the start and at every change of the
   // colour scheme; a test host may ask its own question where the system's
-  // cannot be switched (Wine's high contrast is always off).
-  explicit Ui(HINSTANCE instance, HighContrastQuery ask_high_contrast = &SystemHighContrast);
+  // cannot be switched (Wine's high contrast is always off). `annotation`
+  // stands in for the system's annotation service in a test host.
+  explicit Ui(HINSTANCE instance, HighContrastQuery ask_high_contrast = &SystemHighContrast,
+              AnnotationSource annotation = nullptr);
   Ui(const Ui&) = delete;
   Ui& operator=(const Ui&) = delete;
 
@@ -43,9 +46,13 @@ class Ui {
   // Whether a screen reader has said that it runs (SPI_GETSCREENREADER).
   static bool ScreenReaderRunning();
 
+  // What assistive technology is told about the windows.
+  Accessibility& accessibility() { return accessibility_; }
+
   // Runs the message loop until the last window is gone; returns the exit
   // code (0). Tab moves the focus by the window's tab order; no window has
-  // a default or cancel button, so Enter and Esc press nothing.
+  // a default or cancel button, so Enter and Esc press nothing. The thread
+  // is in COM's single-threaded apartment while the loop runs.
   int Run();
 
   // Typeahead guard. From HoldInput on, keyboard and mouse input that reaches
@@ -79,6 +86,7 @@ class Ui {
   HINSTANCE instance_;
   int dpi_;
   HighContrastQuery high_contrast_query_;
+  Accessibility accessibility_;
   bool high_contrast_ = false;
   int live_windows_ = 0;
   bool ending_ = false;

@@ -97,6 +97,8 @@ void WindowBase::SetIcon(int resource) {
 
 void WindowBase::ShowAndActivate(int show_command) {
   if (!IsWindowVisible(hwnd_)) {
+    // Assistive technology that is already reading finds it annotated.
+    ui_.accessibility().Annotate(hwnd_);
     // Windows hides focus rectangles until the keyboard is first used in a
     // window that the mouse brought up; a keyboard user needs them at once.
     SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
@@ -144,6 +146,7 @@ LRESULT CALLBACK WindowBase::Procedure(HWND hwnd, UINT message, WPARAM wparam, L
   }
   if (self == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
   if (message == WM_NCDESTROY) {
+    self->ui_.accessibility().WindowGone(hwnd);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     self->hwnd_ = nullptr;
     self->OnDestroyed();
@@ -151,7 +154,7 @@ LRESULT CALLBACK WindowBase::Procedure(HWND hwnd, UINT message, WPARAM wparam, L
     return DefWindowProcW(hwnd, message, wparam, lparam);
   }
   if (message == WM_GETOBJECT) {
-    if (const LRESULT object = AnswerGetObject(hwnd, wparam, lparam)) return object;
+    if (const LRESULT object = self->ui_.accessibility().Answer(hwnd, wparam, lparam)) return object;
   } else if (message == kSpokenMessage) {
     return self->Speak(wparam, lparam);
   }

@@ -303,6 +303,24 @@ TEST_F(Accessibility, TheAgreementAndTheBackdropReadInScreenOrderWithTheirNames)
 
   EXPECT_TRUE(installer.HasLoaded(L"oleacc.dll")) << "loaded once asked";
   EXPECT_EQ(Narrow(backdrop.name), "Glyphary Installer");
+  // Wine annotates nothing, so the backdrop hands out its own object: one
+  // COM object, whose IDispatch reaches its own name (the system's object
+  // would say the caption, "Form1"), and which does not hand out the
+  // system's object's other interfaces as its own.
+  IAccessible* object = nullptr;
+  ASSERT_HRESULT_SUCCEEDED(AccessibleObjectFromWindow(splash_, OBJID_CLIENT, kIAccessible,
+                                                      reinterpret_cast<void**>(&object)));
+  VARIANT self{}, name{};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  DISPPARAMS parameters{&self, nullptr, 1, 0};
+  EXPECT_HRESULT_SUCCEEDED(object->Invoke(DISPID_ACC_NAME, IID_NULL, LOCALE_USER_DEFAULT,
+                                          DISPATCH_PROPERTYGET, &parameters, &name, nullptr, nullptr));
+  EXPECT_EQ(name.vt == VT_BSTR ? Narrow(name.bstrVal) : "(no text)", "Glyphary Installer");
+  VariantClear(&name);
+  void* enumeration = nullptr;
+  EXPECT_EQ(object->QueryInterface(__uuidof(IEnumVARIANT), &enumeration), E_NOINTERFACE);
+  object->Release();
   EXPECT_EQ(CaptionOf(splash_), L"Form1");
   EXPECT_EQ(Seen(backdrop.children), std::vector<std::string>{"41 Glyphary Installer"});
 
@@ -404,6 +422,83 @@ TEST_F(Accessibility, TheProgressIsHeardAndTheFinishWindowSaysWhyItAsksForAResta
   EXPECT_TRUE(std::any_of(focus.begin(), focus.end(), [](const Heard& h) {
     return h.name == L"Restart Computer" && h.description == kRestartMessage;
   })) << "the check box's focus was not heard with its reason";
+}
+
+// The host's windows and controls that answer WM_GETOBJECT themselves, asked
+// as Active Accessibility and UI Automation (its root object, -25) ask.
+std::vector<std::string> Answering(DWORD pid) {
+  std::vector<HWND> windows = TopLevelWindows(pid);
+  for (HWND top : TopLevelWindows(pid)) {
+    for (HWND c = GetWindow(top, GW_CHILD); c != nullptr; c = GetNextWindow(c, GW_HWNDNEXT)) {
+      windows.push_back(c);
+      for (HWND held = GetWindow(c, GW_CHILD); held != nullptr; held = GetNextWindow(held, GW_HWNDNEXT)) {
+        windows.push_back(held);
+      }
+    }
+  }
+  std::vector<std::string> answering;
+  for (HWND window : windows) {
+    for (LONG object : {OBJID_CLIENT, OBJID_WINDOW, -25L}) {
+      DWORD_PTR answer = 0;
+      SendMessageTimeoutW(window, WM_GETOBJECT, 0, object, SMTO_ABORTIFHUNG, 5000, &answer);
+      if (answer != 0) answering.push_back(Where(window) + " " + std::to_string(object));
+    }
+  }
+  return answering;
+}
+
+// Where the system annotates (the host's stand-in takes the place of
+// Windows' service), no window of ours answers WM_GETOBJECT: clients get the
+// system's own objects, UI Automation its own providers for the system's
+// controls, with the annotations: our names, descriptions and roles, the
+// status a polite live region. Every annotated window is cleared before it
+// goes.
+TEST(AccessibilityAnnotated, TheSystemsObjectsCarryTheAnnotationsAndTheWindowsAnswerNothing) {
+  const std::wstring printed = WorkFolder() + L"\\annotations.txt";
+  Process host;
+  ASSERT_EQ(host.Launch(BesideDriver(L"e2e_contrast_host.exe"), L"/annotate", L"", printed), L"");
+  HWND agreement = nullptr, finish = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (agreement = VisibleWindow(host.pid(), kAgreement)) != nullptr; }));
+  EXPECT_EQ(Answering(host.pid()), std::vector<std::string>{});
+  ASSERT_TRUE(ClickCentre(Child(agreement, AgreementWindow::kAccept)));
+  ASSERT_TRUE(WaitFor([&] { return (finish = VisibleWindow(host.pid(), kFinish)) != nullptr; }));
+  EXPECT_EQ(Answering(host.pid()), std::vector<std::string>{});
+  WaitFor([] { return false; }, 600);  // a press counts once the window has been seen
+  ASSERT_TRUE(ClickCentre(Child(finish, FinishWindow::kFinish)));
+  DWORD code = 1;
+  ASSERT_TRUE(host.WaitForExit(10000, &code));
+  EXPECT_EQ(code, 0u);
+
+  const std::vector<char> bytes = ReadWholeFile(printed);
+  std::vector<std::string> lines(1);
+  for (char c : bytes) c == '\n' ? (void)lines.emplace_back() : lines.back().push_back(c);
+  lines.pop_back();
+  std::cout << "annotations:\n";
+  for (const std::string& line : lines) std::cout << "  " << line << "\n";
+  auto has = [&](const std::string& wanted) { return std::count(lines.begin(), lines.end(), wanted) > 0; };
+  for (const std::string& wanted : std::vector<std::string>{
+           "set Glyphary.Agreement window name Glyphary Installer: License Agreement",
+           "set Glyphary.Agreement window role 18",
+           "set " + Where(kAgreement, AgreementWindow::kAgreementText) + " client name License agreement",
+           "set " + Where(kSplash, SplashWindow::kTitle) + " client role 41",
+           "set " + Where(kProgress, ProgressWindow::kStatus) + " client live 1",
+           "set Glyphary.Progress client description Editing Registry...",
+           "set " + Where(kFinish, FinishWindow::kRestart) + " client description " + Narrow(kRestartMessage)}) {
+    EXPECT_TRUE(has(wanted)) << wanted;
+  }
+  for (const std::string& line : lines) {
+    if (line.rfind("set ", 0) != 0) continue;
+    // Roles only for our windows, labels and frames: the system's controls
+    // (text, push button, check button) keep the roles the system gives them.
+    const size_t role = line.find(" role ");
+    if (role != std::string::npos) {
+      EXPECT_LT(std::stoi(line.substr(role + 6)), 42) << line;
+    }
+    // What is annotated is cleared while its window stands.
+    const std::string object = line.substr(4, line.find(' ', line.find(' ', 4) + 1) - 4);
+    EXPECT_TRUE(has("clear " + object + " name description role live")) << object;
+  }
+  EXPECT_EQ(lines.empty() ? "" : lines.back(), "released");
 }
 
 }  // namespace
