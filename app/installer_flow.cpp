@@ -47,7 +47,10 @@ int RunInstallerWindows(const platform::Platform& platform, const engine::Instal
     agreement.Close();
     return Error();
   };
-  auto cancel = [&]() -> Error { ui.End(0); };
+  auto cancel = [&]() -> Error {
+    platform.system.FinishPackageQuery();  // the program ends at once
+    ui.End(0);
+  };
   // The backdrop shows the agreement whenever it appears or comes back.
   // While it is read, Windows Installer is made ready for "Accept"'s
   // question about the package.

@@ -214,6 +214,10 @@ class LoggedSystem : public platform::System {
     log_.Note(Op::kStartPackageQuery, upgrade_code);
     system_.StartPackageQuery(upgrade_code);
   }
+  void FinishPackageQuery() override {
+    log_.Note(Op::kFinishPackageQuery);
+    system_.FinishPackageQuery();
+  }
   bool InstalledPackage(std::wstring_view upgrade_code, WideText& product_code) override {
     log_.Note(Op::kInstalledPackage, upgrade_code);
     return system_.InstalledPackage(upgrade_code, product_code);
@@ -360,6 +364,7 @@ void PlayBack(Files& files, Registry& registry, System& system, const PlatformCa
       case Op::kTakeInstallLock: (void)system.TakeInstallLock(); break;
       case Op::kReleaseInstallLock: system.ReleaseInstallLock(); break;
       case Op::kStartPackageQuery: system.StartPackageQuery(call.path); break;
+      case Op::kFinishPackageQuery: system.FinishPackageQuery(); break;
       case Op::kInstalledPackage: {
         WideText product;
         (void)system.InstalledPackage(call.path, product);

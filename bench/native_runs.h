@@ -46,7 +46,7 @@ struct PlatformCall {
     kKeyExists, kCreateKey, kSetText, kSetNumber, kReadValue, kValueNames, kDeleteValue,
     kDeleteTree, kDeleteKeyIfEmpty, kSetValue, kUseMachineClasses,
     // System
-    kTakeInstallLock, kReleaseInstallLock, kStartPackageQuery, kInstalledPackage, kProductInstalled, kWindowsInstallerRunning,
+    kTakeInstallLock, kReleaseInstallLock, kStartPackageQuery, kFinishPackageQuery, kInstalledPackage, kProductInstalled, kWindowsInstallerRunning,
     kProgramVersion, kCurrentRights, kRunElevated,
     kEnableShutdownPrivilege, kRequestRestart, kNotifyAssociationsChanged,
   };

@@ -1,12 +1,14 @@
 // The unattended installation as a deployment system runs it: the installer
 // with /S against floor_install.exe, a program that does the same job with
 // direct Win32 calls, each timed from just before CreateProcessW to its exit:
-//   unattended_bench.exe DIST_FOLDER FLOOR_EXE [RUNS]
-// Both run from a copy of dist/ (the exe and Icons\); before every run the
-// install folder, the 24 keys and the record are removed (not timed), and
-// after it the installation is checked (exit code 0, 12 icons, a complete
-// record). They alternate, installer first in even rounds and floor first
-// in odd ones; one warm-up round is not counted.
+//   unattended_bench.exe DIST_FOLDER FLOOR_EXE [RUNS [OTHER_EXE]]
+// OTHER_EXE, another build of the installer (an earlier commit's), runs in
+// the same rounds, so that the two builds meet the same moments of a
+// machine whose speed drifts. All run from a copy of dist/ (the exe and
+// Icons\); before every run the install folder, the 24 keys and the record
+// are removed (not timed), and after it the installation is checked (exit
+// code 0, 12 icons, a complete record). They alternate, each taking each
+// place in the order in turn; one warm-up round is not counted.
 #include <windows.h>
 
 #include <cstdio>
@@ -37,42 +39,52 @@ bool Run(const std::wstring& folder, const std::wstring& command, double* second
 int wmain(int argc, wchar_t** argv) {
   using namespace glyphary::bench;
   if (argc < 3) {
-    std::fprintf(stderr, "usage: unattended_bench DIST_FOLDER FLOOR_EXE [RUNS]\n");
+    std::fprintf(stderr, "usage: unattended_bench DIST_FOLDER FLOOR_EXE [RUNS [OTHER_EXE]]\n");
     return 2;
   }
   const std::wstring dist = argv[1];
   const int runs = argc > 3 ? std::atoi(Narrow(argv[3]).c_str()) : 21;
+  const bool compare = argc > 4;  // another build of the installer, in the same rounds
   const std::wstring work = ScratchFolder(L"glyphary-unattended");
-  const std::wstring ours = work + L"\\installer";
-  const std::wstring floor = work + L"\\floor";
-  if (!CopyProgram(dist + L"\\GlypharyInstaller.exe", dist + L"\\Icons", ours,
+  const std::wstring folders[] = {work + L"\\installer", work + L"\\floor", work + L"\\other"};
+  if (!CopyProgram(dist + L"\\GlypharyInstaller.exe", dist + L"\\Icons", folders[0],
                 L"GlypharyInstaller.exe") ||
-      !CopyProgram(argv[2], dist + L"\\Icons", floor, L"floor_install.exe")) {
+      !CopyProgram(argv[2], dist + L"\\Icons", folders[1], L"floor_install.exe") ||
+      (compare && !CopyProgram(argv[4], dist + L"\\Icons", folders[2], L"GlypharyInstaller.exe"))) {
     std::fprintf(stderr, "could not copy the programs\n");
     return 1;
   }
-  const std::wstring ours_command = L"\"" + ours + L"\\GlypharyInstaller.exe\" /S";
-  const std::wstring floor_command = L"\"" + floor + L"\\floor_install.exe\"";
-  std::vector<double> ours_times, floor_times;
+  const std::wstring commands[] = {L"\"" + folders[0] + L"\\GlypharyInstaller.exe\" /S",
+                                   L"\"" + folders[1] + L"\\floor_install.exe\"",
+                                   L"\"" + folders[2] + L"\\GlypharyInstaller.exe\" /S"};
+  const char* names[] = {"installer", "floor", "other"};
+  const int programs = compare ? 3 : 2;
+  std::vector<double> times[3];
   int failures = 0;
   for (int round = -1; round < runs; ++round) {
-    for (int turn = 0; turn < 2; ++turn) {
-      const bool installer = (turn == 0) == (round % 2 == 0);
+    for (int turn = 0; turn < programs; ++turn) {
+      // Each program takes each place in the order in turn.
+      const int program = (turn + (round + 1) * (programs - 1)) % programs;
       double seconds = 0;
-      if (!Run(installer ? ours : floor, installer ? ours_command : floor_command, &seconds)) {
-        std::fprintf(stderr, "%s run %d failed\n", installer ? "installer" : "floor", round);
+      if (!Run(folders[program], commands[program], &seconds)) {
+        std::fprintf(stderr, "%s run %d failed\n", names[program], round);
         ++failures;
         continue;
       }
-      if (round >= 0) (installer ? ours_times : floor_times).push_back(seconds);
+      if (round >= 0) times[program].push_back(seconds);
     }
   }
   RemoveInstallation();
-  const Summary s_ours = Summarise(ours_times);
-  const Summary s_floor = Summarise(floor_times);
+  const Summary s_ours = Summarise(times[0]);
+  const Summary s_floor = Summarise(times[1]);
   std::printf("RESULT runs=%d\nRESULT failures=%d\n", runs, failures);
   PrintResult("silent", s_ours, 1000, "ms");
   PrintResult("floor", s_floor, 1000, "ms");
   if (s_floor.median > 0) std::printf("RESULT ratio=%.3f\n", s_ours.median / s_floor.median);
+  if (compare) {
+    const Summary s_other = Summarise(times[2]);
+    PrintResult("other", s_other, 1000, "ms");
+    if (s_floor.median > 0) std::printf("RESULT other_ratio=%.3f\n", s_other.median / s_floor.median);
+  }
   return failures == 0 ? 0 : 1;
 }

@@ -33,6 +33,10 @@ class System {
   // is in: each answer is as of the moment it is asked. Asked without a
   // start, they load the library themselves. A second start does nothing.
   virtual void StartPackageQuery(std::wstring_view upgrade_code) = 0;
+  // Waits for what StartPackageQuery started, if it still goes on: a
+  // program that ends at once (ExitProcess) calls this first, so that no
+  // thread of it is cut off inside Windows Installer.
+  virtual void FinishPackageQuery() = 0;
   // Whether Windows Installer has a product of `upgrade_code` installed, as
   // Windows Installer itself answers (its related products and their
   // state); the first one's product code ("{...}") into `product_code`.

@@ -30,6 +30,7 @@ class FakeSystem : public System {
   void StartPackageQuery(std::wstring_view upgrade_code) override {
     query_started_ = std::wstring(upgrade_code);
   }
+  void FinishPackageQuery() override {}
   // Each question noted in PackageAsks().
   bool InstalledPackage(std::wstring_view upgrade_code, WideText& product_code) override {
     package_asks_.push_back(lock_held_);

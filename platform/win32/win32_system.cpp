@@ -33,7 +33,7 @@ struct PackageQueryThread {
 };
 
 Win32System::~Win32System() {
-  JoinPackageQuery();
+  FinishPackageQuery();
   ReleaseInstallLock();
 }
 
@@ -52,7 +52,7 @@ void Win32System::StartPackageQuery(std::wstring_view upgrade_code) {
   query_thread_ = CreateThread(nullptr, 0, &PackageQueryThread::Run, this, 0, nullptr);
 }
 
-void Win32System::JoinPackageQuery() {
+void Win32System::FinishPackageQuery() {
   if (query_thread_ == nullptr) return;
   WaitForSingleObject(query_thread_, INFINITE);
   CloseHandle(query_thread_);
@@ -60,7 +60,7 @@ void Win32System::JoinPackageQuery() {
 }
 
 bool Win32System::InstalledPackage(std::wstring_view upgrade_code, WideText& product_code) {
-  JoinPackageQuery();
+  FinishPackageQuery();
   LoadWindowsInstaller();
   const auto related = reinterpret_cast<EnumRelated>(enum_related_);
   if (related == nullptr) return false;  // no Windows Installer: no package
@@ -78,7 +78,7 @@ bool Win32System::InstalledPackage(std::wstring_view upgrade_code, WideText& pro
 
 bool Win32System::ProductInstalled(std::wstring_view product_code) {
   constexpr INT kInstalled = 5;  // INSTALLSTATE_DEFAULT
-  JoinPackageQuery();
+  FinishPackageQuery();
   LoadWindowsInstaller();
   const auto state = reinterpret_cast<QueryState>(query_state_);
   return state != nullptr && state(WideText(product_code).c_str()) == kInstalled;

@@ -23,9 +23,11 @@ class Win32System : public System {
   bool TakeInstallLock() override;
   void ReleaseInstallLock() override;
   // msi.dll (from System32) and a first MsiEnumRelatedProductsW on a
-  // thread of its own; joined by the questions below and at the latest by
-  // the destructor, so that the thread never outlives this object.
+  // thread of its own; joined by FinishPackageQuery, which the questions
+  // below and the destructor call, so that the thread never outlives this
+  // object.
   void StartPackageQuery(std::wstring_view upgrade_code) override;
+  void FinishPackageQuery() override;
   // MsiEnumRelatedProductsW and MsiQueryProductStateW
   // (INSTALLSTATE_DEFAULT), msi.dll loaded when first needed.
   bool InstalledPackage(std::wstring_view upgrade_code, WideText& product_code) override;
@@ -49,8 +51,6 @@ class Win32System : public System {
   friend struct PackageQueryThread;
   // Loads msi.dll and finds its two functions, once (null where missing).
   void LoadWindowsInstaller();
-  // Waits for the thread StartPackageQuery started, when there is one.
-  void JoinPackageQuery();
 
   void* lock_ = nullptr;  // the mutex, while this program holds it
   void* query_thread_ = nullptr;  // StartPackageQuery's thread, until joined
