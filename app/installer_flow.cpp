@@ -36,6 +36,9 @@ int RunInstallerWindows(const platform::Platform& platform, const engine::Instal
   // status, which hands over to the finish window.
   auto accept = [&]() -> Error {
     ui.HoldInput();
+    // Windows Installer's libraries, loading since the agreement showed, are
+    // in before the next window is made (see StartLookingForPackage).
+    platform.system.FinishPackageQuery();
     if (Error error = progress.Create()) return error;
     auto stage = [&progress](engine::InstallStage entered) { progress.ShowStage(entered); };
     if (Error error = engine::RunInstallation(platform, target, engine::StageSink(stage))) {
