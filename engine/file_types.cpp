@@ -44,6 +44,25 @@ bool HoldsOurs(const InstallTarget& target, const FileType& type, const TypeValu
   return found.HoldsText(TypeValueText(target, type, value));
 }
 
+WideText KeyAt(const InstallTarget& target, int key) {
+  constexpr TypeKey kKinds[] = {TypeKey::kExtension, TypeKey::kType, TypeKey::kDefaultIcon};
+  return TypeKeyPath(target, kFileTypes[key / 3], kKinds[key % 3]);
+}
+
+void ExistingKeys(platform::Registry& registry, const InstallTarget& target, NameList& existing) {
+  for (int key = 0; key < kKeyCount; ++key) {
+    const WideText path = KeyAt(target, key);
+    if (registry.KeyExists(target.classes_root, path)) existing.Add(path);
+  }
+}
+
+bool IsTypeKey(const InstallTarget& target, std::wstring_view path) {
+  for (int key = 0; key < kKeyCount; ++key) {
+    if (SameName(KeyAt(target, key).view(), path)) return true;
+  }
+  return false;
+}
+
 WideText PlaceKey(const InstallTarget& target, int place) {
   const Place at = PlaceAt(place);
   return TypeKeyPath(target, at.type, at.value.key);
@@ -99,7 +118,8 @@ Error RegisterFileTypes(platform::Registry& registry, const InstallTarget& targe
 }
 
 Error UnregisterFileTypes(platform::Registry& registry, const InstallTarget& target,
-                          const List<SavedValue>& saved, UnregisterReport& report, platform::Log* log) {
+                          const List<SavedValue>& saved, UnregisterReport& report, platform::Log* log,
+                          const NameList* keys_before) {
   const platform::RegistryRoot root = target.classes_root;
   report = UnregisterReport();
   Error first;
@@ -134,6 +154,7 @@ Error UnregisterFileTypes(platform::Registry& registry, const InstallTarget& tar
   for (const FileType& type : kFileTypes) {
     for (TypeKey key : kKeysDeepestFirst) {
       const WideText path = TypeKeyPath(target, type, key);
+      if (keys_before != nullptr && keys_before->Contains(path)) continue;  // there before: stays
       bool deleted = false;
       const Error deleting = registry.DeleteKeyIfEmpty(root, path, deleted);
       Keep(first, deleting);

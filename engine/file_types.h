@@ -93,6 +93,14 @@ platform::RegistryValue OurValue(const InstallTarget& target, int place);
 WideText PlaceName(const InstallTarget& target, int place);
 int PlaceNamed(const InstallTarget& target, std::wstring_view name);
 
+// The 36 keys the registration makes (three a type), and which of them
+// exist now, as their paths below the target's classes root (TypeKeyPath).
+constexpr int kKeyCount = static_cast<int>(sizeof(kFileTypes) / sizeof(kFileTypes[0])) * 3;
+WideText KeyAt(const InstallTarget& target, int key);
+void ExistingKeys(platform::Registry& registry, const InstallTarget& target, NameList& existing);
+// Whether `path` is one of the 36 keys (compared as Windows compares key names).
+bool IsTypeKey(const InstallTarget& target, std::wstring_view path);
+
 // What a place held before an installation wrote its own value there,
 // exactly: the type and bytes that are put back.
 struct SavedValue {
@@ -144,8 +152,9 @@ struct UnregisterReport {
 // it). A place that already holds exactly what was saved counts as put
 // back. Every step is tried; the first failure is returned, naming its key.
 // Each value put back, and each kept for someone else, goes to `log`.
+// Keys in `keys_before` existed before the installation and stay, empty or not.
 [[nodiscard]] Error UnregisterFileTypes(platform::Registry& registry, const InstallTarget& target,
                                         const List<SavedValue>& saved, UnregisterReport& report,
-                                        platform::Log* log = nullptr);
+                                        platform::Log* log = nullptr, const NameList* keys_before = nullptr);
 
 }  // namespace glyphary::engine

@@ -204,11 +204,22 @@ Error Prepare(const platform::Platform& platform, const InstallTarget& target, I
   // not overwritten. A fresh run saves every value there, ours to the
   // byte included (another installation of the same types left it), so
   // that the uninstallation leaves what was there; a run that finishes an
-  // earlier one finds that one's values in the places it had planned.
+  // earlier one finds that one's values in the places it had planned. A
+  // record without a state is a plan cut short while it was written:
+  // nothing was changed after it, so the machine is read as fresh.
+  const bool unplanned = record.state == RecordState::kNone;
   List<SavedValue> foreign;
-  if (Error error = ReadPlaces(platform.registry, target, foreign, !record.exists)) {
+  if (Error error = ReadPlaces(platform.registry, target, foreign, unplanned)) {
     platform::Note(platform.log, L"stopped before any change: a value that cannot be read cannot be saved", error);
     return error;
+  }
+  // The keys already there stay after an uninstallation, empty or not.
+  if (unplanned) {
+    NameList existing;
+    ExistingKeys(platform.registry, target, existing);
+    existing.ForEach([&](std::wstring_view key) {
+      if (!record.keys_before.Contains(key)) record.keys_before.Add(key);
+    });
   }
   if (Error error = Plan(files, target, prepared.sources, foreign, record, prepared.new_saved)) {
     return cannot_finish(error);
@@ -221,7 +232,7 @@ Error Install(const platform::Platform& platform, const InstallTarget& target, I
               const Prepared& prepared, const StageSink& stage) {
   platform::FileSystem& files = platform.files;
   const Sources& sources = prepared.sources;
-  const bool fresh = !record.exists;
+  const bool fresh = record.state == RecordState::kNone;
   if (Error error = WritePlan(platform.registry, target, record, prepared.new_saved)) {
     if (!fresh) return RollBack(platform, target, error);
     // Nothing but the record's first lines was written: they go, and

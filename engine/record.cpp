@@ -10,6 +10,7 @@ namespace {
 constexpr std::wstring_view kStateValue = L"InstallState";
 constexpr std::wstring_view kFilesValue = L"InstalledFiles";
 constexpr std::wstring_view kSetAsideValue = L"SetAsideFiles";
+constexpr std::wstring_view kKeysValue = L"ExistingKeys";
 constexpr std::wstring_view kNameValue = L"DisplayName";
 constexpr std::wstring_view kReplacedKey = L"\\ReplacedValues";
 constexpr std::wstring_view kInstalling = L"Installing";
@@ -116,6 +117,27 @@ Error ReadRecord(platform::Registry& registry, const InstallTarget& target, Inst
     SplitNames(value.AsText(), list, list == kFilesValue ? record.files : record.set_aside, record.ignored);
   }
 
+  // The keys that were there before: "|" between their paths, each one of
+  // the 36.
+  platform::RegistryValue keys;
+  if (Error error = registry.ReadValue(target.record_root, kRecordKey, kKeysValue, keys, found)) return error;
+  if (found && keys.type != platform::value_type::kText) {
+    record.ignored.Add(Joined(kKeysValue, L": not a list of keys (registry type ", DecimalText(keys.type), L")"));
+    record.damaged = true;
+  }
+  const WideText key_list = keys.AsText();
+  for (std::wstring_view rest = key_list; !rest.empty();) {
+    std::size_t cut = 0;
+    while (cut < rest.size() && rest[cut] != kSeparator) ++cut;
+    const std::wstring_view key = Head(rest, cut);
+    if (IsTypeKey(target, key)) {
+      record.keys_before.Add(key);
+    } else if (!key.empty()) {
+      record.ignored.Add(Joined(kKeysValue, L": ", key));
+    }
+    rest = After(rest, cut);
+  }
+
   // The replaced values: one value a place, named "<key>|<name>", holding
   // what the place held.
   return ReadSavedValues(registry, target.record_root, ReplacedKey(), target, record.saved, record.ignored);
@@ -133,6 +155,9 @@ Error WritePlan(platform::Registry& registry, const InstallTarget& target,
         return error;
       }
     }
+  }
+  if (!record.keys_before.empty()) {
+    if (Error error = registry.SetText(root, kRecordKey, kKeysValue, JoinedNames(record.keys_before))) return error;
   }
   // The files to move aside go in before the files to put in: a name in
   // the second list that is missing from the first would be taken for ours.

@@ -37,6 +37,7 @@ struct InstallRecord {
   NameList files;          // put into the install folder by the installation
   NameList set_aside;      // of those, the ones whose earlier file waits in kSetAsideFolderName
   List<SavedValue> saved;  // what the installation's values replaced
+  NameList keys_before;    // of the 36 keys, those that existed before the installation
   NameList ignored;        // entries that are not data the record may hold
   // A part of the record is missing or of another type than the record
   // writes (a list of names that is no text, no list of the files put in,

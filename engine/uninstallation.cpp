@@ -189,7 +189,8 @@ Error RemoveInstallation(const platform::Platform& platform, const InstallTarget
     }
   }
   const NameList names = record.exists ? record.files : UnrecordedFiles();
-  keep(UnregisterFileTypes(platform.registry, target, record.saved, report.registry, platform.log));
+  keep(UnregisterFileTypes(platform.registry, target, record.saved, report.registry, platform.log,
+                           &record.keys_before));
   if (files.FolderExists(target.folder)) {
     RemoveFiles(files, target, record, names, in_use, report, FunctionRef<void(Error)>(keep));
   }

@@ -21,6 +21,11 @@ WideText ReplacedKey() { return Joined(engine::kPackageKey, L"\\ReplacedValues")
 // from then on a place holding the package's own value may be the
 // package's doing.
 constexpr std::wstring_view kAllKeptValue = L"ValuesKept";
+// Of the 36 keys, those that were there before the first transaction:
+// "|" between their paths. They stay after the removal, empty or not.
+constexpr std::wstring_view kKeysValue = L"ExistingKeys";
+// Between the values and the keys in SaveReplaced's data.
+constexpr wchar_t kKeysMark = L'#';
 
 // Whether `found` is the package's own value for `place`. Windows Installer
 // spells the system folder as the system does, so the icon's path is
@@ -165,6 +170,7 @@ void Unmark(Registry& registry, Session& session) {
 // Deletes the kept values; false (and named in the log) when they stay.
 bool ForgetKept(Registry& registry, Session& session) {
   Error error = registry.DeleteValue(kMachine, engine::kPackageKey, kAllKeptValue);
+  if (!error) error = registry.DeleteValue(kMachine, engine::kPackageKey, kKeysValue);
   if (!error) error = registry.DeleteTree(kMachine, ReplacedKey());
   if (error) session.Log(Joined(L"Glyphary Installer: the kept values stay: ", error.Path()));
   return !error;
@@ -238,7 +244,16 @@ ActionResult CheckInstall(Session& session, const platform::Platform& platform, 
     session.Refuse(refusal);
     return false;
   }
-  session.SetProperty(L"SaveReplaced", Encoded(before));
+  WideText data = Encoded(before);
+  data.Append(kKeysMark);
+  NameList keys;
+  engine::ExistingKeys(registry, target, keys);
+  int written = 0;
+  keys.ForEach([&](std::wstring_view key) {
+    if (written++ > 0) data.Append(L'|');
+    data.Append(key);
+  });
+  session.SetProperty(L"SaveReplaced", data);
   return true;
 }
 
@@ -266,10 +281,18 @@ ActionResult UndoClaim(Session& session, const platform::Platform& platform) {
 
 ActionResult SaveReplaced(Session& session, const platform::Platform& platform, const InstallTarget& target) {
   Registry& registry = platform.registry;
-  const List<SavedValue> before = Decoded(session.Property(L"CustomActionData"), session);
+  const WideText data = session.Property(L"CustomActionData");
+  const std::size_t mark = data.view().rfind(kKeysMark);
+  const std::wstring_view values = mark == std::wstring_view::npos ? data.view() : data.view().substr(0, mark);
+  const std::wstring_view keys = mark == std::wstring_view::npos ? std::wstring_view() : data.view().substr(mark + 1);
+  const List<SavedValue> before = Decoded(values, session);
   const List<SavedValue> kept = KeptValues(registry, target, session);
   const WideText key = ReplacedKey();
   Error error = registry.CreateKey(kMachine, key);
+  RegistryValue old_keys;
+  bool keys_kept = false;
+  if (!error) error = registry.ReadValue(kMachine, engine::kPackageKey, kKeysValue, old_keys, keys_kept);
+  if (!error && !keys_kept && !keys.empty()) error = registry.SetText(kMachine, engine::kPackageKey, kKeysValue, keys);
   for (const SavedValue& value : before) {
     if (error || Saved(kept, value.place)) continue;  // the first value kept is the one from before
     error = registry.SetValue(kMachine, key, engine::PlaceName(target, value.place), value.before);
@@ -326,6 +349,22 @@ ActionResult PutBackReplaced(Session& session, const platform::Platform& platfor
   const List<SavedValue> taken = Decoded(session.Property(L"CustomActionData"), session);
   bool all = PutBack(registry, target, taken, false, session);
   all &= PutBack(registry, target, KeptValues(registry, target, session), false, session);
+  // The keys that were there before come back, if the removal took them.
+  RegistryValue keys;
+  bool found = false;
+  if (!registry.ReadValue(kMachine, engine::kPackageKey, kKeysValue, keys, found) && found) {
+    const WideText list = keys.AsText();
+    for (std::wstring_view rest = list; !rest.empty();) {
+      const std::size_t cut = rest.find(L'|');
+      const std::wstring_view path = rest.substr(0, cut);
+      rest = cut == std::wstring_view::npos ? std::wstring_view() : rest.substr(cut + 1);
+      if (!engine::IsTypeKey(target, path)) continue;  // not one of the 36: no data of ours
+      if (const Error error = registry.CreateKey(target.classes_root, path)) {
+        session.Log(Joined(L"Glyphary Installer: could not make again ", error.Path()));
+        all = false;
+      }
+    }
+  }
   return all;  // the kept values stay for another try
 }
 

@@ -122,6 +122,9 @@ TEST_F(UninstallationTest, LeavesWhatBelongsToSomeoneElseAndPutsBackWhatTheInsta
   // Exactly as ours, left by another installation of the same types.
   Seed(fake_.registry, L".89c", L"", L"Ivex.89c");
   Seed(fake_.registry, L"Ivex.89c", L"BrowserFlags", 8);
+  // Keys that were there, empty.
+  ASSERT_FALSE(fake_.registry.CreateKey(kRoot, L".89e"));
+  ASSERT_FALSE(fake_.registry.CreateKey(kRoot, L"Ivex.89s\\DefaultIcon"));
   Install();
   // Since: another program took over .89p, someone added a value to
   // Ivex.89t and a file to the install folder.
@@ -140,7 +143,11 @@ TEST_F(UninstallationTest, LeavesWhatBelongsToSomeoneElseAndPutsBackWhatTheInsta
   EXPECT_FALSE(fake_.registry.KeyExists(kRoot, L".89m"));
   EXPECT_EQ(fake_.registry.Value(kRoot, L".89c", L""), StoredText(L"", L"Ivex.89c"));
   EXPECT_EQ(fake_.registry.ValueNamesOf(kRoot, L"Ivex.89c"), Names{L"BrowserFlags"});
-  EXPECT_EQ(fake_.registry.KeyCount(kRoot), 5u);  // .89d, .89p, Ivex.89t, .89c and Ivex.89c
+  EXPECT_TRUE(fake_.registry.KeyExists(kRoot, L".89e"));
+  EXPECT_TRUE(fake_.registry.KeyExists(kRoot, L"Ivex.89s\\DefaultIcon"));
+  EXPECT_EQ(fake_.registry.ValueCount(kRoot), 6u);  // .89d, .89p (2), Ivex.89t, .89c, Ivex.89c
+  // .89d, .89p, Ivex.89t, .89c, Ivex.89c, .89e, Ivex.89s and its DefaultIcon
+  EXPECT_EQ(fake_.registry.KeyCount(kRoot), 8u);
   EXPECT_EQ(fake_.files.List(kInstall), Names{L"notes.txt"});
   EXPECT_EQ(report_.registry.types_removed, 12);
   EXPECT_EQ(report_.registry.values_kept, 1);  // .89p's association

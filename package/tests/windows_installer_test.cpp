@@ -38,6 +38,9 @@ void OthersValues(FakePlatform& machine) {
   machine.registry.Put(kRoot, L"Ivex.89p", StoredRaw(L"EditFlags", platform::value_type::kBinary, std::string("\0\0\1\0", 4)));
   machine.registry.Put(kRoot, L".89m", StoredText(L"", L"Ivex.89m"));
   machine.registry.Put(kRoot, L"Ivex.89m", engine::testing::StoredNumber(L"BrowserFlags", 8));
+  // Keys that were there, empty.
+  ASSERT_FALSE(machine.registry.CreateKey(kRoot, L".89e"));
+  ASSERT_FALSE(machine.registry.CreateKey(kRoot, L"Ivex.89s\\DefaultIcon"));
 }
 
 struct Snapshot {
