@@ -246,13 +246,21 @@ ActionResult CheckInstall(Session& session, const platform::Platform& platform, 
   }
   WideText data = Encoded(before);
   data.Append(kKeysMark);
-  NameList keys;
-  engine::ExistingKeys(registry, target, keys);
-  int written = 0;
-  keys.ForEach([&](std::wstring_view key) {
-    if (written++ > 0) data.Append(L'|');
-    data.Append(key);
-  });
+  // The keys there now existed before, unless an earlier transaction of
+  // the package (an earlier version's) wrote values: then its list stands.
+  RegistryValue stored;
+  bool listed = false;
+  if (package_wrote && !registry.ReadValue(kMachine, engine::kPackageKey, kKeysValue, stored, listed) && listed) {
+    data.Append(stored.AsText());
+  } else if (!package_wrote) {
+    NameList keys;
+    engine::ExistingKeys(registry, target, keys);
+    int written = 0;
+    keys.ForEach([&](std::wstring_view key) {
+      if (written++ > 0) data.Append(L'|');
+      data.Append(key);
+    });
+  }
   session.SetProperty(L"SaveReplaced", data);
   return true;
 }

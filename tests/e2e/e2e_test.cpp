@@ -147,9 +147,11 @@ void ExpectRecord(const InstallPlace& place) {
   const RegistryValue installed = ReadValue(place.record_root, kRecordKey, L"InstalledFiles");
   EXPECT_EQ(installed.type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(SplitNames(installed.bytes), files) << "InstalledFiles";
-  // Nothing else; on a machine without other programs' associations,
-  // nothing replaced.
-  EXPECT_EQ(ShapeOf(place.record_root, kRecordKey).values, 12);
+  // Nothing else but the keys that were there before, where some were; on
+  // a machine without other programs' associations, nothing replaced.
+  const RegistryValue keys = ReadValue(place.record_root, kRecordKey, L"ExistingKeys");
+  EXPECT_TRUE(!keys.present || keys.type == static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(ShapeOf(place.record_root, kRecordKey).values, keys.present ? 13 : 12);
   EXPECT_EQ(ShapeOf(place.record_root, kRecordKey).subkeys, 0) << "values recorded as replaced";
 }
 
