@@ -154,11 +154,13 @@ FakeRegistry::Key* FakeRegistry::Parent(RegistryRoot tree, const std::wstring& p
 }
 
 bool FakeRegistry::Refused(RegistryRoot root, std::wstring_view path) const {
+  if (refused_.empty()) return false;  // the common case, asked at every step: no key built
   return refused_.count(RefusalKey(root, path)) != 0;
 }
 
 bool FakeRegistry::ValueRefused(RegistryRoot root, std::wstring_view path,
                                 std::wstring_view name) const {
+  if (refused_values_.empty()) return false;
   return refused_values_.count(RefusalKey(root, path) + L"\\\\" + Folded(name)) != 0;
 }
 
