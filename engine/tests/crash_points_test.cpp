@@ -337,7 +337,8 @@ TEST_P(CrashPoints, AKillAtAnyInstantLeavesWhatTheNextRunFinishesOrTakesBackExac
     Road road;
     EXPECT_TRUE(Run(failing, Command::kInstall, &road)) << refusal.name;
     EXPECT_EQ(Difference(failing, before_lines_), "") << refusal.name;
-    ASSERT_GT(road.taking_back, 0) << refusal.name;
+    EXPECT_GT(road.taking_back, 0) << refusal.name << ": not taken back";
+    if (road.taking_back < 0) continue;
     rollback_points += EveryCrashPoint(road, static_cast<std::size_t>(road.taking_back), refusal.name);
   }
 
