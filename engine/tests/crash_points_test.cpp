@@ -331,6 +331,7 @@ TEST_P(CrashPoints, AKillAtAnyInstantLeavesWhatTheNextRunFinishesOrTakesBackExac
       {"roll-back of the completion", target.record_root, WideText(kRecordKey), L"DisplayName"},
   };
   int rollback_points = 0;
+  std::string each_rollback;
   for (const auto& refusal : refusals) {
     Machine failing = before_;
     failing.registry.RefuseValue(refusal.root, std::wstring(refusal.key.view()), std::wstring(refusal.value));
@@ -339,7 +340,9 @@ TEST_P(CrashPoints, AKillAtAnyInstantLeavesWhatTheNextRunFinishesOrTakesBackExac
     EXPECT_EQ(Difference(failing, before_lines_), "") << refusal.name;
     EXPECT_GT(road.taking_back, 0) << refusal.name << ": not taken back";
     if (road.taking_back < 0) continue;
-    rollback_points += EveryCrashPoint(road, static_cast<std::size_t>(road.taking_back), refusal.name);
+    const int points = EveryCrashPoint(road, static_cast<std::size_t>(road.taking_back), refusal.name);
+    each_rollback += std::string(each_rollback.empty() ? "" : ", ") + refusal.name + " " + std::to_string(points);
+    rollback_points += points;
   }
 
   // The uninstall Apps & Features starts: the installed copy itself, which
@@ -357,10 +360,10 @@ TEST_P(CrashPoints, AKillAtAnyInstantLeavesWhatTheNextRunFinishesOrTakesBackExac
   const int install_recovery = EveryCrashPointOfTheRecovery(install, 4, "install");
   const int uninstall_recovery = EveryCrashPointOfTheRecovery(uninstall, 4, "uninstall");
 
-  std::printf("crash points (%s): install %d, uninstall %d, roll-back %d, recovery of install %d, "
+  std::printf("crash points (%s): install %d, uninstall %d, roll-back %d (%s), recovery of install %d, "
               "recovery of uninstall %d, uninstall from the installed copy %d\n",
               GetParam() == Scope::kMachine ? "every account" : "/user", install_points, uninstall_points,
-              rollback_points, install_recovery, uninstall_recovery, copy_points);
+              rollback_points, each_rollback.c_str(), install_recovery, uninstall_recovery, copy_points);
   EXPECT_GT(install_points, 40);
   EXPECT_GT(uninstall_points, 40);
   EXPECT_GT(rollback_points, 40);
