@@ -133,14 +133,22 @@ FakeRegistry::Place FakeRegistry::Resolve(RegistryRoot root, std::wstring_view p
 }
 
 FakeRegistry::Key* FakeRegistry::Walk(RegistryRoot tree, std::wstring_view path, bool create) const {
+  // Level by level, each folded as it is read; empty levels are skipped.
   Key* key = roots_.at(tree).get();
-  for (const std::wstring& level : Levels(path)) {
-    auto found = key->sub_keys.find(Folded(level));
+  std::wstring level;
+  for (std::size_t at = 0; at <= path.size(); ++at) {
+    if (at < path.size() && path[at] != L'\\') {
+      level += FoldCase(path[at]);
+      continue;
+    }
+    if (level.empty()) continue;
+    auto found = key->sub_keys.find(level);
     if (found == key->sub_keys.end()) {
       if (!create) return nullptr;
-      found = key->sub_keys.emplace(Folded(level), std::make_unique<Key>()).first;
+      found = key->sub_keys.emplace(level, std::make_unique<Key>()).first;
     }
     key = found->second.get();
+    level.clear();
   }
   return key;
 }
@@ -154,11 +162,13 @@ FakeRegistry::Key* FakeRegistry::Parent(RegistryRoot tree, const std::wstring& p
 }
 
 bool FakeRegistry::Refused(RegistryRoot root, std::wstring_view path) const {
+  if (refused_.empty()) return false;  // the common case, asked at every step: no key built
   return refused_.count(RefusalKey(root, path)) != 0;
 }
 
 bool FakeRegistry::ValueRefused(RegistryRoot root, std::wstring_view path,
                                 std::wstring_view name) const {
+  if (refused_values_.empty()) return false;
   return refused_values_.count(RefusalKey(root, path) + L"\\\\" + Folded(name)) != 0;
 }
 
