@@ -212,6 +212,10 @@ Error WriteFilesLeft(platform::Registry& registry, const InstallTarget& target, 
 }
 
 Error DeleteRecord(platform::Registry& registry, const InstallTarget& target) {
+  // The state goes first: a record cut short while it is deleted has no
+  // state and no DisplayName, which every later run takes for a record
+  // that only has to go (its saved values, put back already, may be gone).
+  if (Error error = registry.DeleteValue(target.record_root, kRecordKey, kStateValue)) return error;
   return registry.DeleteTree(target.record_root, kRecordKey);
 }
 

@@ -178,6 +178,12 @@ Error RemoveInstallation(const platform::Platform& platform, const InstallTarget
     if (!first) first = error;
   };
   platform::FileSystem& files = platform.files;
+  // A record with neither a state nor DisplayName is a plan cut short while
+  // it was written: nothing outside it changed, so only it goes.
+  if (record.exists && record.state == RecordState::kNone && !record.complete) {
+    keep(DeleteRecord(platform.registry, target));
+    return first;
+  }
   // A program's current folder cannot be removed: ours goes elsewhere first.
   keep(files.LeaveFolder(target.folder));
   // From here the installation no longer counts as installed, and every
