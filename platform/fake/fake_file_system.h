@@ -91,8 +91,8 @@ class FakeFileSystem : public FileSystem {
   void HoldFile(const std::wstring& path);
   // The other program closes the file.
   void ReleaseFile(const std::wstring& path);
-  // Windows starts again: what was scheduled for deletion goes, and held
-  // files are free.
+  // Windows starts again: what was scheduled for deletion or a move goes
+  // or moves, in the order asked for, and held files are free.
   void Restart();
   // Counts every change from now on (none when null).
   void CountChangesWith(ChangeCounter* counter) { counter_.Watch(counter); }
@@ -104,6 +104,8 @@ class FakeFileSystem : public FileSystem {
   bool IsFolder(const std::wstring& path) const;
   bool IsFile(const std::wstring& path) const;
   bool IsHidden(const std::wstring& path) const;
+  // The deletions (empty destination) and moves waiting for the restart, in order.
+  std::vector<std::pair<std::wstring, std::wstring>> PendingAtRestart() const;
   std::optional<std::string> FileBytes(const std::wstring& path) const;
   // Names of the entries directly inside `folder`, in name order.
   std::vector<std::wstring> List(const std::wstring& folder) const;
