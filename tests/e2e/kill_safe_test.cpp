@@ -352,7 +352,6 @@ TEST_F(KillSafe, TheUninstallerLeavesItsFolderWithTheTemporaryFolderOnAnotherVol
   DWORD code = 0xDEAD;
   const bool ended = launched.empty() && uninstaller.WaitForExit(60000, &code);
   for (int i = 0; i < 2; ++i) SetEnvironmentVariableW(names[i], saved[i].empty() ? nullptr : saved[i].c_str());
-  RemoveDirectoryW(temp.c_str());
   ASSERT_EQ(launched, "");
   ASSERT_TRUE(ended);
   EXPECT_EQ(code, 0u);
@@ -370,6 +369,7 @@ TEST_F(KillSafe, TheUninstallerLeavesItsFolderWithTheTemporaryFolderOnAnotherVol
   // The next run of the program clears it.
   EXPECT_EQ(RunSilently(L"/S", "again"), 0u);
   EXPECT_EQ(GetFileAttributesW(moved.c_str()), INVALID_FILE_ATTRIBUTES);
+  RemoveDirectoryW(temp.c_str());  // no longer any program's current folder
 }
 
 // Our icon held open by another program, with the file of someone else's it
