@@ -92,6 +92,16 @@ Error MoveProgramOut(platform::FileSystem& files, const InstallTarget& target, s
   return Error();
 }
 
+// The error of a file in use that cannot be left to the restart: the
+// removal is to be run again once it is free, from Apps & Features.
+Error RunAgainLater(Error in_use, LeftOver& left) {
+  left.run_again = true;
+  in_use.Advise(L"Another program has this file open, and only an administrator can have Windows remove it "
+                L"when it restarts. Close that program, then remove Glyphary Installer again from Apps & "
+                L"Features.");
+  return in_use;
+}
+
 // Deletes one file of ours. One in use goes when Windows next starts, or is
 // reported (`in_use`); one that cannot be left to the restart either is
 // reported, and the removal is to be run again (`left.run_again`).
@@ -105,10 +115,7 @@ Error RemoveFile(platform::FileSystem& files, std::wstring_view path, FilesInUse
   }
   if (in_use == FilesInUse::kReport) return deleting;
   if (!files.DeletesAtRestart(path)) {
-    if (Error error = files.DeleteAtRestart(path)) {
-      left.run_again = true;
-      return deleting;  // in use, as the user can act on it
-    }
+    if (files.DeleteAtRestart(path)) return RunAgainLater(deleting, left);  // in use: what the user can act on
   }
   ++report.files_at_restart;
   return Error();
@@ -126,10 +133,7 @@ Error PutBack(platform::FileSystem& files, std::wstring_view path, std::wstring_
       Error later;
       if (!files.DeletesAtRestart(path)) later = files.DeleteAtRestart(path);
       if (!later) later = files.MoveAtRestart(aside, path);
-      if (later) {
-        left.run_again = true;
-        return removing;
-      }
+      if (later) return RunAgainLater(removing, left);
       ++report.files_at_restart;
       left.restored_at_restart.Add(name);
       return Error();

@@ -367,6 +367,7 @@ TEST_F(UninstallationTest, OurIconHeldWithItsNamesakeAsideIsSwappedBackAtTheRest
   const Error held = RunUninstallation(per_user.platform, user.target(), report_);
   EXPECT_EQ(held.Number(), errors::kPermissionDenied);
   EXPECT_EQ(held.Path(), folder + L"\\89mat.ico");
+  EXPECT_NE(std::wstring(held.Advice()).find(L"Apps & Features"), std::wstring::npos);
   constexpr platform::RegistryRoot kUser = platform::RegistryRoot::kCurrentUser;
   EXPECT_EQ(per_user.registry.Value(kUser, kRecord, L"DisplayName"), StoredText(L"DisplayName", std::wstring(kProductName)));
   EXPECT_EQ(FindInstallation(per_user.platform, user.target()), Installed::kUnfinished);
