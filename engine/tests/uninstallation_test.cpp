@@ -267,91 +267,60 @@ TEST_F(UninstallationTest, WhatWaitsForTheRestartIsNotInstalledUntilAnInstallati
   EXPECT_FALSE(fake_.files.IsFolder(kInstall));
 }
 
-TEST_F(UninstallationTest, TheUninstallerRunFromItsFolderLeavesItOnItsOwnVolumeHoweverStarted) {
-  // Settings runs the installed copy; the temporary folder is on another volume.
-  fake_.files.AddDrive(L'D');
-  fake_.files.SetTempFolder(L"D:\\Temp");
-  const std::wstring moved_out = L"C:\\WINDOWS\\system32\\~GlypharyInstaller.uninstalled";
+// The temporary folder on another volume, from the installed copy, is shown
+// end to end (e2e KillSafe); Wine cannot show these two.
+TEST_F(UninstallationTest, TheUninstallerKnowsItselfThroughAnotherDriveLetterAndPerUserNeedsNoRestartList) {
   Install();
-  fake_.files.SetProgramFolder(kInstall);
-  EXPECT_FALSE(Uninstall());
-  EXPECT_FALSE(report_.RestartNeeded());
-  EXPECT_EQ(report_.files_removed, 13);
-  EXPECT_FALSE(fake_.files.IsFolder(kInstall));
-  EXPECT_FALSE(fake_.registry.KeyExists(kMachine, kRecord));
-  EXPECT_TRUE(fake_.files.IsHidden(moved_out));
-  EXPECT_TRUE(fake_.files.IsFile(moved_out + L"\\GlypharyInstaller.exe"));
-  EXPECT_TRUE(fake_.files.DeletesAtRestart(moved_out));
-  // The next run of the program clears it, whatever it does.
-  fake_.files.SetProgramFolder(kProgram);
-  Install();
-  EXPECT_FALSE(fake_.files.IsFolder(moved_out));
-
-  // Started through another drive letter for the same folder: known by its file.
   fake_.files.Substitute(L'S', L"C:\\WINDOWS\\system32");
-  fake_.files.SetProgramFolder(L"S:\\TI-89");
+  fake_.files.SetProgramFolder(L"S:\\TI-89");  // the installed copy, as subst names it
   EXPECT_FALSE(Uninstall());
   EXPECT_FALSE(report_.RestartNeeded());
   EXPECT_FALSE(fake_.files.IsFolder(kInstall));
 
-  // For the account alone, without the right to the restart's list: the
-  // copy waits in the account's own folder for the next run, and the
-  // uninstallation is complete.
+  // The account's own: the copy waits in a folder of the account's own for
+  // the next run, and the uninstallation is complete.
   testing::FakePlatform per_user;
   per_user.files.AddDrive(L'D');
   per_user.files.SetTempFolder(L"D:\\Temp");
   per_user.files.DenyRestartList();
   UserTarget user;
   ASSERT_FALSE(user.Find(per_user.files));
-  auto ignore = [](InstallStage) {};
   per_user.files.AddFile(kProgram + L"\\Icons\\89mat.ico", "icon");
   per_user.files.SetProgramFolder(kProgram);
+  auto ignore = [](InstallStage) {};
   ASSERT_FALSE(RunInstallation(per_user.platform, user.target(), StageSink(ignore)));
   per_user.files.SetProgramFolder(std::wstring(user.target().folder));
   for (int run = 0; run < 2; ++run) {  // a second run finds nothing, and clears the copy
     EXPECT_FALSE(RunUninstallation(per_user.platform, user.target(), report_));
-    EXPECT_FALSE(report_.RestartNeeded());
     EXPECT_FALSE(per_user.files.IsFolder(L"C:\\Users\\Ann\\AppData\\Local\\Glyphary"));
     EXPECT_FALSE(per_user.registry.KeyExists(platform::RegistryRoot::kCurrentUser, kRecord));
-    EXPECT_EQ(per_user.files.IsFolder(L"C:\\Users\\Ann\\AppData\\Local\\~GlypharyInstaller.uninstalled"), run == 0);
+    EXPECT_EQ(per_user.files.IsHidden(L"C:\\Users\\Ann\\AppData\\Local\\~GlypharyInstaller.uninstalled"), run == 0);
     per_user.files.SetProgramFolder(kProgram);
   }
 }
 
-TEST_F(UninstallationTest, OurIconHeldWithItsNamesakeAsideIsSwappedBackAtTheRestartOrRunAgain) {
-  fake_.files.AddFile(kInstall + L"\\89mat.ico", "theirs");
-  Install();
+// What the restart's list then holds is shown end to end (e2e KillSafe).
+TEST_F(UninstallationTest, OurIconHeldWithItsNamesakeAsideComesOutAtTheRestartOrARunBeforeIt) {
   const std::wstring icon = kInstall + L"\\89mat.ico";
-  const std::wstring aside = kInstall + L"\\Replaced by Glyphary Installer";
-  fake_.files.HoldFile(icon);
-  EXPECT_FALSE(Uninstall());
-  EXPECT_TRUE(report_.RestartNeeded());
-  EXPECT_EQ(report_.files_restored_at_restart, 1);
-  // The record stays, Removing, naming theirs; the entry is gone.
-  EXPECT_EQ(fake_.registry.Value(kMachine, kRecord, L"InstallState"), StoredText(L"InstallState", L"Removing"));
-  EXPECT_EQ(fake_.registry.Value(kMachine, kRecord, L"PendingRestart"), StoredText(L"PendingRestart", L"89mat.ico"));
-  EXPECT_FALSE(fake_.registry.Value(kMachine, kRecord, L"DisplayName").has_value());
-  fake_.files.Restart();
-  EXPECT_EQ(fake_.files.FileBytes(icon), "theirs");
-  EXPECT_FALSE(fake_.files.IsFolder(aside));
-  EXPECT_FALSE(Uninstall());  // the next run finishes the record and keeps theirs
-  EXPECT_FALSE(fake_.registry.KeyExists(kMachine, kRecord));
-  EXPECT_EQ(fake_.files.List(kInstall), Names{L"89mat.ico"});
+  fake_.files.AddFile(icon, "theirs");
+  for (bool run_before_restart : {false, true}) {
+    Install();
+    fake_.files.HoldFile(icon);
+    ASSERT_FALSE(Uninstall());
+    ASSERT_TRUE(report_.RestartNeeded());
+    fake_.files.ReleaseFile(icon);
+    if (run_before_restart) {
+      EXPECT_FALSE(Uninstall());  // puts theirs back, takes ours off the list
+    }
+    fake_.files.Restart();
+    EXPECT_EQ(fake_.files.List(kInstall), Names{L"89mat.ico"});
+    EXPECT_EQ(fake_.files.FileBytes(icon), "theirs");
+    EXPECT_FALSE(Uninstall());  // finishes the record, if it is left
+    EXPECT_FALSE(fake_.registry.KeyExists(kMachine, kRecord));
+  }
 
-  // Run again before the restart, ours free by then: theirs comes back now,
-  // and the restart no longer deletes what stands there.
-  Install();
-  fake_.files.HoldFile(icon);
-  ASSERT_FALSE(Uninstall());
-  fake_.files.ReleaseFile(icon);
-  EXPECT_FALSE(Uninstall());
-  EXPECT_FALSE(report_.RestartNeeded());
-  EXPECT_FALSE(fake_.registry.KeyExists(kMachine, kRecord));
-  fake_.files.Restart();
-  EXPECT_EQ(fake_.files.FileBytes(icon), "theirs");
-
-  // Without the right to the restart's list (an account's own installation):
-  // reported, the uninstaller kept and the entry shown again to run it from.
+  // Without the right to the restart's list: reported, the uninstaller kept
+  // and the entry shown again, to run it from there once the file is free.
   testing::FakePlatform per_user;
   per_user.files.DenyRestartList();
   UserTarget user;
@@ -374,7 +343,6 @@ TEST_F(UninstallationTest, OurIconHeldWithItsNamesakeAsideIsSwappedBackAtTheRest
   EXPECT_TRUE(per_user.files.IsFile(folder + L"\\GlypharyInstaller.exe"));
   per_user.files.ReleaseFile(folder + L"\\89mat.ico");
   EXPECT_FALSE(RunUninstallation(per_user.platform, user.target(), report_));
-  EXPECT_EQ(per_user.files.List(folder), Names{L"89mat.ico"});
   EXPECT_EQ(per_user.files.FileBytes(folder + L"\\89mat.ico"), "theirs");
   EXPECT_FALSE(per_user.registry.KeyExists(kUser, kRecord));
 }

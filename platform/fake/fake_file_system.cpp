@@ -202,6 +202,7 @@ Error FakeFileSystem::RemoveEmptyFolder(std::wstring_view path, bool& removed) {
   if (!List(canonical).empty()) return Error();
   if (WritesDenied(ParentOf(canonical))) return Failure(errors::kPermissionDenied, path);
   entries_.erase(Folded(canonical));
+  hidden_.erase(Folded(canonical));
   counter_.Changed();
   removed = true;
   return Error();
@@ -229,7 +230,9 @@ Error FakeFileSystem::DeleteFile(std::wstring_view path) {
   calls_.push_back(L"DeleteFile " + Str(path));
   const std::wstring canonical = Canon(Str(path));
   if (!IsFile(canonical)) return Error();
-  if (InUse(canonical) || WritesDenied(ParentOf(canonical))) {
+  // The running program's own file is in use too: it can be moved, not deleted.
+  const bool running = Find(canonical) == Find(program_folder_ + L"\\GlypharyInstaller.exe");
+  if (InUse(canonical) || running || WritesDenied(ParentOf(canonical))) {
     return Failure(errors::kPermissionDenied, path);
   }
   entries_.erase(Folded(canonical));

@@ -69,7 +69,8 @@ class FakeFileSystem : public FileSystem {
   void FailCopyOf(const std::wstring& file_name);
   // The program's current folder (C:\Users\Ann unless set).
   void SetCurrentFolder(std::wstring path) { current_folder_ = std::move(path); }
-  // Where the program runs from (GlypharyInstaller.exe is made there).
+  // Where the program runs from (GlypharyInstaller.exe is made there, and
+  // cannot be deleted while it runs).
   void SetProgramFolder(std::wstring path);
   // The account's local application data folder (C:\Users\Ann\AppData\Local
   // unless set).
