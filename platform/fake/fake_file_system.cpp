@@ -301,12 +301,6 @@ Error FakeFileSystem::CreateHiddenFolder(std::wstring_view path) {
   return Error();
 }
 
-std::vector<std::pair<std::wstring, std::wstring>> FakeFileSystem::PendingAtRestart() const {
-  std::vector<std::pair<std::wstring, std::wstring>> pairs;
-  for (const Pending& pending : at_restart_) pairs.emplace_back(pending.source, pending.destination);
-  return pairs;
-}
-
 bool FakeFileSystem::IsHidden(const std::wstring& path) const { return hidden_.count(Folded(Canon(path))) != 0; }
 
 bool FakeFileSystem::SameFile(std::wstring_view a, std::wstring_view b) {

@@ -105,8 +105,6 @@ class FakeFileSystem : public FileSystem {
   bool IsFolder(const std::wstring& path) const;
   bool IsFile(const std::wstring& path) const;
   bool IsHidden(const std::wstring& path) const;
-  // The deletions (empty destination) and moves waiting for the restart, in order.
-  std::vector<std::pair<std::wstring, std::wstring>> PendingAtRestart() const;
   std::optional<std::string> FileBytes(const std::wstring& path) const;
   // Names of the entries directly inside `folder`, in name order.
   std::vector<std::wstring> List(const std::wstring& folder) const;

@@ -56,10 +56,6 @@ class FileSystemUnderTest {
   // The current folder of the program, as Windows gives it.
   virtual std::wstring CurrentFolder() = 0;
   virtual bool IsHidden(const std::wstring& path) = 0;
-  // The deletions (empty destination) and moves waiting for the restart, as
-  // the list holds them, in order; the scratch area's are dropped from the
-  // list when this object is destroyed.
-  virtual std::vector<std::pair<std::wstring, std::wstring>> PendingAtRestart() = 0;
   // Another drive letter for the scratch area ("Q:"), on the same volume;
   // "" where the system has none that reaches it (Wine).
   virtual std::wstring ScratchThroughAnotherDrive() = 0;

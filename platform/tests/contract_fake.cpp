@@ -50,9 +50,6 @@ class FakeFileSystemUnderTest : public FileSystemUnderTest {
   void SetOtherProgram(std::function<void()> other) override { files_.SetOtherProgram(std::move(other)); }
   std::wstring CurrentFolder() override { return L"C:\\Users\\Ann"; }  // the stand-in's
   bool IsHidden(const std::wstring& path) override { return files_.IsHidden(path); }
-  std::vector<std::pair<std::wstring, std::wstring>> PendingAtRestart() override {
-    return files_.PendingAtRestart();
-  }
   std::wstring ScratchThroughAnotherDrive() override {
     files_.Substitute(L'Q', scratch_);
     return L"Q:";

@@ -125,7 +125,6 @@ class Win32FileSystemUnderTest : public FileSystemUnderTest {
   }
   ~Win32FileSystemUnderTest() override {
     if (!drive_.empty()) DefineDosDeviceW(DDD_REMOVE_DEFINITION, drive_.c_str(), nullptr);
-    DropPending();
     std::error_code ignored;
     std::filesystem::remove_all(scratch_, ignored);
     if (!other_volume_.empty()) std::filesystem::remove_all(other_volume_, ignored);
@@ -157,16 +156,6 @@ class Win32FileSystemUnderTest : public FileSystemUnderTest {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
   }
-  std::vector<std::pair<std::wstring, std::wstring>> PendingAtRestart() override {
-    std::vector<std::pair<std::wstring, std::wstring>> pairs;
-    const std::vector<std::wstring> texts = PendingTexts();
-    auto plain = [](std::wstring text) {
-      if (text.rfind(L"\\??\\", 0) == 0) text.erase(0, 4);
-      return text;
-    };
-    for (std::size_t at = 0; at + 1 < texts.size(); at += 2) pairs.emplace_back(plain(texts[at]), plain(texts[at + 1]));
-    return pairs;
-  }
   std::wstring ScratchThroughAnotherDrive() override {
     for (wchar_t letter = L'Q'; letter <= L'Y' && drive_.empty(); ++letter) {
       const std::wstring drive{letter, L':'};
@@ -193,65 +182,6 @@ class Win32FileSystemUnderTest : public FileSystemUnderTest {
   }
 
  private:
-  // The list of renames and deletions at the restart, text by text.
-  static std::vector<std::wstring> PendingTexts() {
-    std::vector<std::wstring> texts;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
-                      KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
-      return texts;
-    }
-    DWORD size = 0;
-    if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
-      std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
-      if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                           reinterpret_cast<BYTE*>(data.data()), &size) == ERROR_SUCCESS) {
-        data.resize(size / sizeof(wchar_t));
-        if (!data.empty() && data.back() == L'\0') data.pop_back();  // the list's closing NUL
-        std::size_t start = 0;
-        for (std::size_t at = 0; at <= data.size(); ++at) {
-          if (at == data.size() || data[at] == L'\0') {
-            texts.push_back(data.substr(start, at - start));
-            start = at + 1;
-          }
-        }
-      }
-    }
-    RegCloseKey(key);
-    return texts;
-  }
-
-  // Takes this object's entries off the list, which the prefix keeps.
-  void DropPending() {
-    const std::vector<std::wstring> texts = PendingTexts();
-    std::wstring kept;
-    auto ours = [this](const std::wstring& text) {
-      return _wcsnicmp(text.c_str() + (text.rfind(L"\\??\\", 0) == 0 ? 4 : 0), scratch_.c_str(), scratch_.size()) == 0;
-    };
-    bool dropped = false;
-    for (std::size_t at = 0; at + 1 < texts.size(); at += 2) {
-      if (ours(texts[at])) {
-        dropped = true;
-        continue;
-      }
-      kept += texts[at] + L'\0' + texts[at + 1] + L'\0';
-    }
-    if (!dropped) return;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
-                      KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
-      return;
-    }
-    if (kept.empty()) {
-      RegDeleteValueW(key, L"PendingFileRenameOperations");
-    } else {
-      kept += L'\0';
-      RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.c_str()),
-                     static_cast<DWORD>(kept.size() * sizeof(wchar_t)));
-    }
-    RegCloseKey(key);
-  }
-
   std::function<void()> other_;
   Win32FileSystem files_;
   std::wstring scratch_;

@@ -276,26 +276,6 @@ TEST_P(FileSystemContract, AFileIsKnownByItselfThroughAnyDriveLetterAndMovesOnly
   EXPECT_EQ(under_test_->ReadFile(In(L"TI-89\\copy.exe")), "MZ");
 }
 
-TEST_P(FileSystemContract, AMoveAtTheRestartComesAfterWhatWasAskedBeforeIt) {
-  FileSystem& files = under_test_->files();
-  under_test_->MakeFile(In(L"TI-89\\89mat.ico"), "ours");
-  under_test_->MakeFile(In(L"TI-89\\Aside\\89mat.ico"), "theirs");
-  ASSERT_FALSE(files.DeleteAtRestart(In(L"TI-89\\89mat.ico")));
-  ASSERT_FALSE(files.MoveAtRestart(In(L"TI-89\\Aside\\89mat.ico"), In(L"TI-89\\89mat.ico")));
-  using Pairs = std::vector<std::pair<std::wstring, std::wstring>>;
-  const Pairs pending = under_test_->PendingAtRestart();
-  ASSERT_GE(pending.size(), 2u);
-  EXPECT_EQ(Pairs(pending.end() - 2, pending.end()),
-            (Pairs{{In(L"TI-89\\89mat.ico"), L""}, {In(L"TI-89\\Aside\\89mat.ico"), In(L"TI-89\\89mat.ico")}}));
-  // A move is no deletion: only the deletion is taken back.
-  EXPECT_FALSE(files.DeletesAtRestart(In(L"TI-89\\Aside")));
-  bool kept = false;
-  ASSERT_FALSE(files.KeepAtRestart(In(L"TI-89\\89mat.ico"), kept));
-  EXPECT_TRUE(kept);
-  EXPECT_EQ(under_test_->PendingAtRestart().back(),
-            std::make_pair(In(L"TI-89\\Aside\\89mat.ico"), In(L"TI-89\\89mat.ico")));
-}
-
 TEST_P(FileSystemContract, APathIsMadeFullAgainstTheCurrentFolder) {
   WideText full;
   ASSERT_FALSE(under_test_->files().FullPathOf(L"logs\\install.log", full));
