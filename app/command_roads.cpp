@@ -82,8 +82,13 @@ WideText Summary(const engine::UninstallReport& report, std::wstring_view folder
   if (report.RestartNeeded()) {
     text.Append(L"\n\n");
     AppendCount(text, report.files_at_restart, L"file is", L"files are");
-    text.Append(L" in use by another program and will be removed when Windows restarts. "
-                L"Restart Windows to finish.");
+    text.Append(L" in use by another program and will be removed when Windows restarts");
+    if (report.files_restored_at_restart > 0) {
+      text.Append(L"; then ");
+      AppendCount(text, report.files_restored_at_restart, L"file", L"files");
+      text.Append(L" that stood in the folder before the installation will be put back");
+    }
+    text.Append(L". Restart Windows to finish.");
   }
   return text;
 }

@@ -85,6 +85,12 @@ class LoggedFiles : public platform::FileSystem {
     log_.Note(Op::kDeleteAtRestart, path);
     return files_.DeleteAtRestart(path);
   }
+  // Only the uninstallation calls these, and the benchmarks replay installations: passed on unlogged.
+  Error CreateHiddenFolder(std::wstring_view path) override { return files_.CreateHiddenFolder(path); }
+  bool SameFile(std::wstring_view a, std::wstring_view b) override { return files_.SameFile(a, b); }
+  Error MoveAtRestart(std::wstring_view source, std::wstring_view destination) override {
+    return files_.MoveAtRestart(source, destination);
+  }
   bool DeletesAtRestart(std::wstring_view path) override {
     log_.Note(Op::kDeletesAtRestart, path);
     return files_.DeletesAtRestart(path);

@@ -45,82 +45,162 @@ void RemoveEmptyParents(platform::FileSystem& files, const InstallTarget& target
   }
 }
 
-// Deletes one file of ours. One in use goes when Windows next starts; the
-// running uninstaller is first moved out of the folder (a running program's
-// file can be moved, not deleted), so that the folder can go now.
-Error RemoveFile(platform::FileSystem& files, std::wstring_view path, std::wstring_view program,
-                 FilesInUse in_use, UninstallReport& report) {
-  if (!files.FileExists(path)) return Error();
-  if (SameName(path, program)) {
-    WideText temp;
-    if (!files.TempFolder(temp)) {
-      const WideText aside = Joined(temp, L"\\GlypharyInstaller-uninstalled.exe");
-      if (!files.MoveFileReplacing(path, aside)) {
-        // Out of our folder; the temporary folder's copy goes at the restart.
-        // Where that cannot be asked for (an account without the right), the
-        // copy stays in the account's own temporary folder, which is no part
-        // of the installation: the uninstallation has not failed for it.
-        (void)files.DeleteAtRestart(aside);
-        ++report.files_removed;
-        return Error();
-      }
+// What RemoveFiles leaves to the restart or to a later run, beyond the
+// errors it reports.
+struct LeftOver {
+  // Files of someone else's that come back from the set-aside folder when
+  // Windows next starts, after ours in their place are deleted.
+  NameList restored_at_restart;
+  // A file of ours in use could not be left to the restart (an account
+  // without the right to the machine's list): the removal is to be run
+  // again, so the uninstaller stays in the folder for Apps & Features.
+  bool run_again = false;
+};
+
+// The folder the running uninstaller moves into when the temporary folder
+// lies on another volume than the install folder (a move is a rename within
+// one volume): hidden, in the target's base beside the install folder, so
+// on its volume, and of the account's own for a per-user installation.
+// Every run of the program empties it (BeginRun).
+WideText MovedOutFolder(const InstallTarget& target) {
+  return Joined(target.base, L"\\~GlypharyInstaller.uninstalled");
+}
+
+// Moves the running uninstaller `path` out of the install folder (a running
+// program's file can be moved, not deleted), so that the folder can go now:
+// into the temporary folder, or where that is on another volume, into
+// MovedOutFolder. The copy is deleted when Windows next starts; where the
+// account may not ask for that, it stays in the account's own temporary
+// folder or is deleted by the next run of the program. Either way it is no
+// part of the installation any more.
+Error MoveProgramOut(platform::FileSystem& files, const InstallTarget& target, std::wstring_view path) {
+  WideText temp;
+  if (!files.TempFolder(temp)) {
+    const WideText moved = Joined(temp, L"\\GlypharyInstaller-uninstalled.exe");
+    if (!files.MoveFileReplacing(path, moved)) {
+      (void)files.DeleteAtRestart(moved);
+      return Error();
     }
-  } else if (Error deleting = files.DeleteFile(path)) {
-    if (in_use == FilesInUse::kReport) return deleting;
-  } else {
+  }
+  const WideText folder = MovedOutFolder(target);
+  if (!files.FolderExists(folder)) {
+    if (Error error = files.CreateHiddenFolder(folder)) return error;
+  }
+  const WideText moved = Joined(folder, L"\\", kExeName);
+  if (Error error = files.MoveFileReplacing(path, moved)) return error;
+  if (!files.DeleteAtRestart(moved)) (void)files.DeleteAtRestart(folder);
+  return Error();
+}
+
+// The error of a file in use that cannot be left to the restart: the
+// removal is to be run again once it is free, from Apps & Features.
+Error RunAgainLater(Error in_use, LeftOver& left) {
+  left.run_again = true;
+  in_use.Advise(L"Another program has this file open, and only an administrator can have Windows remove it "
+                L"when it restarts. Close that program, then remove Glyphary Installer again from Apps & "
+                L"Features.");
+  return in_use;
+}
+
+// Deletes one file of ours. One in use goes when Windows next starts, or is
+// reported (`in_use`); one that cannot be left to the restart either is
+// reported, and the removal is to be run again (`left.run_again`).
+Error RemoveFile(platform::FileSystem& files, std::wstring_view path, FilesInUse in_use,
+                 UninstallReport& report, LeftOver& left) {
+  if (!files.FileExists(path)) return Error();
+  Error deleting = files.DeleteFile(path);
+  if (!deleting) {
     ++report.files_removed;
     return Error();
   }
-  // Held open: removed at the restart.
-  if (Error error = files.DeleteAtRestart(path)) return error;
+  if (in_use == FilesInUse::kReport) return deleting;
+  if (!files.DeletesAtRestart(path)) {
+    if (files.DeleteAtRestart(path)) return RunAgainLater(deleting, left);  // in use: what the user can act on
+  }
   ++report.files_at_restart;
   return Error();
 }
 
+// Puts back the file of someone else's that waits at `aside` for `path`,
+// deleting ours there first. Ours held open (an uninstallation): ours is
+// deleted and theirs moved back when Windows next starts, in that order.
+Error PutBack(platform::FileSystem& files, std::wstring_view path, std::wstring_view aside, std::wstring_view name,
+              FilesInUse in_use, UninstallReport& report, LeftOver& left) {
+  if (files.FileExists(path)) {
+    Error removing = files.DeleteFile(path);
+    if (removing) {
+      if (in_use == FilesInUse::kReport) return removing;  // put back by a later run, when it is free
+      Error later;
+      if (!files.DeletesAtRestart(path)) later = files.DeleteAtRestart(path);
+      if (!later) later = files.MoveAtRestart(aside, path);
+      if (later) return RunAgainLater(removing, left);
+      ++report.files_at_restart;
+      left.restored_at_restart.Add(name);
+      return Error();
+    }
+    ++report.files_removed;
+  }
+  // An earlier run left ours to the restart, which would now delete theirs.
+  if (files.DeletesAtRestart(path)) {
+    bool kept = false;
+    if (Error error = files.KeepAtRestart(path, kept)) return error;
+  }
+  Error restoring = files.MoveFile(aside, path);
+  if (!restoring) ++report.files_restored;
+  return restoring;
+}
+
 // Takes the files of ours out of the install folder and puts back those it
-// had moved aside; the folder goes when nothing else is in it.
+// had moved aside; the folder goes when nothing else is in it. The
+// uninstaller goes last, and stays where the removal is to be run again.
 void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const InstallRecord& record,
-                 const NameList& names, FilesInUse in_use, UninstallReport& report,
+                 const NameList& names, FilesInUse in_use, UninstallReport& report, LeftOver& left,
                  const FunctionRef<void(Error)>& keep) {
-  WideText program;
-  keep(files.ProgramFile(program));
   const WideText aside_folder = Joined(target.folder, L"\\", kSetAsideFolderName);
+  bool has_uninstaller = false;
   names.ForEach([&](std::wstring_view name) {
     const WideText path = Joined(target.folder, L"\\", name);
     if (!record.set_aside.Contains(name)) {
-      keep(RemoveFile(files, path, program, in_use, report));
+      if (SameName(name, kExeName)) {
+        has_uninstaller = true;
+      } else {
+        keep(RemoveFile(files, path, in_use, report, left));
+      }
       return;
     }
     // Where the installation moved a file aside, the file in its place is
     // ours once the one aside exists; while it does not, the file in its
     // place is still the one that was there.
     const WideText aside = Joined(aside_folder, L"\\", name);
-    if (!files.FileExists(aside)) return;
-    if (files.FileExists(path)) {
-      Error removing = files.DeleteFile(path);
-      if (removing) {
-        keep(removing);  // in use: put back by a later run, when it is free
-        return;
-      }
-      ++report.files_removed;
-    }
-    Error restoring = files.MoveFile(aside, path);
-    if (!restoring) ++report.files_restored;
-    keep(restoring);
+    if (files.FileExists(aside)) keep(PutBack(files, path, aside, name, in_use, report, left));
   });
-  if (files.FolderExists(aside_folder)) {
+  if (!left.restored_at_restart.empty()) {
+    keep(files.DeleteAtRestart(aside_folder));  // after the moves out of it
+  } else if (files.FolderExists(aside_folder)) {
     bool removed = false;
     keep(files.RemoveEmptyFolder(aside_folder, removed));
+  }
+  const WideText uninstaller = Joined(target.folder, L"\\", kExeName);
+  if (has_uninstaller && !left.run_again && files.FileExists(uninstaller)) {
+    // The running program, by the file itself: it may have been started
+    // through another drive letter or path for the same folder.
+    WideText program;
+    keep(files.ProgramFile(program));
+    if (!files.SameFile(uninstaller, program) || MoveProgramOut(files, target, uninstaller)) {
+      keep(RemoveFile(files, uninstaller, in_use, report, left));
+    } else {
+      ++report.files_removed;
+    }
   }
   Error removing = files.RemoveEmptyFolder(target.folder, report.folder_removed);
   keep(removing);
   if (report.folder_removed) RemoveEmptyParents(files, target);
   if (removing || report.folder_removed || in_use == FilesInUse::kReport) return;
-  platform::FileList left;
-  keep(files.ListFiles(Joined(target.folder, L"\\*"), left));
+  platform::FileList listed;
+  keep(files.ListFiles(Joined(target.folder, L"\\*"), listed));
   // Only files of ours waiting for the restart: the folder goes after them.
   bool only_ours = !files.FolderExists(aside_folder);
-  left.names.ForEach([&](std::wstring_view name) {
+  listed.names.ForEach([&](std::wstring_view name) {
     only_ours &= names.Contains(name) && files.DeletesAtRestart(Joined(target.folder, L"\\", name));
   });
   if (only_ours) {
@@ -128,6 +208,18 @@ void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const
   } else {
     report.folder_kept = true;
   }
+}
+
+// Deletes what earlier uninstallations moved into MovedOutFolder, and the
+// folder; a copy still running (its message still shown) stays for a later run.
+void RemoveMovedOut(platform::FileSystem& files, const InstallTarget& target) {
+  const WideText folder = MovedOutFolder(target);
+  if (!files.FolderExists(folder)) return;
+  platform::FileList moved;
+  if (files.ListFiles(Joined(folder, L"\\*"), moved)) return;
+  moved.names.ForEach([&](std::wstring_view name) { (void)files.DeleteFile(Joined(folder, L"\\", name)); });
+  bool removed = false;
+  (void)files.RemoveEmptyFolder(folder, removed);
 }
 
 }  // namespace
@@ -163,6 +255,36 @@ Installed FindInstallation(const platform::Platform& platform, const InstallTarg
   return Look(platform, target, record, read, package_state, package);
 }
 
+namespace {
+
+// Says in the record what this removal left to the restart or to another
+// run. Files of someone else's that come back at the restart are named
+// (PendingRestart): the record stays, Removing, so that any later run sees
+// that they are theirs and takes ours off the restart's list before putting
+// them back itself. A removal to be run again shows its entry in Apps &
+// Features again (DisplayName, with the state still Removing), with the
+// uninstaller kept in the folder: Settings can run it once the file is free.
+void RecordWhatIsLeft(const platform::Platform& platform, const InstallTarget& target, const LeftOver& left) {
+  platform::Registry& registry = platform.registry;
+  if (!left.restored_at_restart.empty()) {
+    WideText names;
+    left.restored_at_restart.ForEach([&](std::wstring_view name) {
+      if (!names.empty()) names.Append(L"|");
+      names.Append(name);
+    });
+    if (Error error = registry.SetText(target.record_root, kRecordKey, L"PendingRestart", names)) {
+      platform::Note(platform.log, L"cannot write what waits for the restart into the record", error);
+    }
+  }
+  if (left.run_again) {
+    if (Error error = registry.SetText(target.record_root, kRecordKey, L"DisplayName", kProductName)) {
+      platform::Note(platform.log, L"cannot show the entry in Apps & Features again", error);
+    }
+  }
+}
+
+}  // namespace
+
 Error RemoveInstallation(const platform::Platform& platform, const InstallTarget& target,
                          const InstallRecord& record, FilesInUse in_use, UninstallReport& report) {
   report = UninstallReport();
@@ -197,11 +319,13 @@ Error RemoveInstallation(const platform::Platform& platform, const InstallTarget
   const NameList names = record.exists ? record.files : UnrecordedFiles();
   keep(UnregisterFileTypes(platform.registry, target, record.saved, report.registry, platform.log,
                            &record.keys_before));
+  LeftOver left;
   if (files.FolderExists(target.folder)) {
-    RemoveFiles(files, target, record, names, in_use, report, FunctionRef<void(Error)>(keep));
+    RemoveFiles(files, target, record, names, in_use, report, left, FunctionRef<void(Error)>(keep));
   }
+  report.files_restored_at_restart = left.restored_at_restart.count();
   if (record.exists && !record.damaged) {
-    if (!first) {
+    if (!first && left.restored_at_restart.empty()) {
       keep(DeleteRecord(platform.registry, target));  // last: everything else is gone
     } else {
       NameList still;
@@ -214,6 +338,7 @@ Error RemoveInstallation(const platform::Platform& platform, const InstallTarget
       if (Error error = WriteFilesLeft(platform.registry, target, still)) {
         platform::Note(platform.log, L"cannot write the files left into the record", error);
       }
+      RecordWhatIsLeft(platform, target, left);
     }
   }
   // The shell hears of changed associations; files alone change none.
@@ -233,6 +358,7 @@ Error BeginRun(const platform::Platform& platform, const InstallTarget& target, 
     platform::Note(platform.log, L"refused: another run of the program is installing or removing", busy);
     return busy;
   }
+  RemoveMovedOut(platform.files, target);
   if (Error error = UseTargetClasses(platform.registry, target)) return error;
   if (target.scope == Scope::kMachine && platform.system.WindowsInstallerRunning()) {
     const Error busy = WindowsInstallerBusy(L"");

@@ -29,6 +29,7 @@ struct UninstallReport {
   int files_removed = 0;        // files of ours deleted from the install folder
   int files_at_restart = 0;     // files of ours in use, deleted when Windows next starts
   int files_restored = 0;       // files the installation had moved aside, put back
+  int files_restored_at_restart = 0;  // of those, put back when Windows next starts (ours held open)
   bool folder_removed = false;  // the install folder itself
   bool folder_kept = false;     // it holds files that are not ours
   NameList ignored;             // entries of the record that were not acted on (see record.h)
@@ -55,9 +56,17 @@ enum class FilesInUse { kLeaveToRestart, kReport };
 // that fails does not stop the others; the record then stays, naming what
 // is left, for the next run to finish, and the first failure is returned
 // (its paths, and the others', in `report.left`). A file held open by
-// another program, the running uninstaller among them, is deleted when
-// Windows next starts (RestartNeeded), or reported (`in_use`). The
-// program's current folder is moved out of the install folder first.
+// another program is deleted when Windows next starts (RestartNeeded), or
+// reported (`in_use`); one whose namesake of someone else's waits aside
+// is deleted then too, and theirs moved back after it, the record kept
+// (Removing) naming it. Where the account may not ask the restart for that
+// (the list is the machine's), the file is reported, the uninstaller stays
+// and the entry shows in Apps & Features again, to run it again from there.
+// The running uninstaller, known by its file however it was started, is
+// moved out of the folder so that the folder can go now (into the
+// temporary folder, or a hidden folder beside the install folder where that
+// is on another volume). The program's current folder is moved out of the
+// install folder first.
 [[nodiscard]] Error RemoveInstallation(const platform::Platform& platform, const InstallTarget& target,
                                        const InstallRecord& record, FilesInUse in_use,
                                        UninstallReport& report);
@@ -72,7 +81,8 @@ enum class FilesInUse { kLeaveToRestart, kReport };
                                       UninstallReport& report);
 
 // What every installation and uninstallation run does first, with `lock`
-// taken for it: says in the log `what` it is about to do `where` ("into",
+// taken for it: deletes the uninstallers earlier runs moved beside the
+// install folder (see RemoveInstallation); says in the log `what` it is about to do `where` ("into",
 // "from") the target's folder, and
 // refuses (1618) while another run holds the lock or, for every account,
 // while Windows Installer runs an installation; then makes the target's

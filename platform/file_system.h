@@ -58,8 +58,8 @@ class FileSystem {
   // failure. 70 when it is in use.
   [[nodiscard]] virtual Error DeleteFile(std::wstring_view path) = 0;
 
-  // Moves the file `source` to `destination` on the same drive (a running
-  // program's own file too), never over anything: whatever stands at
+  // Moves the file `source` to `destination` on the same volume (a running
+  // program's own file too; 75 across volumes), never over anything: whatever stands at
   // `destination` at the moment of the move, even one that appeared after
   // the caller looked, stays, and the move fails with 58 naming it.
   [[nodiscard]] virtual Error MoveFile(std::wstring_view source, std::wstring_view destination) = 0;
@@ -68,8 +68,24 @@ class FileSystem {
   [[nodiscard]] virtual Error MoveFileReplacing(std::wstring_view source,
                                                 std::wstring_view destination) = 0;
 
+  // Creates the folder `path` as CreateFolder does, hidden from Explorer's
+  // usual view.
+  [[nodiscard]] virtual Error CreateHiddenFolder(std::wstring_view path) = 0;
+
+  // Whether `a` and `b` are the same existing file however each is spelt
+  // (another drive letter for the same folder, as subst or a mapped path
+  // gives, a short name): the volume's serial number and the file's index
+  // are compared, not the text. False when either cannot be opened.
+  virtual bool SameFile(std::wstring_view a, std::wstring_view b) = 0;
+
   // Has Windows delete the file or empty folder `path` when it next starts.
+  // The list is the machine's: 70 for an account without the right to it.
   [[nodiscard]] virtual Error DeleteAtRestart(std::wstring_view path) = 0;
+
+  // Has Windows move the file `source` to `destination` when it next starts,
+  // after the deletions and moves asked for before (never over anything that
+  // then stands there). 70 for an account without the right to the list.
+  [[nodiscard]] virtual Error MoveAtRestart(std::wstring_view source, std::wstring_view destination) = 0;
 
   // Whether Windows is to delete `path`, or anything in it when it is a
   // folder, when it next starts.

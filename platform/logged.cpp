@@ -51,6 +51,15 @@ Error LoggedFileSystem::DeleteAtRestart(std::wstring_view path) {
   return Logged(L"delete at the next restart", path, files_.DeleteAtRestart(path));
 }
 
+Error LoggedFileSystem::CreateHiddenFolder(std::wstring_view path) {
+  return Logged(L"create hidden folder", path, files_.CreateHiddenFolder(path));
+}
+
+Error LoggedFileSystem::MoveAtRestart(std::wstring_view source, std::wstring_view destination) {
+  return Logged(L"move at the next restart", Joined(source, L" to ", destination),
+                files_.MoveAtRestart(source, destination));
+}
+
 Error LoggedFileSystem::KeepAtRestart(std::wstring_view path, bool& kept) {
   Error result = files_.KeepAtRestart(path, kept);
   if (kept || result) Write(L"no longer delete at the next restart", path, result);

@@ -23,7 +23,10 @@ class LoggedFileSystem : public FileSystem {
   Error DeleteFile(std::wstring_view path) override;
   Error MoveFile(std::wstring_view source, std::wstring_view destination) override;
   Error MoveFileReplacing(std::wstring_view source, std::wstring_view destination) override;
+  Error CreateHiddenFolder(std::wstring_view path) override;
+  bool SameFile(std::wstring_view a, std::wstring_view b) override { return files_.SameFile(a, b); }
   Error DeleteAtRestart(std::wstring_view path) override;
+  Error MoveAtRestart(std::wstring_view source, std::wstring_view destination) override;
   bool DeletesAtRestart(std::wstring_view path) override { return files_.DeletesAtRestart(path); }
   Error KeepAtRestart(std::wstring_view path, bool& kept) override;
   Error HoldSource(std::wstring_view path, int& held, unsigned long long& size) override;

@@ -274,6 +274,86 @@ TEST_F(UninstallationTest, WhatWaitsForTheRestartIsNotInstalledUntilAnInstallati
   EXPECT_FALSE(fake_.files.IsFolder(kInstall));
 }
 
+// The temporary folder on another volume, from the installed copy, is shown
+// end to end (e2e KillSafe); Wine cannot show these two.
+TEST_F(UninstallationTest, TheUninstallerKnowsItselfThroughAnotherDriveLetterAndPerUserNeedsNoRestartList) {
+  Install();
+  fake_.files.Substitute(L'S', L"C:\\WINDOWS\\system32");
+  fake_.files.SetProgramFolder(L"S:\\TI-89");  // the installed copy, as subst names it
+  EXPECT_FALSE(Uninstall());
+  EXPECT_FALSE(report_.RestartNeeded());
+  EXPECT_FALSE(fake_.files.IsFolder(kInstall));
+
+  // The account's own: the copy waits in a folder of the account's own for
+  // the next run, and the uninstallation is complete.
+  testing::FakePlatform per_user;
+  per_user.files.AddDrive(L'D');
+  per_user.files.SetTempFolder(L"D:\\Temp");
+  per_user.files.DenyRestartList();
+  UserTarget user;
+  ASSERT_FALSE(user.Find(per_user.files));
+  per_user.files.AddFile(kProgram + L"\\Icons\\89mat.ico", "icon");
+  per_user.files.SetProgramFolder(kProgram);
+  auto ignore = [](InstallStage) {};
+  ASSERT_FALSE(RunInstallation(per_user.platform, user.target(), StageSink(ignore)));
+  per_user.files.SetProgramFolder(std::wstring(user.target().folder));
+  for (int run = 0; run < 2; ++run) {  // a second run finds nothing, and clears the copy
+    EXPECT_FALSE(RunUninstallation(per_user.platform, user.target(), report_));
+    EXPECT_FALSE(per_user.files.IsFolder(L"C:\\Users\\Ann\\AppData\\Local\\Glyphary"));
+    EXPECT_FALSE(per_user.registry.KeyExists(platform::RegistryRoot::kCurrentUser, kRecord));
+    EXPECT_EQ(per_user.files.IsHidden(L"C:\\Users\\Ann\\AppData\\Local\\~GlypharyInstaller.uninstalled"), run == 0);
+    per_user.files.SetProgramFolder(kProgram);
+  }
+}
+
+// What the restart's list then holds is shown end to end (e2e KillSafe).
+TEST_F(UninstallationTest, OurIconHeldWithItsNamesakeAsideComesOutAtTheRestartOrARunBeforeIt) {
+  const std::wstring icon = kInstall + L"\\89mat.ico";
+  fake_.files.AddFile(icon, "theirs");
+  for (bool run_before_restart : {false, true}) {
+    Install();
+    fake_.files.HoldFile(icon);
+    ASSERT_FALSE(Uninstall());
+    ASSERT_TRUE(report_.RestartNeeded());
+    fake_.files.ReleaseFile(icon);
+    if (run_before_restart) {
+      EXPECT_FALSE(Uninstall());  // puts theirs back, takes ours off the list
+    }
+    fake_.files.Restart();
+    EXPECT_EQ(fake_.files.List(kInstall), Names{L"89mat.ico"});
+    EXPECT_EQ(fake_.files.FileBytes(icon), "theirs");
+    EXPECT_FALSE(Uninstall());  // finishes the record, if it is left
+    EXPECT_FALSE(fake_.registry.KeyExists(kMachine, kRecord));
+  }
+
+  // Without the right to the restart's list: reported, the uninstaller kept
+  // and the entry shown again, to run it from there once the file is free.
+  testing::FakePlatform per_user;
+  per_user.files.DenyRestartList();
+  UserTarget user;
+  ASSERT_FALSE(user.Find(per_user.files));
+  const std::wstring folder(user.target().folder);
+  per_user.files.AddFile(kProgram + L"\\Icons\\89mat.ico", "icon");
+  per_user.files.AddFile(folder + L"\\89mat.ico", "theirs");
+  per_user.files.SetProgramFolder(kProgram);
+  auto ignore = [](InstallStage) {};
+  ASSERT_FALSE(RunInstallation(per_user.platform, user.target(), StageSink(ignore)));
+  per_user.files.SetProgramFolder(folder);
+  per_user.files.HoldFile(folder + L"\\89mat.ico");
+  const Error held = RunUninstallation(per_user.platform, user.target(), report_);
+  EXPECT_EQ(held.Number(), errors::kPermissionDenied);
+  EXPECT_EQ(held.Path(), folder + L"\\89mat.ico");
+  EXPECT_NE(std::wstring(held.Advice()).find(L"Apps & Features"), std::wstring::npos);
+  constexpr platform::RegistryRoot kUser = platform::RegistryRoot::kCurrentUser;
+  EXPECT_EQ(per_user.registry.Value(kUser, kRecord, L"DisplayName"), StoredText(L"DisplayName", std::wstring(kProductName)));
+  EXPECT_EQ(FindInstallation(per_user.platform, user.target()), Installed::kUnfinished);
+  EXPECT_TRUE(per_user.files.IsFile(folder + L"\\GlypharyInstaller.exe"));
+  per_user.files.ReleaseFile(folder + L"\\89mat.ico");
+  EXPECT_FALSE(RunUninstallation(per_user.platform, user.target(), report_));
+  EXPECT_EQ(per_user.files.FileBytes(folder + L"\\89mat.ico"), "theirs");
+  EXPECT_FALSE(per_user.registry.KeyExists(kUser, kRecord));
+}
+
 TEST_F(UninstallationTest, InstallationsForEveryAccountAndForOneLiveSideBySideAndEachGoesAlone) {
   constexpr platform::RegistryRoot kUser = platform::RegistryRoot::kCurrentUser;
   const std::wstring app_data = L"C:\\Users\\Ann\\AppData\\Local";

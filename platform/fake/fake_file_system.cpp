@@ -39,8 +39,8 @@ FakeFileSystem::FakeFileSystem(std::wstring program_folder)
 
 void FakeFileSystem::SetProgramFolder(std::wstring path) {
   program_folder_ = std::move(path);
-  // The program itself lies there.
-  AddFile(program_folder_ + L"\\GlypharyInstaller.exe", "MZ program");
+  // The program itself lies there (unless a file of that name already does).
+  if (!IsFile(program_folder_ + L"\\GlypharyInstaller.exe")) AddFile(program_folder_ + L"\\GlypharyInstaller.exe", "MZ program");
 }
 
 std::wstring FakeFileSystem::Normalize(const std::wstring& path) {
@@ -56,18 +56,38 @@ std::wstring FakeFileSystem::Normalize(const std::wstring& path) {
   return out;
 }
 
+std::wstring FakeFileSystem::Canon(std::wstring_view path) const {
+  std::wstring out = Normalize(Str(path));
+  if (out.size() >= 3 && out[1] == L':') {
+    const auto alias = substitutes_.find(FoldCase(out[0]));
+    if (alias != substitutes_.end()) out = Normalize(alias->second + out.substr(2));
+  }
+  return out;
+}
+
+wchar_t FakeFileSystem::VolumeOf(const std::wstring& canonical) {
+  return canonical.size() >= 2 && canonical[1] == L':' ? FoldCase(canonical[0]) : L'\\';
+}
+
+void FakeFileSystem::AddDrive(wchar_t letter) { Put(std::wstring(1, letter) + L":\\", true, {}); }
+
+void FakeFileSystem::Substitute(wchar_t letter, const std::wstring& folder) {
+  AddFolder(folder);
+  substitutes_[FoldCase(letter)] = Canon(folder);
+}
+
 const FakeFileSystem::Entry* FakeFileSystem::Find(const std::wstring& path) const {
-  auto it = entries_.find(Folded(Normalize(path)));
+  auto it = entries_.find(Folded(Canon(path)));
   return it == entries_.end() ? nullptr : &it->second;
 }
 
 std::wstring FakeFileSystem::ParentOf(const std::wstring& canonical) const {
   if (IsDriveRoot(canonical)) return std::wstring();
-  return Normalize(Str(SplitLast(canonical).first));
+  return Canon(Str(SplitLast(canonical).first));
 }
 
 bool FakeFileSystem::WritesDenied(const std::wstring& folder) const {
-  return denied_.count(Folded(Normalize(folder))) != 0;
+  return denied_.count(Folded(Canon(folder))) != 0;
 }
 
 void FakeFileSystem::Put(const std::wstring& canonical, bool folder, const std::string& bytes) {
@@ -78,7 +98,7 @@ void FakeFileSystem::Put(const std::wstring& canonical, bool folder, const std::
 }
 
 bool FakeFileSystem::InUse(const std::wstring& path) const {
-  const std::wstring folded = Folded(Normalize(path));
+  const std::wstring folded = Folded(Canon(path));
   if (held_files_.count(folded) != 0) return true;
   return std::any_of(sources_.begin(), sources_.end(),
                      [&](const Source& source) { return source.path == folded; });
@@ -101,7 +121,7 @@ std::optional<std::string> FakeFileSystem::FileBytes(const std::wstring& path) c
 }
 
 std::vector<std::wstring> FakeFileSystem::List(const std::wstring& folder) const {
-  std::wstring parent = Folded(Normalize(folder));
+  std::wstring parent = Folded(Canon(folder));
   std::vector<std::wstring> names;
   for (const auto& [key, entry] : entries_) {
     if (!IsDriveRoot(entry.path) && Folded(ParentOf(entry.path)) == parent) {
@@ -114,20 +134,20 @@ std::vector<std::wstring> FakeFileSystem::List(const std::wstring& folder) const
 }
 
 void FakeFileSystem::AddFolder(const std::wstring& path) {
-  std::wstring canonical = Normalize(path);
+  std::wstring canonical = Canon(path);
   if (canonical.empty() || IsFolder(canonical)) return;
   AddFolder(ParentOf(canonical));
   Put(canonical, true, {});
 }
 
 void FakeFileSystem::AddFile(const std::wstring& path, const std::string& bytes) {
-  std::wstring canonical = Normalize(path);
+  std::wstring canonical = Canon(path);
   AddFolder(ParentOf(canonical));
   Put(canonical, false, bytes);
 }
 
 void FakeFileSystem::DenyWrites(const std::wstring& folder) {
-  denied_.insert(Folded(Normalize(folder)));
+  denied_.insert(Folded(Canon(folder)));
 }
 
 Error FakeFileSystem::Matching(const std::wstring& folder, const std::wstring& pattern,
@@ -151,7 +171,7 @@ void FakeFileSystem::FailCopyOf(const std::wstring& file_name) {
 
 Error FakeFileSystem::CreateFolder(std::wstring_view path) {
   calls_.push_back(L"CreateFolder " + Str(path));
-  std::wstring canonical = Normalize(Str(path));
+  std::wstring canonical = Canon(Str(path));
   if (Find(canonical) != nullptr) return Failure(errors::kFileAlreadyExists, path);
   std::wstring parent = ParentOf(canonical);
   if (parent.empty() || !IsFolder(parent)) return Failure(errors::kPathNotFound, path);
@@ -177,11 +197,12 @@ Error FakeFileSystem::CopyOne(const Entry& file, const std::wstring& target) {
 Error FakeFileSystem::RemoveEmptyFolder(std::wstring_view path, bool& removed) {
   calls_.push_back(L"RemoveEmptyFolder " + Str(path));
   removed = false;
-  const std::wstring canonical = Normalize(Str(path));
+  const std::wstring canonical = Canon(Str(path));
   if (!IsFolder(canonical) || IsDriveRoot(canonical)) return Failure(errors::kPathNotFound, path);
   if (!List(canonical).empty()) return Error();
   if (WritesDenied(ParentOf(canonical))) return Failure(errors::kPermissionDenied, path);
   entries_.erase(Folded(canonical));
+  hidden_.erase(Folded(canonical));
   counter_.Changed();
   removed = true;
   return Error();
@@ -197,7 +218,7 @@ bool FakeFileSystem::FileExists(std::wstring_view path) { return IsFile(Str(path
 Error FakeFileSystem::ListFiles(std::wstring_view pattern, FileList& list) {
   calls_.push_back(L"ListFiles " + Str(pattern));
   list = FileList();
-  const std::wstring normal = Normalize(Str(pattern));
+  const std::wstring normal = Canon(Str(pattern));
   auto [folder, name] = SplitLast(normal);
   std::vector<Entry> matches;
   if (Error error = Matching(Str(folder), Str(name), matches)) return error;
@@ -207,9 +228,11 @@ Error FakeFileSystem::ListFiles(std::wstring_view pattern, FileList& list) {
 
 Error FakeFileSystem::DeleteFile(std::wstring_view path) {
   calls_.push_back(L"DeleteFile " + Str(path));
-  const std::wstring canonical = Normalize(Str(path));
+  const std::wstring canonical = Canon(Str(path));
   if (!IsFile(canonical)) return Error();
-  if (InUse(canonical) || WritesDenied(ParentOf(canonical))) {
+  // The running program's own file is in use too: it can be moved, not deleted.
+  const bool running = Find(canonical) == Find(program_folder_ + L"\\GlypharyInstaller.exe");
+  if (InUse(canonical) || running || WritesDenied(ParentOf(canonical))) {
     return Failure(errors::kPermissionDenied, path);
   }
   entries_.erase(Folded(canonical));
@@ -231,8 +254,10 @@ Error FakeFileSystem::Move(std::wstring_view source, std::wstring_view destinati
   const Entry* file = Find(Str(source));
   if (file == nullptr || file->folder) return Failure(errors::kFileNotFound, source);
   if (InUse(file->path)) return Failure(errors::kPermissionDenied, source);
-  const std::wstring target = Normalize(Str(destination));
+  const std::wstring target = Canon(Str(destination));
   if (!IsFolder(ParentOf(target))) return Failure(errors::kPathNotFound, destination);
+  // A move is a rename within one volume (ERROR_NOT_SAME_DEVICE otherwise).
+  if (VolumeOf(file->path) != VolumeOf(target)) return Failure(errors::kPathFileAccessError, source);
   // As MoveFileExW: without replacing, anything there stops the move; a
   // folder (or a file held open) is never replaced.
   if (const Entry* there = Find(target); there != nullptr && there != file) {
@@ -248,43 +273,73 @@ Error FakeFileSystem::Move(std::wstring_view source, std::wstring_view destinati
 
 Error FakeFileSystem::DeleteAtRestart(std::wstring_view path) {
   calls_.push_back(L"DeleteAtRestart " + Str(path));
-  at_restart_.push_back(Normalize(Str(path)));
+  if (!restart_list_writable_) return Failure(errors::kPermissionDenied, path);
+  at_restart_.push_back({Canon(Str(path)), L""});
+  counter_.Changed();
+  return Error();
+}
+
+Error FakeFileSystem::MoveAtRestart(std::wstring_view source, std::wstring_view destination) {
+  calls_.push_back(L"MoveAtRestart " + Str(source) + L" -> " + Str(destination));
+  if (!restart_list_writable_) return Failure(errors::kPermissionDenied, source);
+  at_restart_.push_back({Canon(Str(source)), Canon(Str(destination))});
   counter_.Changed();
   return Error();
 }
 
 bool FakeFileSystem::DeletesAtRestart(std::wstring_view path) {
-  const std::wstring folded = Folded(Normalize(Str(path)));
-  return std::any_of(at_restart_.begin(), at_restart_.end(), [&](const std::wstring& pending) {
-    const std::wstring name = Folded(pending);
-    return name == folded || name.rfind(folded + L"\\", 0) == 0;
+  const std::wstring folded = Folded(Canon(Str(path)));
+  return std::any_of(at_restart_.begin(), at_restart_.end(), [&](const Pending& pending) {
+    const std::wstring name = Folded(pending.source);
+    return pending.destination.empty() && (name == folded || name.rfind(folded + L"\\", 0) == 0);
   });
+}
+
+Error FakeFileSystem::CreateHiddenFolder(std::wstring_view path) {
+  if (Error error = CreateFolder(path)) return error;
+  hidden_.insert(Folded(Canon(Str(path))));
+  return Error();
+}
+
+bool FakeFileSystem::IsHidden(const std::wstring& path) const { return hidden_.count(Folded(Canon(path))) != 0; }
+
+bool FakeFileSystem::SameFile(std::wstring_view a, std::wstring_view b) {
+  const Entry* first = Find(Str(a));
+  return first != nullptr && !first->folder && first == Find(Str(b));
 }
 
 Error FakeFileSystem::KeepAtRestart(std::wstring_view path, bool& kept) {
   calls_.push_back(L"KeepAtRestart " + Str(path));
   if (other_program_) other_program_();
-  const std::wstring folded = Folded(Normalize(Str(path)));
-  const std::size_t before = at_restart_.size();
-  at_restart_.erase(std::remove_if(at_restart_.begin(), at_restart_.end(),
-                                   [&](const std::wstring& pending) { return Folded(pending) == folded; }),
-                    at_restart_.end());
-  kept = at_restart_.size() != before;
+  const std::wstring folded = Folded(Canon(Str(path)));
+  auto listed = [&](const Pending& pending) {
+    return pending.destination.empty() && Folded(pending.source) == folded;
+  };
+  kept = false;
+  if (std::none_of(at_restart_.begin(), at_restart_.end(), listed)) return Error();
+  if (!restart_list_writable_) return Failure(errors::kPermissionDenied, path);
+  at_restart_.erase(std::remove_if(at_restart_.begin(), at_restart_.end(), listed), at_restart_.end());
+  kept = true;
   if (kept) counter_.Changed();
   return Error();
 }
 
-void FakeFileSystem::HoldFile(const std::wstring& path) { held_files_.insert(Folded(Normalize(path))); }
+void FakeFileSystem::HoldFile(const std::wstring& path) { held_files_.insert(Folded(Canon(path))); }
 
-void FakeFileSystem::ReleaseFile(const std::wstring& path) { held_files_.erase(Folded(Normalize(path))); }
+void FakeFileSystem::ReleaseFile(const std::wstring& path) { held_files_.erase(Folded(Canon(path))); }
 
 void FakeFileSystem::Restart() {
   held_files_.clear();
   sources_.clear();
-  for (const std::wstring& path : at_restart_) {
-    const Entry* entry = Find(path);
-    if (entry == nullptr || (entry->folder && !List(path).empty())) continue;
-    entries_.erase(Folded(path));
+  // In the order asked for; a move never replaces what stands there.
+  for (const Pending& pending : at_restart_) {
+    const Entry* entry = Find(pending.source);
+    if (entry == nullptr || (entry->folder && !List(pending.source).empty())) continue;
+    if (!pending.destination.empty()) {
+      if (entry->folder || Find(pending.destination) != nullptr) continue;
+      Put(pending.destination, false, entry->bytes);
+    }
+    entries_.erase(Folded(pending.source));
   }
   at_restart_.clear();
 }
@@ -301,7 +356,7 @@ Error FakeFileSystem::HoldSource(std::wstring_view path, int& held, unsigned lon
 
 Error FakeFileSystem::CopyHeldSource(int held, std::wstring_view destination) {
   calls_.push_back(L"CopyHeldSource " + std::to_wstring(held) + L" -> " + Str(destination));
-  const std::wstring target = Normalize(Str(destination));
+  const std::wstring target = Canon(Str(destination));
   if (!IsFolder(ParentOf(target))) return Failure(errors::kPathNotFound, destination);
   if (InUse(target)) return Failure(errors::kPermissionDenied, destination);
   Entry source;
@@ -333,8 +388,8 @@ Error FakeFileSystem::FullPathOf(std::wstring_view path, WideText& full) {
 }
 
 Error FakeFileSystem::TempFolder(WideText& folder) {
-  folder = WideText(L"C:\\Temp");
-  AddFolder(L"C:\\Temp");
+  folder = WideText(temp_folder_);
+  AddFolder(temp_folder_);
   return Error();
 }
 
@@ -351,7 +406,10 @@ std::vector<std::wstring> FakeFileSystem::Dump() const {
     for (unsigned char byte : entry.bytes) line += static_cast<wchar_t>(byte);
     lines.push_back(line);
   }
-  for (const std::wstring& pending : at_restart_) lines.push_back(L"deleted at the restart: " + pending);
+  for (const Pending& pending : at_restart_) {
+    lines.push_back(pending.destination.empty() ? L"deleted at the restart: " + pending.source
+                                                : L"moved at the restart: " + pending.source + L" -> " + pending.destination);
+  }
   return lines;
 }
 

@@ -29,8 +29,13 @@ class FakeFileSystem : public FileSystem {
   Error DeleteFile(std::wstring_view path) override;
   Error MoveFile(std::wstring_view source, std::wstring_view destination) override;
   Error MoveFileReplacing(std::wstring_view source, std::wstring_view destination) override;
-  // Recorded; the file goes at the next Restart().
+  Error CreateHiddenFolder(std::wstring_view path) override;
+  // The same entry, reached through any drive letter (Substitute).
+  bool SameFile(std::wstring_view a, std::wstring_view b) override;
+  // Recorded; the file goes at the next Restart(). 70 while the list is
+  // not writable (DenyRestartList).
   Error DeleteAtRestart(std::wstring_view path) override;
+  Error MoveAtRestart(std::wstring_view source, std::wstring_view destination) override;
   bool DeletesAtRestart(std::wstring_view path) override;
   Error KeepAtRestart(std::wstring_view path, bool& kept) override;
   // The file's bytes as they are now, kept for the copies.
@@ -64,18 +69,31 @@ class FakeFileSystem : public FileSystem {
   void FailCopyOf(const std::wstring& file_name);
   // The program's current folder (C:\Users\Ann unless set).
   void SetCurrentFolder(std::wstring path) { current_folder_ = std::move(path); }
-  // Where the program runs from (GlypharyInstaller.exe is made there).
+  // Where the program runs from (GlypharyInstaller.exe is made there, and
+  // cannot be deleted while it runs).
   void SetProgramFolder(std::wstring path);
   // The account's local application data folder (C:\Users\Ann\AppData\Local
   // unless set).
   void SetLocalAppData(std::wstring path);
+  // Another volume, its root `letter`:\ made: a move between volumes fails
+  // (75), as MoveFileExW's does. Drive C: is the first volume.
+  void AddDrive(wchar_t letter);
+  // The drive letter `letter` names `folder` (made if missing), as subst or
+  // a mapped path does: the same files, on the same volume.
+  void Substitute(wchar_t letter, const std::wstring& folder);
+  // The temporary folder (C:\Temp unless set; made when asked for).
+  void SetTempFolder(std::wstring path) { temp_folder_ = std::move(path); }
+  // The account may not change the deletions and moves at the restart (the
+  // list is the machine's and needs administrator rights): asking for one,
+  // or taking one off, fails with 70.
+  void DenyRestartList() { restart_list_writable_ = false; }
   // The file cannot be deleted or moved (70), as while another program has
   // it open; it can still be scheduled for deletion at the restart.
   void HoldFile(const std::wstring& path);
   // The other program closes the file.
   void ReleaseFile(const std::wstring& path);
-  // Windows starts again: what was scheduled for deletion goes, and held
-  // files are free.
+  // Windows starts again: what was scheduled for deletion or a move goes
+  // or moves, in the order asked for, and held files are free.
   void Restart();
   // Counts every change from now on (none when null).
   void CountChangesWith(ChangeCounter* counter) { counter_.Watch(counter); }
@@ -86,6 +104,7 @@ class FakeFileSystem : public FileSystem {
   // --- Inspection ---
   bool IsFolder(const std::wstring& path) const;
   bool IsFile(const std::wstring& path) const;
+  bool IsHidden(const std::wstring& path) const;
   std::optional<std::string> FileBytes(const std::wstring& path) const;
   // Names of the entries directly inside `folder`, in name order.
   std::vector<std::wstring> List(const std::wstring& folder) const;
@@ -107,7 +126,17 @@ class FakeFileSystem : public FileSystem {
     std::string bytes;
   };
 
+  // A deletion (no destination) or a move at the restart.
+  struct Pending {
+    std::wstring source;
+    std::wstring destination;
+  };
+
   const Entry* Find(const std::wstring& path) const;
+  // Normalize, with a substituted drive letter replaced by its folder.
+  std::wstring Canon(std::wstring_view path) const;
+  // The volume of a canonical path: its drive letter, folded.
+  static wchar_t VolumeOf(const std::wstring& canonical);
   // Held open: by another program (HoldFile), or by this one as a source.
   bool InUse(const std::wstring& path) const;
   std::wstring ParentOf(const std::wstring& canonical) const;
@@ -123,7 +152,11 @@ class FakeFileSystem : public FileSystem {
   std::set<std::wstring> denied_;          // folded canonical folder paths
   std::set<std::wstring> failing_names_;   // folded file names
   std::set<std::wstring> held_files_;      // folded file paths
-  std::vector<std::wstring> at_restart_;   // canonical paths to delete at the restart
+  std::vector<Pending> at_restart_;        // canonical paths, in the order asked for
+  std::map<wchar_t, std::wstring> substitutes_;  // folded drive letter -> canonical folder
+  std::set<std::wstring> hidden_;          // folded canonical folder paths
+  std::wstring temp_folder_ = L"C:\\Temp";
+  bool restart_list_writable_ = true;
   std::wstring local_app_data_ = L"C:\\Users\\Ann\\AppData\\Local";
   std::wstring program_folder_;
   std::wstring current_folder_ = L"C:\\Users\\Ann";

@@ -55,6 +55,13 @@ class FileSystemUnderTest {
   virtual void SetOtherProgram(std::function<void()> other) = 0;
   // The current folder of the program, as Windows gives it.
   virtual std::wstring CurrentFolder() = 0;
+  virtual bool IsHidden(const std::wstring& path) = 0;
+  // Another drive letter for the scratch area ("Q:"), on the same volume;
+  // "" where the system has none that reaches it (Wine).
+  virtual std::wstring ScratchThroughAnotherDrive() = 0;
+  // An empty folder on another volume than the scratch area, removed when
+  // this object is destroyed; "" where there is none to be had.
+  virtual std::wstring OtherVolumeFolder() = 0;
 };
 
 std::unique_ptr<RegistryUnderTest> MakeFakeRegistryUnderTest();

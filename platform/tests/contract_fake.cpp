@@ -49,6 +49,16 @@ class FakeFileSystemUnderTest : public FileSystemUnderTest {
   bool IsFolder(const std::wstring& path) override { return files_.IsFolder(path); }
   void SetOtherProgram(std::function<void()> other) override { files_.SetOtherProgram(std::move(other)); }
   std::wstring CurrentFolder() override { return L"C:\\Users\\Ann"; }  // the stand-in's
+  bool IsHidden(const std::wstring& path) override { return files_.IsHidden(path); }
+  std::wstring ScratchThroughAnotherDrive() override {
+    files_.Substitute(L'Q', scratch_);
+    return L"Q:";
+  }
+  std::wstring OtherVolumeFolder() override {
+    files_.AddDrive(L'D');
+    files_.AddFolder(L"D:\\Other");
+    return L"D:\\Other";
+  }
 
  private:
   FakeFileSystem files_;

@@ -124,8 +124,10 @@ class Win32FileSystemUnderTest : public FileSystemUnderTest {
     std::filesystem::create_directories(scratch_);
   }
   ~Win32FileSystemUnderTest() override {
+    if (!drive_.empty()) DefineDosDeviceW(DDD_REMOVE_DEFINITION, drive_.c_str(), nullptr);
     std::error_code ignored;
     std::filesystem::remove_all(scratch_, ignored);
+    if (!other_volume_.empty()) std::filesystem::remove_all(other_volume_, ignored);
   }
 
   FileSystem& files() override { return files_; }
@@ -150,11 +152,41 @@ class Win32FileSystemUnderTest : public FileSystemUnderTest {
     files_.SetOtherProgram(other_ ? FunctionRef<void()>(other_) : FunctionRef<void()>());
   }
   std::wstring CurrentFolder() override { return std::filesystem::current_path().wstring(); }
+  bool IsHidden(const std::wstring& path) override {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+  }
+  std::wstring ScratchThroughAnotherDrive() override {
+    for (wchar_t letter = L'Q'; letter <= L'Y' && drive_.empty(); ++letter) {
+      const std::wstring drive{letter, L':'};
+      if (GetDriveTypeW((drive + L"\\").c_str()) == DRIVE_NO_ROOT_DIR &&
+          DefineDosDeviceW(0, drive.c_str(), scratch_.c_str())) {
+        drive_ = drive;
+      }
+    }
+    // Wine defines the letter but reaches no file through it (its drives are
+    // the prefix's dosdevices links, each numbered as a volume of its own).
+    if (!drive_.empty() && GetFileAttributesW((drive_ + L"\\").c_str()) == INVALID_FILE_ATTRIBUTES) return L"";
+    return drive_;
+  }
+  std::wstring OtherVolumeFolder() override {
+    // Under Wine, Z: is the Unix root and /dev/shm a file system of its own
+    // (tmpfs), so a rename from the prefix's drive C: into it fails as
+    // between two volumes; elsewhere there is none to be had.
+    const std::wstring shm = L"Z:\\dev\\shm";
+    if (!std::filesystem::is_directory(shm)) return L"";
+    other_volume_ = shm + L"\\glyphary-contract-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                    std::to_wstring(NextSerial());
+    std::filesystem::create_directories(other_volume_);
+    return other_volume_;
+  }
 
  private:
   std::function<void()> other_;
   Win32FileSystem files_;
   std::wstring scratch_;
+  std::wstring drive_;         // defined for the scratch area
+  std::wstring other_volume_;  // made on another volume
 };
 
 }  // namespace

@@ -252,6 +252,30 @@ TEST_P(FileSystemContract, TakingADeletionAtTheRestartBackKeepsThoseAskedForMean
   EXPECT_TRUE(kept);
 }
 
+TEST_P(FileSystemContract, AFileIsKnownByItselfThroughAnyDriveLetterAndMovesOnlyWithinItsVolume) {
+  FileSystem& files = under_test_->files();
+  under_test_->MakeFile(In(L"TI-89\\GlypharyInstaller.exe"), "MZ");
+  under_test_->MakeFile(In(L"TI-89\\copy.exe"), "MZ");  // the same bytes, another file
+  EXPECT_TRUE(files.SameFile(In(L"TI-89\\GlypharyInstaller.exe"), In(L"ti-89\\GLYPHARYINSTALLER.EXE")));
+  EXPECT_FALSE(files.SameFile(In(L"TI-89\\GlypharyInstaller.exe"), In(L"TI-89\\copy.exe")));
+  EXPECT_FALSE(files.SameFile(In(L"TI-89\\absent.exe"), In(L"TI-89\\absent.exe")));
+  EXPECT_FALSE(files.SameFile(In(L"TI-89"), In(L"TI-89")));  // a folder is no file
+  if (const std::wstring drive = under_test_->ScratchThroughAnotherDrive(); !drive.empty()) {
+    EXPECT_TRUE(files.SameFile(drive + L"\\TI-89\\GlypharyInstaller.exe", In(L"TI-89\\GlypharyInstaller.exe")));
+    EXPECT_FALSE(files.SameFile(drive + L"\\TI-89\\copy.exe", In(L"TI-89\\GlypharyInstaller.exe")));
+  }
+
+  ASSERT_FALSE(files.CreateHiddenFolder(In(L"~moved")));
+  EXPECT_TRUE(under_test_->IsHidden(In(L"~moved")));
+  EXPECT_EQ(files.CreateHiddenFolder(In(L"~moved")).Number(), errors::kFileAlreadyExists);
+  const std::wstring other = under_test_->OtherVolumeFolder();
+  if (other.empty()) GTEST_SKIP() << "no second volume here";
+  const Error across = files.MoveFileReplacing(In(L"TI-89\\copy.exe"), other + L"\\copy.exe");
+  EXPECT_EQ(across.Number(), errors::kPathFileAccessError);
+  EXPECT_EQ(across.Path(), In(L"TI-89\\copy.exe"));
+  EXPECT_EQ(under_test_->ReadFile(In(L"TI-89\\copy.exe")), "MZ");
+}
+
 TEST_P(FileSystemContract, APathIsMadeFullAgainstTheCurrentFolder) {
   WideText full;
   ASSERT_FALSE(under_test_->files().FullPathOf(L"logs\\install.log", full));

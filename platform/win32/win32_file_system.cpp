@@ -189,6 +189,40 @@ Error Win32FileSystem::DeleteAtRestart(std::wstring_view path) {
   return Error();
 }
 
+Error Win32FileSystem::MoveAtRestart(std::wstring_view source, std::wstring_view destination) {
+  // Without MOVEFILE_REPLACE_EXISTING: whatever stands at `destination` when
+  // Windows starts stays, and the file waits where it is.
+  return Move(source, destination, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+Error Win32FileSystem::CreateHiddenFolder(std::wstring_view path) {
+  const WideText folder(path);
+  if (!CreateDirectoryW(folder.c_str(), nullptr)) return LastError(path);
+  SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_HIDDEN);  // a folder that stays visible still serves
+  return Error();
+}
+
+namespace {
+
+// The volume's serial number and the file's index of `path`, which name it
+// whatever path leads there; false when it cannot be opened (no access is
+// asked for: any file another program holds open can be looked at).
+bool FileIdentity(std::wstring_view path, BY_HANDLE_FILE_INFORMATION& info) {
+  OwnedHandle file(CreateFileW(WideText(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return file.valid() && GetFileInformationByHandle(file.get(), &info);
+}
+
+}  // namespace
+
+bool Win32FileSystem::SameFile(std::wstring_view a, std::wstring_view b) {
+  BY_HANDLE_FILE_INFORMATION first{}, second{};
+  return FileIdentity(a, first) && FileIdentity(b, second) &&
+         (first.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
 namespace {
 
 // Where Windows keeps the renames and deletions it makes when it next

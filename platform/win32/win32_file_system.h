@@ -19,7 +19,12 @@ class Win32FileSystem : public FileSystem {
   Error DeleteFile(std::wstring_view path) override;
   Error MoveFile(std::wstring_view source, std::wstring_view destination) override;
   Error MoveFileReplacing(std::wstring_view source, std::wstring_view destination) override;
+  Error CreateHiddenFolder(std::wstring_view path) override;
+  // GetFileInformationByHandle's volume serial number and file index.
+  bool SameFile(std::wstring_view a, std::wstring_view b) override;
   Error DeleteAtRestart(std::wstring_view path) override;
+  // MoveFileExW with MOVEFILE_DELAY_UNTIL_REBOOT, not replacing.
+  Error MoveAtRestart(std::wstring_view source, std::wstring_view destination) override;
   bool DeletesAtRestart(std::wstring_view path) override;
   // Reads PendingFileRenameOperations, and writes it back without `path`
   // when it is there (see the .cpp for how other programs' changes meanwhile

@@ -2,6 +2,7 @@
 // taken back or finished exactly by the next run; what an installation puts
 // in is what it found, not a file swapped in meanwhile; and the record it
 // reads back reaches nothing outside the installation.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -307,6 +308,95 @@ TEST_F(KillSafe, TheKeptUninstallerRunFromItsOwnFolderRemovesEverything) {
 
   EXPECT_EQ(RunSilently(L"/S", "again"), 0u);
   ExpectInstalled();
+}
+
+}  // namespace
+}  // namespace glyphary::e2e
+
+namespace glyphary::e2e {
+namespace {
+
+// The list of renames and deletions at the restart, text by text.
+std::vector<std::wstring> PendingTexts() {
+  const std::vector<BYTE> bytes = ReadValue(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                                            L"PendingFileRenameOperations").bytes;
+  std::vector<std::wstring> texts(1);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const wchar_t c = static_cast<wchar_t>(bytes[i] | (bytes[i + 1] << 8));
+    if (c == 0) {
+      texts.emplace_back();
+    } else {
+      texts.back() += c;
+    }
+  }
+  return texts;
+}
+
+// The uninstaller Settings runs (from its own folder) with the temporary
+// folder on another volume: under Wine, /dev/shm is a file system of its
+// own, and a rename into it fails as between two volumes. It moves itself
+// beside the install folder instead, and the folder goes now.
+TEST_F(KillSafe, TheUninstallerLeavesItsFolderWithTheTemporaryFolderOnAnotherVolume) {
+  ASSERT_EQ(RunSilently(L"/S", "install"), 0u);
+  const std::wstring temp = L"Z:\\dev\\shm\\glyphary-e2e-temp-" + std::to_wstring(GetCurrentProcessId());
+  ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  std::wstring saved[2];
+  const wchar_t* names[2] = {L"TMP", L"TEMP"};
+  for (int i = 0; i < 2; ++i) {
+    saved[i].resize(32768);
+    saved[i].resize(GetEnvironmentVariableW(names[i], saved[i].data(), 32768));
+    SetEnvironmentVariableW(names[i], temp.c_str());  // the uninstaller inherits it
+  }
+  Process uninstaller;
+  const std::string launched = Narrow(uninstaller.Launch(InstalledProgram(), L"/uninstall /S", InstallFolder()));
+  DWORD code = 0xDEAD;
+  const bool ended = launched.empty() && uninstaller.WaitForExit(60000, &code);
+  for (int i = 0; i < 2; ++i) SetEnvironmentVariableW(names[i], saved[i].empty() ? nullptr : saved[i].c_str());
+  ASSERT_EQ(launched, "");
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(GetFileAttributesW(InstallFolder().c_str()), INVALID_FILE_ATTRIBUTES) << "the folder is left";
+  EXPECT_EQ(ShapeOf(HKEY_LOCAL_MACHINE, kRecordKey).values, -1) << "the record is left";
+  const std::wstring moved = InstallFolder().substr(0, InstallFolder().rfind(L'\\')) + L"\\~GlypharyInstaller.uninstalled";
+  const DWORD attributes = GetFileAttributesW(moved.c_str());
+  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u);
+  bool pending = false;
+  for (const std::wstring& path : PendingDeletes()) {
+    pending |= Lower(path) == Lower(L"\\??\\" + moved + L"\\GlypharyInstaller.exe");
+  }
+  EXPECT_TRUE(pending) << "the moved copy is not deleted at the restart";
+  // The next run of the program clears it.
+  EXPECT_EQ(RunSilently(L"/S", "again"), 0u);
+  EXPECT_EQ(GetFileAttributesW(moved.c_str()), INVALID_FILE_ATTRIBUTES);
+  RemoveDirectoryW(temp.c_str());  // no longer any program's current folder
+}
+
+// Our icon held open by another program, with the file of someone else's it
+// replaced waiting aside: at the restart ours goes and theirs comes back, in
+// that order; the record stays, naming it, with the entry gone.
+TEST_F(KillSafe, OurIconHeldWithItsNamesakeAsideIsSwappedBackAtTheRestart) {
+  const std::wstring icon = InstallFolder() + L"\\89mat.ico";
+  const std::wstring aside_folder = InstallFolder() + L"\\Replaced by Glyphary Installer";
+  ASSERT_TRUE(CreateDirectoryW(InstallFolder().c_str(), nullptr));
+  std::ofstream(fs::path(icon), std::ios::binary) << "theirs";
+  ASSERT_EQ(RunSilently(L"/S", "install"), 0u);
+  HANDLE held = CreateFileW(icon.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const DWORD code = RunSilently(L"/uninstall /S", "uninstall");
+  CloseHandle(held);
+  EXPECT_EQ(code, 3010u);
+  EXPECT_EQ(RecordText(L"InstallState"), L"Removing");
+  EXPECT_EQ(RecordText(L"PendingRestart"), L"89mat.ico");
+  EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, kRecordKey, L"DisplayName").present);
+  const std::vector<std::wstring> texts = PendingTexts();
+  const std::vector<std::wstring> expected = {L"\\??\\" + icon, L"", L"\\??\\" + aside_folder + L"\\89mat.ico",
+                                              L"\\??\\" + icon, L"\\??\\" + aside_folder, L""};
+  const auto found = std::search(texts.begin(), texts.end(), expected.begin(), expected.end(),
+                                 [](const std::wstring& a, const std::wstring& b) { return Lower(a) == Lower(b); });
+  EXPECT_NE(found, texts.end()) << "not in the restart's list, in order";
+  const std::vector<char> theirs = ReadWholeFile(aside_folder + L"\\89mat.ico");
+  EXPECT_EQ(std::string(theirs.begin(), theirs.end()), "theirs");
 }
 
 }  // namespace
