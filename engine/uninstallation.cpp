@@ -36,9 +36,9 @@ NameList UnrecordedFiles() {
 // Removes the folders between the install folder and the target's base
 // ("Glyphary" of the per-user folder) that are left empty; one that holds
 // anything stays.
-void RemoveEmptyParents(platform::FileSystem& files, const InstallTarget& target) {
-  std::wstring_view folder = SplitLast(target.folder).first;
-  while (folder.size() > target.base.size()) {
+void RemoveEmptyParents(platform::FileSystem& files, std::wstring_view install_folder, std::wstring_view base) {
+  std::wstring_view folder = SplitLast(install_folder).first;
+  while (folder.size() > base.size()) {
     bool removed = false;
     if (files.RemoveEmptyFolder(folder, removed) || !removed) return;
     folder = SplitLast(folder).first;
@@ -77,17 +77,28 @@ Error RemoveFile(platform::FileSystem& files, std::wstring_view path, std::wstri
   return Error();
 }
 
-// Takes the files of ours out of the install folder and puts back those it
-// had moved aside; the folder goes when nothing else is in it.
-void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const InstallRecord& record,
-                 const NameList& names, FilesInUse in_use, UninstallReport& report,
+// A folder the installation put files into: the install folder below the
+// target's base, or its twin that 32-bit programs reach (Wow64Folder), with
+// the record's lists for it.
+struct Removal {
+  std::wstring_view folder;
+  std::wstring_view base;
+  const NameList& names;      // the files of ours there
+  const NameList& set_aside;  // of those, the ones whose earlier file waits aside
+  bool twin;
+};
+
+// Takes the files of ours out of the folder and puts back those it had
+// moved aside; the folder goes when nothing else is in it.
+void RemoveFiles(platform::FileSystem& files, const Removal& from, FilesInUse in_use, UninstallReport& report,
                  const FunctionRef<void(Error)>& keep) {
   WideText program;
   keep(files.ProgramFile(program));
-  const WideText aside_folder = Joined(target.folder, L"\\", kSetAsideFolderName);
+  const NameList& names = from.names;
+  const WideText aside_folder = Joined(from.folder, L"\\", kSetAsideFolderName);
   names.ForEach([&](std::wstring_view name) {
-    const WideText path = Joined(target.folder, L"\\", name);
-    if (!record.set_aside.Contains(name)) {
+    const WideText path = Joined(from.folder, L"\\", name);
+    if (!from.set_aside.Contains(name)) {
       keep(RemoveFile(files, path, program, in_use, report));
       return;
     }
@@ -112,20 +123,23 @@ void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const
     bool removed = false;
     keep(files.RemoveEmptyFolder(aside_folder, removed));
   }
-  Error removing = files.RemoveEmptyFolder(target.folder, report.folder_removed);
+  bool removed = false;
+  Error removing = files.RemoveEmptyFolder(from.folder, removed);
   keep(removing);
-  if (report.folder_removed) RemoveEmptyParents(files, target);
-  if (removing || report.folder_removed || in_use == FilesInUse::kReport) return;
+  if (removed) RemoveEmptyParents(files, from.folder, from.base);
+  // The report names the install folder; of its twin only the files count.
+  if (!from.twin) report.folder_removed = removed;
+  if (removing || removed || in_use == FilesInUse::kReport) return;
   platform::FileList left;
-  keep(files.ListFiles(Joined(target.folder, L"\\*"), left));
+  keep(files.ListFiles(Joined(from.folder, L"\\*"), left));
   // Only files of ours waiting for the restart: the folder goes after them.
   bool only_ours = !files.FolderExists(aside_folder);
   left.names.ForEach([&](std::wstring_view name) {
-    only_ours &= names.Contains(name) && files.DeletesAtRestart(Joined(target.folder, L"\\", name));
+    only_ours &= names.Contains(name) && files.DeletesAtRestart(Joined(from.folder, L"\\", name));
   });
   if (only_ours) {
-    keep(files.DeleteAtRestart(target.folder));
-  } else {
+    keep(files.DeleteAtRestart(from.folder));
+  } else if (!from.twin) {
     report.folder_kept = true;
   }
 }
@@ -178,8 +192,11 @@ Error RemoveInstallation(const platform::Platform& platform, const InstallTarget
     if (!first) first = error;
   };
   platform::FileSystem& files = platform.files;
+  Wow64Folder twin;
+  twin.Find(files, target);
   // A program's current folder cannot be removed: ours goes elsewhere first.
   keep(files.LeaveFolder(target.folder));
+  if (twin.exists()) keep(files.LeaveFolder(twin.folder()));
   // From here the installation no longer counts as installed, and every
   // later run finishes what this one leaves.
   if (record.exists) {
@@ -190,21 +207,31 @@ Error RemoveInstallation(const platform::Platform& platform, const InstallTarget
   }
   const NameList names = record.exists ? record.files : UnrecordedFiles();
   keep(UnregisterFileTypes(platform.registry, target, record.saved, report.registry, platform.log));
-  if (files.FolderExists(target.folder)) {
-    RemoveFiles(files, target, record, names, in_use, report, FunctionRef<void(Error)>(keep));
+  // The install folder, and its twin for 32-bit programs, where the record
+  // names files there (an installation without its record put none there).
+  const Removal removals[] = {{target.folder, target.base, names, record.set_aside, false},
+                              {twin.folder(), twin.base(), record.wow64_files, record.wow64_set_aside, true}};
+  const std::size_t folders = twin.exists() ? 2 : 1;
+  for (std::size_t at = 0; at < folders; ++at) {
+    if (files.FolderExists(removals[at].folder)) {
+      RemoveFiles(files, removals[at], in_use, report, FunctionRef<void(Error)>(keep));
+    }
   }
   if (record.exists && !record.damaged) {
     if (!first) {
       keep(DeleteRecord(platform.registry, target));  // last: everything else is gone
     } else {
-      NameList still;
-      names.ForEach([&](std::wstring_view name) {
-        const WideText path = Joined(target.folder, L"\\", name);
-        const WideText aside = Joined(target.folder, L"\\", kSetAsideFolderName, L"\\", name);
-        if (files.FileExists(path) || files.FileExists(aside)) still.Add(name);
-      });
+      NameList still[2];
+      for (std::size_t at = 0; at < folders; ++at) {
+        const Removal& from = removals[at];
+        from.names.ForEach([&](std::wstring_view name) {
+          const WideText path = Joined(from.folder, L"\\", name);
+          const WideText aside = Joined(from.folder, L"\\", kSetAsideFolderName, L"\\", name);
+          if (files.FileExists(path) || files.FileExists(aside)) still[at].Add(name);
+        });
+      }
       // The run's error names what was left; a list that cannot be written is logged.
-      if (Error error = WriteFilesLeft(platform.registry, target, still)) {
+      if (Error error = WriteFilesLeft(platform.registry, target, still[0], still[1])) {
         platform::Note(platform.log, L"cannot write the files left into the record", error);
       }
     }

@@ -48,6 +48,8 @@ class FakeFileSystem : public FileSystem {
   Error TempFolder(WideText& folder) override;
   // The one SetLocalAppData gave (made when asked for).
   Error LocalAppDataFolder(WideText& folder) override;
+  // The one SetWow64Folder gave; none unless set, as on 32-bit Windows.
+  bool Wow64SystemFolder(WideText& folder) override;
   Error ProgramFile(WideText& path) override;
   // Waits for nothing; recorded as "Pause <ms>".
   void Pause(unsigned milliseconds) override;
@@ -69,6 +71,9 @@ class FakeFileSystem : public FileSystem {
   // The account's local application data folder (C:\Users\Ann\AppData\Local
   // unless set).
   void SetLocalAppData(std::wstring path);
+  // 64-bit Windows: the folder 32-bit programs see as the system folder
+  // ("C:\WINDOWS\SysWOW64"), made now; "" for none (32-bit Windows).
+  void SetWow64Folder(std::wstring path);
   // The file cannot be deleted or moved (70), as while another program has
   // it open; it can still be scheduled for deletion at the restart.
   void HoldFile(const std::wstring& path);
@@ -125,6 +130,7 @@ class FakeFileSystem : public FileSystem {
   std::set<std::wstring> held_files_;      // folded file paths
   std::vector<std::wstring> at_restart_;   // canonical paths to delete at the restart
   std::wstring local_app_data_ = L"C:\\Users\\Ann\\AppData\\Local";
+  std::wstring wow64_folder_;
   std::wstring program_folder_;
   std::wstring current_folder_ = L"C:\\Users\\Ann";
   struct Source {
