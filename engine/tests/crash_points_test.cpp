@@ -27,6 +27,8 @@ namespace value_type = platform::value_type;
 const std::wstring kProgram = L"C:\\Downloads\\Glyphary";
 const std::wstring kAppData = L"C:\\Users\\Ann\\AppData\\Local";
 const std::wstring kUninstallKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+// The folder 32-bit programs reach for C:\WINDOWS\system32\TI-89.
+const std::wstring kWow64Install = L"C:\\WINDOWS\\SysWOW64\\TI-89";
 
 // What a kill leaves on disk: the file system and the registry.
 struct Machine {
@@ -44,10 +46,14 @@ class CrashPoints : public ::testing::TestWithParam<Scope> {
  protected:
   // Windows, the unpacked download with its twelve icons and one more, and
   // what other programs put at six of the 48 places, in six value types,
-  // and one icon of theirs where ours goes.
+  // and one icon of theirs where ours goes, in the install folder and in
+  // the one 32-bit programs reach (only the machine-wide road puts icons
+  // there; the per-user road leaves it alone).
   CrashPoints() {
     Machine& m = before_;
     m.files.AddFolder(L"C:\\WINDOWS\\system32");
+    m.files.SetWow64Folder(L"C:\\WINDOWS\\SysWOW64");
+    m.files.AddFile(kWow64Install + L"\\89dat.ico", "their 32-bit icon");
     m.files.AddFolder(L"C:\\Temp");
     m.files.SetLocalAppData(kAppData);
     m.files.AddFolder(kAppData);
@@ -166,6 +172,12 @@ TEST_P(CrashPoints, AKillAtAnyInstantLeavesWhatTheNextRunFinishesOrTakesBackExac
   ASSERT_FALSE(Run(installed_, Command::kInstall));
   ASSERT_TRUE(Detected(installed_));
   ASSERT_FALSE(installed_ == before_);
+  const bool machine = GetParam() == Scope::kMachine;
+  EXPECT_EQ(installed_.files.FileBytes(kWow64Install + L"\\89mat.ico"),
+            machine ? std::optional<std::string>("ours 89mat.ico") : std::nullopt);
+  EXPECT_EQ(installed_.files.FileBytes(kWow64Install + L"\\89dat.ico"),
+            machine ? "ours 89dat.ico" : "their 32-bit icon");
+  EXPECT_FALSE(installed_.files.IsFile(kWow64Install + L"\\GlypharyInstaller.exe"));
   // Uninstalled whole, the machine is as it was, their icon and values too.
   Machine removed = installed_;
   ASSERT_FALSE(Run(removed, Command::kUninstall));
