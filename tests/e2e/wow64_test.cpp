@@ -27,6 +27,7 @@ class Wow64Icons : public InstallerTest {
   // Runs e2e_icon32 on x.89m; with `user`, the DefaultIcon is read from
   // the account's own classes (Wine shows them in no merged view).
   Answers Ask(const std::string& when, bool user = false) {
+    CreateDirectoryW(WorkFolder().c_str(), nullptr);
     const std::wstring output = WorkFolder() + L"\\icon32-answers.txt";
     Process probe;
     EXPECT_EQ(Narrow(probe.Launch(BesideDriver(L"e2e_icon32.exe"), std::wstring(L"x.89m Ivex.89m") +
