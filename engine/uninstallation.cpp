@@ -222,6 +222,7 @@ Error RemoveInstallation(const platform::Platform& platform, const InstallTarget
       keep(DeleteRecord(platform.registry, target));  // last: everything else is gone
     } else {
       NameList still[2];
+      if (folders == 1) still[1] = record.wow64_files;  // not reached on this run: kept as named
       for (std::size_t at = 0; at < folders; ++at) {
         const Removal& from = removals[at];
         from.names.ForEach([&](std::wstring_view name) {
