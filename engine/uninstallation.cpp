@@ -213,7 +213,8 @@ Error RemoveInstallation(const platform::Platform& platform, const InstallTarget
                               {twin.folder(), twin.base(), record.wow64_files, record.wow64_set_aside, true}};
   const std::size_t folders = twin.exists() ? 2 : 1;
   for (std::size_t at = 0; at < folders; ++at) {
-    if (files.FolderExists(removals[at].folder)) {
+    // A twin the record names nothing in is not ours, empty or not.
+    if (files.FolderExists(removals[at].folder) && !(removals[at].twin && removals[at].names.empty())) {
       RemoveFiles(files, removals[at], in_use, report, FunctionRef<void(Error)>(keep));
     }
   }
