@@ -294,6 +294,13 @@ Error Install(const platform::Platform& platform, const InstallTarget& target, I
   stage(InstallStage::kCopyingIcons);
   const std::size_t icons = sources.files.size() - 1;  // the program comes last
   for (std::size_t at = 0; at < to.size; ++at) {
+    // A folder found there, not made by this run, may have gone since while
+    // empty (Windows Installer taking back a transaction of its own that
+    // had made it): it is made again.
+    const std::wstring_view folder = to.list[at].folder;
+    if (!files.FolderExists(folder)) {
+      if (Error error = files.CreateFolder(folder)) return RollBack(platform, target, error.At(folder));
+    }
     for (std::size_t icon = 0; icon < icons; ++icon) {
       if (Error error = CopySource(files, to.list[at].folder, sources.files[icon], deletions_pending[at])) {
         return RollBack(platform, target, error);

@@ -33,6 +33,26 @@ NameList UnrecordedFiles() {
   return names;
 }
 
+// The icons of ours an installation without its record left where 32-bit
+// programs look (`twin`): the table's icons there that hold the very bytes
+// of the one of that name in the install folder. Anything else there (a
+// 32-bit program's own TI-89 folder) is someone else's.
+NameList UnrecordedTwinFiles(platform::FileSystem& files, const InstallTarget& target, const Wow64Folder& twin) {
+  NameList names;
+  if (!twin.exists()) return names;
+  for (const FileType& type : kFileTypes) {
+    const WideText there = Joined(twin.folder(), L"\\", type.icon_file);
+    int held = 0;
+    unsigned long long size = 0;
+    if (!files.FileExists(there) || files.HoldSource(Joined(target.folder, L"\\", type.icon_file), held, size)) {
+      continue;
+    }
+    if (files.HeldSourceIs(held, there)) names.Add(type.icon_file);
+  }
+  files.ReleaseSources();  // none was held before: a removal holds no source
+  return names;
+}
+
 // Removes the folders between the install folder and the target's base
 // ("Glyphary" of the per-user folder) that are left empty; one that holds
 // anything stays.
@@ -206,14 +226,15 @@ Error RemoveInstallation(const platform::Platform& platform, const InstallTarget
     }
   }
   const NameList names = record.exists ? record.files : UnrecordedFiles();
+  const NameList twin_names = record.exists ? record.wow64_files : UnrecordedTwinFiles(files, target, twin);
   keep(UnregisterFileTypes(platform.registry, target, record.saved, report.registry, platform.log));
-  // The install folder, and its twin for 32-bit programs, where the record
-  // names files there (an installation without its record put none there).
+  // The install folder, and its twin for 32-bit programs where the files
+  // of ours there are known.
   const Removal removals[] = {{target.folder, target.base, names, record.set_aside, false},
-                              {twin.folder(), twin.base(), record.wow64_files, record.wow64_set_aside, true}};
+                              {twin.folder(), twin.base(), twin_names, record.wow64_set_aside, true}};
   const std::size_t folders = twin.exists() ? 2 : 1;
   for (std::size_t at = 0; at < folders; ++at) {
-    // A twin the record names nothing in is not ours, empty or not.
+    // A twin that holds nothing of ours is not ours, empty or not.
     if (files.FolderExists(removals[at].folder) && !(removals[at].twin && removals[at].names.empty())) {
       RemoveFiles(files, removals[at], in_use, report, FunctionRef<void(Error)>(keep));
     }

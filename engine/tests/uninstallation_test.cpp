@@ -240,8 +240,9 @@ TEST_F(UninstallationTest, FilesInUseGoAtTheRestartAndThePiecesOfARunCutShortGoT
 
 TEST_F(UninstallationTest, TheFolderThirtyTwoBitProgramsSeeIsTakenAwayOnlyWhereTheRecordNamesFilesInIt) {
   const std::wstring wow64 = L"C:\\WINDOWS\\SysWOW64\\TI-89";
-  // Installed by an earlier build (nothing there), and without any record:
-  // an empty folder of that name is someone else's, and stays.
+  // Installed by an earlier build (nothing there by its record), and
+  // without any record: there, only what holds the bytes of ours of that
+  // name in the install folder is ours; the folder stays with the rest.
   for (const bool recorded : {true, false}) {
     SCOPED_TRACE(recorded ? "recorded" : "unrecorded");
     testing::FakePlatform fake;
@@ -254,10 +255,11 @@ TEST_F(UninstallationTest, TheFolderThirtyTwoBitProgramsSeeIsTakenAwayOnlyWhereT
       ASSERT_FALSE(fake.registry.DeleteTree(kMachine, kRecord));
     }
     fake.files.SetWow64Folder(L"C:\\WINDOWS\\SysWOW64");
-    fake.files.AddFolder(wow64);
+    fake.files.AddFile(wow64 + L"\\89mat.ico", "icon");
+    fake.files.AddFile(wow64 + L"\\89pic.ico", "theirs");
     EXPECT_FALSE(RunUninstallation(fake.platform, kMachineTarget, report_));
     EXPECT_FALSE(fake.files.IsFolder(kInstall));
-    EXPECT_TRUE(fake.files.IsFolder(wow64));
+    EXPECT_EQ(fake.files.List(wow64), (recorded ? Names{L"89mat.ico", L"89pic.ico"} : Names{L"89pic.ico"}));
   }
   // Installed with it: the icons go there, the program not; all of it goes.
   fake_.files.SetWow64Folder(L"C:\\WINDOWS\\SysWOW64");
