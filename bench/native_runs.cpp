@@ -111,6 +111,10 @@ class LoggedFiles : public platform::FileSystem {
     log_.Note(Op::kLocalAppDataFolder);
     return files_.LocalAppDataFolder(folder);
   }
+  bool Wow64SystemFolder(WideText& folder) override {
+    log_.Note(Op::kWow64SystemFolder);
+    return files_.Wow64SystemFolder(folder);
+  }
   Error ProgramFile(WideText& path) override {
     log_.Note(Op::kProgramFile);
     return files_.ProgramFile(path);
@@ -318,6 +322,11 @@ void PlayBack(Files& files, Registry& registry, System& system, const PlatformCa
       case Op::kLocalAppDataFolder: {
         WideText folder;
         (void)files.LocalAppDataFolder(folder);
+        break;
+      }
+      case Op::kWow64SystemFolder: {
+        WideText folder;
+        (void)files.Wow64SystemFolder(folder);
         break;
       }
       case Op::kProgramFile: {

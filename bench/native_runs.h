@@ -41,7 +41,8 @@ struct PlatformCall {
     // FileSystem
     kFolderExists, kCreateFolder, kRemoveEmptyFolder, kFileExists, kListFiles, kDeleteFile, kMoveFile,
     kMoveFileReplacing, kDeleteAtRestart, kDeletesAtRestart, kKeepAtRestart, kFullPathOf, kTempFolder,
-    kLocalAppDataFolder, kProgramFile, kPause, kHoldSource, kCopyHeldSource, kReleaseSources, kLeaveFolder,
+    kLocalAppDataFolder, kWow64SystemFolder, kProgramFile, kPause, kHoldSource, kCopyHeldSource,
+    kReleaseSources, kLeaveFolder,
     // Registry
     kKeyExists, kCreateKey, kSetText, kSetNumber, kReadValue, kValueNames, kDeleteValue,
     kDeleteTree, kDeleteKeyIfEmpty, kSetValue, kUseMachineClasses,

@@ -114,13 +114,65 @@ Error CreateFolders(platform::FileSystem& files, const InstallTarget& target) {
   return Error();
 }
 
+// A folder the run puts files into, with the record's lists for it: the
+// install folder (the icons, then the program) or its twin that 32-bit
+// programs reach (the icons alone).
+struct Destination {
+  std::wstring_view folder;
+  std::size_t count;    // how many of the sources go there, from the first
+  NameList& files;      // the record's list of the files put there
+  NameList& set_aside;  // and of those whose earlier file moves aside
+};
+
+// The install folder, and its twin when there is one (`twin` empty otherwise).
+struct Destinations {
+  Destination list[2];
+  std::size_t size;
+};
+Destinations DestinationsOf(const InstallTarget& target, const Wow64Folder& twin, const Sources& sources,
+                            InstallRecord& record) {
+  return Destinations{{{target.folder, sources.files.size(), record.files, record.set_aside},
+                       {twin.folder(), sources.files.size() - 1, record.wow64_files, record.wow64_set_aside}},
+                      twin.exists() ? 2u : 1u};
+}
+
+// Adds to the destination's lists the sources that go there, and of
+// those the ones whose present file is someone else's and moves aside.
+Error PlanFolder(platform::FileSystem& files, const Sources& sources, const Destination& to) {
+  for (std::size_t at = 0; at < to.count; ++at) {
+    const Source& source = sources.files[at];
+    const std::wstring_view name = source.name;
+    if (to.files.Contains(name)) continue;  // planned by an earlier run: its state is known
+    const WideText path = Joined(to.folder, L"\\", name);
+    // Someone else's file stands there, unless it is this program running
+    // from the folder, one of ours an uninstallation left for the restart
+    // to delete, or the very bytes this run installs (ours, whatever
+    // happened to the record that named it).
+    if (!(sources.program_in_place && SameName(name, kExeName)) && files.FileExists(path) &&
+        !files.DeletesAtRestart(path) && !files.HeldSourceIs(source.held, path)) {
+      const WideText aside = Joined(to.folder, L"\\", kSetAsideFolderName, L"\\", name);
+      if (files.FileExists(aside)) {
+        // Someone else's file where ours would wait: nothing is overwritten.
+        Error taken = errors::Make(errors::kFileAlreadyExists);
+        taken.At(aside);
+        return taken;
+      }
+      if (!to.set_aside.Contains(name)) to.set_aside.Add(name);
+    }
+    to.files.Add(name);
+  }
+  return Error();
+}
+
 // Adds to `record` what this run will do: the places that hold another
 // value now (into `new_saved` too, unless an earlier run of this
 // installation saved them already: the first value saved is the one from
-// before any of it), the files to put in, and of those the ones whose
-// present file is someone else's and moves aside. Nothing is changed yet.
-Error Plan(platform::FileSystem& files, const InstallTarget& target, const Sources& sources,
-           const List<SavedValue>& foreign, InstallRecord& record, List<SavedValue>& new_saved) {
+// before any of it), the files to put in each folder, and of those the
+// ones whose present file is someone else's and moves aside. Nothing is
+// changed yet.
+Error Plan(platform::FileSystem& files, const InstallTarget& target, const Wow64Folder& twin,
+           const Sources& sources, const List<SavedValue>& foreign, InstallRecord& record,
+           List<SavedValue>& new_saved) {
   for (const SavedValue& found : foreign) {
     bool saved = false;
     for (const SavedValue& old : record.saved) saved |= old.place == found.place;
@@ -128,36 +180,19 @@ Error Plan(platform::FileSystem& files, const InstallTarget& target, const Sourc
     new_saved.Add(found);
     record.saved.Add(found);
   }
-  for (const Source& source : sources.files) {
-    const std::wstring_view name = source.name;
-    if (record.files.Contains(name)) continue;  // planned by an earlier run: its state is known
-    const WideText path = Joined(target.folder, L"\\", name);
-    // Someone else's file stands there, unless it is this program running
-    // from the folder, one of ours an uninstallation left for the restart
-    // to delete, or the very bytes this run installs (ours, whatever
-    // happened to the record that named it).
-    if (!(sources.program_in_place && SameName(name, kExeName)) && files.FileExists(path) &&
-        !files.DeletesAtRestart(path) && !files.HeldSourceIs(source.held, path)) {
-      const WideText aside = Joined(target.folder, L"\\", kSetAsideFolderName, L"\\", name);
-      if (files.FileExists(aside)) {
-        // Someone else's file where ours would wait: nothing is overwritten.
-        Error taken = errors::Make(errors::kFileAlreadyExists);
-        taken.At(aside);
-        return taken;
-      }
-      if (!record.set_aside.Contains(name)) record.set_aside.Add(name);
-    }
-    record.files.Add(name);
+  const Destinations to = DestinationsOf(target, twin, sources, record);
+  for (std::size_t at = 0; at < to.size; ++at) {
+    if (Error error = PlanFolder(files, sources, to.list[at])) return error;
   }
   return Error();
 }
 
 // Moves each file planned to go aside there, unless an earlier run did.
-Error SetAside(platform::FileSystem& files, const InstallTarget& target, const InstallRecord& record) {
-  const WideText aside_folder = Joined(target.folder, L"\\", kSetAsideFolderName);
+Error SetAside(platform::FileSystem& files, std::wstring_view folder, const NameList& set_aside) {
+  const WideText aside_folder = Joined(folder, L"\\", kSetAsideFolderName);
   Error failed;
-  record.set_aside.ForEach([&](std::wstring_view name) {
-    const WideText path = Joined(target.folder, L"\\", name);
+  set_aside.ForEach([&](std::wstring_view name) {
+    const WideText path = Joined(folder, L"\\", name);
     const WideText aside = Joined(aside_folder, L"\\", name);
     if (failed || files.FileExists(aside) || !files.FileExists(path)) return;
     if (!files.FolderExists(aside_folder)) failed = files.CreateFolder(aside_folder);
@@ -168,9 +203,9 @@ Error SetAside(platform::FileSystem& files, const InstallTarget& target, const I
 
 // Copies one held file into the folder; what an uninstallation had left
 // for the restart to delete is kept now.
-Error CopySource(platform::FileSystem& files, const InstallTarget& target, const Source& source,
+Error CopySource(platform::FileSystem& files, std::wstring_view folder, const Source& source,
                  bool deletions_pending) {
-  const WideText to = Joined(target.folder, L"\\", source.name);
+  const WideText to = Joined(folder, L"\\", source.name);
   if (deletions_pending) {
     bool kept = false;
     if (Error error = files.KeepAtRestart(to, kept)) return error;
@@ -181,6 +216,7 @@ Error CopySource(platform::FileSystem& files, const InstallTarget& target, const
 // What an installation finds and plans before it changes anything.
 struct Prepared {
   Sources sources;
+  Wow64Folder twin;  // the install folder's twin for 32-bit programs, if any
   List<SavedValue> new_saved;  // the values the record is to keep that no earlier run kept
 };
 
@@ -221,7 +257,8 @@ Error Prepare(const platform::Platform& platform, const InstallTarget& target, I
       if (!record.keys_before.Contains(key)) record.keys_before.Add(key);
     });
   }
-  if (Error error = Plan(files, target, prepared.sources, foreign, record, prepared.new_saved)) {
+  prepared.twin.Find(files, target);
+  if (Error error = Plan(files, target, prepared.twin, prepared.sources, foreign, record, prepared.new_saved)) {
     return cannot_finish(error);
   }
   return Error();
@@ -247,23 +284,44 @@ Error Install(const platform::Platform& platform, const InstallTarget& target, I
 
   // From here, every change is one the record names.
   if (Error error = CreateFolders(files, target)) return RollBack(platform, target, error);
-  const bool deletions_pending = files.DeletesAtRestart(target.folder);
-  if (deletions_pending) {
-    bool kept = false;
-    if (Error error = files.KeepAtRestart(target.folder, kept)) return RollBack(platform, target, error);
+  const Destinations to = DestinationsOf(target, prepared.twin, sources, record);
+  // The twin's base is there (Wow64Folder::Find): only the twin is made.
+  if (to.size > 1 && !files.FolderExists(prepared.twin.folder())) {
+    if (Error error = files.CreateFolder(prepared.twin.folder())) {
+      error.At(prepared.twin.folder());
+      return RollBack(platform, target, error);
+    }
   }
-  if (Error error = SetAside(files, target, record)) return RollBack(platform, target, error);
+  bool deletions_pending[2] = {};
+  for (std::size_t at = 0; at < to.size; ++at) {
+    const std::wstring_view folder = to.list[at].folder;
+    deletions_pending[at] = files.DeletesAtRestart(folder);
+    bool kept = false;
+    if (Error error = deletions_pending[at] ? files.KeepAtRestart(folder, kept) : Error()) {
+      return RollBack(platform, target, error);
+    }
+    if (Error error = SetAside(files, folder, to.list[at].set_aside)) return RollBack(platform, target, error);
+  }
   stage(InstallStage::kCopyingIcons);
   const std::size_t icons = sources.files.size() - 1;  // the program comes last
-  for (std::size_t at = 0; at < icons; ++at) {
-    if (Error error = CopySource(files, target, sources.files[at], deletions_pending)) {
-      return RollBack(platform, target, error);
+  for (std::size_t at = 0; at < to.size; ++at) {
+    // A folder found there, not made by this run, may have gone since while
+    // empty (Windows Installer taking back a transaction of its own that
+    // had made it): it is made again.
+    const std::wstring_view folder = to.list[at].folder;
+    if (!files.FolderExists(folder)) {
+      if (Error error = files.CreateFolder(folder)) return RollBack(platform, target, error.At(folder));
+    }
+    for (std::size_t icon = 0; icon < icons; ++icon) {
+      if (Error error = CopySource(files, to.list[at].folder, sources.files[icon], deletions_pending[at])) {
+        return RollBack(platform, target, error);
+      }
     }
   }
   stage(InstallStage::kEditingRegistry);
   if (Error error = RegisterFileTypes(platform.registry, target)) return RollBack(platform, target, error);
   if (!sources.program_in_place) {
-    if (Error error = CopySource(files, target, sources.files[icons], deletions_pending)) {
+    if (Error error = CopySource(files, target.folder, sources.files[icons], deletions_pending[0])) {
       return RollBack(platform, target, error);
     }
   }

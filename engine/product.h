@@ -91,4 +91,31 @@ class UserTarget {
                         kUserClassesPath, platform::RegistryRoot::kCurrentUser};
 };
 
+// --- The install folder 32-bit programs reach -----------------------------
+// On 64-bit Windows a 32-bit program that names the system folder reaches
+// the WOW64 one (C:\Windows\SysWOW64) instead, so the icons the 48 values
+// name in C:\WINDOWS\system32\TI-89 are also put in the folder of the same
+// name there, and the 32-bit programs' Open and Save dialogs show them too.
+// Only the machine-wide installation has it: the per-user folder below
+// %LOCALAPPDATA% is the same folder for every program.
+class Wow64Folder {
+ public:
+  Wow64Folder() = default;
+  Wow64Folder(const Wow64Folder&) = delete;  // the views point into the texts held here
+  Wow64Folder& operator=(const Wow64Folder&) = delete;
+
+  // Finds the twin of `target`'s install folder: the folder of the same
+  // name in the WOW64 system folder. None for the per-user target, on
+  // 32-bit Windows, or where that system folder is missing (Windows
+  // without its 32-bit half runs no 32-bit program).
+  void Find(platform::FileSystem& files, const InstallTarget& target);
+  bool exists() const { return !folder_.empty(); }
+  std::wstring_view base() const { return base_; }      // the WOW64 system folder
+  std::wstring_view folder() const { return folder_; }  // the install folder's twin in it
+
+ private:
+  WideText base_;
+  WideText folder_;
+};
+
 }  // namespace glyphary::engine

@@ -11,6 +11,9 @@ constexpr std::wstring_view kStateValue = L"InstallState";
 constexpr std::wstring_view kFilesValue = L"InstalledFiles";
 constexpr std::wstring_view kSetAsideValue = L"SetAsideFiles";
 constexpr std::wstring_view kKeysValue = L"ExistingKeys";
+// The same lists for the install folder's twin that 32-bit programs reach.
+constexpr std::wstring_view kWow64FilesValue = L"InstalledFilesWow64";
+constexpr std::wstring_view kWow64SetAsideValue = L"SetAsideFilesWow64";
 constexpr std::wstring_view kNameValue = L"DisplayName";
 constexpr std::wstring_view kReplacedKey = L"\\ReplacedValues";
 constexpr std::wstring_view kInstalling = L"Installing";
@@ -101,9 +104,18 @@ Error ReadRecord(platform::Registry& registry, const InstallTarget& target, Inst
   // An earlier build's complete record has DisplayName and no state.
   record.complete = named && (record.state == RecordState::kInstalled || record.state == RecordState::kNone);
 
-  // The two lists: text, "|" between the names. The list of files put in
-  // is written with the state, so every record with a state has it.
-  for (const std::wstring_view list : {kFilesValue, kSetAsideValue}) {
+  // The lists: text, "|" between the names. The list of files put in is
+  // written with the state, so every record with a state has it; the
+  // twin's lists are there only where the run put anything there.
+  struct Names {
+    std::wstring_view list;
+    NameList& names;
+  };
+  const Names lists[] = {{kFilesValue, record.files},
+                         {kSetAsideValue, record.set_aside},
+                         {kWow64FilesValue, record.wow64_files},
+                         {kWow64SetAsideValue, record.wow64_set_aside}};
+  for (const auto& [list, names] : lists) {
     platform::RegistryValue value;
     if (Error error = registry.ReadValue(target.record_root, kRecordKey, list, value, found)) return error;
     const bool text_value = value.type == platform::value_type::kText || value.type == platform::value_type::kExpandableText;
@@ -114,7 +126,7 @@ Error ReadRecord(platform::Registry& registry, const InstallTarget& target, Inst
       record.ignored.Add(Joined(list, L": missing"));
       record.damaged = true;
     }
-    SplitNames(value.AsText(), list, list == kFilesValue ? record.files : record.set_aside, record.ignored);
+    SplitNames(value.AsText(), list, names, record.ignored);
   }
 
   // The keys that were there before: "|" between their paths, each one of
@@ -167,6 +179,17 @@ Error WritePlan(platform::Registry& registry, const InstallTarget& target,
     }
   }
   if (Error error = registry.SetText(root, kRecordKey, kFilesValue, JoinedNames(record.files))) return error;
+  // The twin's, in the same order.
+  if (!record.wow64_set_aside.empty()) {
+    if (Error error = registry.SetText(root, kRecordKey, kWow64SetAsideValue, JoinedNames(record.wow64_set_aside))) {
+      return error;
+    }
+  }
+  if (!record.wow64_files.empty()) {
+    if (Error error = registry.SetText(root, kRecordKey, kWow64FilesValue, JoinedNames(record.wow64_files))) {
+      return error;
+    }
+  }
   return registry.SetText(root, kRecordKey, kStateValue, kInstalling);
 }
 
@@ -207,8 +230,12 @@ Error MarkRemoving(platform::Registry& registry, const InstallTarget& target) {
   return registry.SetText(target.record_root, kRecordKey, kStateValue, kRemoving);
 }
 
-Error WriteFilesLeft(platform::Registry& registry, const InstallTarget& target, const NameList& files) {
-  return registry.SetText(target.record_root, kRecordKey, kFilesValue, JoinedNames(files));
+Error WriteFilesLeft(platform::Registry& registry, const InstallTarget& target, const NameList& files,
+                     const NameList& wow64_files) {
+  if (Error error = registry.SetText(target.record_root, kRecordKey, kFilesValue, JoinedNames(files))) {
+    return error;
+  }
+  return registry.SetText(target.record_root, kRecordKey, kWow64FilesValue, JoinedNames(wow64_files));
 }
 
 Error DeleteRecord(platform::Registry& registry, const InstallTarget& target) {

@@ -36,6 +36,12 @@ struct InstallRecord {
   RecordState state = RecordState::kNone;  // kNone: not written, or by an earlier build
   NameList files;          // put into the install folder by the installation
   NameList set_aside;      // of those, the ones whose earlier file waits in kSetAsideFolderName
+  // The same two lists for the install folder's twin that 32-bit programs
+  // reach (Wow64Folder): the icons put there, and those whose earlier file
+  // waits in the twin's kSetAsideFolderName. Empty in a record of an
+  // earlier build, which put nothing there.
+  NameList wow64_files;
+  NameList wow64_set_aside;
   List<SavedValue> saved;  // what the installation's values replaced
   NameList keys_before;    // of the 36 keys, those that existed before the installation
   NameList ignored;        // entries that are not data the record may hold
@@ -60,7 +66,8 @@ bool IsPlainFileName(std::wstring_view name);
 
 // Writes what the run will do before it does any of it: each value of
 // `new_saved` (exactly) below ReplacedValues, the files to move aside, the
-// files to put in, then the state Installing. Whatever was saved before
+// files to put in (the install folder's, then its twin's), then the state
+// Installing. Whatever was saved before
 // stays as it is.
 [[nodiscard]] Error WritePlan(platform::Registry& registry, const InstallTarget& target,
                               const InstallRecord& record, const List<SavedValue>& new_saved);
@@ -77,9 +84,10 @@ bool IsPlainFileName(std::wstring_view name);
 // Removing.
 [[nodiscard]] Error MarkRemoving(platform::Registry& registry, const InstallTarget& target);
 
-// After a removal that could not take everything: the files still there.
+// After a removal that could not take everything: the files still there,
+// in the install folder and in its twin.
 [[nodiscard]] Error WriteFilesLeft(platform::Registry& registry, const InstallTarget& target,
-                                   const NameList& files);
+                                   const NameList& files, const NameList& wow64_files);
 
 // Deletes the record, the last step of a removal.
 [[nodiscard]] Error DeleteRecord(platform::Registry& registry, const InstallTarget& target);

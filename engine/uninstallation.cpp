@@ -36,9 +36,32 @@ NameList UnrecordedFiles() {
 // Removes the folders between the install folder and the target's base
 // ("Glyphary" of the per-user folder) that are left empty; one that holds
 // anything stays.
-void RemoveEmptyParents(platform::FileSystem& files, const InstallTarget& target) {
-  std::wstring_view folder = SplitLast(target.folder).first;
-  while (folder.size() > target.base.size()) {
+// The icons of ours an installation without its record left where 32-bit
+// programs look (`twin`): the table's icons there that hold the very bytes
+// of the one of that name in the install folder. Anything else there (a
+// 32-bit program's own TI-89 folder) is someone else's.
+NameList UnrecordedTwinFiles(platform::FileSystem& files, const InstallTarget& target, const Wow64Folder& twin) {
+  NameList names;
+  if (!twin.exists()) return names;
+  for (const FileType& type : kFileTypes) {
+    const WideText there = Joined(twin.folder(), L"\\", type.icon_file);
+    int held = 0;
+    unsigned long long size = 0;
+    if (!files.FileExists(there) || files.HoldSource(Joined(target.folder, L"\\", type.icon_file), held, size)) {
+      continue;
+    }
+    if (files.HeldSourceIs(held, there)) names.Add(type.icon_file);
+  }
+  files.ReleaseSources();  // none was held before: a removal holds no source
+  return names;
+}
+
+// Removes the folders between the install folder and the target's base
+// ("Glyphary" of the per-user folder) that are left empty; one that holds
+// anything stays.
+void RemoveEmptyParents(platform::FileSystem& files, std::wstring_view install_folder, std::wstring_view base) {
+  std::wstring_view folder = SplitLast(install_folder).first;
+  while (folder.size() > base.size()) {
     bool removed = false;
     if (files.RemoveEmptyFolder(folder, removed) || !removed) return;
     folder = SplitLast(folder).first;
@@ -150,18 +173,30 @@ Error PutBack(platform::FileSystem& files, std::wstring_view path, std::wstring_
   return restoring;
 }
 
-// Takes the files of ours out of the install folder and puts back those it
-// had moved aside; the folder goes when nothing else is in it. The
-// uninstaller goes last, and stays where the removal is to be run again.
-void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const InstallRecord& record,
-                 const NameList& names, FilesInUse in_use, UninstallReport& report, LeftOver& left,
-                 const FunctionRef<void(Error)>& keep) {
-  const WideText aside_folder = Joined(target.folder, L"\\", kSetAsideFolderName);
+// A folder the installation put files into: the install folder below the
+// target's base, or its twin that 32-bit programs reach (Wow64Folder), with
+// the record's lists for it.
+struct Removal {
+  std::wstring_view folder;
+  std::wstring_view base;
+  const NameList& names;      // the files of ours there
+  const NameList& set_aside;  // of those, the ones whose earlier file waits aside
+  bool twin;
+};
+
+// Takes the files of ours out of the folder and puts back those it had
+// moved aside; the folder goes when nothing else is in it. The uninstaller
+// (only in the install folder) goes last, and stays where the removal is to
+// be run again.
+void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const Removal& from,
+                 FilesInUse in_use, UninstallReport& report, LeftOver& left, const FunctionRef<void(Error)>& keep) {
+  const NameList& names = from.names;
+  const WideText aside_folder = Joined(from.folder, L"\\", kSetAsideFolderName);
   bool has_uninstaller = false;
   names.ForEach([&](std::wstring_view name) {
-    const WideText path = Joined(target.folder, L"\\", name);
-    if (!record.set_aside.Contains(name)) {
-      if (SameName(name, kExeName)) {
+    const WideText path = Joined(from.folder, L"\\", name);
+    if (!from.set_aside.Contains(name)) {
+      if (!from.twin && SameName(name, kExeName)) {
         has_uninstaller = true;
       } else {
         keep(RemoveFile(files, path, in_use, report, left));
@@ -192,20 +227,23 @@ void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const
       ++report.files_removed;
     }
   }
-  Error removing = files.RemoveEmptyFolder(target.folder, report.folder_removed);
+  bool removed = false;
+  Error removing = files.RemoveEmptyFolder(from.folder, removed);
   keep(removing);
-  if (report.folder_removed) RemoveEmptyParents(files, target);
-  if (removing || report.folder_removed || in_use == FilesInUse::kReport) return;
+  if (removed) RemoveEmptyParents(files, from.folder, from.base);
+  // The report names the install folder; of its twin only the files count.
+  if (!from.twin) report.folder_removed = removed;
+  if (removing || removed || in_use == FilesInUse::kReport) return;
   platform::FileList listed;
-  keep(files.ListFiles(Joined(target.folder, L"\\*"), listed));
+  keep(files.ListFiles(Joined(from.folder, L"\\*"), listed));
   // Only files of ours waiting for the restart: the folder goes after them.
   bool only_ours = !files.FolderExists(aside_folder);
   listed.names.ForEach([&](std::wstring_view name) {
-    only_ours &= names.Contains(name) && files.DeletesAtRestart(Joined(target.folder, L"\\", name));
+    only_ours &= names.Contains(name) && files.DeletesAtRestart(Joined(from.folder, L"\\", name));
   });
   if (only_ours) {
-    keep(files.DeleteAtRestart(target.folder));
-  } else {
+    keep(files.DeleteAtRestart(from.folder));
+  } else if (!from.twin) {
     report.folder_kept = true;
   }
 }
@@ -306,8 +344,11 @@ Error RemoveInstallation(const platform::Platform& platform, const InstallTarget
     keep(DeleteRecord(platform.registry, target));
     return first;
   }
+  Wow64Folder twin;
+  twin.Find(files, target);
   // A program's current folder cannot be removed: ours goes elsewhere first.
   keep(files.LeaveFolder(target.folder));
+  if (twin.exists()) keep(files.LeaveFolder(twin.folder()));
   // From here the installation no longer counts as installed, and every
   // later run finishes what this one leaves.
   if (record.exists) {
@@ -317,25 +358,39 @@ Error RemoveInstallation(const platform::Platform& platform, const InstallTarget
     }
   }
   const NameList names = record.exists ? record.files : UnrecordedFiles();
+  const NameList twin_names = record.exists ? record.wow64_files : UnrecordedTwinFiles(files, target, twin);
   keep(UnregisterFileTypes(platform.registry, target, record.saved, report.registry, platform.log,
                            &record.keys_before));
   LeftOver left;
-  if (files.FolderExists(target.folder)) {
-    RemoveFiles(files, target, record, names, in_use, report, left, FunctionRef<void(Error)>(keep));
+  // The install folder, and its twin for 32-bit programs where the files
+  // of ours there are known.
+  const Removal removals[] = {{target.folder, target.base, names, record.set_aside, false},
+                              {twin.folder(), twin.base(), twin_names, record.wow64_set_aside, true}};
+  const std::size_t folders = twin.exists() ? 2 : 1;
+  // The twin first: the install folder's removal ends with the uninstaller.
+  for (std::size_t at = folders; at-- > 0;) {
+    // A twin that holds nothing of ours is not ours, empty or not.
+    if (files.FolderExists(removals[at].folder) && !(removals[at].twin && removals[at].names.empty())) {
+      RemoveFiles(files, target, removals[at], in_use, report, left, FunctionRef<void(Error)>(keep));
+    }
   }
   report.files_restored_at_restart = left.restored_at_restart.count();
   if (record.exists && !record.damaged) {
     if (!first && left.restored_at_restart.empty()) {
       keep(DeleteRecord(platform.registry, target));  // last: everything else is gone
     } else {
-      NameList still;
-      names.ForEach([&](std::wstring_view name) {
-        const WideText path = Joined(target.folder, L"\\", name);
-        const WideText aside = Joined(target.folder, L"\\", kSetAsideFolderName, L"\\", name);
-        if (files.FileExists(path) || files.FileExists(aside)) still.Add(name);
-      });
+      NameList still[2];
+      if (folders == 1) still[1] = record.wow64_files;  // not reached on this run: kept as named
+      for (std::size_t at = 0; at < folders; ++at) {
+        const Removal& from = removals[at];
+        from.names.ForEach([&](std::wstring_view name) {
+          const WideText path = Joined(from.folder, L"\\", name);
+          const WideText aside = Joined(from.folder, L"\\", kSetAsideFolderName, L"\\", name);
+          if (files.FileExists(path) || files.FileExists(aside)) still[at].Add(name);
+        });
+      }
       // The run's error names what was left; a list that cannot be written is logged.
-      if (Error error = WriteFilesLeft(platform.registry, target, still)) {
+      if (Error error = WriteFilesLeft(platform.registry, target, still[0], still[1])) {
         platform::Note(platform.log, L"cannot write the files left into the record", error);
       }
       RecordWhatIsLeft(platform, target, left);

@@ -180,6 +180,23 @@ std::string MsiSource(const PackageInputs& inputs) {
   xml += "          </Component>\n";
   xml += "        </Directory>\n";
   xml += "      </Directory>\n";
+  // The same icons where 32-bit programs look for them: on 64-bit Windows
+  // their C:\Windows\System32 is SysWOW64, which an x64 package's
+  // SystemFolder names. Components of their own (32-bit ones, in the
+  // 32-bit folder), each with a code of its own that every version keeps.
+  xml += "      <Directory Id=\"SystemFolder\">\n";
+  xml += "        <Directory Id=\"WOW64FOLDER\" Name=\"TI-89\">\n";
+  for (const std::string& icon : inputs.icon_files) {
+    const std::string id = IconId(icon) + "_wow64";
+    components.push_back(id);
+    xml += "          <Component Id=\"" + id + "\" Guid=\"" + NameGuid("GlypharyInstaller 32-bit file " + icon) +
+           "\" Win64=\"no\">\n";
+    xml += "            <File Id=\"" + id + "\" Name=\"" + Escaped(icon) + "\" Source=\"" +
+           Escaped(inputs.icons_folder + "/" + icon) + "\" KeyPath=\"yes\"/>\n";
+    xml += "          </Component>\n";
+  }
+  xml += "        </Directory>\n";
+  xml += "      </Directory>\n";
   xml += "    </Directory>\n";
   xml += "    <Feature Id=\"FileTypes\" Level=\"1\">\n";
   for (const std::string& component : components) {

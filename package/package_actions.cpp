@@ -63,7 +63,8 @@ class WindowsInstallerSession : public glyphary::package::Session {
 
   // The package's File, Component and MsiFileHash tables: the file of that
   // name is the package's when its hash is the one the package carries, or
-  // when Windows Installer has its component installed at that path.
+  // when Windows Installer has its component installed at that path. Each
+  // icon has two rows, one for each folder: every row of the name is asked.
   bool PackageFile(std::wstring_view name, std::wstring_view path) override {
     const MSIHANDLE database = MsiGetActiveDatabase(session_);
     if (database == 0) return false;
@@ -102,9 +103,11 @@ class WindowsInstallerSession : public glyphary::package::Session {
       size = 40;
       wchar_t installed[MAX_PATH] = {};
       DWORD installed_size = MAX_PATH;
-      return MsiRecordGetStringW(row.get(), 2, component, &size) == ERROR_SUCCESS &&
-             MsiLocateComponentW(component, installed, &installed_size) == INSTALLSTATE_LOCAL &&
-             glyphary::SameName(std::wstring_view(installed, installed_size), path);
+      if (MsiRecordGetStringW(row.get(), 2, component, &size) == ERROR_SUCCESS &&
+          MsiLocateComponentW(component, installed, &installed_size) == INSTALLSTATE_LOCAL &&
+          glyphary::SameName(std::wstring_view(installed, installed_size), path)) {
+        return true;
+      }
     }
   }
 

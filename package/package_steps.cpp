@@ -231,13 +231,19 @@ ActionResult CheckInstall(Session& session, const platform::Platform& platform, 
       before.Add(found);
     }
   }
-  for (const engine::FileType& type : engine::kFileTypes) {
-    const WideText path = Joined(target.folder, L"\\", type.icon_file);
-    if (!refusal.empty()) break;
-    if (platform.files.FileExists(path) && !session.PackageFile(type.icon_file, path)) {
-      refusal = Joined(L"The file ", path,
-                       L" is another program's: this package would replace it with its own icon. Move it "
-                       L"elsewhere, then install this package.");
+  // The icons go into the install folder and into its twin that 32-bit
+  // programs reach (SysWOW64\TI-89): someone else's file in either stops it.
+  engine::Wow64Folder twin;
+  twin.Find(platform.files, target);
+  for (const std::wstring_view folder : {target.folder, twin.folder()}) {
+    for (const engine::FileType& type : engine::kFileTypes) {
+      if (!refusal.empty() || folder.empty()) break;
+      const WideText path = Joined(folder, L"\\", type.icon_file);
+      if (platform.files.FileExists(path) && !session.PackageFile(type.icon_file, path)) {
+        refusal = Joined(L"The file ", path,
+                         L" is another program's: this package would replace it with its own icon. Move it "
+                         L"elsewhere, then install this package.");
+      }
     }
   }
   if (!refusal.empty()) {

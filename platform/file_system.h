@@ -133,6 +133,13 @@ class FileSystem {
   // ("C:\Users\Ann\AppData\Local"), from the known-folder API.
   [[nodiscard]] virtual Error LocalAppDataFolder(WideText& folder) = 0;
 
+  // The folder that 32-bit programs reach when they name the system folder
+  // on 64-bit Windows (C:\Windows\SysWOW64: Windows redirects their
+  // C:\Windows\system32 there), from GetSystemWow64DirectoryW, without a
+  // trailing separator, into `folder`. False where there is none: on 32-bit
+  // Windows every program sees the system folder itself.
+  virtual bool Wow64SystemFolder(WideText& folder) = 0;
+
   // The running program's own file, into `path`.
   [[nodiscard]] virtual Error ProgramFile(WideText& path) = 0;
 

@@ -37,6 +37,7 @@ class LoggedFileSystem : public FileSystem {
   Error FullPathOf(std::wstring_view path, WideText& full) override { return files_.FullPathOf(path, full); }
   Error TempFolder(WideText& folder) override { return files_.TempFolder(folder); }
   Error LocalAppDataFolder(WideText& folder) override { return files_.LocalAppDataFolder(folder); }
+  bool Wow64SystemFolder(WideText& folder) override { return files_.Wow64SystemFolder(folder); }
   Error ProgramFile(WideText& path) override { return files_.ProgramFile(path); }
   void Pause(unsigned milliseconds) override { files_.Pause(milliseconds); }
 

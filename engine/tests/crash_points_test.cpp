@@ -40,6 +40,8 @@ const std::wstring kProgram = L"C:\\Downloads\\Glyphary";
 const std::wstring kAppData = L"C:\\Users\\Ann\\AppData\\Local";
 const std::wstring kTemp = L"C:\\Temp";
 const std::wstring kUninstallKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+// The folder 32-bit programs reach for C:\WINDOWS\system32\TI-89.
+const std::wstring kWow64Install = L"C:\\WINDOWS\\SysWOW64\\TI-89";
 
 std::string Narrow(std::wstring_view text) {
   std::string out;
@@ -126,11 +128,14 @@ class CrashPoints : public ::testing::TestWithParam<Scope> {
   // what other programs put at six of the 48 places, in six value types,
   // and one value of theirs beside ours; the two values of one type that
   // already hold exactly ours; two keys of ours that exist, empty; and one
-  // icon of theirs where ours goes.
+  // icon of theirs where ours goes, in the install folder and in the one
+  // 32-bit programs reach (only the machine-wide road puts icons there).
   CrashPoints() {
     Machine& m = before_;
     m.files.AddFolder(L"C:\\WINDOWS\\system32");
     m.files.AddFolder(kTemp);
+    m.files.SetWow64Folder(L"C:\\WINDOWS\\SysWOW64");
+    m.files.AddFile(kWow64Install + L"\\89dat.ico", "their 32-bit icon");
     m.files.SetLocalAppData(kAppData);
     m.files.AddFolder(kAppData);
     for (const FileType& type : kFileTypes) {
@@ -305,6 +310,12 @@ TEST_P(CrashPoints, AKillAtAnyInstantLeavesWhatTheNextRunFinishesOrTakesBackExac
   ASSERT_TRUE(Shown(installed_));
   ASSERT_FALSE(install.states.empty());
   EXPECT_EQ(Difference(install.states.back(), installed_lines_), "");
+  const bool machine = GetParam() == Scope::kMachine;
+  EXPECT_EQ(installed_.files.FileBytes(kWow64Install + L"\\89mat.ico"),
+            machine ? std::optional<std::string>("ours 89mat.ico") : std::nullopt);
+  EXPECT_EQ(installed_.files.FileBytes(kWow64Install + L"\\89dat.ico"),
+            machine ? "ours 89dat.ico" : "their 32-bit icon");
+  EXPECT_FALSE(installed_.files.IsFile(kWow64Install + L"\\GlypharyInstaller.exe"));
   // Uninstalled whole, the machine is as it was, their icon, values and empty keys too.
   Machine removed = installed_;
   const Road uninstall = Watched(installed_, Command::kUninstall);

@@ -245,6 +245,39 @@ TEST_F(UninstallationTest, FilesInUseGoAtTheRestartAndThePiecesOfARunCutShortGoT
   EXPECT_EQ(FindInstallation(fake_.platform, kMachineTarget), Installed::kNothing);
 }
 
+TEST_F(UninstallationTest, TheFolderThirtyTwoBitProgramsSeeIsTakenAwayOnlyWhereTheRecordNamesFilesInIt) {
+  const std::wstring wow64 = L"C:\\WINDOWS\\SysWOW64\\TI-89";
+  // Installed by an earlier build (nothing there by its record), and
+  // without any record: there, only what holds the bytes of ours of that
+  // name in the install folder is ours; the folder stays with the rest.
+  for (const bool recorded : {true, false}) {
+    SCOPED_TRACE(recorded ? "recorded" : "unrecorded");
+    testing::FakePlatform fake;
+    fake.files.AddFolder(L"C:\\WINDOWS\\system32");
+    fake.files.SetProgramFolder(kProgram);
+    fake.files.AddFile(kProgram + L"\\Icons\\89mat.ico", "icon");
+    auto ignore = [](InstallStage) {};
+    ASSERT_FALSE(RunInstallation(fake.platform, kMachineTarget, StageSink(ignore)));
+    if (!recorded) {
+      ASSERT_FALSE(fake.registry.DeleteTree(kMachine, kRecord));
+    }
+    fake.files.SetWow64Folder(L"C:\\WINDOWS\\SysWOW64");
+    fake.files.AddFile(wow64 + L"\\89mat.ico", "icon");
+    fake.files.AddFile(wow64 + L"\\89pic.ico", "theirs");
+    EXPECT_FALSE(RunUninstallation(fake.platform, kMachineTarget, report_));
+    EXPECT_FALSE(fake.files.IsFolder(kInstall));
+    EXPECT_EQ(fake.files.List(wow64), (recorded ? Names{L"89mat.ico", L"89pic.ico"} : Names{L"89pic.ico"}));
+  }
+  // Installed with it: the icons go there, the program not; all of it goes.
+  fake_.files.SetWow64Folder(L"C:\\WINDOWS\\SysWOW64");
+  Install();
+  EXPECT_EQ(fake_.files.List(wow64).size(), 12u);
+  EXPECT_FALSE(Uninstall());
+  EXPECT_EQ(report_.files_removed, 13 + 12);
+  EXPECT_FALSE(fake_.files.IsFolder(wow64));
+  EXPECT_TRUE(fake_.files.IsFolder(L"C:\\WINDOWS\\SysWOW64"));
+}
+
 TEST_F(UninstallationTest, WhatWaitsForTheRestartIsNotInstalledUntilAnInstallationKeepsIt) {
   Install();
   fake_.files.HoldFile(kInstall + L"\\89mat.ico");

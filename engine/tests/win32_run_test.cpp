@@ -24,6 +24,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kInstall = L"C:\\WINDOWS\\system32\\TI-89";
+// Where 32-bit programs find it (Wine's prefix is 64-bit Windows).
+const fs::path kWow64Install = L"C:\\WINDOWS\\SysWOW64\\TI-89";
 const std::string kRecord = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\GlypharyInstaller";
 
 std::string Narrow(std::wstring_view text) { return std::string(text.begin(), text.end()); }
@@ -82,6 +84,7 @@ class Win32RunTest : public ::testing::Test {
     ASSERT_TRUE(glyphary::testing::OnThrowawayMachine()) << glyphary::testing::kRefusal;
     std::error_code ignored;
     fs::remove_all(kInstall, ignored);
+    fs::remove_all(kWow64Install, ignored);
     RemoveRegistration();
     wchar_t temp[MAX_PATH + 1];
     DWORD n = GetTempPathW(MAX_PATH + 1, temp);
@@ -101,6 +104,7 @@ class Win32RunTest : public ::testing::Test {
     if (!glyphary::testing::OnThrowawayMachine()) return;
     std::error_code ignored;
     fs::remove_all(kInstall, ignored);
+    fs::remove_all(kWow64Install, ignored);
     fs::remove_all(program_, ignored);
     RemoveRegistration();
   }
@@ -132,6 +136,15 @@ TEST_F(Win32RunTest, AWholeRunInstallsFolderIconsAndRegistryAndASecondRunDoesNot
   EXPECT_EQ(files, 14u);  // the icons and the uninstaller
   std::ifstream pic(kInstall / L"89pic.ico", std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(pic), {}), "ICON i");
+  // The icons again, without the uninstaller, where 32-bit programs look.
+  files = 0;
+  for (const auto& entry : fs::directory_iterator(kWow64Install)) {
+    EXPECT_NE(entry.path().filename(), L"GlypharyInstaller.exe");
+    ++files;
+  }
+  EXPECT_EQ(files, 13u);
+  std::ifstream pic32(kWow64Install / L"89pic.ico", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(pic32), {}), "ICON i");
 
   for (const FileType& type : kFileTypes) {
     const std::string extension = Narrow(type.extension);
@@ -177,9 +190,10 @@ TEST_F(Win32RunTest, AnUninstallationTakesAwayWhatTheRunWroteAndLeavesWhatWasCha
   EXPECT_EQ(report.registry.types_removed, 12);
   EXPECT_EQ(report.registry.values_kept, 1);
   EXPECT_EQ(report.registry.keys_kept, 1);
-  EXPECT_EQ(report.files_removed, 14);
+  EXPECT_EQ(report.files_removed, 14 + 13);  // and the icons where 32-bit programs look
   EXPECT_TRUE(report.folder_removed);
   EXPECT_FALSE(fs::exists(kInstall));
+  EXPECT_FALSE(fs::exists(kWow64Install));
   EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, kRecord, "DisplayName"), "missing");
   for (const FileType& type : kFileTypes) {
     const std::string extension = Narrow(type.extension);

@@ -52,14 +52,22 @@ TEST(MsiSource, WritesTheTablesThirtySixKeysAndFortyEightValuesAndInstallsEveryI
         R"(<RegistryValue Root="HKCR" Key="Ivex.89i\DefaultIcon" Type="string" Value="[System64Folder]TI-89\89pic.ico,0"/>)"}) {
     EXPECT_NE(xml.find(expected), std::string::npos) << expected;
   }
-  // Each icon in its own component, in System32\TI-89, a name XML must
-  // escape included; a component for each type; all in the one feature.
-  EXPECT_EQ(All(xml, "<File Id=\"([^\"]*)\"").size(), 4u);
-  EXPECT_NE(xml.find(R"(Name="R&amp;D.ico" Source="Icons/R&amp;D.ico")"), std::string::npos);
-  EXPECT_NE(xml.find(R"(<Directory Id="System64Folder">)"), std::string::npos);
+  // Each icon in its own component, in System32\TI-89 and again, as a
+  // 32-bit component, in the TI-89 folder 32-bit programs reach (an x64
+  // package's SystemFolder is SysWOW64), a name XML must escape included; a
+  // component for each type; all in the one feature.
+  EXPECT_EQ(All(xml, "<File Id=\"([^\"]*)\"").size(), 2u * 4u);
+  EXPECT_EQ(All(xml, "(Name=\"R&amp;D.ico\" Source=\"Icons/R&amp;D.ico\")").size(), 2u);
+  const std::size_t system64 = xml.find(R"(<Directory Id="System64Folder">)");
+  const std::size_t system32 = xml.find(R"(<Directory Id="SystemFolder">)");
+  ASSERT_NE(system64, std::string::npos);
+  ASSERT_NE(system32, std::string::npos);
   EXPECT_NE(xml.find(R"(<Directory Id="INSTALLFOLDER" Name="TI-89">)"), std::string::npos);
+  EXPECT_TRUE(std::regex_search(xml.substr(system32),
+                                std::regex(R"(^<Directory Id="SystemFolder">\s*<Directory Id="WOW64FOLDER" Name="TI-89">)")));
+  EXPECT_EQ(All(xml.substr(system32), "<Component Id=\"[^\"]*\" Guid=\"[^\"]*\" Win64=\"(no)\">").size(), 4u);
   const std::vector<std::string> components = All(xml, "<Component Id=\"([^\"]*)\"");
-  EXPECT_EQ(components.size(), 4u + 12u + 1u);  // and the package's own key
+  EXPECT_EQ(components.size(), 2u * 4u + 12u + 1u);  // and the package's own key
   EXPECT_EQ(All(xml, "<ComponentRef Id=\"([^\"]*)\"/>"), components);
 }
 

@@ -158,6 +158,12 @@ TEST(WindowsInstaller, RefusesWithAReasonBeforeAnythingIsWrittenAndOneOwnerWinsA
       {"another program's icon of the same name",
        [](FakePlatform& m) { m.files.AddFile(kFolder + L"\\89text.ico", "another program's"); },
        L"89text.ico is another program's"},
+      {"another program's icon where 32-bit programs look",
+       [](FakePlatform& m) {
+         m.files.SetWow64Folder(L"C:\\WINDOWS\\SysWOW64");
+         m.files.AddFile(L"C:\\WINDOWS\\SysWOW64\\TI-89\\89pic.ico", "another program's");
+       },
+       L"SysWOW64\\TI-89\\89pic.ico is another program's"},
       {"the exe's installation",
        [](FakePlatform& m) { ASSERT_FALSE(m.registry.CreateKey(RegistryRoot::kLocalMachine, std::wstring(engine::kRecordKey))); },
        L"installed on this computer by GlypharyInstaller.exe"},

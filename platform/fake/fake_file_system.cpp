@@ -415,6 +415,17 @@ std::vector<std::wstring> FakeFileSystem::Dump() const {
 
 void FakeFileSystem::SetLocalAppData(std::wstring path) { local_app_data_ = std::move(path); }
 
+void FakeFileSystem::SetWow64Folder(std::wstring path) {
+  wow64_folder_ = std::move(path);
+  if (!wow64_folder_.empty()) AddFolder(wow64_folder_);
+}
+
+bool FakeFileSystem::Wow64SystemFolder(WideText& folder) {
+  if (wow64_folder_.empty()) return false;
+  folder = WideText(wow64_folder_);
+  return true;
+}
+
 Error FakeFileSystem::ProgramFile(WideText& path) {
   path = WideText(program_folder_ + L"\\GlypharyInstaller.exe");
   return Error();

@@ -53,6 +53,8 @@ class FakeFileSystem : public FileSystem {
   Error TempFolder(WideText& folder) override;
   // The one SetLocalAppData gave (made when asked for).
   Error LocalAppDataFolder(WideText& folder) override;
+  // The one SetWow64Folder gave; none unless set, as on 32-bit Windows.
+  bool Wow64SystemFolder(WideText& folder) override;
   Error ProgramFile(WideText& path) override;
   // Waits for nothing; recorded as "Pause <ms>".
   void Pause(unsigned milliseconds) override;
@@ -87,6 +89,9 @@ class FakeFileSystem : public FileSystem {
   // list is the machine's and needs administrator rights): asking for one,
   // or taking one off, fails with 70.
   void DenyRestartList() { restart_list_writable_ = false; }
+  // 64-bit Windows: the folder 32-bit programs see as the system folder
+  // ("C:\WINDOWS\SysWOW64"), made now; "" for none (32-bit Windows).
+  void SetWow64Folder(std::wstring path);
   // The file cannot be deleted or moved (70), as while another program has
   // it open; it can still be scheduled for deletion at the restart.
   void HoldFile(const std::wstring& path);
@@ -158,6 +163,7 @@ class FakeFileSystem : public FileSystem {
   std::wstring temp_folder_ = L"C:\\Temp";
   bool restart_list_writable_ = true;
   std::wstring local_app_data_ = L"C:\\Users\\Ann\\AppData\\Local";
+  std::wstring wow64_folder_;
   std::wstring program_folder_;
   std::wstring current_folder_ = L"C:\\Users\\Ann";
   struct Source {

@@ -35,7 +35,10 @@ class FakeRegistryUnderTest : public RegistryUnderTest {
 
 class FakeFileSystemUnderTest : public FileSystemUnderTest {
  public:
-  FakeFileSystemUnderTest() { files_.AddFolder(scratch_); }
+  FakeFileSystemUnderTest() {
+    files_.AddFolder(scratch_);
+    files_.SetWow64Folder(L"C:\\WINDOWS\\SysWOW64");  // 64-bit Windows, as Wine's prefix is
+  }
   FileSystem& files() override { return files_; }
   const std::wstring& scratch() const override { return scratch_; }
   void MakeFolder(const std::wstring& path) override { files_.AddFolder(path); }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/error.h"
+#include "base/path_text.h"
 #include "platform/tests/contract.h"
 
 namespace glyphary::platform::testing {
@@ -174,6 +175,14 @@ TEST_P(FileSystemContract, AMoveNeverReplacesWhatStandsThereUnlessItSaysSo) {
   EXPECT_NE(temp.back(), L'\\');
   ASSERT_FALSE(files.ProgramFile(program));
   EXPECT_TRUE(files.FileExists(program));
+  // 64-bit Windows (and Wine's 64-bit prefix): the folder 32-bit programs
+  // see as the system folder is a folder of its own.
+  WideText wow64;
+  ASSERT_TRUE(files.Wow64SystemFolder(wow64));
+  EXPECT_TRUE(files.FolderExists(wow64));
+  EXPECT_TRUE(SameName(SplitLast(wow64).second, L"SysWOW64")) << ::testing::PrintToString(wow64);
+  EXPECT_EQ(std::wstring_view(wow64).substr(1, 2), std::wstring_view(L":\\"));
+  EXPECT_NE(wow64.back(), L'\\');
 }
 
 TEST_P(FileSystemContract, AHeldSourceIsCopiedFromItsHandleAndNobodyMovesOrDeletesItMeanwhile) {

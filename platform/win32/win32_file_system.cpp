@@ -412,6 +412,18 @@ Error Win32FileSystem::LocalAppDataFolder(WideText& folder) {
   return Error();
 }
 
+bool Win32FileSystem::Wow64SystemFolder(WideText& folder) {
+  // Asked for its length first: the answer is the length with the closing
+  // null; a path longer than the buffer is no folder to work in.
+  wchar_t path[MAX_PATH + 1] = {};
+  const UINT length = GetSystemWow64DirectoryW(path, MAX_PATH + 1);
+  if (length == 0 || length > MAX_PATH) return false;
+  std::wstring_view found(path, length);
+  while (found.size() > 3 && found.back() == L'\\') found.remove_suffix(1);
+  folder = WideText(found);
+  return true;
+}
+
 Error Win32FileSystem::HoldSource(std::wstring_view path, int& held, unsigned long long& size) {
   OwnedHandle file(CreateFileW(WideText(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));

@@ -41,6 +41,8 @@ class Win32FileSystem : public FileSystem {
   Error FullPathOf(std::wstring_view path, WideText& full) override;
   Error TempFolder(WideText& folder) override;
   Error LocalAppDataFolder(WideText& folder) override;
+  // GetSystemWow64DirectoryW; it fails on 32-bit Windows.
+  bool Wow64SystemFolder(WideText& folder) override;
   Error ProgramFile(WideText& path) override;
   void Pause(unsigned milliseconds) override;
 

@@ -147,11 +147,18 @@ void ExpectRecord(const InstallPlace& place) {
   const RegistryValue installed = ReadValue(place.record_root, kRecordKey, L"InstalledFiles");
   EXPECT_EQ(installed.type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(SplitNames(installed.bytes), files) << "InstalledFiles";
+  // The icons where 32-bit programs look, for every account.
+  const bool wow64 = !place.wow64_folder.empty();
+  if (wow64) {
+    const RegistryValue twin = ReadValue(place.record_root, kRecordKey, L"InstalledFilesWow64");
+    EXPECT_EQ(twin.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(SplitNames(twin.bytes), FilesIn(place.wow64_folder)) << "InstalledFilesWow64";
+  }
   // Nothing else but the keys that were there before, where some were; on
   // a machine without other programs' associations, nothing replaced.
   const RegistryValue keys = ReadValue(place.record_root, kRecordKey, L"ExistingKeys");
   EXPECT_TRUE(!keys.present || keys.type == static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(ShapeOf(place.record_root, kRecordKey).values, keys.present ? 13 : 12);
+  EXPECT_EQ(ShapeOf(place.record_root, kRecordKey).values, 12 + (wow64 ? 1 : 0) + (keys.present ? 1 : 0));
   EXPECT_EQ(ShapeOf(place.record_root, kRecordKey).subkeys, 0) << "values recorded as replaced";
 }
 
@@ -183,6 +190,15 @@ void ExpectInstalled(const InstallPlace& place, const std::wstring& icons_folder
   EXPECT_TRUE(ReadWholeFile(place.Program()) ==
               ReadWholeFile(DistFolder() + L"\\GlypharyInstaller.exe"))
       << "the installed program differs from the shipped one";
+  // For every account, the icons again (not the program) where 32-bit
+  // programs look.
+  if (!place.wow64_folder.empty()) {
+    EXPECT_EQ(FilesIn(place.wow64_folder), shipped);
+    for (const std::wstring& name : shipped) {
+      EXPECT_TRUE(ReadWholeFile(place.wow64_folder + L"\\" + name) == ReadWholeFile(shipped_icons + L"\\" + name))
+          << Narrow(name) << " differs from the shipped icon, where 32-bit programs look";
+    }
+  }
 
   // Three keys and four values a type, with their exact types and bytes.
   long keys = 0;

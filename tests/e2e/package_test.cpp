@@ -199,7 +199,7 @@ std::vector<std::wstring> ExportTypes(HKEY root, const std::wstring& prefix) {
 
 struct Installation {
   std::vector<std::wstring> registry;               // the export of HKEY_CLASSES_ROOT's types
-  std::map<std::wstring, std::vector<char>> files;  // the install folder's files
+  std::map<std::wstring, std::vector<char>> files;  // the install folder's files, and its twin's
 };
 
 // What is installed now. The keys are checked to be the machine's, for
@@ -213,6 +213,11 @@ Installation Installed() {
       << "keys written for the account alone";
   for (const std::wstring& name : FilesIn(InstallFolder())) {
     installed.files[name] = ReadWholeFile(InstallFolder() + L"\\" + name);
+  }
+  // Where 32-bit programs look, named as there.
+  const std::wstring wow64 = MachineWide().wow64_folder;
+  for (const std::wstring& name : FilesIn(wow64)) {
+    installed.files[L"SysWOW64\\" + name] = ReadWholeFile(wow64 + L"\\" + name);
   }
   return installed;
 }
@@ -298,7 +303,7 @@ class Package : public InstallerTest {
     EXPECT_EQ(Lines(package.registry), Lines(exe.registry));
     std::map<std::wstring, std::vector<char>> icons = exe.files;
     ASSERT_EQ(icons.erase(L"GlypharyInstaller.exe"), 1u);
-    EXPECT_EQ(icons.size(), FileTypes().size());
+    EXPECT_EQ(icons.size(), 2 * FileTypes().size());  // and again where 32-bit programs look
     std::vector<std::wstring> expected_names;
     std::vector<std::wstring> names;
     for (const auto& [name, bytes] : icons) expected_names.push_back(name);
@@ -405,7 +410,7 @@ TEST_F(Package, RefusesBesideTheExesInstallation) {
 TEST_F(Package, TheExeLeavesThePackagesInstallationAlone) {
   ASSERT_EQ(Install(PackagePath()), 0u);
   const Installation before = Installed();
-  ASSERT_EQ(before.files.size(), FileTypes().size());
+  ASSERT_EQ(before.files.size(), 2 * FileTypes().size());  // in both folders
   auto expect_unchanged = [&](const char* after) {
     SCOPED_TRACE(after);
     const Installation now = Installed();

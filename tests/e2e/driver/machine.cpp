@@ -104,14 +104,16 @@ std::wstring LocalAppData() {
 
 InstallPlace MachineWide() {
   // Named as the installer writes it (GetSystemDirectory says "windows").
+  wchar_t wow64[MAX_PATH + 1] = {};
+  const UINT length = GetSystemWow64DirectoryW(wow64, MAX_PATH + 1);
   return {L"C:\\WINDOWS\\system32\\TI-89", L"", HKEY_CLASSES_ROOT, L"", HKEY_LOCAL_MACHINE,
-          L"/uninstall"};
+          L"/uninstall", length == 0 || length > MAX_PATH ? L"" : std::wstring(wow64, length) + L"\\TI-89"};
 }
 
 InstallPlace ForTheUser(const std::wstring& local_app_data) {
   const std::wstring base = local_app_data.empty() ? LocalAppData() : local_app_data;
   return {base + L"\\Glyphary\\TI-89", base + L"\\Glyphary", HKEY_CURRENT_USER,
-          L"Software\\Classes\\", HKEY_CURRENT_USER, L"/uninstall /user"};
+          L"Software\\Classes\\", HKEY_CURRENT_USER, L"/uninstall /user", L""};
 }
 
 std::wstring ResetMachine() {
@@ -119,6 +121,7 @@ std::wstring ResetMachine() {
   DeletePending();
   std::error_code ignored;
   fs::remove_all(fs::path(InstallFolder()), ignored);
+  if (!MachineWide().wow64_folder.empty()) fs::remove_all(fs::path(MachineWide().wow64_folder), ignored);
   // The current account's installation: its folder and the one above it
   // (ours alone), and its record.
   const std::wstring local_app_data = LocalAppData();
@@ -147,7 +150,7 @@ std::wstring ResetMachine() {
 std::wstring WhatIsInstalled(const InstallPlace& place) {
   std::wstring found;
   std::error_code error;
-  for (const std::wstring& folder : {place.folder, place.made_parent}) {
+  for (const std::wstring& folder : {place.folder, place.made_parent, place.wow64_folder}) {
     if (!folder.empty() && fs::exists(fs::path(folder), error)) found += L"folder " + folder + L"; ";
   }
   for (const std::wstring& key : TopLevelKeys()) {

@@ -50,6 +50,9 @@ struct InstallPlace {
   std::wstring classes_path;  // ...at this path ("" or "Software\\Classes\\")
   HKEY record_root;           // the root of kRecordKey
   std::wstring uninstall;     // the switches of the record's UninstallString
+  // Where 32-bit programs find the machine-wide folder: TI-89 in the WOW64
+  // system folder ("" for the account's own, which every program sees).
+  std::wstring wow64_folder;
 
   std::wstring ClassKey(const std::wstring& key) const { return classes_path + key; }
   std::wstring Program() const { return folder + L"\\GlypharyInstaller.exe"; }
@@ -57,22 +60,23 @@ struct InstallPlace {
     return folder + L"\\" + type.icon + L",0";
   }
 };
-// C:\WINDOWS\system32\TI-89, HKEY_CLASSES_ROOT, the record under
-// HKEY_LOCAL_MACHINE.
+// C:\WINDOWS\system32\TI-89 (and its twin in SysWOW64), HKEY_CLASSES_ROOT,
+// the record under HKEY_LOCAL_MACHINE.
 InstallPlace MachineWide();
 // <local_app_data>\Glyphary\TI-89 (the account's LocalAppData() when
 // empty), HKEY_CURRENT_USER\Software\Classes, the record under
 // HKEY_CURRENT_USER.
 InstallPlace ForTheUser(const std::wstring& local_app_data = L"");
 
-// Removes the install folder, the 24 top-level keys (extensions and type
+// Removes the install folder and its twin for 32-bit programs, the 24 top-level keys (extensions and type
 // IDs, wherever HKEY_CLASSES_ROOT takes them from) and the record, both the
 // machine-wide installation's and the current account's, and deletes at
 // once what waits for the next restart. Returns "" on success, otherwise
 // what is left.
 std::wstring ResetMachine();
 
-// "" when neither the folder (nor the folder made above it), nor any of the
+// "" when neither the folder (nor the folder made above it, nor its twin
+// for 32-bit programs), nor any of the
 // 24 keys, nor the record key of the installation at `place` exists;
 // otherwise a description of what is there.
 std::wstring WhatIsInstalled(const InstallPlace& place);
