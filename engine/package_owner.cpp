@@ -1,5 +1,7 @@
 #include "engine/package_owner.h"
 
+#include "base/path_text.h"
+
 #include "engine/product.h"
 
 namespace glyphary::engine {
@@ -29,7 +31,7 @@ PackageState FindPackage(const platform::Platform& platform, WideText& product_c
   const WideText mark = PackageValue(platform.registry, kPackageInstallingValue);
   if (mark.empty()) return PackageState::kNone;
   const std::size_t space = mark.view().find(L' ');
-  product_code = WideText(mark.view().substr(0, space));
+  product_code = WideText(Head(mark.view(), space));
   // Windows Installer runs one installation's script at a time, holding
   // its mutex meanwhile; Wine's makes none, so the process the mark names is
   // asked too.

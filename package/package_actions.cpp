@@ -89,7 +89,7 @@ class WindowsInstallerSession : public glyphary::package::Session {
       if (MsiRecordGetStringW(row.get(), 1, text, &size) != ERROR_SUCCESS) continue;
       std::wstring_view long_name(text, size);  // "SHORT~1.ICO|long name.ico" or one name
       const std::size_t bar = long_name.find(L'|');
-      if (bar != std::wstring_view::npos) long_name = long_name.substr(bar + 1);
+      if (bar != std::wstring_view::npos) long_name = glyphary::After(long_name, bar);
       if (!glyphary::SameName(long_name, name)) continue;
       MSIFILEHASHINFO hash{sizeof(hash), {}};
       if (MsiGetFileHashW(file.c_str(), 0, &hash) == ERROR_SUCCESS) {

@@ -86,13 +86,14 @@ List<SavedValue> Decoded(std::wstring_view text, Session& session) {
   while (!text.empty()) {
     std::size_t end = text.find(L';');
     if (end == std::wstring_view::npos) end = text.size();
-    const std::wstring_view entry = text.substr(0, end);
-    text = end < text.size() ? text.substr(end + 1) : std::wstring_view();
+    const std::wstring_view entry = Head(text, end);
+    text = After(text, end);
     const std::size_t first = entry.find(L':');
     const std::size_t second = first == std::wstring_view::npos ? first : entry.find(L':', first + 1);
-    const long long place = Number(entry.substr(0, first), engine::kPlaceCount - 1);
-    const long long type = second == std::wstring_view::npos ? -1 : Number(entry.substr(first + 1, second - first - 1), 0xFFFFFFFFll);
-    const std::wstring_view hex = second == std::wstring_view::npos ? std::wstring_view() : entry.substr(second + 1);
+    const long long place = Number(Head(entry, first), engine::kPlaceCount - 1);
+    const long long type =
+        second == std::wstring_view::npos ? -1 : Number(Head(After(entry, first), second - first - 1), 0xFFFFFFFFll);
+    const std::wstring_view hex = After(entry, second);
     bool whole = place >= 0 && type >= 0 && hex.size() % 2 == 0;
     SavedValue value{static_cast<int>(place), {}};
     value.before.type = static_cast<std::uint32_t>(type);
@@ -297,8 +298,8 @@ ActionResult SaveReplaced(Session& session, const platform::Platform& platform, 
   Registry& registry = platform.registry;
   const WideText data = session.Property(L"CustomActionData");
   const std::size_t mark = data.view().rfind(kKeysMark);
-  const std::wstring_view values = mark == std::wstring_view::npos ? data.view() : data.view().substr(0, mark);
-  const std::wstring_view keys = mark == std::wstring_view::npos ? std::wstring_view() : data.view().substr(mark + 1);
+  const std::wstring_view values = Head(data.view(), mark);
+  const std::wstring_view keys = After(data.view(), mark);
   const List<SavedValue> before = Decoded(values, session);
   const List<SavedValue> kept = KeptValues(registry, target, session);
   const WideText key = ReplacedKey();
@@ -370,8 +371,8 @@ ActionResult PutBackReplaced(Session& session, const platform::Platform& platfor
     const WideText list = keys.AsText();
     for (std::wstring_view rest = list; !rest.empty();) {
       const std::size_t cut = rest.find(L'|');
-      const std::wstring_view path = rest.substr(0, cut);
-      rest = cut == std::wstring_view::npos ? std::wstring_view() : rest.substr(cut + 1);
+      const std::wstring_view path = Head(rest, cut);
+      rest = After(rest, cut);
       if (!engine::IsTypeKey(target, path)) continue;  // not one of the 36: no data of ours
       if (const Error error = registry.CreateKey(target.classes_root, path)) {
         session.Log(Joined(L"Glyphary Installer: could not make again ", error.Path()));

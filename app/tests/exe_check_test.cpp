@@ -109,6 +109,16 @@ TEST(Executable, IsA64BitGuiProgramHardenedAndImportingOnlySystemDlls) {
   }
 }
 
+TEST(Executable, CarriesNoneOfTheCppLibrarysExceptions) {
+  // One call that may throw (a string_view's substr, a vector's at) links the
+  // C++ library's exceptions and their terminate handler: about 170 KB.
+  const std::vector<unsigned char> bytes = ReadAll(kExe);
+  const std::string text(bytes.begin(), bytes.end());
+  for (const char* mark : {"terminate called", "std::"}) {
+    EXPECT_EQ(text.find(mark), std::string::npos) << "the exe holds \"" << mark << "\"";
+  }
+}
+
 TEST(Executable, ImportsNothingThatTheOldestDeclaredWindowsLacks) {
   // The manifest declares Windows Vista and later. These functions came
   // with Windows 7 updates, 8, 8.1 or 10: the program looks up at run time
