@@ -267,6 +267,15 @@ inline bool InstallDirectly(const DirectPlan& plan, const std::wstring& program)
       !CreateDirectoryW(install.c_str(), nullptr)) {
     return false;
   }
+  // A look at each of the 36 keys, which stay after an uninstallation where
+  // they were there before.
+  for (int key = 0; key < engine::kKeyCount; ++key) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, engine::KeyAt(engine::kMachineTarget, key).c_str(), 0, KEY_READ,
+                      &opened) == ERROR_SUCCESS) {
+      RegCloseKey(opened);
+    }
+  }
   // One look at what Windows is to delete when it next starts (nothing, in
   // these runs): an installation keeps what an uninstallation gave up.
   {
@@ -284,6 +293,20 @@ inline bool InstallDirectly(const DirectPlan& plan, const std::wstring& program)
   for (const std::wstring& icon : icons) {
     if (!DirectCopy(icons_folder + L"\\" + icon, install + L"\\" + icon)) return false;
     files += Narrow(icon) + "|";
+  }
+  // The same icons where 32-bit programs look, on 64-bit Windows.
+  wchar_t wow64[MAX_PATH] = {};
+  const UINT wow64_length = GetSystemWow64DirectoryW(wow64, MAX_PATH);
+  std::string twin_files;
+  if (wow64_length > 0 && wow64_length < MAX_PATH) {
+    const std::wstring twin = std::wstring(wow64, wow64_length) + L"\\TI-89";
+    if (GetFileAttributesW(twin.c_str()) == INVALID_FILE_ATTRIBUTES && !CreateDirectoryW(twin.c_str(), nullptr)) {
+      return false;
+    }
+    for (const std::wstring& icon : icons) {
+      if (!DirectCopy(icons_folder + L"\\" + icon, twin + L"\\" + icon)) return false;
+      twin_files += (twin_files.empty() ? "" : "|") + Narrow(icon);
+    }
   }
   find = FindFirstFileW(program.c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return false;
@@ -325,6 +348,11 @@ inline bool InstallDirectly(const DirectPlan& plan, const std::wstring& program)
                       TextBytes(files)),
   };
   for (const DirectValue& entry : entries) DirectWriteValue(entry, nullptr);
+  if (!twin_files.empty()) {
+    DirectWriteValue(MakeDirectValue(HKEY_LOCAL_MACHINE, plan.record_path, L"InstalledFilesWow64", REG_SZ,
+                                     TextBytes(twin_files)),
+                     nullptr);
+  }
   if (!replaced.empty()) {
     const std::wstring replaced_path = plan.record_path + L"\\ReplacedValues";
     DirectCreateKey(MakeDirectKey(HKEY_LOCAL_MACHINE, replaced_path));

@@ -86,6 +86,13 @@ inline bool RemoveInstallation() {
   if (!glyphary::testing::OnThrowawayMachine()) return false;
   DeleteFiles(kInstall);
   RemoveDirectoryW(kInstall.c_str());
+  wchar_t wow64[MAX_PATH] = {};
+  const UINT wow64_length = GetSystemWow64DirectoryW(wow64, MAX_PATH);
+  if (wow64_length > 0 && wow64_length < MAX_PATH) {
+    const std::wstring twin = std::wstring(wow64, wow64_length) + L"\\TI-89";
+    DeleteFiles(twin);
+    RemoveDirectoryW(twin.c_str());
+  }
   const engine::InstallTarget& target = engine::kMachineTarget;
   for (const engine::FileType& type : engine::kFileTypes) {
     for (engine::TypeKey key : {engine::TypeKey::kExtension, engine::TypeKey::kType}) {
