@@ -136,15 +136,19 @@ std::string MsiSource(const PackageInputs& inputs) {
   xml += "      <Directory Id=\"System64Folder\">\n";
   xml += "        <Directory Id=\"INSTALLFOLDER\" Name=\"TI-89\">\n";
   std::vector<std::string> components;
-  for (const std::string& icon : inputs.icon_files) {
-    const std::string id = IconId(icon);
-    components.push_back(id);
-    xml += "          <Component Id=\"" + id + "\" Guid=\"" + NameGuid("GlypharyInstaller file " + icon) +
-           "\" Win64=\"yes\">\n";
-    xml += "            <File Id=\"" + id + "\" Name=\"" + Escaped(icon) + "\" Source=\"" +
-           Escaped(inputs.icons_folder + "/" + icon) + "\" KeyPath=\"yes\"/>\n";
-    xml += "          </Component>\n";
-  }
+  // Each icon in a component of its own, with a code every version keeps.
+  auto icon_components = [&](const std::string& suffix, const std::string& guid_name, const char* win64) {
+    for (const std::string& icon : inputs.icon_files) {
+      const std::string id = IconId(icon) + suffix;
+      components.push_back(id);
+      xml += "          <Component Id=\"" + id + "\" Guid=\"" + NameGuid(guid_name + icon) + "\" Win64=\"" + win64 +
+             "\">\n";
+      xml += "            <File Id=\"" + id + "\" Name=\"" + Escaped(icon) + "\" Source=\"" +
+             Escaped(inputs.icons_folder + "/" + icon) + "\" KeyPath=\"yes\"/>\n";
+      xml += "          </Component>\n";
+    }
+  };
+  icon_components("", "GlypharyInstaller file ", "yes");
   // Each type's values in one component, the first its key path.
   for (const engine::FileType& type : engine::kFileTypes) {
     const std::string id = "types_" + Narrow(type.extension).substr(1);
@@ -186,15 +190,7 @@ std::string MsiSource(const PackageInputs& inputs) {
   // 32-bit folder), each with a code of its own that every version keeps.
   xml += "      <Directory Id=\"SystemFolder\">\n";
   xml += "        <Directory Id=\"WOW64FOLDER\" Name=\"TI-89\">\n";
-  for (const std::string& icon : inputs.icon_files) {
-    const std::string id = IconId(icon) + "_wow64";
-    components.push_back(id);
-    xml += "          <Component Id=\"" + id + "\" Guid=\"" + NameGuid("GlypharyInstaller 32-bit file " + icon) +
-           "\" Win64=\"no\">\n";
-    xml += "            <File Id=\"" + id + "\" Name=\"" + Escaped(icon) + "\" Source=\"" +
-           Escaped(inputs.icons_folder + "/" + icon) + "\" KeyPath=\"yes\"/>\n";
-    xml += "          </Component>\n";
-  }
+  icon_components("_wow64", "GlypharyInstaller 32-bit file ", "no");
   xml += "        </Directory>\n";
   xml += "      </Directory>\n";
   xml += "    </Directory>\n";
