@@ -136,7 +136,6 @@ std::vector<std::string> InstallerStandin::ScriptActions(bool remove) {
 }
 
 bool InstallerStandin::RunCustom(const PackageAction& action, bool as_machine, const std::wstring& data) {
-  trace_.push_back(std::string(action.name) + (as_machine ? " as the machine" : " as the user"));
   UserRegistry user(machine_.registry);
   Registry& registry = as_machine ? static_cast<Registry&>(machine_.registry) : user;
   const platform::Platform platform{machine_.files, registry, machine_.system};
@@ -149,7 +148,6 @@ bool InstallerStandin::RunCustom(const PackageAction& action, bool as_machine, c
 
 bool InstallerStandin::RunStandard(const std::string& name,
                                    std::vector<std::function<void()>>& undo) {
-  trace_.push_back(name);
   platform::FakeRegistry& registry = machine_.registry;
   platform::FakeFileSystem& files = machine_.files;
   const engine::InstallTarget& target = Target();

@@ -49,10 +49,8 @@ class InstallerStandin {
   unsigned Run(const StandinRun& run);
 
   bool installed() const { return installed_; }
-  // What the runs told the user, and each action as it ran ("ClaimKeys as
-  // the machine").
+  // What the runs told the user.
   const std::vector<std::wstring>& refusals() const { return refusals_; }
-  const std::vector<std::string>& trace() const { return trace_; }
   // The actions of the script of an installation or a removal that act
   // (not the rollback actions), in order.
   static std::vector<std::string> ScriptActions(bool remove);
@@ -73,7 +71,6 @@ class InstallerStandin {
   bool installed_ = false;
   std::map<std::wstring, std::wstring> properties_;
   std::vector<std::wstring> refusals_;
-  std::vector<std::string> trace_;
   std::uint64_t start_ = 1;  // the script process's start, new for each run
 };
 

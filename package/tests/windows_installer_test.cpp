@@ -79,10 +79,6 @@ TEST(WindowsInstaller, AnAdministratorsDoubleClickInstallsAndTheRemovalLeavesThe
       << "the mark is left";
   WideText product;
   EXPECT_EQ(engine::FindPackage(machine.platform, product), engine::PackageState::kInstalled);
-  // The claim, made as the user where the sequence reaches it, would be
-  // refused: only the deferred claim can write the mark.
-  EXPECT_EQ(msiexec.trace().at(0), "CheckInstall as the user");
-  EXPECT_NE(std::find(msiexec.trace().begin(), msiexec.trace().end(), "ClaimKeys as the machine"), msiexec.trace().end());
 
   ASSERT_EQ(msiexec.Run(Removal()), 0u);
   EXPECT_FALSE(msiexec.installed());
@@ -147,65 +143,42 @@ TEST(WindowsInstaller, ATransactionCutShortIsNamedAndTheWayOutRestoresTheMachine
 }
 
 TEST(WindowsInstaller, RefusesWithAReasonBeforeAnythingIsWrittenAndOneOwnerWinsARace) {
+  // What Wine does not show: another program's icon where 32-bit programs
+  // look, and a run of the exe holding its lock before the checks or taking
+  // it after them, before the script (the deferred claim sees it, and the
+  // transaction takes itself back).
   struct Case {
     const char* what;
-    std::function<void(FakePlatform&)> arrange;
-    const wchar_t* told;
+    std::function<void(FakePlatform&, StandinRun&)> arrange;
+    const wchar_t* told;  // null: no reason shown, the claim fails in the script
   };
   const Case cases[] = {
-      {"a place that cannot be read", [](FakePlatform& m) { m.registry.Refuse(kRoot, L"Ivex.89t"); },
-       L"HKEY_CLASSES_ROOT\\Ivex.89t cannot be read"},
-      {"another program's icon of the same name",
-       [](FakePlatform& m) { m.files.AddFile(kFolder + L"\\89text.ico", "another program's"); },
-       L"89text.ico is another program's"},
       {"another program's icon where 32-bit programs look",
-       [](FakePlatform& m) {
+       [](FakePlatform& m, StandinRun&) {
          m.files.SetWow64Folder(L"C:\\WINDOWS\\SysWOW64");
          m.files.AddFile(L"C:\\WINDOWS\\SysWOW64\\TI-89\\89pic.ico", "another program's");
        },
        L"SysWOW64\\TI-89\\89pic.ico is another program's"},
-      {"the exe's installation",
-       [](FakePlatform& m) { ASSERT_FALSE(m.registry.CreateKey(RegistryRoot::kLocalMachine, std::wstring(engine::kRecordKey))); },
-       L"installed on this computer by GlypharyInstaller.exe"},
-      {"a run of the exe", [](FakePlatform& m) { m.system.HoldLockElsewhere(true); }, L"right now"},
+      {"a run of the exe", [](FakePlatform& m, StandinRun&) { m.system.HoldLockElsewhere(true); }, L"right now"},
+      {"a run of the exe once the checks are done",
+       [](FakePlatform& m, StandinRun& run) { run.before_script = [&m] { m.system.HoldLockElsewhere(true); }; },
+       nullptr},
   };
   for (const Case& refusal : cases) {
     SCOPED_TRACE(refusal.what);
     FakePlatform machine;
     OthersValues(machine);
-    refusal.arrange(machine);
+    StandinRun run;
+    refusal.arrange(machine, run);
     const Snapshot before(machine);
     InstallerStandin msiexec(machine, Package());
-    EXPECT_EQ(msiexec.Run({}), InstallerStandin::kFailed);
+    EXPECT_EQ(msiexec.Run(run), InstallerStandin::kFailed);
     EXPECT_EQ(Snapshot(machine), before);
-    ASSERT_EQ(msiexec.refusals().size(), 1u);
-    EXPECT_NE(msiexec.refusals()[0].find(refusal.told), std::wstring::npos) << ::testing::PrintToString(msiexec.refusals()[0]);
+    ASSERT_EQ(msiexec.refusals().size(), refusal.told != nullptr ? 1u : 0u);
+    if (refusal.told != nullptr) {
+      EXPECT_NE(msiexec.refusals()[0].find(refusal.told), std::wstring::npos) << ::testing::PrintToString(msiexec.refusals()[0]);
+    }
   }
-  // The exe takes its lock after the checks and before the script: the
-  // deferred claim sees it, and the transaction takes itself back.
-  FakePlatform machine;
-  OthersValues(machine);
-  const Snapshot before(machine);
-  InstallerStandin msiexec(machine, Package());
-  StandinRun run;
-  run.before_script = [&machine] { machine.system.HoldLockElsewhere(true); };
-  EXPECT_EQ(msiexec.Run(run), InstallerStandin::kFailed);
-  EXPECT_EQ(Snapshot(machine), before);
-}
-
-TEST(WindowsInstaller, TheRemovalKeepsWhatAnotherProgramSetSince) {
-  FakePlatform machine;
-  OthersValues(machine);
-  InstallerStandin msiexec(machine, Package());
-  ASSERT_EQ(msiexec.Run({}), 0u);
-  machine.registry.Put(kRoot, L".89t", StoredText(L"", L"Newer.Text"));
-  machine.registry.Put(kRoot, L".89c", StoredText(L"", L"Newer.Data"));
-  ASSERT_EQ(msiexec.Run(Removal()), 0u);
-  EXPECT_EQ(machine.registry.Value(kRoot, L".89t", L""), StoredText(L"", L"Newer.Text"));
-  EXPECT_EQ(machine.registry.Value(kRoot, L".89c", L""), StoredText(L"", L"Newer.Data"));
-  EXPECT_EQ(machine.registry.Value(kRoot, L"Ivex.89p", L"EditFlags"),
-            StoredRaw(L"EditFlags", platform::value_type::kBinary, std::string("\0\0\1\0", 4)));
-  EXPECT_EQ(machine.registry.Value(kRoot, L".89m", L""), StoredText(L"", L"Ivex.89m")) << "there before, identical";
 }
 
 }  // namespace
