@@ -137,18 +137,18 @@ Error Put(Registry& registry, const InstallTarget& target, const SavedValue& val
   return registry.SetValue(target.classes_root, key, ValueName(value.place), value.before);
 }
 
-// Puts each of `values` back where its place holds nothing or, with
-// `over_own`, the package's own value; what else stands there now stays.
-// False when one could not be written (it is named in the log).
-bool PutBack(Registry& registry, const InstallTarget& target, const List<SavedValue>& values, bool over_own,
-             Session& session) {
+// Puts each of `values` back where its place holds nothing or the package's
+// own value (left by a transaction cut short); what else stands there now
+// stays. False when one could not be written (it is named in the log).
+bool PutBackOverOwn(Registry& registry, const InstallTarget& target, const List<SavedValue>& values,
+                    Session& session) {
   bool all = true;
   for (const SavedValue& value : values) {
     RegistryValue found;
     bool exists = false;
     Error error = registry.ReadValue(target.classes_root, engine::PlaceKey(target, value.place),
                                      ValueName(value.place), found, exists);
-    if (!error && exists && (found == value.before || !over_own || !IsOwn(target, value.place, found))) continue;
+    if (!error && exists && (found == value.before || !IsOwn(target, value.place, found))) continue;
     if (!error) error = Put(registry, target, value);
     if (error) {
       session.Log(Joined(L"Glyphary Installer: could not put back ", error.Path()));
@@ -322,7 +322,7 @@ ActionResult UndoSaveReplaced(Session& session, const platform::Platform& platfo
   // what a transaction cut short earlier had replaced goes back over its
   // leftovers too. Then the kept values go.
   Registry& registry = platform.registry;
-  if (!PutBack(registry, target, KeptValues(registry, target, session), true, session)) return true;
+  if (!PutBackOverOwn(registry, target, KeptValues(registry, target, session), session)) return true;
   ForgetKept(registry, session);
   return true;
 }
@@ -362,8 +362,14 @@ ActionResult PutBackReplaced(Session& session, const platform::Platform& platfor
   // nothing was set since, what the package had replaced.
   Registry& registry = platform.registry;
   const List<SavedValue> taken = Decoded(session.Property(L"CustomActionData"), session);
-  bool all = PutBack(registry, target, taken, false, session);
-  all &= PutBack(registry, target, KeptValues(registry, target, session), false, session);
+  int restored = 0;
+  bool all = true;
+  for (const List<SavedValue>& values : {taken, KeptValues(registry, target, session)}) {
+    if (const Error error = engine::PutBackSaved(registry, target, values, restored, nullptr)) {
+      session.Log(Joined(L"Glyphary Installer: could not put back ", error.Path()));
+      all = false;
+    }
+  }
   // The keys that were there before come back, if the removal took them.
   RegistryValue keys;
   bool found = false;
