@@ -1,18 +1,14 @@
 // The twelve TI-89 variable file types and the registry entries that give
 // each its icon in the shell: one table of types and one table of the values
-// written for each, from which the registration and its reverse are both
-// derived. Adding a value is one row of kTypeValues.
+// written for each, from which the registration and its reverse (the
+// transaction's registry kinds) are both derived. Adding a value is one row
+// of kTypeValues.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
-#include "base/list.h"
-#include "base/name_list.h"
-
-#include "base/error.h"
 #include "base/text.h"
 #include "engine/product.h"
-#include "platform/log.h"
 #include "platform/registry.h"
 
 namespace glyphary::engine {
@@ -93,68 +89,11 @@ platform::RegistryValue OurValue(const InstallTarget& target, int place);
 WideText PlaceName(const InstallTarget& target, int place);
 int PlaceNamed(const InstallTarget& target, std::wstring_view name);
 
-// The 36 keys the registration makes (three a type), and which of them
-// exist now, as their paths below the target's classes root (TypeKeyPath).
+// The 36 keys the registration makes (three a type), as their paths below
+// the target's classes root (TypeKeyPath).
 constexpr int kKeyCount = static_cast<int>(sizeof(kFileTypes) / sizeof(kFileTypes[0])) * 3;
 WideText KeyAt(const InstallTarget& target, int key);
-void ExistingKeys(platform::Registry& registry, const InstallTarget& target, NameList& existing);
 // Whether `path` is one of the 36 keys (compared as Windows compares key names).
 bool IsTypeKey(const InstallTarget& target, std::wstring_view path);
-
-// What a place held before an installation wrote its own value there,
-// exactly: the type and bytes that are put back.
-struct SavedValue {
-  int place;
-  platform::RegistryValue before;
-};
-
-// Reads the 48 places, each as it is (any type). Into `found`, every place
-// that holds something that is not ours and, with `with_ours`, every place
-// that holds anything (a value exactly as ours was there before all the
-// same). A place that cannot be read is an error naming its key: the run
-// must stop before it writes anything.
-[[nodiscard]] Error ReadPlaces(platform::Registry& registry, const InstallTarget& target,
-                               List<SavedValue>& found, bool with_ours = false);
-
-// The saved values kept below `key` of `root`, one value a place, named by
-// PlaceName and holding what the place held. A name that is none of the 48
-// places, or names a place a second time, is no data to act on: it goes into
-// `ignored` (after "ReplacedValues: ") and is left alone.
-[[nodiscard]] Error ReadSavedValues(platform::Registry& registry, platform::RegistryRoot root,
-                                    std::wstring_view key, const InstallTarget& target,
-                                    List<SavedValue>& saved, NameList& ignored);
-
-// Puts each of `saved` back, type and bytes, where its place is empty (its
-// key made again); a place that holds anything stays as it is, and one that
-// holds exactly what was saved counts as put back. Each put back counts in
-// `restored` and goes to `log`. Every value is tried; the first failure is
-// returned, naming its key.
-[[nodiscard]] Error PutBackSaved(platform::Registry& registry, const InstallTarget& target,
-                                 const List<SavedValue>& saved, int& restored, platform::Log* log);
-
-// Registers every type, in table order: its keys, then its values, 24 key
-// creations and 48 value writes in all. Every write is made whatever the
-// others did; the first failure is returned, naming its key.
-[[nodiscard]] Error RegisterFileTypes(platform::Registry& registry, const InstallTarget& target);
-
-// What taking the registrations away found and did.
-struct UnregisterReport {
-  int types_removed = 0;    // types of which something of ours was removed
-  int values_kept = 0;      // values in our places that hold something else (changed since)
-  int values_restored = 0;  // values the installation had replaced, put back
-  int keys_kept = 0;        // keys of ours that hold something that is not
-};
-
-// The reverse: each value of kTypeValues deleted where it still holds what
-// the installation wrote (one someone changed since stays); each key,
-// deepest first, where it is then empty; then each value of `saved` put
-// back, type and bytes, where its place is empty (its key comes back with
-// it). A place that already holds exactly what was saved counts as put
-// back. Every step is tried; the first failure is returned, naming its key.
-// Each value put back, and each kept for someone else, goes to `log`.
-// Keys in `keys_before` existed before the installation and stay, empty or not.
-[[nodiscard]] Error UnregisterFileTypes(platform::Registry& registry, const InstallTarget& target,
-                                        const List<SavedValue>& saved, UnregisterReport& report,
-                                        platform::Log* log = nullptr, const NameList* keys_before = nullptr);
 
 }  // namespace glyphary::engine

@@ -3,21 +3,15 @@
 #pragma once
 
 #include "base/error.h"
-#include "base/function_ref.h"
 #include "engine/product.h"
+#include "engine/transaction/transaction.h"
 #include "platform/platform.h"
 
 namespace glyphary::engine {
 
-// The stages an installation reports as it enters them.
-enum class InstallStage { kCopyingIcons, kEditingRegistry };
-
-// Told of each stage, borrowed for the run.
-using StageSink = FunctionRef<void(InstallStage)>;
-
 // Installs for `target` (every account, or the current one), holding the
 // installation lock throughout (1618 when another run holds it, with nothing
-// changed). The record (record.h) is read first:
+// changed). The record (Transaction) is read first:
 //  1. complete means installed: nothing is written, no error; so does, for
 //     every account and no record, the Windows Installer package installed
 //     (asked right before the first change, after steps 3 and 4, whose
@@ -41,7 +35,7 @@ using StageSink = FunctionRef<void(InstallStage)>;
 //  7. the shell told that file types changed.
 // An installation an earlier run left Installing is finished the same way.
 // When a step fails, or an earlier run's installation cannot be finished,
-// everything the record names is taken back (see RemoveInstallation) before
+// everything the record names is taken back (Transaction::TakeBack) before
 // the error is returned, so that the machine is as it was; what could not
 // be taken back is named in the error's advice, and stays in the record
 // for the next run.

@@ -3,6 +3,7 @@
 #include "base/decimal.h"
 #include "base/path_text.h"
 #include "engine/package_owner.h"
+#include "engine/transaction/transaction.h"
 
 namespace glyphary::package {
 
@@ -16,16 +17,13 @@ using platform::RegistryValue;
 
 constexpr RegistryRoot kMachine = RegistryRoot::kLocalMachine;
 
-WideText ReplacedKey() { return Joined(engine::kPackageKey, L"\\ReplacedValues"); }
+// The package's record of the registry kinds: its key keeps what the
+// places and keys held before, as the installation's record does.
+constexpr engine::RecordLocation kPackageRecord{kMachine, engine::kPackageKey};
 // Set in the package's key once every value the places held before is kept:
 // from then on a place holding the package's own value may be the
 // package's doing.
 constexpr std::wstring_view kAllKeptValue = L"ValuesKept";
-// Of the 36 keys, those that were there before the first transaction:
-// "|" between their paths. They stay after the removal, empty or not.
-constexpr std::wstring_view kKeysValue = L"ExistingKeys";
-// Between the values and the keys in SaveReplaced's data.
-constexpr wchar_t kKeysMark = L'#';
 
 // Whether `found` is the package's own value for `place`. Windows Installer
 // spells the system folder as the system does, so the icon's path is
@@ -124,7 +122,7 @@ bool Saved(const List<SavedValue>& values, int place) {
 List<SavedValue> KeptValues(Registry& registry, const InstallTarget& target, Session& session) {
   List<SavedValue> kept;
   NameList ignored;
-  if (const Error error = engine::ReadSavedValues(registry, kMachine, ReplacedKey(), target, kept, ignored)) {
+  if (const Error error = engine::ReadSavedValues(registry, kPackageRecord, target, kept, ignored)) {
     session.Log(Joined(L"Glyphary Installer: a kept value cannot be read: ", error.Path()));
   }
   return kept;
@@ -171,8 +169,7 @@ void Unmark(Registry& registry, Session& session) {
 // Deletes the kept values; false (and named in the log) when they stay.
 bool ForgetKept(Registry& registry, Session& session) {
   Error error = registry.DeleteValue(kMachine, engine::kPackageKey, kAllKeptValue);
-  if (!error) error = registry.DeleteValue(kMachine, engine::kPackageKey, kKeysValue);
-  if (!error) error = registry.DeleteTree(kMachine, ReplacedKey());
+  if (!error) error = engine::ForgetSavedValues(registry, kPackageRecord);
   if (error) session.Log(Joined(L"Glyphary Installer: the kept values stay: ", error.Path()));
   return !error;
 }
@@ -251,24 +248,7 @@ ActionResult CheckInstall(Session& session, const platform::Platform& platform, 
     session.Refuse(refusal);
     return false;
   }
-  WideText data = Encoded(before);
-  data.Append(kKeysMark);
-  // The keys there now existed before, unless an earlier transaction of
-  // the package (an earlier version's) wrote values: then its list stands.
-  RegistryValue stored;
-  bool listed = false;
-  if (package_wrote && !registry.ReadValue(kMachine, engine::kPackageKey, kKeysValue, stored, listed) && listed) {
-    data.Append(stored.AsText());
-  } else if (!package_wrote) {
-    NameList keys;
-    engine::ExistingKeys(registry, target, keys);
-    int written = 0;
-    keys.ForEach([&](std::wstring_view key) {
-      if (written++ > 0) data.Append(L'|');
-      data.Append(key);
-    });
-  }
-  session.SetProperty(L"SaveReplaced", data);
+  session.SetProperty(L"SaveReplaced", Encoded(before));
   return true;
 }
 
@@ -296,22 +276,24 @@ ActionResult UndoClaim(Session& session, const platform::Platform& platform) {
 
 ActionResult SaveReplaced(Session& session, const platform::Platform& platform, const InstallTarget& target) {
   Registry& registry = platform.registry;
-  const WideText data = session.Property(L"CustomActionData");
-  const std::size_t mark = data.view().rfind(kKeysMark);
-  const std::wstring_view values = Head(data.view(), mark);
-  const std::wstring_view keys = After(data.view(), mark);
-  const List<SavedValue> before = Decoded(values, session);
   const List<SavedValue> kept = KeptValues(registry, target, session);
-  const WideText key = ReplacedKey();
-  Error error = registry.CreateKey(kMachine, key);
-  RegistryValue old_keys;
-  bool keys_kept = false;
-  if (!error) error = registry.ReadValue(kMachine, engine::kPackageKey, kKeysValue, old_keys, keys_kept);
-  if (!error && !keys_kept && !keys.empty()) error = registry.SetText(kMachine, engine::kPackageKey, kKeysValue, keys);
-  for (const SavedValue& value : before) {
-    if (error || Saved(kept, value.place)) continue;  // the first value kept is the one from before
-    error = registry.SetValue(kMachine, key, engine::PlaceName(target, value.place), value.before);
+  List<SavedValue> before;  // the first value kept is the one from before
+  for (const SavedValue& value : Decoded(session.Property(L"CustomActionData"), session)) {
+    if (!Saved(kept, value.place)) before.Add(value);
   }
+  // The keys there now existed before, unless an earlier transaction of
+  // the package (an earlier version's, or one cut short) wrote values:
+  // then the list it kept stands. Nothing of the package's is written
+  // before this action in the script.
+  RegistryValue all_kept;
+  bool package_wrote = false;
+  Error error = registry.ReadValue(kMachine, engine::kPackageKey, kAllKeptValue, all_kept, package_wrote);
+  if (!error && !package_wrote) {
+    NameList keys;
+    engine::ExistingKeys(registry, target, keys);
+    error = engine::WriteKeysBefore(registry, kPackageRecord, keys);
+  }
+  if (!error) error = engine::SaveValues(registry, kPackageRecord, target, before);
   if (!error) error = registry.SetNumber(kMachine, engine::kPackageKey, kAllKeptValue, 1);
   if (error) session.Log(Joined(L"Glyphary Installer: a value cannot be kept: ", error.Path()));
   return !error;
@@ -371,20 +353,14 @@ ActionResult PutBackReplaced(Session& session, const platform::Platform& platfor
     }
   }
   // The keys that were there before come back, if the removal took them.
-  RegistryValue keys;
-  bool found = false;
-  if (!registry.ReadValue(kMachine, engine::kPackageKey, kKeysValue, keys, found) && found) {
-    const WideText list = keys.AsText();
-    for (std::wstring_view rest = list; !rest.empty();) {
-      const std::size_t cut = rest.find(L'|');
-      const std::wstring_view path = Head(rest, cut);
-      rest = After(rest, cut);
-      if (!engine::IsTypeKey(target, path)) continue;  // not one of the 36: no data of ours
-      if (const Error error = registry.CreateKey(target.classes_root, path)) {
-        session.Log(Joined(L"Glyphary Installer: could not make again ", error.Path()));
-        all = false;
-      }
-    }
+  NameList keys;
+  NameList ignored;
+  bool damaged = false;
+  Error error = engine::ReadKeysBefore(registry, kPackageRecord, target, keys, ignored, damaged);
+  if (!error) error = engine::MakeKeysAgain(registry, target, keys);
+  if (error) {
+    session.Log(Joined(L"Glyphary Installer: could not make again ", error.Path()));
+    all = false;
   }
   return all;  // the kept values stay for another try
 }

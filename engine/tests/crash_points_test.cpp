@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "engine/installation.h"
-#include "engine/record.h"
+#include "engine/transaction/transaction.h"
 #include "engine/tests/fake_platform.h"
 #include "engine/uninstallation.h"
 

@@ -1,7 +1,7 @@
 // The file-type registration and its reverse against the in-memory registry:
 // the tree a registration leaves, what it overwrites and what it leaves
 // alone, how it goes on past a refusal, and what taking it away leaves.
-#include "engine/file_types.h"
+#include "engine/transaction/transaction.h"
 
 #include <gtest/gtest.h>
 

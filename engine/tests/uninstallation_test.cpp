@@ -11,7 +11,7 @@
 #include "engine/installation.h"
 #include "engine/package_owner.h"
 #include "engine/product.h"
-#include "engine/record.h"
+#include "engine/transaction/transaction.h"
 #include "engine/tests/fake_platform.h"
 
 namespace glyphary::engine {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_types.h"
+#include "engine/transaction/transaction.h"
 #include "platform/win32/win32_registry.h"
 
 namespace glyphary::platform {

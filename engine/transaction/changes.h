@@ -1,0 +1,110 @@
+// Inside the transaction: the record's key and texts, shared by the kinds
+// of change, and the file kinds (folders, set-aside, copies) that
+// transaction.cpp puts in order. Not for use outside this folder.
+#pragma once
+
+#include "base/function_ref.h"
+#include "engine/transaction/transaction.h"
+
+namespace glyphary::engine::changes {
+
+// --- The record's texts -----------------------------------------------------
+// Between the names of a list: a character no file or key name holds.
+constexpr wchar_t kSeparator = L'|';
+
+// `names` as one text, kSeparator between them.
+WideText JoinedNames(const NameList& names);
+
+// Reads the text list `value` of the record at `record` into `names`: each
+// entry that `valid` accepts once, the others into `ignored` after "<value>: ".
+// A value of another type than text is named in `ignored` as no list of
+// `what` ("file names") and sets `damaged`; so does a missing one where
+// `required`.
+[[nodiscard]] Error ReadList(platform::Registry& registry, RecordLocation record, std::wstring_view value,
+                             std::wstring_view what, bool required, const FunctionRef<bool(std::wstring_view)>& valid, NameList& names,
+                             NameList& ignored, bool& damaged);
+
+// --- The file kinds ---------------------------------------------------------
+
+// A folder the installation puts files into: the install folder below the
+// target's base, or its twin that 32-bit programs reach (Wow64Folder), with
+// the record's lists for it.
+struct FileFolder {
+  std::wstring_view path;
+  std::wstring_view base;    // the folder it is made in; removals stop there
+  std::size_t count;         // how many of the sources go there, from the first
+  NameList& files;           // the files of ours there
+  NameList& set_aside;       // of those, the ones whose earlier file waits aside
+  bool twin;
+};
+
+// The install folder, and its twin when there is one.
+struct FileFolders {
+  FileFolder list[2];
+  std::size_t size;
+};
+FileFolders FoldersOf(const InstallTarget& target, const Wow64Folder& twin, std::size_t sources,
+                      InstallRecord& record);
+
+// Record: the lists of every folder, read (`record.damaged` where one is
+// no text, or the install folder's is missing from a record with a state)
+// and written (the files to move aside before the files to put in: a name
+// in the second list that is missing from the first would be taken for
+// ours). After a removal, the files still there.
+[[nodiscard]] Error ReadFileLists(platform::Registry& registry, const InstallTarget& target, InstallRecord& record);
+[[nodiscard]] Error WriteFileLists(platform::Registry& registry, const InstallTarget& target,
+                                   const InstallRecord& record);
+[[nodiscard]] Error WriteFilesLeft(platform::Registry& registry, const InstallTarget& target,
+                                   const NameList& files, const NameList& wow64_files);
+
+// Plan: adds to the folder's lists the sources that go there, and of those
+// the ones whose present file is someone else's and moves aside.
+[[nodiscard]] Error PlanFolder(platform::FileSystem& files, const Sources& sources, const FileFolder& to);
+
+// Steps: the folders made (with any missing folder above the install
+// folder; one an uninstallation had left to the restart is kept now,
+// `pending` says so for each); someone else's files moved aside; the icons,
+// then the program, copied.
+[[nodiscard]] Error MakeFolders(platform::FileSystem& files, const InstallTarget& target, const FileFolders& to,
+                                bool pending[2]);
+[[nodiscard]] Error SetAside(platform::FileSystem& files, const FileFolder& folder);
+[[nodiscard]] Error CopySource(platform::FileSystem& files, std::wstring_view folder, const Source& source,
+                               bool deletions_pending);
+
+// What a removal of files leaves to the restart or to a later run, beyond
+// the errors it reports.
+struct LeftOver {
+  // Files of someone else's that come back from the set-aside folder when
+  // Windows next starts, after ours in their place are deleted.
+  NameList restored_at_restart;
+  // A file of ours in use could not be left to the restart (an account
+  // without the right to the machine's list): the removal is to be run
+  // again, so the uninstaller stays in the folder for Apps & Features.
+  bool run_again = false;
+};
+
+// Undo: takes the files of ours out of the folder and puts back those it
+// had moved aside; the folder goes when nothing else is in it. The
+// uninstaller (only in the install folder) goes last, and stays where the
+// removal is to be run again. Each failure goes to `keep`.
+void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const FileFolder& from,
+                 FilesInUse in_use, UninstallReport& report, LeftOver& left, const FunctionRef<void(Error)>& keep);
+
+// Recovery: the files of an installation whose record is gone: the
+// table's icons and the uninstaller in the install folder, and in its twin
+// the table's icons that hold the very bytes of the one of that name in
+// the install folder (anything else there is someone else's).
+NameList UnrecordedFiles();
+NameList UnrecordedTwinFiles(platform::FileSystem& files, const InstallTarget& target, const Wow64Folder& twin);
+
+// Recovery: a file waiting in a folder's set-aside folder under a name of
+// ours that its list does not name (the list was lost): named in `ignored`
+// and added to `set_aside`, so that it is put back and not stranded.
+bool FindUnlistedAside(platform::FileSystem& files, const FileFolder& folder, NameList& ignored);
+
+// Recovery: deletes what earlier removals moved out of the install folder
+// (the running uninstaller), and the folder they moved it into; a copy
+// still running stays for a later run.
+void RemoveMovedOut(platform::FileSystem& files, const InstallTarget& target);
+
+}  // namespace glyphary::engine::changes
