@@ -179,6 +179,34 @@ TEST_F(UninstallationTest, ARecordPartMissingOrOfAnotherTypeIsNamedAndTheRecordK
   EXPECT_NE(std::find(ignored.begin(), ignored.end(), L"InstalledFiles: missing"), ignored.end());
 }
 
+TEST_F(UninstallationTest, AFileWaitingAsideThatNoListNamesIsPutBackAndTheRecordKeptOnce) {
+  const std::wstring theirs = kInstall + L"\\89text.ico";
+  fake_.files.AddFile(theirs, "theirs");
+  Install();
+  ASSERT_FALSE(fake_.registry.DeleteValue(kMachine, kRecord, L"SetAsideFiles"));
+  EXPECT_FALSE(Uninstall());
+  EXPECT_EQ(fake_.files.FileBytes(theirs), "theirs") << "stranded in the set-aside folder";
+  ASSERT_EQ(report_.ignored.count(), 1);
+  report_.ignored.ForEach([&](std::wstring_view entry) {
+    EXPECT_EQ(entry.substr(0, 32), L"SetAsideFiles: missing 89text.ic");
+  });
+  EXPECT_TRUE(fake_.registry.KeyExists(kMachine, kRecord));
+  // Nothing is waiting aside any more: the next uninstallation ends it.
+  EXPECT_FALSE(Uninstall());
+  EXPECT_TRUE(report_.ignored.empty());
+  EXPECT_FALSE(fake_.registry.KeyExists(kMachine, kRecord));
+  EXPECT_EQ(fake_.files.List(kInstall), (Names{L"89text.ico"}));
+}
+
+TEST_F(UninstallationTest, MachineClassesThatCannotBeOpenedAreNoSignOfNothingInstalled) {
+  Install();
+  fake_.registry.Refuse(kMachine, L"Software\\Classes");
+  EXPECT_EQ(FindInstallation(fake_.platform, kMachineTarget), Installed::kUnknown);
+  EXPECT_EQ(Uninstall().Path(), L"HKEY_LOCAL_MACHINE\\Software\\Classes");
+  EXPECT_TRUE(fake_.registry.KeyExists(kMachine, kRecord));
+  EXPECT_EQ(fake_.files.List(kInstall).size(), 13u);
+}
+
 TEST_F(UninstallationTest, WithTheRecordGoneItsOwnFilesAreTakenForOursNotSetAside) {
   Install();
   ASSERT_FALSE(fake_.registry.DeleteTree(kMachine, kRecord));  // a registry cleaner

@@ -100,7 +100,11 @@ NameList UnrecordedTwinFiles(platform::FileSystem& files, const InstallTarget& t
 // Recovery: a file waiting in a folder's set-aside folder under a name of
 // ours that its list does not name (the list was lost): named in `ignored`
 // and added to `set_aside`, so that it is put back and not stranded.
+// WriteSetAsideLists records the lists so found before anything is put
+// back: a later run then knows the file in that place for theirs.
 bool FindUnlistedAside(platform::FileSystem& files, const FileFolder& folder, NameList& ignored);
+[[nodiscard]] Error WriteSetAsideLists(platform::Registry& registry, const InstallTarget& target,
+                                       const InstallRecord& record);
 
 // Recovery: deletes what earlier removals moved out of the install folder
 // (the running uninstaller), and the folder they moved it into; a copy

@@ -72,6 +72,14 @@ Error WriteFileLists(platform::Registry& registry, const InstallTarget& target, 
   return Error();
 }
 
+Error WriteSetAsideLists(platform::Registry& registry, const InstallTarget& target, const InstallRecord& record) {
+  if (Error error = registry.SetText(target.record_root, kRecordKey, kSetAsideValue, JoinedNames(record.set_aside))) {
+    return error;
+  }
+  if (record.wow64_set_aside.empty()) return Error();
+  return registry.SetText(target.record_root, kRecordKey, kWow64SetAsideValue, JoinedNames(record.wow64_set_aside));
+}
+
 Error WriteFilesLeft(platform::Registry& registry, const InstallTarget& target, const NameList& files,
                      const NameList& wow64_files) {
   if (Error error = registry.SetText(target.record_root, kRecordKey, kFilesValue, JoinedNames(files))) {

@@ -323,8 +323,9 @@ Error Transaction::TakeBack(FilesInUse in_use, UninstallReport& report) {
     record_.wow64_files = changes::UnrecordedTwinFiles(files, target_, twin_);
   }
   const changes::FileFolders from = changes::FoldersOf(target_, twin_, 0, record_);
-  for (std::size_t at = 0; at < from.size; ++at) {
-    if (record.exists && changes::FindUnlistedAside(files, from.list[at], record_.ignored)) record_.damaged = true;
+  bool unlisted = false;
+  for (std::size_t at = 0; record.exists && at < from.size; ++at) {
+    unlisted |= changes::FindUnlistedAside(files, from.list[at], record_.ignored);
   }
   report.ignored = record.ignored;
   record.ignored.ForEach([&](std::wstring_view entry) {
@@ -341,6 +342,10 @@ Error Transaction::TakeBack(FilesInUse in_use, UninstallReport& report) {
       keep(error);
       return first;
     }
+  }
+  if (unlisted) {
+    record_.damaged = true;
+    keep(changes::WriteSetAsideLists(platform_.registry, target_, record));
   }
   // The values and the keys.
   keep(UnregisterFileTypes(platform_.registry, target_, record.saved, report.registry, platform_.log,

@@ -173,6 +173,10 @@ bool FakeRegistry::ValueRefused(RegistryRoot root, std::wstring_view path,
 }
 
 Error FakeRegistry::UseMachineClasses() {
+  // As on Windows, the machine's classes key must open.
+  if (Refused(RegistryRoot::kLocalMachine, L"Software\\Classes")) {
+    return RegistryError(kAccessDenied, RegistryRoot::kLocalMachine, L"Software\\Classes");
+  }
   machine_classes_ = true;
   return Error();
 }
