@@ -90,6 +90,10 @@ struct LeftOver {
 void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const FileFolder& from,
                  FilesInUse in_use, UninstallReport& report, LeftOver& left, const FunctionRef<void(Error)>& keep);
 
+// Recovery: the files of the folder's list that a removal left, in their
+// place or waiting aside, for the record to name.
+NameList FilesStillThere(platform::FileSystem& files, const FileFolder& folder);
+
 // Recovery: the files of an installation whose record is gone: the
 // table's icons and the uninstaller in the install folder, and in its twin
 // the table's icons that hold the very bytes of the one of that name in

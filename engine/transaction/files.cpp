@@ -338,6 +338,17 @@ void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const
 
 // --- Recovery ---------------------------------------------------------------
 
+NameList FilesStillThere(platform::FileSystem& files, const FileFolder& folder) {
+  NameList still;
+  const WideText aside_folder = AsideFolder(folder.path);
+  folder.files.ForEach([&](std::wstring_view name) {
+    if (files.FileExists(Joined(folder.path, L"\\", name)) || files.FileExists(Joined(aside_folder, L"\\", name))) {
+      still.Add(name);
+    }
+  });
+  return still;
+}
+
 NameList UnrecordedFiles() {
   NameList names;
   for (const FileType& type : kFileTypes) names.Add(type.icon_file);

@@ -367,14 +367,7 @@ Error Transaction::TakeBack(FilesInUse in_use, UninstallReport& report) {
     } else {
       NameList still[2];
       if (from.size == 1) still[1] = record.wow64_files;  // not reached on this run: kept as named
-      for (std::size_t at = 0; at < from.size; ++at) {
-        const changes::FileFolder& folder = from.list[at];
-        folder.files.ForEach([&](std::wstring_view name) {
-          const WideText path = Joined(folder.path, L"\\", name);
-          const WideText aside = Joined(folder.path, L"\\", kSetAsideFolderName, L"\\", name);
-          if (files.FileExists(path) || files.FileExists(aside)) still[at].Add(name);
-        });
-      }
+      for (std::size_t at = 0; at < from.size; ++at) still[at] = changes::FilesStillThere(files, from.list[at]);
       // The run's error names what was left; a list that cannot be written is logged.
       if (Error error = changes::WriteFilesLeft(platform_.registry, target_, still[0], still[1])) {
         platform::Note(platform_.log, L"cannot write the files left into the record", error);

@@ -5,7 +5,7 @@
 // its undo, and how a later run recovers it:
 //
 //   kind        record, before the step      step                    undo / recovery
-//   folders     (the target names them)      CreateFolders           removed when empty
+//   folders     (the target names them)      made where missing      removed when empty
 //   set-aside   SetAsideFiles[Wow64]         a file moved aside      put back over ours
 //   copies      InstalledFiles[Wow64]        the icons, the program  deleted (or at restart)
 //   keys        ExistingKeys                 the 36 keys made        deleted when empty, unless there before
