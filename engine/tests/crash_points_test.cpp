@@ -310,12 +310,6 @@ TEST_P(CrashPoints, AKillAtAnyInstantLeavesWhatTheNextRunFinishesOrTakesBackExac
   ASSERT_TRUE(Shown(installed_));
   ASSERT_FALSE(install.states.empty());
   EXPECT_EQ(Difference(install.states.back(), installed_lines_), "");
-  const bool machine = GetParam() == Scope::kMachine;
-  EXPECT_EQ(installed_.files.FileBytes(kWow64Install + L"\\89mat.ico"),
-            machine ? std::optional<std::string>("ours 89mat.ico") : std::nullopt);
-  EXPECT_EQ(installed_.files.FileBytes(kWow64Install + L"\\89dat.ico"),
-            machine ? "ours 89dat.ico" : "their 32-bit icon");
-  EXPECT_FALSE(installed_.files.IsFile(kWow64Install + L"\\GlypharyInstaller.exe"));
   // Uninstalled whole, the machine is as it was, their icon, values and empty keys too.
   Machine removed = installed_;
   const Road uninstall = Watched(installed_, Command::kUninstall);

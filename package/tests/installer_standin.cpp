@@ -141,7 +141,7 @@ bool InstallerStandin::RunCustom(const PackageAction& action, bool as_machine, c
   const platform::Platform platform{machine_.files, registry, machine_.system};
   StandinSession session(*this, (action.type & action_type::kInScript) != 0, data);
   const std::wstring name(action.name, action.name + std::char_traits<char>::length(action.name));
-  const bool done = RunPackageAction(name, session, platform, Target());
+  const bool done = RunPackageAction(name, session, platform, engine::kMachineTarget);
   EXPECT_EQ(user.refused, 0) << action.name << " wrote as the user, without the rights to";
   return done || (action.type & action_type::kIgnoreFailure) != 0;
 }
@@ -150,7 +150,7 @@ bool InstallerStandin::RunStandard(const std::string& name,
                                    std::vector<std::function<void()>>& undo) {
   platform::FakeRegistry& registry = machine_.registry;
   platform::FakeFileSystem& files = machine_.files;
-  const engine::InstallTarget& target = Target();
+  const engine::InstallTarget& target = engine::kMachineTarget;
   const std::wstring folder(target.folder);
   // A value the package writes or removes, and how it is put back.
   auto keep = [&](RegistryRoot root, const std::wstring& key, const std::wstring& value_name) {
@@ -266,10 +266,8 @@ unsigned InstallerStandin::Run(const StandinRun& run) {
     return code;
   };
   EXPECT_FALSE(machine_.registry.UseMachineClasses());
-  if (run.full_ui) {
-    for (const Step& step : Sequence(installed_, run.remove, true)) {
-      if (!RunCustom(*step.custom, false, L"")) return ended(kFailed);
-    }
+  for (const Step& step : Sequence(installed_, run.remove, true)) {  // a double-click's UI sequence
+    if (!RunCustom(*step.custom, false, L"")) return ended(kFailed);
   }
   // The execute sequence: immediate actions as they are reached, the rest
   // into the script with the data each has now.

@@ -29,7 +29,6 @@ struct StandinPackage {
 // One run of msiexec.
 struct StandinRun {
   bool remove = false;             // msiexec /x, else /i
-  bool full_ui = true;             // the UI sequence runs too (a double-click)
   bool rollback_disabled = false;  // DisableRollback by policy
   std::string fail_at;             // this action fails ("" none)
   std::string kill_at;             // the process dies as this action starts
@@ -54,9 +53,6 @@ class InstallerStandin {
   // The actions of the script of an installation or a removal that act
   // (not the rollback actions), in order.
   static std::vector<std::string> ScriptActions(bool remove);
-
-  // The folder and target the package installs into.
-  static const engine::InstallTarget& Target() { return engine::kMachineTarget; }
 
  private:
   friend class StandinSession;

@@ -334,6 +334,28 @@ Installer& InstallerTest::StartToAgreement(Installer& installer, const std::wstr
   return installer;
 }
 
+std::wstring InstallerTest::StartMsiexec(Process& msiexec, const std::wstring& arguments) {
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string name = std::string(test->test_suite_name()) + "." + test->name() + "-msiexec-" +
+                           std::to_string(++msiexec_runs_) + ".log";
+  const std::wstring logs = Setting(L"GLYPHARY_E2E_LOGS", WorkFolder());
+  CreateDirectoryW(logs.c_str(), nullptr);
+  msiexec_log_ = logs + L"\\" + std::wstring(name.begin(), name.end());
+  return msiexec.Launch(SystemProgram(L"msiexec.exe"), arguments + L" /l*v \"" + msiexec_log_ + L"\"");
+}
+
+DWORD InstallerTest::Msiexec(const std::wstring& arguments) {
+  Process msiexec;
+  EXPECT_EQ(Narrow(StartMsiexec(msiexec, arguments)), "");
+  DWORD code = 0xDEAD;
+  EXPECT_TRUE(msiexec.WaitForExit(120000, &code)) << "msiexec " << Narrow(arguments) << " did not end";
+  if (code != 0) {
+    std::printf("msiexec %s exited with %lu; its log: %s\n", Narrow(arguments).c_str(),
+                static_cast<unsigned long>(code), Narrow(msiexec_log_).c_str());
+  }
+  return code;
+}
+
 DWORD InstallerTest::RunSilently(const std::wstring& arguments, const std::string& run,
                                  bool without_icons) {
   Installer& installer = Copy(run);

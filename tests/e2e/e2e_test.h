@@ -112,12 +112,20 @@ class InstallerTest : public ::testing::Test {
   // returns the finish window (null when it does not come).
   HWND AcceptToFinish(Installer& installer, ProgressSighting* sighting,
                       const std::string& screenshot_label = "");
+  // Starts Wine's msiexec with `arguments` and a verbose log, named after
+  // the test, in the logs folder; "" or why it did not start.
+  std::wstring StartMsiexec(Process& msiexec, const std::wstring& arguments);
+  // Runs msiexec to its end and returns its exit code (0xDEAD when it does
+  // not end); a failure prints where its log is.
+  DWORD Msiexec(const std::wstring& arguments);
 
   HWND splash_ = nullptr;
   HWND agreement_ = nullptr;
 
  private:
   std::vector<std::unique_ptr<Installer>> runs_;
+  int msiexec_runs_ = 0;
+  std::wstring msiexec_log_;  // the last one's
 };
 
 }  // namespace glyphary::e2e

@@ -316,22 +316,6 @@ TEST_F(KillSafe, TheKeptUninstallerRunFromItsOwnFolderRemovesEverything) {
 namespace glyphary::e2e {
 namespace {
 
-// The list of renames and deletions at the restart, text by text.
-std::vector<std::wstring> PendingTexts() {
-  const std::vector<BYTE> bytes = ReadValue(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                                            L"PendingFileRenameOperations").bytes;
-  std::vector<std::wstring> texts(1);
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const wchar_t c = static_cast<wchar_t>(bytes[i] | (bytes[i + 1] << 8));
-    if (c == 0) {
-      texts.emplace_back();
-    } else {
-      texts.back() += c;
-    }
-  }
-  return texts;
-}
-
 // The uninstaller Settings runs (from its own folder) with the temporary
 // folder on another volume: under Wine, /dev/shm is a file system of its
 // own, and a rename into it fails as between two volumes. It moves itself

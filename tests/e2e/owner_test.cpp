@@ -191,23 +191,6 @@ class Owner : public InstallerTest {
     InstallerTest::TearDown();
   }
 
-  // Starts Wine's msiexec with `arguments` and a verbose log in the logs folder.
-  std::wstring StartMsiexec(Process& msiexec, const std::wstring& arguments) {
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string name = std::string(test->test_suite_name()) + "." + test->name() + "-msiexec-" +
-                             std::to_string(++msiexec_runs_) + ".log";
-    const std::wstring log =
-        Setting(L"GLYPHARY_E2E_LOGS", WorkFolder()) + L"\\" + std::wstring(name.begin(), name.end());
-    return msiexec.Launch(SystemProgram(L"msiexec.exe"), arguments + L" /l*v \"" + log + L"\"");
-  }
-  // Runs msiexec to its end; its exit code (0xDEAD when it does not end).
-  DWORD Msiexec(const std::wstring& arguments) {
-    Process msiexec;
-    EXPECT_EQ(Narrow(StartMsiexec(msiexec, arguments)), "");
-    DWORD code = 0xDEAD;
-    EXPECT_TRUE(msiexec.WaitForExit(120000, &code)) << "msiexec " << Narrow(arguments) << " did not end";
-    return code;
-  }
   DWORD InstallPackage() { return Msiexec(L"/i \"" + PackagePath() + L"\" /qn"); }
 
   // Where Windows Installer no longer has the package installed, forgets
@@ -219,9 +202,6 @@ class Owner : public InstallerTest {
   }
 
   std::wstring product_;
-
- private:
-  int msiexec_runs_ = 0;
 };
 
 TEST_F(Owner, ThePackageAndTheExeStartedTogetherLeaveOneOwnerWholeOrNone) {

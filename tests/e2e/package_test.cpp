@@ -254,28 +254,6 @@ class Package : public InstallerTest {
     InstallerTest::TearDown();
   }
 
-  // Runs Wine's msiexec with `arguments` and a verbose log, and returns its
-  // exit code (0xDEAD when it does not end).
-  DWORD Msiexec(const std::wstring& arguments) {
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string name = std::string(test->test_suite_name()) + "." + test->name() +
-                             "-msiexec-" + std::to_string(++msiexec_runs_) + ".log";
-    const std::wstring logs = Setting(L"GLYPHARY_E2E_LOGS", WorkFolder());
-    CreateDirectoryW(logs.c_str(), nullptr);
-    const std::wstring log = logs + L"\\" + std::wstring(name.begin(), name.end());
-    Process msiexec;
-    EXPECT_EQ(Narrow(msiexec.Launch(SystemProgram(L"msiexec.exe"),
-                                    arguments + L" /l*v \"" + log + L"\"")),
-              "");
-    DWORD code = 0xDEAD;
-    EXPECT_TRUE(msiexec.WaitForExit(120000, &code)) << "msiexec " << Narrow(arguments) << " did not end";
-    if (code != 0) {
-      std::printf("msiexec %s exited with %lu; its log: %s\n", Narrow(arguments).c_str(),
-                  static_cast<unsigned long>(code), Narrow(log).c_str());
-    }
-    return code;
-  }
-
   DWORD Install(const std::wstring& package) { return Msiexec(L"/i \"" + package + L"\" /qn"); }
   DWORD Uninstall(const std::wstring& package) { return Msiexec(L"/x \"" + package + L"\" /qn"); }
 
@@ -344,9 +322,6 @@ class Package : public InstallerTest {
 
   std::wstring product_;      // the package's product code, "{...}"
   std::wstring old_product_;  // the 0.9 package's
-
- private:
-  int msiexec_runs_ = 0;
 };
 
 TEST_F(Package, InstallsWhatTheExeInstallsAndItsUninstallRemovesEverything) {

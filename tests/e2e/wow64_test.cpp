@@ -71,14 +71,6 @@ class Wow64Icons : public InstallerTest {
     EXPECT_EQ(Narrow(WhatIsInstalled()), "");
   }
 
-  DWORD Msiexec(const std::wstring& arguments) {
-    Process msiexec;
-    EXPECT_EQ(Narrow(msiexec.Launch(SystemProgram(L"msiexec.exe"), arguments)), "");
-    DWORD code = 0xDEAD;
-    EXPECT_TRUE(msiexec.WaitForExit(120000, &code)) << "msiexec " << Narrow(arguments) << " did not end";
-    return code;
-  }
-
   static std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;

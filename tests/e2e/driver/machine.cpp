@@ -168,9 +168,7 @@ std::wstring WhatIsInstalled() { return WhatIsInstalled(MachineWide()); }
 
 bool Recorded() { return ReadValue(HKEY_LOCAL_MACHINE, kRecordKey, L"DisplayName").present; }
 
-std::vector<std::wstring> PendingDeletes() {
-  // A list of strings: pairs of a path and where it goes, "" for a
-  // deletion.
+std::vector<std::wstring> PendingTexts() {
   const std::vector<BYTE> bytes = ReadValue(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue).bytes;
   std::vector<std::wstring> strings(1);
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
@@ -181,6 +179,11 @@ std::vector<std::wstring> PendingDeletes() {
       strings.back() += c;
     }
   }
+  return strings;
+}
+
+std::vector<std::wstring> PendingDeletes() {
+  const std::vector<std::wstring> strings = PendingTexts();
   std::vector<std::wstring> deletes;
   for (size_t i = 0; i + 1 < strings.size(); i += 2) {
     if (!strings[i].empty() && strings[i + 1].empty()) deletes.push_back(strings[i]);

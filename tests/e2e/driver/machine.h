@@ -86,8 +86,10 @@ std::wstring WhatIsInstalled();
 // Whether the machine counts as installed: the record with its DisplayName.
 bool Recorded();
 
-// The paths PendingFileRenameOperations deletes at the next restart, as
-// written there ("\\??\\C:\\...").
+// The restart's list (PendingFileRenameOperations), text by text: pairs of
+// a path and where it goes, "" for a deletion. Of those, the paths it
+// deletes at the next restart, as written there ("\\??\\C:\\...").
+std::vector<std::wstring> PendingTexts();
 std::vector<std::wstring> PendingDeletes();
 
 // One registry value as stored: present, its type and its raw bytes.
