@@ -22,4 +22,18 @@ WideText DecimalText(std::int64_t number) {
   return out;
 }
 
+bool ParseDecimal(std::wstring_view text, std::uint64_t limit, std::uint64_t& number) {
+  number = 0;
+  if (text.empty()) return false;
+  for (wchar_t c : text) {
+    const unsigned digit = static_cast<unsigned>(c - L'0');
+    if (digit > 9 || digit > limit || number > (limit - digit) / 10) {
+      number = 0;
+      return false;
+    }
+    number = number * 10 + digit;
+  }
+  return true;
+}
+
 }  // namespace glyphary

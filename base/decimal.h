@@ -14,4 +14,9 @@ void AppendDecimal(WideText& out, std::int64_t number);
 // The same as a text of its own.
 WideText DecimalText(std::int64_t number);
 
+// Reads `text` as a whole number in decimal digits alone, at most `limit`;
+// false (and `number` 0) when it is empty, holds anything else, or is
+// larger.
+bool ParseDecimal(std::wstring_view text, std::uint64_t limit, std::uint64_t& number);
+
 }  // namespace glyphary

@@ -1,5 +1,6 @@
 #include "engine/package_owner.h"
 
+#include "base/decimal.h"
 #include "base/path_text.h"
 
 #include "engine/product.h"
@@ -41,20 +42,14 @@ PackageState FindPackage(const platform::Platform& platform, WideText& product_c
 
 bool MarkedProcessRuns(platform::System& system, std::wstring_view mark) {
   // "<product> <id> <start>": the two numbers in decimal.
-  unsigned long long numbers[2] = {0, 0};
-  int read = 0;
-  for (std::size_t at = mark.find(L' '); at != std::wstring_view::npos && read < 2; ++read) {
-    std::size_t end = at + 1;
-    bool digits = end < mark.size();
-    for (; end < mark.size() && mark[end] != L' '; ++end) {
-      digits &= mark[end] >= L'0' && mark[end] <= L'9' && numbers[read] < 1000000000000000000ull;
-      numbers[read] = numbers[read] * 10 + static_cast<unsigned>(mark[end] - L'0');
-    }
-    if (!digits) return false;
-    at = end < mark.size() ? end : std::wstring_view::npos;
+  const std::wstring_view numbers = After(mark, mark.find(L' '));
+  const std::size_t space = numbers.find(L' ');
+  std::uint64_t id = 0, start = 0;
+  if (space == std::wstring_view::npos || !ParseDecimal(Head(numbers, space), 0xFFFFFFFFull, id) ||
+      !ParseDecimal(After(numbers, space), ~0ull, start)) {
+    return false;
   }
-  if (read < 2 || numbers[0] > 0xFFFFFFFFull) return false;
-  return system.ProcessRunning(static_cast<std::uint32_t>(numbers[0]), numbers[1]);
+  return system.ProcessRunning(static_cast<std::uint32_t>(id), start);
 }
 
 WideText PackageFoundNote(PackageState state, std::wstring_view product_code) {

@@ -66,17 +66,6 @@ int HexDigit(wchar_t c) {
   return -1;
 }
 
-// A whole number of decimal digits, at most `limit`; -1 when it is none.
-long long Number(std::wstring_view text, long long limit) {
-  if (text.empty() || text.size() > 19) return -1;
-  long long number = 0;
-  for (wchar_t c : text) {
-    if (c < L'0' || c > L'9') return -1;
-    number = number * 10 + (c - L'0');
-  }
-  return number <= limit ? number : -1;
-}
-
 // The values Encoded wrote; an entry that is not one is dropped and named in
 // the log (the data is the package's own, so that means a fault).
 List<SavedValue> Decoded(std::wstring_view text, Session& session) {
@@ -88,11 +77,12 @@ List<SavedValue> Decoded(std::wstring_view text, Session& session) {
     text = After(text, end);
     const std::size_t first = entry.find(L':');
     const std::size_t second = first == std::wstring_view::npos ? first : entry.find(L':', first + 1);
-    const long long place = Number(Head(entry, first), engine::kPlaceCount - 1);
-    const long long type =
-        second == std::wstring_view::npos ? -1 : Number(Head(After(entry, first), second - first - 1), 0xFFFFFFFFll);
+    std::uint64_t place = 0, type = 0;
     const std::wstring_view hex = After(entry, second);
-    bool whole = place >= 0 && type >= 0 && hex.size() % 2 == 0;
+    bool whole = second != std::wstring_view::npos &&
+                 ParseDecimal(Head(entry, first), engine::kPlaceCount - 1, place) &&
+                 ParseDecimal(Head(After(entry, first), second - first - 1), 0xFFFFFFFFull, type) &&
+                 hex.size() % 2 == 0;
     SavedValue value{static_cast<int>(place), {}};
     value.before.type = static_cast<std::uint32_t>(type);
     for (std::size_t i = 0; whole && i < hex.size(); i += 2) {
