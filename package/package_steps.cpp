@@ -118,34 +118,6 @@ List<SavedValue> KeptValues(Registry& registry, const InstallTarget& target, Ses
   return kept;
 }
 
-// Writes `value` into its place (its key made again).
-Error Put(Registry& registry, const InstallTarget& target, const SavedValue& value) {
-  const WideText key = engine::PlaceKey(target, value.place);
-  if (Error error = registry.CreateKey(target.classes_root, key)) return error;
-  return registry.SetValue(target.classes_root, key, ValueName(value.place), value.before);
-}
-
-// Puts each of `values` back where its place holds nothing or the package's
-// own value (left by a transaction cut short); what else stands there now
-// stays. False when one could not be written (it is named in the log).
-bool PutBackOverOwn(Registry& registry, const InstallTarget& target, const List<SavedValue>& values,
-                    Session& session) {
-  bool all = true;
-  for (const SavedValue& value : values) {
-    RegistryValue found;
-    bool exists = false;
-    Error error = registry.ReadValue(target.classes_root, engine::PlaceKey(target, value.place),
-                                     ValueName(value.place), found, exists);
-    if (!error && exists && (found == value.before || !IsOwn(target, value.place, found))) continue;
-    if (!error) error = Put(registry, target, value);
-    if (error) {
-      session.Log(Joined(L"Glyphary Installer: could not put back ", error.Path()));
-      all = false;
-    }
-  }
-  return all;
-}
-
 // Takes the transaction's mark away, and the package's key, and the
 // publisher's above it, when nothing else is in them.
 void Unmark(Registry& registry, Session& session) {
@@ -294,7 +266,14 @@ ActionResult UndoSaveReplaced(Session& session, const platform::Platform& platfo
   // what a transaction cut short earlier had replaced goes back over its
   // leftovers too. Then the kept values go.
   Registry& registry = platform.registry;
-  if (!PutBackOverOwn(registry, target, KeptValues(registry, target, session), session)) return true;
+  auto own = [&target](int place, const RegistryValue& found) { return IsOwn(target, place, found); };
+  const engine::Replaceable leftovers(own);
+  int restored = 0;
+  if (const Error error =
+          engine::PutBackSaved(registry, target, KeptValues(registry, target, session), restored, nullptr, &leftovers)) {
+    session.Log(Joined(L"Glyphary Installer: could not put back ", error.Path()));
+    return true;  // the kept values stay for the way out
+  }
   ForgetKept(registry, session);
   return true;
 }

@@ -133,7 +133,7 @@ Error RegisterFileTypes(platform::Registry& registry, const InstallTarget& targe
 }
 
 Error PutBackSaved(platform::Registry& registry, const InstallTarget& target, const List<SavedValue>& saved,
-                   int& restored, platform::Log* log) {
+                   int& restored, platform::Log* log, const Replaceable* replaceable) {
   const platform::RegistryRoot root = target.classes_root;
   Error first;
   for (const SavedValue& old : saved) {
@@ -145,10 +145,11 @@ Error PutBackSaved(platform::Registry& registry, const InstallTarget& target, co
       Keep(first, error);
       continue;
     }
-    if (exists) {
-      if (found == old.before) ++restored;  // there before, or put back by an earlier, interrupted run
+    if (exists && found == old.before) {
+      ++restored;  // there before, or put back by an earlier, interrupted run
       continue;
     }
+    if (exists && (replaceable == nullptr || !(*replaceable)(old.place, found))) continue;
     Error restoring = registry.CreateKey(root, path);
     if (!restoring) restoring = registry.SetValue(root, path, name, old.before);
     if (!restoring) ++restored;

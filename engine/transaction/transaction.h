@@ -124,12 +124,15 @@ void ExistingKeys(platform::Registry& registry, const InstallTarget& target, Nam
 [[nodiscard]] Error ForgetSavedValues(platform::Registry& registry, RecordLocation record);
 
 // Puts each of `saved` back, type and bytes, where its place is empty (its
-// key made again); a place that holds anything stays as it is, and one that
-// holds exactly what was saved counts as put back. Each put back counts in
-// `restored` and goes to `log`. Every value is tried; the first failure is
-// returned, naming its key.
+// key made again), or holds what `replaceable` (when given) says may go:
+// the leftovers of a transaction cut short. A place that holds anything
+// else stays as it is, and one that holds exactly what was saved counts as
+// put back. Each put back counts in `restored` and goes to `log`. Every
+// value is tried; the first failure is returned, naming its key.
+using Replaceable = FunctionRef<bool(int place, const platform::RegistryValue& found)>;
 [[nodiscard]] Error PutBackSaved(platform::Registry& registry, const InstallTarget& target,
-                                 const List<SavedValue>& saved, int& restored, platform::Log* log);
+                                 const List<SavedValue>& saved, int& restored, platform::Log* log,
+                                 const Replaceable* replaceable = nullptr);
 
 // The step: registers every type, in table order: its keys, then its
 // values, 24 key creations and 48 value writes in all. Every write is made
