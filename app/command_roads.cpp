@@ -69,9 +69,15 @@ WideText Summary(const engine::UninstallReport& report, std::wstring_view folder
   if (!report.ignored.empty()) {
     // A record someone changed: what it names outside the installation's
     // own files and values is never acted on.
-    text.Append(L"\n\nIgnored, as the installation's record may name only files in ")
-        .Append(folder)
-        .Append(L" and the file types' own registry values: ");
+    if (report.record_damaged) {
+      // Parts of it missing or of another type: what they would name is
+      // not known, so the record stays.
+      text.Append(L"\n\nThe installation's record is damaged, so it was kept: ");
+    } else {
+      text.Append(L"\n\nIgnored, as the installation's record may name only files in ")
+          .Append(folder)
+          .Append(L" and the file types' own registry values: ");
+    }
     int part = 0;
     report.ignored.ForEach([&](std::wstring_view entry) {
       AppendSeparator(text, part++, report.ignored.count());

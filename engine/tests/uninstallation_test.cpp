@@ -191,7 +191,7 @@ TEST_F(UninstallationTest, AFileWaitingAsideThatNoListNamesIsPutBackAndTheRecord
   EXPECT_FALSE(Uninstall());
   EXPECT_EQ(fake_.files.FileBytes(theirs), "theirs") << "stranded in the set-aside folder";
   ASSERT_EQ(Ignored().size(), 1u);
-  EXPECT_EQ(Ignored()[0].substr(0, 33), L"SetAsideFiles: missing 89text.ico");
+  EXPECT_EQ(Ignored()[0].substr(0, 38), L"SetAsideFiles: did not name 89text.ico");
   EXPECT_TRUE(fake_.registry.KeyExists(kMachine, kRecord));
   // Nothing is waiting aside any more: the next uninstallation ends it.
   EXPECT_FALSE(Uninstall());

@@ -378,8 +378,8 @@ bool FindUnlistedAside(platform::FileSystem& files, const FileFolder& folder, Na
   folder.files.ForEach([&](std::wstring_view name) {
     if (folder.set_aside.Contains(name) || !files.FileExists(Joined(aside_folder, L"\\", name))) return;
     folder.set_aside.Add(name);
-    ignored.Add(Joined(folder.twin ? kWow64SetAsideValue : kSetAsideValue, L": missing ", name,
-                       L", which waits in ", aside_folder));
+    ignored.Add(Joined(folder.twin ? kWow64SetAsideValue : kSetAsideValue, L": did not name ", name,
+                       L", found waiting in ", aside_folder));
     found = true;
   });
   return found;

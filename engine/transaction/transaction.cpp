@@ -361,6 +361,7 @@ Error Transaction::TakeBack(FilesInUse in_use, UninstallReport& report) {
     }
   }
   report.files_restored_at_restart = left.restored_at_restart.count();
+  report.record_damaged = record.damaged;
   if (record.exists && !record.damaged) {
     if (!first && left.restored_at_restart.empty()) {
       keep(DeleteRecord(platform_.registry, target_));  // last: everything else is gone

@@ -194,6 +194,7 @@ struct UninstallReport {
   bool folder_removed = false;  // the install folder itself
   bool folder_kept = false;     // it holds files that are not ours
   NameList ignored;             // entries of the record that were not acted on
+  bool record_damaged = false;  // of those, parts missing or of another type: the record is kept
   NameList left;                // what could not be removed: files, folders, keys
   bool AnythingRemoved() const {
     return registry.types_removed > 0 || files_removed > 0 || files_at_restart > 0 ||
