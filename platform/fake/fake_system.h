@@ -50,7 +50,7 @@ class FakeSystem : public System {
     }
     return false;
   }
-  WideText ProgramVersion() override { return WideText(L"1.0.0.0"); }
+  WideText ProgramVersion() override { return WideText(std::wstring_view(version_)); }
   Rights CurrentRights() override { return rights_; }
   // Recorded as "RunElevated <arguments>"; the UAC prompt accepted gives the
   // exit code SetElevatedRun set, refused gives 1223.
@@ -60,6 +60,8 @@ class FakeSystem : public System {
   void NotifyAssociationsChanged() override { operations_.push_back("NotifyAssociationsChanged"); }
 
   void SetRights(Rights rights) { rights_ = rights; }
+  // The build this stand-in runs as: its file version, "1.0.0.0" unless set.
+  void SetProgramVersion(std::wstring version) { version_ = std::move(version); }
   // What the UAC prompt meets: accepted, the elevated run ends with
   // `exit_code`; refused, the run never starts.
   void SetElevatedRun(bool accepted, int exit_code) {
@@ -91,6 +93,7 @@ class FakeSystem : public System {
 
  private:
   Rights rights_ = Rights::kAdministrator;
+  std::wstring version_ = L"1.0.0.0";
   bool elevation_accepted_ = true;
   int elevated_exit_code_ = 0;
   bool lock_held_elsewhere_ = false;
