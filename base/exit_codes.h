@@ -19,6 +19,9 @@ constexpr int kInstallInProgress = 1618;    // ERROR_INSTALL_ALREADY_RUNNING
 // package: another form of this product is installed, removed through Apps
 // & Features.
 constexpr int kPackageInstalled = 1638;     // ERROR_PRODUCT_VERSION
+// The installation refuses to go back over a newer version's: another
+// version of the product is installed.
+constexpr int kNewerVersionInstalled = 1638;  // ERROR_PRODUCT_VERSION
 constexpr int kRestartRequired = 3010;      // ERROR_SUCCESS_REBOOT_REQUIRED
 
 }  // namespace glyphary::exit_codes

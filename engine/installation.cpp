@@ -62,15 +62,29 @@ Error RollBack(const platform::Platform& platform, const InstallTarget& target, 
   platform::Note(platform.log, L"taking back what the record names, after", failure);
   UninstallReport report;
   Transaction transaction(platform, target);
+  Error read;
   for (std::size_t attempt = 0;; ++attempt) {
-    Error error = transaction.Read();
+    Error error = read = transaction.Read();
     // Without a record nothing was changed: files and values of the same
-    // names are someone else's.
+    // names are someone else's. A plan cut short changed nothing either.
     if (!error && !transaction.record().exists) return failure;
-    if (!error) error = transaction.TakeBack(FilesInUse::kReport, report);
+    if (!error && transaction.FirstStepOf(RunKind::kUninstall) == FirstStep::kDiscardRecord) {
+      error = transaction.DiscardRecord();
+    } else if (!error) {
+      error = transaction.TakeBack(FilesInUse::kReport, report);
+    }
     if (!error) return failure;  // all taken back: the failure stands
+    if (read) break;  // the record cannot be read: nothing can be taken back from it
     if (attempt == sizeof(kPauses) / sizeof(kPauses[0])) break;
     platform.files.Pause(kPauses[attempt]);
+  }
+  if (read) {
+    platform::Note(platform.log, L"the record cannot be read, so nothing could be taken back", read);
+    failure.Advise(Joined(L"What this run changed could not be undone, as its record ",
+                          platform::KeyName(target.record_root, kRecordKey), L" cannot be read (",
+                          read.Description(), L"). The next run of the program (or its /uninstall) takes it "
+                          L"away once the record can be read."));
+    return failure;
   }
   WideText left;
   report.left.ForEach([&left](std::wstring_view path) {
@@ -87,9 +101,12 @@ Error RollBack(const platform::Platform& platform, const InstallTarget& target, 
 // held, the plan. A run that cannot finish what an earlier run started
 // takes it back.
 Error Prepare(const platform::Platform& platform, const InstallTarget& target, Transaction& transaction,
-              Sources& sources) {
+              Sources& sources, bool upgrade) {
+  // A run that cannot finish an earlier run's installation takes it back;
+  // an update that cannot start leaves the older installation as it is.
   auto cannot_finish = [&](Error error) {
-    return transaction.record().exists ? RollBack(platform, target, error) : error;
+    const bool whole = transaction.record().state == RecordState::kInstalledByOlderBuild;
+    return transaction.record().exists && !whole ? RollBack(platform, target, error) : error;
   };
   if (!platform.files.FolderExists(target.base)) {
     Error missing = errors::Make(errors::kPathNotFound);
@@ -97,7 +114,7 @@ Error Prepare(const platform::Platform& platform, const InstallTarget& target, T
     return cannot_finish(missing);
   }
   if (Error error = FindSources(platform.files, target, sources)) return cannot_finish(error);
-  if (Error error = transaction.PlanRegistry()) {
+  if (Error error = upgrade ? Error() : transaction.PlanRegistry()) {
     platform::Note(platform.log, L"stopped before any change: a value that cannot be read cannot be saved", error);
     return error;
   }
@@ -125,9 +142,26 @@ Error RunInstallation(const platform::Platform& platform, const InstallTarget& t
     return error;
   }
   const InstallRecord& record = transaction.record();
-  if (record.complete) {
-    platform::Note(log, L"found: a complete installation; nothing to do");
-    return Error();  // installed: left alone
+  const FirstStep step = transaction.FirstStepOf(RunKind::kInstall);
+  switch (step) {
+    case FirstStep::kNothingToDo:
+      platform::Note(log, L"found: a complete installation of this version; nothing to do");
+      return Error();  // installed: left alone
+    case FirstStep::kRefuseNewer: {
+      const Error newer = NewerVersionInstalled(record.version);
+      platform::Note(log, L"refused: a newer version is installed; nothing changed", newer);
+      return newer;
+    }
+    case FirstStep::kRefuseDamaged: {
+      const Error damaged = DamagedRecord(record.ignored);
+      platform::Note(log, L"refused: the record is damaged; nothing changed", damaged);
+      return damaged;
+    }
+    case FirstStep::kDiscardRecord:
+      platform::Note(log, L"found: a plan cut short before any change, or a record whose deletion was cut short");
+      if (Error error = transaction.DiscardRecord()) return error;
+      break;
+    default: break;
   }
   // For every account, with no record of the program's own, Windows
   // Installer's package may have the installation. It is asked now that this
@@ -140,7 +174,7 @@ Error RunInstallation(const platform::Platform& platform, const InstallTarget& t
   const bool found_nothing = !record.exists;
   const bool ask_package = found_nothing && target.scope == Scope::kMachine;
   if (ask_package) StartLookingForPackage(platform, target);
-  if (record.state == RecordState::kRemoving) {
+  if (step == FirstStep::kTakeBack) {
     // A removal that was cut short is finished before anything is installed.
     platform::Note(log, L"found: an uninstallation cut short; finishing it first");
     UninstallReport report;
@@ -150,11 +184,14 @@ Error RunInstallation(const platform::Platform& platform, const InstallTarget& t
                    L"restore the rights, then run this program again.");
       return error;
     }
+  } else if (step == FirstStep::kUpgrade) {
+    platform::Note(log, Joined(L"found: an installation of version ", record.version.empty() ? std::wstring_view(L"(earlier)") : std::wstring_view(record.version),
+                               L"; updating it to ", platform.system.ProgramVersion()));
   } else if (record.exists) {
     platform::Note(log, L"found: an installation cut short; finishing it");
   }
   Sources sources;
-  Error result = Prepare(platform, target, transaction, sources);
+  Error result = Prepare(platform, target, transaction, sources, step == FirstStep::kUpgrade);
   if (ask_package) {
     WideText package;
     const PackageState by_package = FindPackage(platform, package);
@@ -175,7 +212,17 @@ Error RunInstallation(const platform::Platform& platform, const InstallTarget& t
   // Every change is the transaction's; a failure takes back what the
   // record names.
   if (!result) {
-    if (Error error = transaction.Apply(sources, stage)) result = RollBack(platform, target, error);
+    if (Error error = transaction.Apply(sources, stage, step == FirstStep::kUpgrade)) {
+      if (step == FirstStep::kUpgrade) {
+        // The older installation's files may be replaced already: the
+        // record, Upgrading, has the next run finish the update.
+        error.Advise(L"The update of the TI-89 file types was stopped before it was complete. Run this "
+                     L"program again to finish it, or remove it with /uninstall.");
+        result = error;
+      } else {
+        result = RollBack(platform, target, error);
+      }
+    }
   }
   platform.files.ReleaseSources();
   platform::Note(log, result ? L"not installed" : L"installed", result);

@@ -48,6 +48,9 @@ constexpr std::wstring_view kIconPattern = L"*.ico";
 // installation puts one of its own waits, moved there whole, until the
 // uninstallation puts it back.
 constexpr std::wstring_view kSetAsideFolderName = L"Replaced by Glyphary Installer";
+// Where a newer build stages its copy of an icon whose older copy it
+// replaces, in the same folder (so on the same volume), until the move.
+constexpr std::wstring_view kStagingFolderName = L"Update by Glyphary Installer";
 
 // For whom an installation is: every account of the machine (administrator
 // rights needed) or the current account alone (/user).

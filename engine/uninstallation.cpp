@@ -29,8 +29,15 @@ Installed Look(const platform::Platform& platform, const InstallTarget& target, 
   package_state = PackageState::kNone;
   read = transaction.Read();
   if (read) return Installed::kUnknown;
-  if (transaction.record().exists) {
-    return transaction.record().complete ? Installed::kRecorded : Installed::kUnfinished;
+  switch (transaction.FirstStepOf(RunKind::kUninstall)) {
+    case FirstStep::kFindUnrecorded: break;
+    case FirstStep::kTakeBack: {
+      const RecordState state = transaction.record().state;
+      const bool whole = state == RecordState::kInstalled || state == RecordState::kInstalledByOlderBuild ||
+                         (state == RecordState::kNewerBuild && transaction.record().shown);
+      return whole ? Installed::kRecorded : Installed::kUnfinished;
+    }
+    default: return Installed::kUnfinished;  // a record that only goes
   }
   if (target.scope == Scope::kMachine) package_state = FindPackage(platform, package);
   if (package_state != PackageState::kNone) return Installed::kByPackage;
@@ -86,6 +93,11 @@ Error RunUninstallation(const platform::Platform& platform, const InstallTarget&
     case Installed::kRecorded: platform::Note(log, L"found: a complete installation"); break;
     case Installed::kUnfinished: platform::Note(log, L"found: an installation or uninstallation cut short"); break;
     case Installed::kUnrecorded: platform::Note(log, L"found: an installation without its record"); break;
+  }
+  if (transaction.FirstStepOf(RunKind::kUninstall) == FirstStep::kDiscardRecord) {
+    const Error result = transaction.DiscardRecord();
+    platform::Note(log, result ? L"the record cannot be deleted" : L"uninstalled: only the record was left", result);
+    return result;
   }
   const Error result = transaction.TakeBack(FilesInUse::kLeaveToRestart, report);
   platform::Note(log, result ? L"not everything removed; the record keeps what is left" : L"uninstalled", result);

@@ -170,10 +170,10 @@ TEST_F(UninstallationTest, ARecordPartMissingOrOfAnotherTypeIsNamedAndTheRecordK
   // What a registry cleaner or a hand may leave: the list of files as
   // another type, a state no build writes.
   fake_.registry.Put(kMachine, kRecord, testing::StoredRaw(L"InstalledFiles", platform::value_type::kTexts, std::string("a\0\0", 4)));
-  fake_.registry.Put(kMachine, kRecord, StoredText(L"InstallState", L"Upgrading"));
+  fake_.registry.Put(kMachine, kRecord, StoredText(L"InstallState", L"Repairing"));
   EXPECT_EQ(FindInstallation(fake_.platform, kMachineTarget), Installed::kUnfinished) << "taken for complete";
   EXPECT_FALSE(Uninstall());
-  EXPECT_EQ(Ignored(), (Names{L"InstallState: Upgrading", L"InstalledFiles: not a list of file names (registry type 7)"}));
+  EXPECT_EQ(Ignored(), (Names{L"InstallState: Repairing", L"InstalledFiles: not a list of file names (registry type 7)"}));
   EXPECT_TRUE(fake_.registry.KeyExists(kMachine, kRecord)) << "the record went with what it could not name";
   EXPECT_EQ(fake_.files.List(kInstall).size(), 13u) << "files it could not name were taken";
   // Missing, the list is named the same way.

@@ -36,6 +36,7 @@ struct FileFolder {
   NameList& files;           // the files of ours there
   NameList& set_aside;       // of those, the ones whose earlier file waits aside
   bool twin;
+  const NameList& folders_before;  // folders that existed before the installation: they stay
 };
 
 // The install folder, and its twin when there is one.
@@ -47,19 +48,25 @@ FileFolders FoldersOf(const InstallTarget& target, const Wow64Folder& twin, std:
                       InstallRecord& record);
 
 // Record: the lists of every folder, read (`record.damaged` where one is
-// no text, or the install folder's is missing from a record with a state)
+// no text, where the install folder's is missing from a record `past_plan`,
+// or where such a record names files set aside that its list of files put
+// in lacks: those are added to it)
 // and written (the files to move aside before the files to put in: a name
 // in the second list that is missing from the first would be taken for
 // ours). After a removal, the files still there.
-[[nodiscard]] Error ReadFileLists(platform::Registry& registry, const InstallTarget& target, InstallRecord& record);
+[[nodiscard]] Error ReadFileLists(platform::Registry& registry, const InstallTarget& target, InstallRecord& record,
+                                  bool past_plan);
 [[nodiscard]] Error WriteFileLists(platform::Registry& registry, const InstallTarget& target,
                                    const InstallRecord& record);
 [[nodiscard]] Error WriteFilesLeft(platform::Registry& registry, const InstallTarget& target,
                                    const NameList& files, const NameList& wow64_files);
 
 // Plan: adds to the folder's lists the sources that go there, and of those
-// the ones whose present file is someone else's and moves aside.
-[[nodiscard]] Error PlanFolder(platform::FileSystem& files, const Sources& sources, const FileFolder& to);
+// the ones whose present file is someone else's and moves aside. Of the
+// icons the lists name already, those whose file there holds other bytes
+// (an older build's, or a copy cut short) go into `staged`.
+[[nodiscard]] Error PlanFolder(platform::FileSystem& files, const Sources& sources, const FileFolder& to,
+                               NameList& staged);
 
 // Steps: the folders made (with any missing folder above the install
 // folder; one an uninstallation had left to the restart is kept now,
@@ -70,6 +77,11 @@ FileFolders FoldersOf(const InstallTarget& target, const Wow64Folder& twin, std:
 [[nodiscard]] Error SetAside(platform::FileSystem& files, const FileFolder& folder);
 [[nodiscard]] Error CopySource(platform::FileSystem& files, std::wstring_view folder, const Source& source,
                                bool deletions_pending);
+// Copies each of `sources` that `staged` names into the folder's
+// kStagingFolderName, and only once all are there moves each over the file
+// of its name; the staging folder then goes.
+[[nodiscard]] Error StageAndReplace(platform::FileSystem& files, std::wstring_view folder, const Sources& sources,
+                                    const NameList& staged, bool deletions_pending);
 
 // What a removal of files leaves to the restart or to a later run, beyond
 // the errors it reports.

@@ -22,15 +22,17 @@ WideText AsideFolder(std::wstring_view folder) { return Joined(folder, L"\\", kS
 
 FileFolders FoldersOf(const InstallTarget& target, const Wow64Folder& twin, std::size_t sources,
                       InstallRecord& record) {
-  return FileFolders{{{target.folder, target.base, sources, record.files, record.set_aside, false},
+  return FileFolders{{{target.folder, target.base, sources, record.files, record.set_aside, false,
+                       record.folders_before},
                       {twin.folder(), twin.base(), sources > 0 ? sources - 1 : 0, record.wow64_files,
-                       record.wow64_set_aside, true}},
+                       record.wow64_set_aside, true, record.folders_before}},
                      twin.exists() ? 2u : 1u};
 }
 
 // --- Record -------------------------------------------------------------------
 
-Error ReadFileLists(platform::Registry& registry, const InstallTarget& target, InstallRecord& record) {
+Error ReadFileLists(platform::Registry& registry, const InstallTarget& target, InstallRecord& record,
+                    bool past_plan) {
   // The list of files put in is written with the state, so every record
   // with a state has it; the twin's lists are there only where the run put
   // anything there.
@@ -39,7 +41,7 @@ Error ReadFileLists(platform::Registry& registry, const InstallTarget& target, I
     NameList& names;
     bool required;
   };
-  const Names lists[] = {{kFilesValue, record.files, record.state != RecordState::kNone},
+  const Names lists[] = {{kFilesValue, record.files, past_plan},
                          {kSetAsideValue, record.set_aside, false},
                          {kWow64FilesValue, record.wow64_files, false},
                          {kWow64SetAsideValue, record.wow64_set_aside, false}};
@@ -50,6 +52,21 @@ Error ReadFileLists(platform::Registry& registry, const InstallTarget& target, I
                                record.damaged)) {
       return error;
     }
+  }
+  // The files set aside are written before the files put in: past its plan,
+  // a record whose list of files put in lacks one of them has lost that list.
+  const struct {
+    std::wstring_view value;
+    const NameList& set_aside;
+    NameList& files;
+  } pairs[] = {{kFilesValue, record.set_aside, record.files}, {kWow64FilesValue, record.wow64_set_aside, record.wow64_files}};
+  for (const auto& [value, set_aside, names] : pairs) {
+    set_aside.ForEach([&, &value = value, &names = names](std::wstring_view name) {
+      if (!past_plan || names.Contains(name)) return;
+      names.Add(name);
+      record.ignored.Add(Joined(value, L": did not name ", name, L", which was set aside"));
+      record.damaged = true;
+    });
   }
   return Error();
 }
@@ -90,11 +107,22 @@ Error WriteFilesLeft(platform::Registry& registry, const InstallTarget& target, 
 
 // --- Plan -------------------------------------------------------------------
 
-Error PlanFolder(platform::FileSystem& files, const Sources& sources, const FileFolder& to) {
+Error PlanFolder(platform::FileSystem& files, const Sources& sources, const FileFolder& to, NameList& staged) {
+  const std::size_t icons = sources.files.size() - 1;  // the program comes last
   for (std::size_t at = 0; at < to.count; ++at) {
     const Source& source = sources.files[at];
     const std::wstring_view name = source.name;
-    if (to.files.Contains(name)) continue;  // planned by an earlier run: its state is known
+    if (to.files.Contains(name)) {
+      // Planned by an earlier run: the file there is ours, unless it still
+      // waits to be set aside. Ours with other bytes is replaced whole.
+      const WideText path = Joined(to.path, L"\\", name);
+      const bool still_theirs =
+          to.set_aside.Contains(name) && !files.FileExists(Joined(AsideFolder(to.path), L"\\", name));
+      if (at < icons && !still_theirs && files.FileExists(path) && !files.HeldSourceIs(source.held, path)) {
+        staged.Add(name);
+      }
+      continue;
+    }
     const WideText path = Joined(to.path, L"\\", name);
     // Someone else's file stands there, unless it is this program running
     // from the folder, one of ours an uninstallation left for the restart
@@ -166,15 +194,51 @@ Error CopySource(platform::FileSystem& files, std::wstring_view folder, const So
   return files.CopyHeldSource(source.held, to);
 }
 
+Error StageAndReplace(platform::FileSystem& files, std::wstring_view folder, const Sources& sources,
+                      const NameList& staged, bool deletions_pending) {
+  const WideText staging = Joined(folder, L"\\", kStagingFolderName);
+  if (staged.empty()) {
+    // A run cut short after its moves left the staging folder, or copies
+    // whose files were replaced since: they go.
+    if (!files.FolderExists(staging)) return Error();
+    for (const Source& source : sources.files) {
+      const WideText left = Joined(staging, L"\\", source.name);
+      if (files.FileExists(left)) {
+        if (Error error = files.DeleteFile(left)) return error;
+      }
+    }
+    bool removed = false;
+    return files.RemoveEmptyFolder(staging, removed);
+  }
+  if (!files.FolderExists(staging)) {
+    if (Error error = files.CreateHiddenFolder(staging)) return error;
+  }
+  for (const Source& source : sources.files) {
+    if (!staged.Contains(source.name)) continue;
+    if (Error error = files.CopyHeldSource(source.held, Joined(staging, L"\\", source.name))) return error;
+  }
+  Error failed;
+  staged.ForEach([&](std::wstring_view name) {
+    const WideText to = Joined(folder, L"\\", name);
+    bool kept = false;
+    if (!failed && deletions_pending) failed = files.KeepAtRestart(to, kept);
+    if (!failed) failed = files.MoveFileReplacing(Joined(staging, L"\\", name), to);
+  });
+  if (failed) return failed;
+  bool removed = false;
+  return files.RemoveEmptyFolder(staging, removed);
+}
+
 // --- Undo -------------------------------------------------------------------
 
 namespace {
 
 // Removes the folders between `folder` and `base` ("Glyphary" of the
 // per-user folder) that are left empty; one that holds anything stays.
-void RemoveEmptyParents(platform::FileSystem& files, std::wstring_view folder, std::wstring_view base) {
+void RemoveEmptyParents(platform::FileSystem& files, std::wstring_view folder, std::wstring_view base,
+                        const NameList& folders_before) {
   std::wstring_view parent = SplitLast(folder).first;
-  while (parent.size() > base.size()) {
+  while (parent.size() > base.size() && !folders_before.Contains(parent)) {
     bool removed = false;
     if (files.RemoveEmptyFolder(parent, removed) || !removed) return;
     parent = SplitLast(parent).first;
@@ -280,6 +344,17 @@ void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const
                  FilesInUse in_use, UninstallReport& report, LeftOver& left, const FunctionRef<void(Error)>& keep) {
   const NameList& names = from.files;
   const WideText aside_folder = AsideFolder(from.path);
+  // A newer build's copies staged and not yet moved go first.
+  const WideText staging = Joined(from.path, L"\\", kStagingFolderName);
+  if (files.FolderExists(staging)) {
+    names.ForEach([&](std::wstring_view name) {
+      const WideText staged = Joined(staging, L"\\", name);
+      if (files.FileExists(staged)) keep(files.DeleteFile(staged));
+    });
+    bool gone = false;
+    keep(files.RemoveEmptyFolder(staging, gone));
+  }
+  const int restored_before = left.restored_at_restart.count();
   bool has_uninstaller = false;
   names.ForEach([&](std::wstring_view name) {
     const WideText path = Joined(from.path, L"\\", name);
@@ -297,7 +372,7 @@ void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const
     const WideText aside = Joined(aside_folder, L"\\", name);
     if (files.FileExists(aside)) keep(PutBack(files, path, aside, name, in_use, report, left));
   });
-  if (!left.restored_at_restart.empty()) {
+  if (left.restored_at_restart.count() > restored_before) {
     keep(files.DeleteAtRestart(aside_folder));  // after the moves out of it
   } else if (files.FolderExists(aside_folder)) {
     bool removed = false;
@@ -315,10 +390,12 @@ void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const
       ++report.files_removed;
     }
   }
+  // A folder that was there before the installation stays, empty or not.
+  if (from.folders_before.Contains(from.path)) return;
   bool removed = false;
   Error removing = files.RemoveEmptyFolder(from.path, removed);
   keep(removing);
-  if (removed) RemoveEmptyParents(files, from.path, from.base);
+  if (removed) RemoveEmptyParents(files, from.path, from.base, from.folders_before);
   // The report names the install folder; of its twin only the files count.
   if (!from.twin) report.folder_removed = removed;
   if (removing || removed || in_use == FilesInUse::kReport) return;

@@ -59,10 +59,17 @@ namespace {
 
 constexpr std::wstring_view kStateValue = L"InstallState";
 constexpr std::wstring_view kNameValue = L"DisplayName";
+constexpr std::wstring_view kVersionValue = L"DisplayVersion";
+constexpr std::wstring_view kUninstallValue = L"UninstallString";
 constexpr std::wstring_view kPendingRestartValue = L"PendingRestart";
+constexpr std::wstring_view kFoldersValue = L"ExistingFolders";
+// The states as the record writes them, in the order a run moves through them.
+constexpr std::wstring_view kPlanning = L"Planning";
 constexpr std::wstring_view kInstalling = L"Installing";
+constexpr std::wstring_view kUpgrading = L"Upgrading";
 constexpr std::wstring_view kInstalled = L"Installed";
 constexpr std::wstring_view kRemoving = L"Removing";
+constexpr std::wstring_view kRemoved = L"Removed";
 
 RecordLocation RecordOf(const InstallTarget& target) { return {target.record_root, kRecordKey}; }
 
@@ -113,19 +120,62 @@ Error CompleteRecord(const platform::Platform& platform, const InstallTarget& ta
 
 // Its undo, before a removal takes anything away: DisplayName deleted (the
 // entry leaves Apps & Features, the detection rule turns false), then the
-// state Removing.
-Error MarkRemoving(platform::Registry& registry, const InstallTarget& target) {
-  if (Error error = registry.DeleteValue(target.record_root, kRecordKey, kNameValue)) return error;
+// state Removing. A record in the earliest builds' form (DisplayName and no
+// state) is given its state Installed first, so that no instant leaves a
+// record with neither.
+Error MarkHidden(platform::Registry& registry, const InstallTarget& target, bool stateless) {
+  if (stateless) {
+    if (Error error = registry.SetText(target.record_root, kRecordKey, kStateValue, kInstalled)) return error;
+  }
+  return registry.DeleteValue(target.record_root, kRecordKey, kNameValue);
+}
+Error MarkRemoving(platform::Registry& registry, const InstallTarget& target, bool stateless) {
+  if (Error error = MarkHidden(registry, target, stateless)) return error;
   return registry.SetText(target.record_root, kRecordKey, kStateValue, kRemoving);
 }
 
-// The last step of a removal. The state goes first: a record cut short
-// while it is deleted has no state and no DisplayName, which every later
-// run takes for a record that only has to go (its saved values, put back
-// already, may be gone).
+// The last step of a removal: the state Removed says that nothing outside
+// the record is left, so a deletion cut short is finished by deleting it.
 Error DeleteRecord(platform::Registry& registry, const InstallTarget& target) {
-  if (Error error = registry.DeleteValue(target.record_root, kRecordKey, kStateValue)) return error;
+  if (Error error = registry.SetText(target.record_root, kRecordKey, kStateValue, kRemoved)) return error;
   return registry.DeleteTree(target.record_root, kRecordKey);
+}
+
+// Whether `folder` is there as someone else's: not one an earlier
+// installation of ours left (waiting to be deleted at the restart, or
+// holding only files with the very bytes of ours).
+bool FolderOfSomeoneElse(platform::FileSystem& files, std::wstring_view folder, const Sources& sources) {
+  if (!files.FolderExists(folder)) return false;
+  if (files.DeletesAtRestart(folder)) return false;
+  platform::FileList listed;
+  if (files.ListFiles(Joined(folder, L"\\*"), listed) || listed.names.empty()) return true;
+  bool all_ours = true;
+  listed.names.ForEach([&](std::wstring_view name) {
+    bool ours = false;
+    for (const Source& source : sources.files) {
+      ours |= SameName(source.name, name) && files.HeldSourceIs(source.held, Joined(folder, L"\\", name));
+    }
+    all_ours &= ours;
+  });
+  return !all_ours;
+}
+
+// Which of the install folder, the folders above it up to the target's
+// base, and the WOW64 folder are someone else's: the removal leaves them.
+NameList ExistingFolders(platform::FileSystem& files, const InstallTarget& target, const Wow64Folder& twin,
+                         const Sources& sources) {
+  NameList existing;
+  const std::wstring_view folder = target.folder;
+  if (!files.FolderExists(folder) || FolderOfSomeoneElse(files, folder, sources)) {
+    for (std::size_t end = target.base.size() + 1; end <= folder.size(); ++end) {
+      if (end < folder.size() && folder[end] != L'\\') continue;
+      if (files.FolderExists(Head(folder, end)) && !files.DeletesAtRestart(Head(folder, end))) {
+        existing.Add(Head(folder, end));
+      }
+    }
+  }
+  if (twin.exists() && FolderOfSomeoneElse(files, twin.folder(), sources)) existing.Add(twin.folder());
+  return existing;
 }
 
 // Says in the record what a removal left to the restart or to another
@@ -178,35 +228,160 @@ bool IsPlainFileName(std::wstring_view name) {
   return true;
 }
 
+// --- The states and the one transition table --------------------------------
+
+FirstStep FirstStepFor(RecordState state, RunKind run) {
+  using S = RecordState;
+  using F = FirstStep;
+  struct Row {
+    RecordState state;
+    FirstStep install, uninstall, package_install, package_removal;
+  };
+  // The package's install refuses over any record of the exe's, so that the
+  // keys never have two owners; its removal takes only what is its own.
+  static constexpr Row kTable[] = {
+      {S::kNothing, F::kInstall, F::kFindUnrecorded, F::kInstall, F::kProceed},
+      {S::kPlanning, F::kDiscardRecord, F::kDiscardRecord, F::kRefuseExeRecord, F::kProceed},
+      {S::kInstalling, F::kFinish, F::kTakeBack, F::kRefuseExeRecord, F::kProceed},
+      {S::kUpgrading, F::kUpgrade, F::kTakeBack, F::kRefuseExeRecord, F::kProceed},
+      {S::kInstalled, F::kNothingToDo, F::kTakeBack, F::kRefuseExeRecord, F::kProceed},
+      {S::kInstalledByOlderBuild, F::kUpgrade, F::kTakeBack, F::kRefuseExeRecord, F::kProceed},
+      {S::kNewerBuild, F::kRefuseNewer, F::kTakeBack, F::kRefuseExeRecord, F::kProceed},
+      {S::kRemoving, F::kTakeBack, F::kTakeBack, F::kRefuseExeRecord, F::kProceed},
+      {S::kWaitingForRestart, F::kTakeBack, F::kTakeBack, F::kRefuseExeRecord, F::kProceed},
+      {S::kRecordDeleting, F::kDiscardRecord, F::kDiscardRecord, F::kRefuseExeRecord, F::kProceed},
+      {S::kCutShortByEarlierBuild, F::kTakeBack, F::kTakeBack, F::kRefuseExeRecord, F::kProceed},
+      {S::kDamaged, F::kRefuseDamaged, F::kTakeBack, F::kRefuseExeRecord, F::kProceed},
+  };
+  for (const Row& row : kTable) {
+    if (row.state != state) continue;
+    switch (run) {
+      case RunKind::kInstall: return row.install;
+      case RunKind::kUninstall: return row.uninstall;
+      case RunKind::kPackageInstall: return row.package_install;
+      case RunKind::kPackageRemoval: return row.package_removal;
+    }
+  }
+  return F::kRefuseDamaged;  // no state outside the table is ever named
+}
+
+int CompareVersions(std::wstring_view a, std::wstring_view b) {
+  if (a.empty() || b.empty()) return a.empty() == b.empty() ? 0 : (a.empty() ? -1 : 1);
+  auto next = [](std::wstring_view& text) {
+    unsigned long long number = 0;
+    std::size_t at = 0;
+    for (; at < text.size() && text[at] != L'.'; ++at) {
+      if (text[at] >= L'0' && text[at] <= L'9' && number < 1000000000ull) number = number * 10 + (text[at] - L'0');
+    }
+    text = After(text, at);
+    return number;
+  };
+  while (!a.empty() || !b.empty()) {
+    const unsigned long long left = next(a);
+    const unsigned long long right = next(b);
+    if (left != right) return left < right ? -1 : 1;
+  }
+  return 0;
+}
+
+namespace {
+
+// Names the state of a record read, from what it holds and the version of
+// the build that reads it.
+RecordState StateOf(const InstallRecord& record, std::wstring_view written, bool pending_restart, bool has_data,
+                    std::wstring_view this_version) {
+  if (!record.exists) return RecordState::kNothing;
+  if (written == kPlanning) return RecordState::kPlanning;
+  if (written == kRemoved) return RecordState::kRecordDeleting;
+  if (record.damaged) return RecordState::kDamaged;
+  if (written == kRemoving) return pending_restart ? RecordState::kWaitingForRestart : RecordState::kRemoving;
+  const int age = CompareVersions(record.version, this_version);  // negative: written by an older build
+  if (written.empty()) {
+    // No state: the earliest builds' whole installation shows its entry;
+    // an empty key, or a plan an earlier build cut short before it wrote
+    // its entry, names no change outside it; anything else is an earlier
+    // build's run cut short.
+    if (record.shown) return age > 0 ? RecordState::kNewerBuild : RecordState::kInstalledByOlderBuild;
+    return has_data ? RecordState::kCutShortByEarlierBuild : RecordState::kPlanning;
+  }
+  if (age > 0) return RecordState::kNewerBuild;
+  if (written == kUpgrading) return RecordState::kUpgrading;
+  if (written == kInstalled && record.shown) {
+    return age < 0 ? RecordState::kInstalledByOlderBuild : RecordState::kInstalled;
+  }
+  return RecordState::kInstalling;  // Installing, or Installed cut short before DisplayName
+}
+
+}  // namespace
+
 Error Transaction::Read() {
   platform::Registry& registry = platform_.registry;
   InstallRecord& record = record_;
   record = InstallRecord();
   new_saved_ = List<SavedValue>();
+  for (NameList& staged : staged_) staged = NameList();
   record.exists = registry.KeyExists(target_.record_root, kRecordKey);
   if (!record.exists) return Error();
-  WideText text;
+  WideText written;
   bool found = false;
-  if (Error error = ReadText(registry, target_, kStateValue, text, found)) return error;
-  if (text == kInstalling) record.state = RecordState::kInstalling;
-  if (text == kInstalled) record.state = RecordState::kInstalled;
-  if (text == kRemoving) record.state = RecordState::kRemoving;
-  if (found && record.state == RecordState::kNone) {
-    // A state no build writes: taken for an unfinished one, never for complete.
-    record.ignored.Add(Joined(kStateValue, L": ", text));
+  if (Error error = ReadText(registry, target_, kStateValue, written, found)) return error;
+  const bool known = written == kPlanning || written == kInstalling || written == kUpgrading ||
+                     written == kInstalled || written == kRemoving || written == kRemoved;
+  if (found && !known) {
+    // A state no build writes: what the record would name is not known.
+    record.ignored.Add(Joined(kStateValue, L": ", written));
     record.damaged = true;
-    record.state = RecordState::kInstalling;
+    written = WideText(kInstalling);
   }
-  bool named = false;
-  if (Error error = ReadText(registry, target_, kNameValue, text, named)) return error;
-  // An earlier build's complete record has DisplayName and no state.
-  record.complete = named && (record.state == RecordState::kInstalled || record.state == RecordState::kNone);
-  if (Error error = changes::ReadFileLists(registry, target_, record)) return error;
+  stateless_ = !found;
+  WideText text;
+  if (Error error = ReadText(registry, target_, kNameValue, text, record.shown)) return error;
+  if (Error error = ReadText(registry, target_, kVersionValue, record.version, found)) return error;
+  bool pending_restart = false;
+  if (Error error = ReadText(registry, target_, kPendingRestartValue, text, pending_restart)) return error;
+  bool entry = false;
+  if (Error error = ReadText(registry, target_, kUninstallValue, text, entry)) return error;
+  // The lists are required of every record past its plan.
+  const bool past_plan = !written.empty() && written != kPlanning && written != kRemoved;
+  if (Error error = changes::ReadFileLists(registry, target_, record, past_plan)) return error;
+  if (record.damaged) {
+    // What a damaged record lost of the WOW64 folder's list: the icons there
+    // that hold the very bytes of ours in the install folder are ours.
+    Wow64Folder twin;
+    twin.Find(platform_.files, target_);
+    changes::UnrecordedTwinFiles(platform_.files, target_, twin).ForEach([&](std::wstring_view name) {
+      if (!record.wow64_files.Contains(name)) record.wow64_files.Add(name);
+    });
+  }
   if (Error error = ReadKeysBefore(registry, RecordOf(target_), target_, record.keys_before, record.ignored,
                                    record.damaged)) {
     return error;
   }
-  return ReadSavedValues(registry, RecordOf(target_), target_, record.saved, record.ignored);
+  if (Error error = ReadSavedValues(registry, RecordOf(target_), target_, record.saved, record.ignored)) return error;
+  // The folders that existed before: only the target's own folders count.
+  auto own_folder = [this](std::wstring_view path) {
+    const std::wstring_view folder = target_.folder;
+    if (path.size() > target_.base.size() && path.size() <= folder.size() && SameName(Head(folder, path.size()), path) &&
+        (path.size() == folder.size() || folder[path.size()] == L'\\')) {
+      return true;
+    }
+    return SameName(SplitLast(path).second, SplitLast(folder).second) && path.size() > 1;
+  };
+  if (Error error = changes::ReadList(registry, RecordOf(target_), kFoldersValue, L"folders", false,
+                                      FunctionRef<bool(std::wstring_view)>(own_folder), record.folders_before,
+                                      record.ignored, record.damaged)) {
+    return error;
+  }
+  const bool has_data = entry || !record.files.empty() || !record.saved.empty() || !record.set_aside.empty() ||
+                        !record.wow64_files.empty() || !record.wow64_set_aside.empty();
+  record.state = StateOf(record, written, pending_restart, has_data, platform_.system.ProgramVersion());
+  return Error();
+}
+
+Error Transaction::DiscardRecord() {
+  if (Error error = DeleteRecord(platform_.registry, target_)) return error;
+  record_ = InstallRecord();
+  return Error();
 }
 
 // --- Installing -------------------------------------------------------------
@@ -217,20 +392,25 @@ Error Transaction::PlanRegistry() {
   // Values: every place read before anything is written, so that what
   // cannot be saved is not overwritten. A fresh run saves every value
   // there, ours to the byte included (another installation of the same
-  // types left it), so that the uninstallation leaves what was there; a run
-  // that finishes an earlier one finds that one's values in the places it
-  // had planned, and keeps the first saved. A record without a state is a
-  // plan cut short while it was written: nothing was changed after it, so
-  // the machine is read as fresh.
-  const bool fresh = record.state == RecordState::kNone;
+  // types left it), so that the uninstallation leaves what was there. A
+  // run that finishes an earlier one keeps what that one saved where the
+  // place holds ours (its own write), and saves anew where another program
+  // has written its own since: the latest value of theirs is what comes
+  // back.
+  const bool fresh = !record.exists;
   List<SavedValue> found;
   if (Error error = ReadPlaces(registry, target_, found, fresh)) return error;
   for (const SavedValue& value : found) {
-    bool saved = false;
-    for (const SavedValue& old : record.saved) saved |= old.place == value.place;
-    if (saved) continue;
-    new_saved_.Add(value);
-    record.saved.Add(value);
+    bool same = false;
+    std::size_t at = 0;
+    for (; at < record.saved.size() && record.saved[at].place != value.place; ++at) {
+    }
+    if (at < record.saved.size()) {
+      same = record.saved[at].before == value.before;
+      if (!same) record.saved[at] = value;
+    }
+    if (!same) new_saved_.Add(value);
+    if (at == record.saved.size()) record.saved.Add(value);
   }
   // Keys: the ones already there stay after an uninstallation, empty or not.
   if (fresh) {
@@ -246,23 +426,45 @@ Error Transaction::PlanRegistry() {
 Error Transaction::PlanFiles(const Sources& sources) {
   InstallRecord& record = record_;
   twin_.Find(platform_.files, target_);
+  if (!record.exists) record.folders_before = ExistingFolders(platform_.files, target_, twin_, sources);
   const changes::FileFolders to = changes::FoldersOf(target_, twin_, sources.files.size(), record);
   for (std::size_t at = 0; at < to.size; ++at) {
-    if (Error error = changes::PlanFolder(platform_.files, sources, to.list[at])) return error;
+    if (Error error = changes::PlanFolder(platform_.files, sources, to.list[at], staged_[at])) return error;
   }
   return Error();
 }
 
-Error Transaction::Apply(const Sources& sources, const StageSink& stage) {
+Error Transaction::Apply(const Sources& sources, const StageSink& stage, bool upgrade) {
   platform::FileSystem& files = platform_.files;
   platform::Registry& registry = platform_.registry;
-  // The record of every kind, before any change: the values, the keys, the
-  // files (changes::WriteFileLists), then the state.
-  if (Error error = registry.CreateKey(target_.record_root, kRecordKey)) return error;
-  if (Error error = SaveValues(registry, RecordOf(target_), target_, new_saved_)) return error;
-  if (Error error = WriteKeysBefore(registry, RecordOf(target_), record_.keys_before)) return error;
+  const RecordLocation record = RecordOf(target_);
+  // The record of every kind, before any change. A fresh record says
+  // Planning first, so that a kill while it is written leaves a plan that
+  // is only discarded; a record of changes made keeps its state, with the
+  // entry hidden first where it shows (an upgrade).
+  if (!record_.exists) {
+    if (Error error = registry.CreateKey(target_.record_root, kRecordKey)) return error;
+    if (Error error = registry.SetText(target_.record_root, kRecordKey, kStateValue, kPlanning)) return error;
+  } else if (record_.shown) {
+    if (Error error = MarkHidden(registry, target_, stateless_)) return error;
+  }
+  if (Error error = registry.SetText(target_.record_root, kRecordKey, kVersionValue,
+                                     platform_.system.ProgramVersion())) {
+    return error;
+  }
+  if (Error error = SaveValues(registry, record, target_, new_saved_)) return error;
+  if (Error error = WriteKeysBefore(registry, record, record_.keys_before)) return error;
+  if (!record_.folders_before.empty()) {
+    if (Error error = registry.SetText(target_.record_root, kRecordKey, kFoldersValue,
+                                       changes::JoinedNames(record_.folders_before))) {
+      return error;
+    }
+  }
   if (Error error = changes::WriteFileLists(registry, target_, record_)) return error;
-  if (Error error = registry.SetText(target_.record_root, kRecordKey, kStateValue, kInstalling)) return error;
+  if (Error error =
+          registry.SetText(target_.record_root, kRecordKey, kStateValue, upgrade ? kUpgrading : kInstalling)) {
+    return error;
+  }
   platform::Note(platform_.log, L"the record names what this run will change, before it changes it");
 
   // From here, every change is one the record names.
@@ -282,12 +484,19 @@ Error Transaction::Apply(const Sources& sources, const StageSink& stage) {
     if (!files.FolderExists(folder)) {
       if (Error error = files.CreateFolder(folder)) return error.At(folder);
     }
+    // The icons an older build put there with other bytes: each staged
+    // whole first, so that every one of the older set stays until the
+    // newer set is complete, then moved over it.
+    if (Error error = changes::StageAndReplace(files, folder, sources, staged_[at], pending[at])) return error;
     for (std::size_t icon = 0; icon < icons; ++icon) {
+      if (staged_[at].Contains(sources.files[icon].name)) continue;
       if (Error error = changes::CopySource(files, folder, sources.files[icon], pending[at])) return error;
     }
   }
   stage(InstallStage::kEditingRegistry);
-  if (Error error = RegisterFileTypes(registry, target_)) return error;
+  if (!upgrade) {
+    if (Error error = RegisterFileTypes(registry, target_)) return error;
+  }
   if (!sources.program_in_place) {
     if (Error error = changes::CopySource(files, target_.folder, sources.files[icons], pending[0])) return error;
   }
@@ -309,12 +518,6 @@ Error Transaction::TakeBack(FilesInUse in_use, UninstallReport& report) {
     if (!first) first = error;
   };
   platform::FileSystem& files = platform_.files;
-  // A record with neither a state nor DisplayName is a plan cut short while
-  // it was written: nothing outside it changed, so only it goes.
-  if (record.exists && record.state == RecordState::kNone && !record.complete) {
-    keep(DeleteRecord(platform_.registry, target_));
-    return first;
-  }
   twin_.Find(files, target_);
   // The files of each folder: the record's, or without a record, those an
   // earlier build left.
@@ -338,7 +541,7 @@ Error Transaction::TakeBack(FilesInUse in_use, UninstallReport& report) {
   // Completion, undone first: from here the installation no longer counts
   // as installed, and every later run finishes what this one leaves.
   if (record.exists) {
-    if (Error error = MarkRemoving(platform_.registry, target_)) {
+    if (Error error = MarkRemoving(platform_.registry, target_, stateless_ && record.shown)) {
       keep(error);
       return first;
     }
@@ -350,15 +553,22 @@ Error Transaction::TakeBack(FilesInUse in_use, UninstallReport& report) {
   // The values and the keys.
   keep(UnregisterFileTypes(platform_.registry, target_, record.saved, report.registry, platform_.log,
                            &record.keys_before));
-  // The copies, the files set aside and the folders: the twin first, as
-  // the install folder's removal ends with the uninstaller. A twin that
-  // holds nothing of ours is not ours, empty or not.
+  // The copies, the files set aside and the folders: the WOW64 folder
+  // first, as the install folder's removal ends with the uninstaller. A
+  // WOW64 folder that holds nothing of ours is not ours, empty or not.
   changes::LeftOver left;
   for (std::size_t at = from.size; at-- > 0;) {
     const changes::FileFolder& folder = from.list[at];
     if (files.FolderExists(folder.path) && !(folder.twin && folder.files.empty())) {
       changes::RemoveFiles(files, target_, folder, in_use, report, left, FunctionRef<void(Error)>(keep));
     }
+  }
+  // The WOW64 folder's lists, where it is not found on this run, are kept
+  // for a run that finds it.
+  const bool twin_unreached = from.size == 1 && (!record.wow64_files.empty() || !record.wow64_set_aside.empty());
+  if (twin_unreached) {
+    Error unreached = errors::Make(errors::kPathNotFound);
+    keep(unreached.At(Joined(L"SysWOW64\\", SplitLast(target_.folder).second)));
   }
   report.files_restored_at_restart = left.restored_at_restart.count();
   report.record_damaged = record.damaged;
@@ -383,6 +593,29 @@ Error Transaction::TakeBack(FilesInUse in_use, UninstallReport& report) {
   // All taken back: what the record named is no longer there to finish.
   if (!first) record_ = InstallRecord();
   return first;
+}
+
+// --- Refusals -----------------------------------------------------------------
+
+Error NewerVersionInstalled(std::wstring_view installed) {
+  Error newer(exit_codes::kNewerVersionInstalled, L"A newer version is installed");
+  newer.Advise(Joined(L"Glyphary Installer ", installed, L" is installed on this computer, newer than this "
+                      L"program. Nothing was changed. To go back to this version, remove the newer one first "
+                      L"(Settings > Apps, or its /uninstall), then run this program again."));
+  return newer;
+}
+
+Error DamagedRecord(const NameList& damaged) {
+  WideText parts;
+  damaged.ForEach([&parts](std::wstring_view part) {
+    if (!parts.empty()) parts.Append(L"; ");
+    parts.Append(part);
+  });
+  Error error(exit_codes::kRecordEntriesIgnored, L"The installation's record is damaged");
+  error.Advise(Joined(L"The record of the installation is damaged (", parts,
+                      L"), so nothing was installed over it. Run GlypharyInstaller.exe /uninstall: it removes "
+                      L"what the record still names and keeps the record for inspection."));
+  return error;
 }
 
 // --- Every run's beginning --------------------------------------------------

@@ -42,8 +42,62 @@
 namespace glyphary::engine {
 
 // --- The record -----------------------------------------------------------
+// Glossary. The record is the installation's write-ahead journal: its key
+// below Uninstall (also its entry in Apps & Features) names every change
+// before the change is made, so that any later run can roll a run that was
+// cut short forward (finish it) or back (take back, the rollback). A
+// "place" is one of the 48 registry values of the file types; the "WOW64
+// folder" is the install folder's twin in SysWOW64, where 32-bit programs
+// look. A file "set aside" is someone else's, moved into kSetAsideFolderName
+// while ours stands in its place; a file "staged" is a newer build's copy
+// waiting in kStagingFolderName to replace an older build's.
 
-enum class RecordState { kNone, kInstalling, kInstalled, kRemoving };
+// Every state the record can be in on disk. Read() names it; nothing else
+// infers it from the record's values.
+enum class RecordState {
+  kNothing,         // no record
+  kPlanning,        // InstallState Planning (or an empty key): the journal is being written; nothing
+                    // outside it has changed yet
+  kInstalling,      // Installing (or Installed without DisplayName): the run may have changed
+                    // anything the record names
+  kUpgrading,       // Upgrading: a build replacing an older build's files, its entry hidden
+  kInstalled,       // Installed with DisplayName, written by this build's version: whole
+  kInstalledByOlderBuild,  // whole, by an older version, or in the earliest builds' form
+                           // (DisplayName without InstallState)
+  kNewerBuild,      // installing, upgrading or installed by a newer version than this run's
+  kRemoving,        // Removing: the removal may have taken anything away; DisplayName shows again
+                    // where it is to be run again from Apps & Features
+  kWaitingForRestart,  // Removing, with files of someone else's put back when Windows next starts
+  kRecordDeleting,  // Removed: everything else is gone, the record is being deleted
+  kCutShortByEarlierBuild,  // neither state nor DisplayName, but data: an earlier build's plan,
+                            // removal or record deletion cut short; taken back from the record
+  kDamaged,         // a part missing or of another type: acted on as far as it is known, kept
+};
+
+// The kinds of run that read the record.
+enum class RunKind { kInstall, kUninstall, kPackageInstall, kPackageRemoval };
+
+// What a run does first, for the state it finds.
+enum class FirstStep {
+  kInstall,          // plan and install afresh
+  kFindUnrecorded,   // no record: the package's installation, or an earliest build's without one
+  kNothingToDo,      // installed whole by this version
+  kFinish,           // roll the run cut short forward: plan again over the record and apply
+  kUpgrade,          // bring an older build's installation up to this one, in place
+  kRefuseNewer,      // a newer version is installed: nothing changes (1638)
+  kDiscardRecord,    // only the record goes (an install then plans afresh)
+  kTakeBack,         // everything the record names taken back (an install then plans afresh)
+  kRefuseDamaged,    // an install over a damaged record changes nothing (13)
+  kRefuseExeRecord,  // the package's install: the exe's installation, or its journal, is there
+  kProceed,          // the package's removal: the exe's record is none of its business
+};
+
+// The one transition table: what `run` does first over a record in `state`.
+FirstStep FirstStepFor(RecordState state, RunKind run);
+
+// Compares two dotted versions ("1.0.10.0" > "1.0.9.0"): negative, zero or
+// positive. A missing part counts as 0; an empty version is older than any.
+int CompareVersions(std::wstring_view a, std::wstring_view b);
 
 // What a place held before an installation wrote its own value there,
 // exactly: the type and bytes that are put back.
@@ -54,25 +108,29 @@ struct SavedValue {
 
 struct InstallRecord {
   bool exists = false;     // the record's key is there
-  bool complete = false;   // installed: DisplayName, and no unfinished state
-  RecordState state = RecordState::kNone;  // kNone: not written, or by an earlier build
+  RecordState state = RecordState::kNothing;
+  WideText version;        // the version of the build that wrote it (DisplayVersion)
+  bool shown = false;      // DisplayName: the entry shows in Apps & Features
   NameList files;          // put into the install folder by the installation
   NameList set_aside;      // of those, the ones whose earlier file waits in kSetAsideFolderName
-  // The same two lists for the install folder's twin that 32-bit programs
-  // reach (Wow64Folder): the icons put there, and those whose earlier file
-  // waits in the twin's kSetAsideFolderName. Empty in a record of an
-  // earlier build, which put nothing there.
+  // The same two lists for the WOW64 folder (Wow64Folder): the icons put
+  // there, and those whose earlier file waits in its kSetAsideFolderName.
+  // Empty in a record of an earlier build, which put nothing there.
   NameList wow64_files;
   NameList wow64_set_aside;
   List<SavedValue> saved;  // what the installation's values replaced
   NameList keys_before;    // of the 36 keys, those that existed before the installation
+  NameList folders_before; // of the install folder, its WOW64 twin and the folders above them,
+                           // those that existed before the installation: they stay
   NameList ignored;        // entries that are not data the record may hold
   // A part of the record is missing or of another type than the record
   // writes (a list of names that is no text, no list of the files put in,
-  // a state no build writes, a file waiting aside that no list names): what
-  // it would name is not known, so the record is kept for whoever can tell;
-  // the part is named in `ignored`.
+  // a state no build writes, a file waiting aside that no list names, a
+  // set-aside list without the list of the files put in): what it would
+  // name is not known, so the record is kept for whoever can tell; the part
+  // is named in `ignored`.
   bool damaged = false;
+  bool whole() const { return state == RecordState::kInstalled; }
 };
 
 // Whether `name` is the plain name of a file in a folder: not empty, no
@@ -218,23 +276,35 @@ class Transaction {
   // there is none). An error leaves the record unread.
   [[nodiscard]] Error Read();
   const InstallRecord& record() const { return record_; }
+  // What `run` does first over the record read (FirstStepFor).
+  FirstStep FirstStepOf(RunKind run) const { return FirstStepFor(record_.state, run); }
+
+  // Deletes a record that names no change outside itself (kPlanning,
+  // kRecordDeleting); the read record is then empty.
+  [[nodiscard]] Error DiscardRecord();
 
   // Plan the installation, writing nothing. First the registry: the 48
   // places read (one that cannot be read is an error naming its key) and
   // the keys already there. An installation an earlier run started keeps
-  // what that run recorded: the first value saved is the one from before
-  // any of it. Then the files of `sources` to put into each folder, and of
+  // what that run recorded: the value saved is the one from before any of
+  // it, unless another program has written its own there since (the latest
+  // value of someone else's is the one that comes back). Then the files of `sources` to put into each folder, and of
   // those the ones whose present file is someone else's and moves aside
   // (someone else's file waiting aside already: an error naming it).
   [[nodiscard]] Error PlanRegistry();
   [[nodiscard]] Error PlanFiles(const Sources& sources);
 
   // Carries the plan out: the record of it written first (the state
-  // Installing last), then the folders, the files moved aside, the icons
-  // (kCopyingIcons), the registrations (kEditingRegistry), the program as
+  // Planning first and Installing, or Upgrading over an older build's
+  // installation, last; an entry shown is hidden before), then the folders, the files moved aside, the icons
+  // (kCopyingIcons: an icon of ours that another build put there with other
+  // bytes is staged whole beside it and then moved over it), the
+  // registrations (kEditingRegistry), the program as
   // its uninstaller and the completion, DisplayName last; the shell told.
   // The first failure is returned; nothing is taken back here (TakeBack).
-  [[nodiscard]] Error Apply(const Sources& sources, const StageSink& stage);
+  // An upgrade (`upgrade`) brings only the files: the registrations stay
+  // as the older build left them, another program's changes since included.
+  [[nodiscard]] Error Apply(const Sources& sources, const StageSink& stage, bool upgrade = false);
 
   // Takes back the installation the record names (without one, the table's
   // icons and the uninstaller that an earlier build left unrecorded):
@@ -265,8 +335,18 @@ class Transaction {
   const InstallTarget& target_;
   InstallRecord record_;
   Wow64Folder twin_;
-  List<SavedValue> new_saved_;  // planned values no earlier run saved
+  List<SavedValue> new_saved_;  // planned values no earlier run saved, or saved anew
+  NameList staged_[2];          // of each folder's icons of ours, those replaced through staging
+  bool stateless_ = false;      // the record has no InstallState (the earliest builds' form)
 };
+
+// The refusal of an installation over a newer version's (`installed`):
+// 1638, another version of the product installed, nothing changed.
+Error NewerVersionInstalled(std::wstring_view installed);
+
+// The refusal of an installation over a damaged record (its parts that
+// cannot be read, `damaged`): 13, nothing changed, with the way out.
+Error DamagedRecord(const NameList& damaged);
 
 // What every installation and uninstallation run does first, with the
 // installation lock taken (`lock_held`): deletes the uninstallers earlier
