@@ -211,6 +211,34 @@ TEST_F(InstallationTest, ARecordedInstallationIsLeftAloneAndOneCutShortIsFinishe
   EXPECT_EQ(busy.registry.Writes(), 0u);
 }
 
+TEST_F(InstallationTest, ANewerBuildUpdatesInPlaceAndAnOlderOneChangesNothing) {
+  const std::wstring wow64 = L"C:\\WINDOWS\\SysWOW64\\TI-89";
+  fake_.files.SetWow64Folder(L"C:\\WINDOWS\\SysWOW64");
+  ASSERT_FALSE(Run());
+  // Installed in the earliest builds' form: no state, nothing in SysWOW64.
+  ASSERT_FALSE(fake_.registry.DeleteValue(kMachine, kRecord, L"InstallState"));
+  ASSERT_FALSE(fake_.registry.DeleteValue(kMachine, kRecord, L"InstalledFilesWow64"));
+  for (const std::wstring& name : fake_.files.List(wow64)) ASSERT_FALSE(fake_.files.DeleteFile(wow64 + L"\\" + name));
+  // Another program takes .89t meanwhile; the newer build brings one changed icon.
+  fake_.registry.Put(kRoot, L".89t", StoredText(L"", L"OtherApp.Text"));
+  fake_.files.AddFile(kProgram + L"\\Icons\\89mat.ico", "icon 89mat.ico, redrawn");
+  fake_.system.SetProgramVersion(L"1.1.0.0");
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(fake_.files.FileBytes(kInstall + L"\\89mat.ico"), "icon 89mat.ico, redrawn");
+  EXPECT_EQ(fake_.files.FileBytes(kInstall + L"\\89dat.ico"), "icon 89dat.ico");
+  EXPECT_EQ(fake_.files.List(wow64).size(), 12u) << "the copies for 32-bit programs were not brought";
+  EXPECT_FALSE(fake_.files.IsFolder(kInstall + L"\\Update by Glyphary Installer"));
+  EXPECT_EQ(fake_.registry.Value(kMachine, kRecord, L"DisplayVersion"), StoredText(L"DisplayVersion", L"1.1.0.0"));
+  EXPECT_TRUE(Recorded(fake_.registry));
+  EXPECT_EQ(fake_.registry.Value(kRoot, L".89t", L""), StoredText(L"", L"OtherApp.Text")) << "an update took an association";
+  // The older build over it: 1638, and nothing written.
+  fake_.system.SetProgramVersion(L"1.0.0.0");
+  const std::size_t writes = fake_.registry.Writes();
+  EXPECT_EQ(Run().Number(), exit_codes::kNewerVersionInstalled);
+  EXPECT_EQ(fake_.registry.Writes(), writes);
+  EXPECT_EQ(fake_.files.FileBytes(kInstall + L"\\89mat.ico"), "icon 89mat.ico, redrawn");
+}
+
 TEST_F(InstallationTest, AnInstallFolderThatCannotBeMadeIsReportedNotSkipped) {
   fake_.files.AddFile(kInstall, "a file named TI-89");
   Error error = Run();
