@@ -125,35 +125,28 @@ TEST(WindowsInstaller, ATransactionCutShortIsNamedAndTheWayOutRestoresTheMachine
 }
 
 TEST(WindowsInstaller, WhatAnotherProgramSetLastIsWhatTheRemovalLeaves) {
-  // Another program sets .89t while the package is installed; however the
-  // package goes, that is what stays, and the rest is as before.
-  const std::function<void(FakePlatform&, InstallerStandin&)> removals[] = {
-      [](FakePlatform& m, InstallerStandin& installed) {  // a major upgrade, then its removal
-        StandinPackage newer = Package();
-        newer.product_code = L"{5EDE01BD-C2D3-434D-B05C-1D1FFF9AA410}";
-        InstallerStandin upgrade(m, newer);
-        StandinRun run;
-        run.upgrade_from = &installed;
-        ASSERT_EQ(upgrade.Run(run), 0u);
-        ASSERT_EQ(upgrade.Run(Removal()), 0u);
-      },
-      [](FakePlatform&, InstallerStandin& installed) {  // killed once unregistered: installed again, removed
-        StandinRun run = Removal();
-        run.kill_at = "ForgetReplaced";
-        EXPECT_EQ(installed.Run(run), InstallerStandin::kKilled);
-        EXPECT_EQ(installed.Run(Removal()), InstallerStandin::kUnknownProduct);
-        ASSERT_EQ(installed.Run({}), 0u);
-        ASSERT_EQ(installed.Run(Removal()), 0u);
-      },
-  };
-  for (const auto& remove : removals) {
+  // Another program sets .89t while the package is installed: that stays,
+  // whether a major upgrade comes between, or a removal killed once the
+  // product is unregistered (its /x refused) before the way out.
+  for (const bool upgrade : {true, false}) {
+    SCOPED_TRACE(upgrade ? "a major upgrade" : "a removal killed at ForgetReplaced");
     FakePlatform machine, expected;
-    OthersValues(machine);
-    OthersValues(expected);
-    InstallerStandin msiexec(machine, Package());
+    StandinPackage newer = Package();
+    newer.product_code = L"{5EDE01BD-C2D3-434D-B05C-1D1FFF9AA410}";
+    InstallerStandin msiexec(machine, Package()), later(machine, newer);
+    StandinRun killed = Removal(), install;
+    killed.kill_at = "ForgetReplaced";
+    install.upgrade_from = upgrade ? &msiexec : nullptr;
+    for (FakePlatform* m : {&machine, &expected}) OthersValues(*m);
     ASSERT_EQ(msiexec.Run({}), 0u);
     for (FakePlatform* m : {&machine, &expected}) m->registry.Put(kRoot, L".89t", StoredText(L"", L"Third.Text"));
-    remove(machine, msiexec);
+    if (!upgrade) {
+      EXPECT_EQ(msiexec.Run(killed), InstallerStandin::kKilled);
+      EXPECT_EQ(msiexec.Run(Removal()), InstallerStandin::kUnknownProduct);
+    }
+    InstallerStandin& last = upgrade ? later : msiexec;
+    ASSERT_EQ(last.Run(install), 0u);
+    ASSERT_EQ(last.Run(Removal()), 0u);
     EXPECT_EQ(Snapshot(machine), Snapshot(expected));
   }
 }
