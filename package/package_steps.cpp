@@ -24,6 +24,12 @@ constexpr engine::RecordLocation kPackageRecord{kMachine, engine::kPackageKey};
 // from then on a place holding the package's own value may be the
 // package's doing.
 constexpr std::wstring_view kAllKeptValue = L"ValuesKept";
+// Written by ClaimKeys with the mark: the paths of the package's icons that
+// were there as the transaction began, each followed by '|'. While the mark
+// of a transaction cut short is there, a file under another of the icons'
+// paths is that transaction's copy, cut short too. A mark without it is an
+// earlier build's.
+constexpr std::wstring_view kIconsBeforeValue = L"IconsBefore";
 
 // Whether `found` is the package's own value for `place`. Windows Installer
 // spells the system folder as the system does, so the icon's path is
@@ -100,9 +106,32 @@ List<SavedValue> Decoded(std::wstring_view text, Session& session) {
   return values;
 }
 
-bool Saved(const List<SavedValue>& values, int place) {
+const SavedValue* SavedAt(const List<SavedValue>& values, int place) {
   for (const SavedValue& value : values) {
-    if (value.place == place) return true;
+    if (value.place == place) return &value;
+  }
+  return nullptr;
+}
+bool Saved(const List<SavedValue>& values, int place) { return SavedAt(values, place) != nullptr; }
+
+// Calls `each` with the path of each of the package's icons, in the install
+// folder and in its twin that 32-bit programs reach (SysWOW64\TI-89).
+template <typename Each>
+void ForEachIcon(const platform::Platform& platform, const InstallTarget& target, Each each) {
+  engine::Wow64Folder twin;
+  twin.Find(platform.files, target);
+  for (const std::wstring_view folder : {target.folder, twin.folder()}) {
+    for (const engine::FileType& type : engine::kFileTypes) {
+      if (!folder.empty()) each(type.icon_file, Joined(folder, L"\\", type.icon_file).view());
+    }
+  }
+}
+
+// Whether `path` is one of the paths in kIconsBeforeValue's `list`.
+bool Listed(std::wstring_view list, std::wstring_view path) {
+  for (std::size_t end = list.find(L'|'); end != std::wstring_view::npos; end = list.find(L'|')) {
+    if (SameName(Head(list, end), path)) return true;
+    list = After(list, end);
   }
   return false;
 }
@@ -118,11 +147,19 @@ List<SavedValue> KeptValues(Registry& registry, const InstallTarget& target, Ses
   return kept;
 }
 
+// Takes the transaction's mark away, with its list of the icons there
+// before.
+Error DeleteMark(Registry& registry) {
+  Error error = registry.DeleteValue(kMachine, engine::kPackageKey, engine::kPackageInstallingValue);
+  if (!error) error = registry.DeleteValue(kMachine, engine::kPackageKey, kIconsBeforeValue);
+  return error;
+}
+
 // Takes the transaction's mark away, and the package's key, and the
 // publisher's above it, when nothing else is in them.
 void Unmark(Registry& registry, Session& session) {
   bool deleted = false;
-  Error error = registry.DeleteValue(kMachine, engine::kPackageKey, engine::kPackageInstallingValue);
+  Error error = DeleteMark(registry);
   if (!error) error = registry.DeleteKeyIfEmpty(kMachine, engine::kPackageKey, deleted);
   if (!error && deleted) error = registry.DeleteKeyIfEmpty(kMachine, SplitLast(engine::kPackageKey).first, deleted);
   if (error) session.Log(Joined(L"Glyphary Installer: the package's key stays: ", error.Path()));
@@ -158,26 +195,34 @@ ActionResult CheckInstall(Session& session, const platform::Platform& platform, 
   WideText refusal = ExeInTheWay(platform);
   // Another transaction of the package going on (Windows runs one at a
   // time; Wine does not). One cut short is what this one finishes.
+  Registry& registry = platform.registry;
   RegistryValue mark;
-  bool marked = false;
-  if (refusal.empty() &&
-      !platform.registry.ReadValue(kMachine, engine::kPackageKey, engine::kPackageInstallingValue, mark, marked) &&
+  bool marked = false;  // past the refusal: a transaction cut short
+  if (refusal.empty() && !registry.ReadValue(kMachine, engine::kPackageKey, engine::kPackageInstallingValue, mark, marked) &&
       marked && engine::MarkedProcessRuns(platform.system, mark.AsText())) {
     refusal = WideText(L"Windows Installer is installing the TI-89 file types already. Install this package "
                        L"when it has finished.");
   }
+  RegistryValue icons_before;
+  bool listed = false;  // the transaction cut short listed the icons there before it
+  if (!marked || registry.ReadValue(kMachine, engine::kPackageKey, kIconsBeforeValue, icons_before, listed)) {
+    listed = false;
+  }
   // What the places hold now: what the package keeps before it writes.
   // Once an earlier transaction (an earlier version's, or one cut short)
-  // had kept every value, a place holding the package's own value may be
-  // that transaction's doing: what it held before is what the package's
-  // key keeps.
-  Registry& registry = platform.registry;
+  // had kept every value, or one cut short by an earlier build that kept no
+  // such record, a place holding the package's own value may be that
+  // transaction's doing: what it held before is what the package's key
+  // keeps. Another program's value there now goes back at the removal,
+  // over an older one kept: it was set since.
   RegistryValue all_kept;
   bool package_wrote = false;
   if (const Error error = registry.ReadValue(kMachine, engine::kPackageKey, kAllKeptValue, all_kept, package_wrote)) {
     package_wrote = true;  // unread: the kept values stand
   }
-  List<SavedValue> before = KeptValues(registry, target, session);
+  package_wrote = package_wrote || (marked && !listed);
+  const List<SavedValue> kept = KeptValues(registry, target, session);
+  List<SavedValue> before;
   for (int place = 0; refusal.empty() && place < engine::kPlaceCount; ++place) {
     SavedValue found{place, {}};
     bool exists = false;
@@ -187,25 +232,28 @@ ActionResult CheckInstall(Session& session, const platform::Platform& platform, 
                        L" cannot be read, so what it holds could not be put back after an uninstall: this "
                        L"package installs nothing. Give administrators read access to the key, then install "
                        L"this package again.");
-    } else if (exists && !Saved(before, place) && !(package_wrote && IsOwn(target, place, found.before))) {
+    } else if (exists && !IsOwn(target, place, found.before)) {
+      before.Add(found);
+    } else if (const SavedValue* old = SavedAt(kept, place)) {
+      before.Add(*old);
+    } else if (exists && !package_wrote) {
       before.Add(found);
     }
   }
   // The icons go into the install folder and into its twin that 32-bit
-  // programs reach (SysWOW64\TI-89): someone else's file in either stops it.
-  engine::Wow64Folder twin;
-  twin.Find(platform.files, target);
-  for (const std::wstring_view folder : {target.folder, twin.folder()}) {
-    for (const engine::FileType& type : engine::kFileTypes) {
-      if (!refusal.empty() || folder.empty()) break;
-      const WideText path = Joined(folder, L"\\", type.icon_file);
-      if (platform.files.FileExists(path) && !session.PackageFile(type.icon_file, path)) {
-        refusal = Joined(L"The file ", path,
-                         L" is another program's: this package would replace it with its own icon. Move it "
-                         L"elsewhere, then install this package.");
-      }
+  // programs reach: someone else's file in either stops it. A transaction
+  // cut short got past this check, so a file it did not list as there
+  // before it is its own partial copy, which this one copies over.
+  ForEachIcon(platform, target, [&](std::wstring_view name, std::wstring_view path) {
+    if (!refusal.empty() || !platform.files.FileExists(path) || session.PackageFile(name, path)) return;
+    if (listed && !Listed(icons_before.AsText(), path)) {
+      session.Log(Joined(L"Glyphary Installer: copied over, left by the installation cut short: ", path));
+    } else {
+      refusal = Joined(L"The file ", path,
+                       L" is another program's: this package would replace it with its own icon. Move it "
+                       L"elsewhere, then install this package.");
     }
-  }
+  });
   if (!refusal.empty()) {
     session.Refuse(refusal);
     return false;
@@ -214,10 +262,20 @@ ActionResult CheckInstall(Session& session, const platform::Platform& platform, 
   return true;
 }
 
-ActionResult ClaimKeys(Session& session, const platform::Platform& platform) {
+ActionResult ClaimKeys(Session& session, const platform::Platform& platform, const InstallTarget& target) {
   Registry& registry = platform.registry;
   const WideText mark = Joined(session.Property(L"ProductCode"), L" ", session.ScriptProcess());
+  // The icons there now, unless this finishes a transaction cut short: the
+  // list it made (or, an earlier build's, its lack of one) stands.
+  RegistryValue earlier;
+  bool marked = false;
+  WideText icons;
+  ForEachIcon(platform, target, [&](std::wstring_view, std::wstring_view path) {
+    if (platform.files.FileExists(path)) icons.Append(Joined(path, L"|"));
+  });
   if (registry.CreateKey(kMachine, engine::kPackageKey) ||
+      registry.ReadValue(kMachine, engine::kPackageKey, engine::kPackageInstallingValue, earlier, marked) ||
+      (!marked && registry.SetText(kMachine, engine::kPackageKey, kIconsBeforeValue, icons)) ||
       registry.SetText(kMachine, engine::kPackageKey, engine::kPackageInstallingValue, mark)) {
     session.Log(L"Glyphary Installer: the package's key cannot be written.");
     return false;
@@ -238,20 +296,20 @@ ActionResult UndoClaim(Session& session, const platform::Platform& platform) {
 
 ActionResult SaveReplaced(Session& session, const platform::Platform& platform, const InstallTarget& target) {
   Registry& registry = platform.registry;
-  const List<SavedValue> kept = KeptValues(registry, target, session);
-  List<SavedValue> before;  // the first value kept is the one from before
-  for (const SavedValue& value : Decoded(session.Property(L"CustomActionData"), session)) {
-    if (!Saved(kept, value.place)) before.Add(value);
-  }
+  // CheckInstall has chosen, place by place, between what the package's key
+  // kept and what is there now.
+  const List<SavedValue> before = Decoded(session.Property(L"CustomActionData"), session);
   // The keys there now existed before, unless an earlier transaction of
-  // the package (an earlier version's, or one cut short) wrote values:
-  // then the list it kept stands. Nothing of the package's is written
-  // before this action in the script.
+  // the package (an earlier version's, or one cut short) wrote values or
+  // kept a list: then the list it kept stands. Nothing of the package's is
+  // written before this action in the script.
   RegistryValue all_kept;
   bool package_wrote = false;
+  NameList keys, ignored;
+  bool damaged = false;
   Error error = registry.ReadValue(kMachine, engine::kPackageKey, kAllKeptValue, all_kept, package_wrote);
-  if (!error && !package_wrote) {
-    NameList keys;
+  if (!error) error = engine::ReadKeysBefore(registry, kPackageRecord, target, keys, ignored, damaged);
+  if (!error && !package_wrote && keys.empty() && !damaged) {
     engine::ExistingKeys(registry, target, keys);
     error = engine::WriteKeysBefore(registry, kPackageRecord, keys);
   }
@@ -279,8 +337,7 @@ ActionResult UndoSaveReplaced(Session& session, const platform::Platform& platfo
 }
 
 ActionResult ClaimDone(Session& session, const platform::Platform& platform) {
-  const Error error =
-      platform.registry.DeleteValue(kMachine, engine::kPackageKey, engine::kPackageInstallingValue);
+  const Error error = DeleteMark(platform.registry);
   if (error) session.Log(Joined(L"Glyphary Installer: the mark cannot be taken away: ", error.Path()));
   return !error;
 }
@@ -355,9 +412,34 @@ ActionResult UndoPutBack(Session& session, const platform::Platform& platform, c
   return true;
 }
 
-ActionResult ForgetReplaced(Session& session, const platform::Platform& platform) {
+ActionResult ForgetReplaced(Session& session, const platform::Platform& platform, const InstallTarget& target) {
+  // The kept values go once each is back, or its place holds another
+  // program's value (set since: it went back instead). Otherwise they all
+  // stay, for the package's next transaction to find.
   Registry& registry = platform.registry;
-  if (ForgetKept(registry, session)) Unmark(registry, session);
+  List<SavedValue> kept;
+  NameList ignored;
+  bool all_back = true;
+  WideText left;  // what stays in the way
+  if (const Error error = engine::ReadSavedValues(registry, kPackageRecord, target, kept, ignored)) {
+    all_back = false;
+    left = WideText(error.Path());
+  }
+  for (const SavedValue& value : kept) {
+    const WideText key = engine::PlaceKey(target, value.place);
+    RegistryValue found;
+    bool exists = false;
+    if (all_back && (registry.ReadValue(target.classes_root, key, ValueName(value.place), found, exists) ||
+                     !exists || (found != value.before && IsOwn(target, value.place, found)))) {
+      all_back = false;
+      left = key;
+    }
+  }
+  if (!all_back) {
+    session.Log(Joined(L"Glyphary Installer: not put back, the kept values stay: ", left));
+  } else if (ForgetKept(registry, session)) {
+    Unmark(registry, session);
+  }
   return true;
 }
 
@@ -366,7 +448,7 @@ ActionResult ForgetReplaced(Session& session, const platform::Platform& platform
 ActionResult RunPackageAction(std::wstring_view name, Session& session, const platform::Platform& platform,
                               const InstallTarget& target) {
   if (name == L"CheckInstall") return CheckInstall(session, platform, target);
-  if (name == L"ClaimKeys") return ClaimKeys(session, platform);
+  if (name == L"ClaimKeys") return ClaimKeys(session, platform, target);
   if (name == L"UndoClaim") return UndoClaim(session, platform);
   if (name == L"SaveReplaced") return SaveReplaced(session, platform, target);
   if (name == L"UndoSaveReplaced") return UndoSaveReplaced(session, platform, target);
@@ -374,7 +456,7 @@ ActionResult RunPackageAction(std::wstring_view name, Session& session, const pl
   if (name == L"FindTaken") return FindTaken(session, platform, target);
   if (name == L"PutBackReplaced") return PutBackReplaced(session, platform, target);
   if (name == L"UndoPutBack") return UndoPutBack(session, platform, target);
-  if (name == L"ForgetReplaced") return ForgetReplaced(session, platform);
+  if (name == L"ForgetReplaced") return ForgetReplaced(session, platform, target);
   if (name == L"TellShell") {
     platform.system.NotifyAssociationsChanged();
     return true;

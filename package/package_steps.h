@@ -16,14 +16,21 @@
 //                               exe's record and lock, a package
 //                               transaction still running, each of the 48
 //                               places readable, and no icon of someone
-//                               else's where the package puts its own;
-//                               keeps what the places hold for SaveReplaced
+//                               else's where the package puts its own
+//                               (one cut short left its partial copies:
+//                               any not there before it went on); hands
+//                               SaveReplaced, place by place, another
+//                               program's value there now, else the one
+//                               the package's key keeps, else what is
+//                               there (not the package's own value where
+//                               an earlier transaction wrote)
 //             UndoClaim         rollback of ClaimKeys
 //             ClaimKeys         marks the transaction (product, the process
 //                               that runs the script, its start) in the
 //                               package's key, then looks for the exe once
 //                               more: whichever of the two comes second sees
-//                               the other
+//                               the other; lists the icons there before
+//                               (one cut short keeps its list)
 //             UndoSaveReplaced  rollback of SaveReplaced
 //             SaveReplaced      keeps what each place held before, exactly
 //             ... InstallFiles, WriteRegistryValues (Windows Installer's own)
@@ -35,7 +42,9 @@
 //             ... RemoveRegistryValues
 //             PutBackReplaced   what another program set since goes back;
 //                               elsewhere what the package had replaced
-//             ForgetReplaced    the package's key goes, last
+//             ForgetReplaced    the package's key goes, last, once every
+//                               kept value is back or another program's
+//                               value holds its place; else it stays
 //   both      TellShell         after the end: the shell hears of it
 #pragma once
 
@@ -73,7 +82,8 @@ struct PackageAction {
 
 // Every custom action of the package, in the order of the sequence. The
 // standard actions they stand between: InstallValidate 1400,
-// RemoveExistingProducts 1401, InstallInitialize 1500, RemoveRegistryValues
+// RemoveExistingProducts 1401 (a major upgrade: the earlier version's
+// removal, after CheckInstall), InstallInitialize 1500, RemoveRegistryValues
 // 2600, RemoveFiles 3500, InstallFiles 4000, WriteRegistryValues 5000,
 // InstallFinalize 6600.
 inline constexpr PackageAction kPackageActions[] = {

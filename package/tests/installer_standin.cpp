@@ -118,7 +118,8 @@ std::vector<InstallerStandin::Step> InstallerStandin::Sequence(bool installed, b
   if (!ui) {
     const std::vector<Step> standard =
         remove ? std::vector<Step>{{"RemoveRegistryValues", 2600}, {"RemoveFiles", 3500}, {"UnregisterProduct", 6100}}
-               : std::vector<Step>{{"InstallFiles", 4000}, {"WriteRegistryValues", 5000}, {"RegisterProduct", 6100}};
+               : std::vector<Step>{{"RemoveExistingProducts", 1401}, {"InstallFiles", 4000},
+                                   {"WriteRegistryValues", 5000}, {"RegisterProduct", 6100}};
     steps.insert(steps.end(), standard.begin(), standard.end());
   }
   std::stable_sort(steps.begin(), steps.end(), [](const Step& a, const Step& b) { return a.sequence < b.sequence; });
@@ -130,7 +131,7 @@ std::vector<std::string> InstallerStandin::ScriptActions(bool remove) {
   for (const Step& step : Sequence(remove, remove, false)) {
     const bool acts = step.custom == nullptr || (step.custom->type & (action_type::kInScript | action_type::kRollback)) ==
                                                     action_type::kInScript;
-    if (acts && step.sequence < kInstallFinalize) names.push_back(step.name);
+    if (acts && step.sequence < kInstallFinalize && step.name != "RemoveExistingProducts") names.push_back(step.name);
   }
   return names;
 }
@@ -259,13 +260,14 @@ bool InstallerStandin::RunStandard(const std::string& name,
 
 unsigned InstallerStandin::Run(const StandinRun& run) {
   properties_.clear();
-  ++start_;
+  start_ = ++last_start_;
   machine_.system.SetProcess(kScriptProcess, start_, true);
   auto ended = [&](unsigned code) {
     machine_.system.SetProcess(kScriptProcess, start_, false);
     return code;
   };
   EXPECT_FALSE(machine_.registry.UseMachineClasses());
+  if (run.remove && !installed_) return ended(kUnknownProduct);
   for (const Step& step : Sequence(installed_, run.remove, true)) {  // a double-click's UI sequence
     if (!RunCustom(*step.custom, false, L"")) return ended(kFailed);
   }
@@ -279,7 +281,13 @@ unsigned InstallerStandin::Run(const StandinRun& run) {
   std::vector<Step> after;
   for (const Step& step : Sequence(installed_, run.remove, false)) {
     const bool immediate = step.custom != nullptr && (step.custom->type & action_type::kInScript) == 0;
-    if (step.sequence > kInstallFinalize) {
+    if (step.name == "RemoveExistingProducts") {
+      // Before InstallInitialize, the earlier product's removal runs whole.
+      StandinRun removal;
+      removal.remove = true;
+      if (run.upgrade_from != nullptr && run.upgrade_from->Run(removal) != 0) return ended(kFailed);
+      machine_.system.SetProcess(kScriptProcess, start_, true);
+    } else if (step.sequence > kInstallFinalize) {
       after.push_back(step);
     } else if (!immediate) {
       const auto data = properties_.find(std::wstring(step.name.begin(), step.name.end()));
@@ -292,7 +300,13 @@ unsigned InstallerStandin::Run(const StandinRun& run) {
   std::vector<std::function<void()>> rollback;
   for (const Scheduled& scheduled : script) {
     const Step& step = scheduled.step;
-    if (step.name == run.kill_at) return ended(kKilled);
+    if (step.name == run.kill_at) {
+      if (step.name == "InstallFiles") {
+        const auto& [icon, bytes] = *package_.icons.begin();
+        machine_.files.AddFile(std::wstring(engine::kMachineTarget.folder) + L"\\" + icon, bytes.substr(0, bytes.size() / 2));
+      }
+      return ended(kKilled);
+    }
     const bool is_rollback = step.custom != nullptr && (step.custom->type & action_type::kRollback) != 0;
     bool done = true;
     if (is_rollback) {

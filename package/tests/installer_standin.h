@@ -31,20 +31,24 @@ struct StandinRun {
   bool remove = false;             // msiexec /x, else /i
   bool rollback_disabled = false;  // DisableRollback by policy
   std::string fail_at;             // this action fails ("" none)
-  std::string kill_at;             // the process dies as this action starts
+  std::string kill_at;             // the process dies as this action starts (InstallFiles: midway, the
+                                   // first icon half copied)
+  class InstallerStandin* upgrade_from = nullptr;  // a major upgrade: this product is removed at
+                                                   // RemoveExistingProducts, after the checks
   std::function<void()> before_script;  // what happens between the immediate part and the script
 };
 
 class InstallerStandin {
  public:
   static constexpr unsigned kFailed = 1603;
+  static constexpr unsigned kUnknownProduct = 1605;  // a removal of a product not installed
   static constexpr unsigned kKilled = 0xDEAD;
   static constexpr std::uint32_t kScriptProcess = 4242;
 
   InstallerStandin(engine::testing::FakePlatform& machine, StandinPackage package)
       : machine_(machine), package_(std::move(package)) {}
 
-  // 0, kFailed, or kKilled.
+  // 0, kFailed, kUnknownProduct or kKilled.
   unsigned Run(const StandinRun& run);
 
   bool installed() const { return installed_; }
@@ -67,7 +71,8 @@ class InstallerStandin {
   bool installed_ = false;
   std::map<std::wstring, std::wstring> properties_;
   std::vector<std::wstring> refusals_;
-  std::uint64_t start_ = 1;  // the script process's start, new for each run
+  std::uint64_t start_ = 1;  // the script process's start, new for each run of any stand-in
+  static inline std::uint64_t last_start_ = 1;
 };
 
 }  // namespace glyphary::package::testing

@@ -87,18 +87,24 @@ TEST(WindowsInstaller, ATransactionCutShortIsNamedAndTheWayOutRestoresTheMachine
   // mark names a process that has ended. The exe refuses, naming the way
   // out; following it (the package installed again by a double-click,
   // whose immediate actions have no rights, then removed) leaves the
-  // machine as it was before the first try.
+  // machine as it was before the first try. So does a run of an earlier
+  // build (which wrote no ValuesKept or IconsBefore) killed once it copied.
+  const std::string how[] = {"killed at ", "failed, rollback disabled, at ", "an earlier build killed at "};
+  bool copied = false;
   for (const std::string& action : InstallerStandin::ScriptActions(false)) {
-    for (const bool killed : {true, false}) {
-      SCOPED_TRACE((killed ? "killed at " : "failed, rollback disabled, at ") + action);
+    for (int way = 0; way < (copied ? 3 : 2); ++way) {
+      SCOPED_TRACE(how[way] + action);
       FakePlatform machine;
       OthersValues(machine);
       const Snapshot before(machine);
       InstallerStandin msiexec(machine, Package());
       StandinRun run;
-      (killed ? run.kill_at : run.fail_at) = action;
-      run.rollback_disabled = !killed;
+      (way != 1 ? run.kill_at : run.fail_at) = action;
+      run.rollback_disabled = way == 1;
       EXPECT_NE(msiexec.Run(run), 0u);
+      for (const wchar_t* lacks : {L"ValuesKept", L"IconsBefore"}) {
+        EXPECT_FALSE(way == 2 && machine.registry.DeleteValue(RegistryRoot::kLocalMachine, engine::kPackageKey, lacks));
+      }
       WideText product;
       const engine::PackageState state = engine::FindPackage(machine.platform, product);
       if (state != engine::PackageState::kNone && state != engine::PackageState::kInstalled) {
@@ -114,6 +120,34 @@ TEST(WindowsInstaller, ATransactionCutShortIsNamedAndTheWayOutRestoresTheMachine
       ASSERT_EQ(msiexec.Run(Removal()), 0u);
       EXPECT_EQ(Snapshot(machine), before);
     }
+    copied = copied || action == "InstallFiles";
+  }
+}
+
+TEST(WindowsInstaller, WhatAnotherProgramSetLastIsWhatTheRemovalLeaves) {
+  // Another program sets .89t while the package is installed: that stays,
+  // whether a major upgrade comes between, or a removal killed once the
+  // product is unregistered (its /x refused) before the way out.
+  for (const bool upgrade : {true, false}) {
+    SCOPED_TRACE(upgrade ? "a major upgrade" : "a removal killed at ForgetReplaced");
+    FakePlatform machine, expected;
+    StandinPackage newer = Package();
+    newer.product_code = L"{5EDE01BD-C2D3-434D-B05C-1D1FFF9AA410}";
+    InstallerStandin msiexec(machine, Package()), later(machine, newer);
+    StandinRun killed = Removal(), install;
+    killed.kill_at = "ForgetReplaced";
+    install.upgrade_from = upgrade ? &msiexec : nullptr;
+    for (FakePlatform* m : {&machine, &expected}) OthersValues(*m);
+    ASSERT_EQ(msiexec.Run({}), 0u);
+    for (FakePlatform* m : {&machine, &expected}) m->registry.Put(kRoot, L".89t", StoredText(L"", L"Third.Text"));
+    if (!upgrade) {
+      EXPECT_EQ(msiexec.Run(killed), InstallerStandin::kKilled);
+      EXPECT_EQ(msiexec.Run(Removal()), InstallerStandin::kUnknownProduct);
+    }
+    InstallerStandin& last = upgrade ? later : msiexec;
+    ASSERT_EQ(last.Run(install), 0u);
+    ASSERT_EQ(last.Run(Removal()), 0u);
+    EXPECT_EQ(Snapshot(machine), Snapshot(expected));
   }
 }
 
@@ -134,6 +168,14 @@ TEST(WindowsInstaller, RefusesWithAReasonBeforeAnythingIsWrittenAndOneOwnerWinsA
          m.files.AddFile(L"C:\\WINDOWS\\SysWOW64\\TI-89\\89pic.ico", "another program's");
        },
        L"SysWOW64\\TI-89\\89pic.ico is another program's"},
+      {"another program's icon put there once the checks were done, that transaction cut short",
+       [](FakePlatform& m, StandinRun&) {
+         StandinRun killed;
+         killed.before_script = [&m] { m.files.AddFile(kFolder + L"\\89pic.ico", "another program's"); };
+         killed.kill_at = "SaveReplaced";
+         EXPECT_EQ(InstallerStandin(m, Package()).Run(killed), InstallerStandin::kKilled);
+       },
+       L"TI-89\\89pic.ico is another program's"},
       {"a run of the exe", [](FakePlatform& m, StandinRun&) { m.system.HoldLockElsewhere(true); }, L"right now"},
       {"a run of the exe once the checks are done",
        [](FakePlatform& m, StandinRun& run) { run.before_script = [&m] { m.system.HoldLockElsewhere(true); }; },
