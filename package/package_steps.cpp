@@ -178,7 +178,15 @@ bool ForgetKept(Registry& registry, Session& session) {
 // Why the exe's installation, or a run of it, stands in the way; "" when
 // nothing does.
 WideText ExeInTheWay(const platform::Platform& platform) {
-  if (platform.registry.KeyExists(kMachine, engine::kRecordKey)) {
+  // The exe's record, in any state but none, is in the way: its
+  // installation, or a run of it cut short that only the exe finishes.
+  engine::Transaction exe(platform, engine::kMachineTarget);
+  const Error unread = exe.Read();
+  if (unread) {
+    return Joined(L"The record of GlypharyInstaller.exe, ", platform::KeyName(kMachine, engine::kRecordKey),
+                  L", cannot be read (", unread.Description(), L"): this package installs nothing over it.");
+  }
+  if (exe.FirstStepOf(engine::RunKind::kPackageInstall) == engine::FirstStep::kRefuseExeRecord) {
     return WideText(
         L"Glyphary Installer is installed on this computer by GlypharyInstaller.exe. Remove it first "
         L"(Settings > Apps, or GlypharyInstaller.exe /uninstall), then install this package.");
