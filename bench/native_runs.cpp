@@ -128,9 +128,10 @@ class LoggedFiles : public platform::FileSystem {
     return files_.HoldSource(path, held, size);
   }
   bool HeldSourceIs(int held, std::wstring_view path) override { return files_.HeldSourceIs(held, path); }
-  Error CopyHeldSource(int held, std::wstring_view destination) override {
-    log_.Note(Op::kCopyHeldSource, L"", destination, L"", static_cast<std::uint32_t>(held));
-    return files_.CopyHeldSource(held, destination);
+  Error CopyHeldSource(int held, std::wstring_view destination, Existing existing) override {
+    log_.Note(existing == Existing::kReplace ? Op::kCopyHeldSource : Op::kCopyHeldSourceNew, L"", destination, L"",
+              static_cast<std::uint32_t>(held));
+    return files_.CopyHeldSource(held, destination, existing);
   }
   void ReleaseSources() override {
     log_.Note(Op::kReleaseSources);
@@ -341,7 +342,12 @@ void PlayBack(Files& files, Registry& registry, System& system, const PlatformCa
         (void)files.HoldSource(call.path, held, size);
         break;
       }
-      case Op::kCopyHeldSource: (void)files.CopyHeldSource(static_cast<int>(call.number), call.other); break;
+      case Op::kCopyHeldSource:
+        (void)files.CopyHeldSource(static_cast<int>(call.number), call.other, platform::FileSystem::Existing::kReplace);
+        break;
+      case Op::kCopyHeldSourceNew:
+        (void)files.CopyHeldSource(static_cast<int>(call.number), call.other, platform::FileSystem::Existing::kRefuse);
+        break;
       case Op::kReleaseSources: files.ReleaseSources(); break;
       case Op::kLeaveFolder: (void)files.LeaveFolder(call.path); break;
       case Op::kKeyExists: (void)registry.KeyExists(call.root, call.path); break;

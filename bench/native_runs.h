@@ -41,7 +41,7 @@ struct PlatformCall {
     // FileSystem
     kFolderExists, kCreateFolder, kRemoveEmptyFolder, kFileExists, kListFiles, kDeleteFile, kMoveFile,
     kMoveFileReplacing, kDeleteAtRestart, kDeletesAtRestart, kKeepAtRestart, kFullPathOf, kTempFolder,
-    kLocalAppDataFolder, kWow64SystemFolder, kProgramFile, kPause, kHoldSource, kCopyHeldSource,
+    kLocalAppDataFolder, kWow64SystemFolder, kProgramFile, kPause, kHoldSource, kCopyHeldSource, kCopyHeldSourceNew,
     kReleaseSources, kLeaveFolder,
     // Registry
     kKeyExists, kCreateKey, kSetText, kSetNumber, kReadValue, kValueNames, kDeleteValue,

@@ -107,8 +107,10 @@ class FileSystem {
                                          unsigned long long& size) = 0;
 
   // Copies the held file `held`, read from its open handle (not by its
-  // name), to `destination`, overwriting it.
-  [[nodiscard]] virtual Error CopyHeldSource(int held, std::wstring_view destination) = 0;
+  // name), to `destination`: over a file there (kReplace), or only where
+  // none is (kRefuse: 58 when one is, left as it is).
+  enum class Existing { kReplace, kRefuse };
+  [[nodiscard]] virtual Error CopyHeldSource(int held, std::wstring_view destination, Existing existing) = 0;
 
   // Whether the file at `path` holds exactly the bytes of the held file
   // `held` (false when it cannot be read).

@@ -76,10 +76,10 @@ Error LoggedFileSystem::HoldSource(std::wstring_view path, int& held, unsigned l
   return result;
 }
 
-Error LoggedFileSystem::CopyHeldSource(int held, std::wstring_view destination) {
+Error LoggedFileSystem::CopyHeldSource(int held, std::wstring_view destination, Existing existing) {
   const std::wstring_view source =
       static_cast<std::size_t>(held) < held_.size() ? held_[static_cast<std::size_t>(held)].view() : L"?";
-  return Logged(L"copy", Joined(source, L" to ", destination), files_.CopyHeldSource(held, destination));
+  return Logged(L"copy", Joined(source, L" to ", destination), files_.CopyHeldSource(held, destination, existing));
 }
 
 void LoggedRegistry::Write(std::wstring_view what, RegistryRoot root, std::wstring_view path,

@@ -30,7 +30,7 @@ class LoggedFileSystem : public FileSystem {
   bool DeletesAtRestart(std::wstring_view path) override { return files_.DeletesAtRestart(path); }
   Error KeepAtRestart(std::wstring_view path, bool& kept) override;
   Error HoldSource(std::wstring_view path, int& held, unsigned long long& size) override;
-  Error CopyHeldSource(int held, std::wstring_view destination) override;
+  Error CopyHeldSource(int held, std::wstring_view destination, Existing existing) override;
   bool HeldSourceIs(int held, std::wstring_view path) override { return files_.HeldSourceIs(held, path); }
   void ReleaseSources() override { files_.ReleaseSources(); }
   Error LeaveFolder(std::wstring_view folder) override { return files_.LeaveFolder(folder); }

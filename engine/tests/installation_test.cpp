@@ -432,6 +432,27 @@ TEST_F(InstallationTest, ARecordThatCannotBeStartedLeavesOthersFilesAndValuesAlo
   EXPECT_EQ(fake_.registry.Dump(), registry);
 }
 
+// A file system on which another program puts its icon into the install
+// folder as soon as the installation has made it, before the copies.
+class IconAppearsOnceTheFolderIsMade : public platform::FakeFileSystem {
+ public:
+  Error CreateFolder(std::wstring_view path) override {
+    Error made = FakeFileSystem::CreateFolder(path);
+    if (!made && path == kInstall) AddFile(kInstall + L"\\89mat.ico", "appeared");
+    return made;
+  }
+};
+
+TEST_F(InstallationTest, AFileThatAppearsWhereACopyGoesIsNotOverwritten) {
+  IconAppearsOnceTheFolderIsMade files;
+  Prepare(files, kProgram);
+  const platform::Platform platform{files, fake_.registry, fake_.system};
+  EXPECT_EQ(Run(platform).Number(), errors::kFileAlreadyExists);
+  EXPECT_EQ(files.FileBytes(kInstall + L"\\89mat.ico"), "appeared");
+  EXPECT_EQ(files.List(kInstall), std::vector<std::wstring>{L"89mat.ico"}) << "not taken back";
+  EXPECT_FALSE(fake_.registry.KeyExists(kMachine, kRecord));
+}
+
 TEST_F(InstallationTest, AProgramFolderAtADriveRootFindsItsIcons) {
   testing::FakePlatform from_root;
   Prepare(from_root.files, L"E:\\");

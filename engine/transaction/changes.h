@@ -64,9 +64,11 @@ FileFolders FoldersOf(const InstallTarget& target, const Wow64Folder& twin, std:
 // Plan: adds to the folder's lists the sources that go there, and of those
 // the ones whose present file is someone else's and moves aside. Of the
 // icons the lists name already, those whose file there holds other bytes
-// (an older build's, or a copy cut short) go into `staged`.
+// (an older build's, or a copy cut short) go into `staged`; those that
+// find no file in their place go into `absent`, copied only where none
+// has appeared since.
 [[nodiscard]] Error PlanFolder(platform::FileSystem& files, const Sources& sources, const FileFolder& to,
-                               NameList& staged);
+                               NameList& staged, NameList& absent);
 
 // Steps: the folders made (with any missing folder above the install
 // folder; one an uninstallation had left to the restart is kept now,
@@ -76,7 +78,7 @@ FileFolders FoldersOf(const InstallTarget& target, const Wow64Folder& twin, std:
                                 bool pending[2]);
 [[nodiscard]] Error SetAside(platform::FileSystem& files, const FileFolder& folder);
 [[nodiscard]] Error CopySource(platform::FileSystem& files, std::wstring_view folder, const Source& source,
-                               bool deletions_pending);
+                               bool deletions_pending, const NameList& absent);
 // Copies each of `sources` that `staged` names into the folder's
 // kStagingFolderName, and only once all are there moves each over the file
 // of its name; the staging folder then goes.

@@ -107,7 +107,8 @@ Error WriteFilesLeft(platform::Registry& registry, const InstallTarget& target, 
 
 // --- Plan -------------------------------------------------------------------
 
-Error PlanFolder(platform::FileSystem& files, const Sources& sources, const FileFolder& to, NameList& staged) {
+Error PlanFolder(platform::FileSystem& files, const Sources& sources, const FileFolder& to, NameList& staged,
+                 NameList& absent) {
   const std::size_t icons = sources.files.size() - 1;  // the program comes last
   for (std::size_t at = 0; at < to.count; ++at) {
     const Source& source = sources.files[at];
@@ -124,6 +125,7 @@ Error PlanFolder(platform::FileSystem& files, const Sources& sources, const File
       continue;
     }
     const WideText path = Joined(to.path, L"\\", name);
+    if (!files.FileExists(path)) absent.Add(name);
     // Someone else's file stands there, unless it is this program running
     // from the folder, one of ours an uninstallation left for the restart
     // to delete, or the very bytes this run installs (ours, whatever
@@ -184,14 +186,16 @@ Error SetAside(platform::FileSystem& files, const FileFolder& folder) {
 }
 
 Error CopySource(platform::FileSystem& files, std::wstring_view folder, const Source& source,
-                 bool deletions_pending) {
+                 bool deletions_pending, const NameList& absent) {
   const WideText to = Joined(folder, L"\\", source.name);
   if (deletions_pending) {
     // What an uninstallation had left for the restart to delete is kept now.
     bool kept = false;
     if (Error error = files.KeepAtRestart(to, kept)) return error;
   }
-  return files.CopyHeldSource(source.held, to);
+  return files.CopyHeldSource(source.held, to,
+                              absent.Contains(source.name) ? platform::FileSystem::Existing::kRefuse
+                                                           : platform::FileSystem::Existing::kReplace);
 }
 
 Error StageAndReplace(platform::FileSystem& files, std::wstring_view folder, const Sources& sources,
@@ -215,7 +219,10 @@ Error StageAndReplace(platform::FileSystem& files, std::wstring_view folder, con
   }
   for (const Source& source : sources.files) {
     if (!staged.Contains(source.name)) continue;
-    if (Error error = files.CopyHeldSource(source.held, Joined(staging, L"\\", source.name))) return error;
+    if (Error error = files.CopyHeldSource(source.held, Joined(staging, L"\\", source.name),
+                                           platform::FileSystem::Existing::kReplace)) {
+      return error;
+    }
   }
   Error failed;
   staged.ForEach([&](std::wstring_view name) {

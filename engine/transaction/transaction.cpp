@@ -320,6 +320,7 @@ Error Transaction::Read() {
   record = InstallRecord();
   new_saved_ = List<SavedValue>();
   for (NameList& staged : staged_) staged = NameList();
+  for (NameList& absent : absent_) absent = NameList();
   record.exists = registry.KeyExists(target_.record_root, kRecordKey);
   if (!record.exists) return Error();
   WideText written;
@@ -429,7 +430,9 @@ Error Transaction::PlanFiles(const Sources& sources) {
   if (!record.exists) record.folders_before = ExistingFolders(platform_.files, target_, twin_, sources);
   const changes::FileFolders to = changes::FoldersOf(target_, twin_, sources.files.size(), record);
   for (std::size_t at = 0; at < to.size; ++at) {
-    if (Error error = changes::PlanFolder(platform_.files, sources, to.list[at], staged_[at])) return error;
+    if (Error error = changes::PlanFolder(platform_.files, sources, to.list[at], staged_[at], absent_[at])) {
+      return error;
+    }
   }
   return Error();
 }
@@ -490,7 +493,9 @@ Error Transaction::Apply(const Sources& sources, const StageSink& stage, bool up
     if (Error error = changes::StageAndReplace(files, folder, sources, staged_[at], pending[at])) return error;
     for (std::size_t icon = 0; icon < icons; ++icon) {
       if (staged_[at].Contains(sources.files[icon].name)) continue;
-      if (Error error = changes::CopySource(files, folder, sources.files[icon], pending[at])) return error;
+      if (Error error = changes::CopySource(files, folder, sources.files[icon], pending[at], absent_[at])) {
+        return Unclaimed(error, to.list[at], sources.files[icon].name);
+      }
     }
   }
   stage(InstallStage::kEditingRegistry);
@@ -498,12 +503,30 @@ Error Transaction::Apply(const Sources& sources, const StageSink& stage, bool up
     if (Error error = RegisterFileTypes(registry, target_)) return error;
   }
   if (!sources.program_in_place) {
-    if (Error error = changes::CopySource(files, target_.folder, sources.files[icons], pending[0])) return error;
+    if (Error error = changes::CopySource(files, target_.folder, sources.files[icons], pending[0], absent_[0])) {
+      return Unclaimed(error, to.list[0], sources.files[icons].name);
+    }
   }
   if (Error error = CompleteRecord(platform_, target_, sources.bytes)) return error;
   // Explorer shows the new icons at once, without waiting for a restart.
   platform_.system.NotifyAssociationsChanged();
   return Error();
+}
+
+Error Transaction::Unclaimed(Error error, const changes::FileFolder& folder, std::wstring_view name) {
+  // A file that appeared in the place of one this run had found empty is
+  // someone else's: the record stops naming it as ours before the rollback
+  // reads it.
+  if (error.Number() != errors::kFileAlreadyExists || !absent_[folder.twin ? 1 : 0].Contains(name)) return error;
+  NameList rest;
+  folder.files.ForEach([&](std::wstring_view listed) {
+    if (!SameName(listed, name)) rest.Add(listed);
+  });
+  folder.files = rest;
+  if (Error unwritten = changes::WriteFileLists(platform_.registry, target_, record_)) {
+    platform::Note(platform_.log, L"cannot take a file of someone else's off the record", unwritten);
+  }
+  return error;
 }
 
 // --- Taking back ------------------------------------------------------------

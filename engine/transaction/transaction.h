@@ -41,6 +41,10 @@
 
 namespace glyphary::engine {
 
+namespace changes {
+struct FileFolder;
+}
+
 // --- The record -----------------------------------------------------------
 // Glossary. The record is the installation's write-ahead journal: its key
 // below Uninstall (also its entry in Apps & Features) names every change
@@ -331,12 +335,17 @@ class Transaction {
   [[nodiscard]] Error TakeBack(FilesInUse in_use, UninstallReport& report);
 
  private:
+  // `error` of the copy of `name` into `folder`; where a file appeared in
+  // its place since the plan, the record no longer names it.
+  Error Unclaimed(Error error, const changes::FileFolder& folder, std::wstring_view name);
+
   const platform::Platform& platform_;
   const InstallTarget& target_;
   InstallRecord record_;
   Wow64Folder twin_;
   List<SavedValue> new_saved_;  // planned values no earlier run saved, or saved anew
   NameList staged_[2];          // of each folder's icons of ours, those replaced through staging
+  NameList absent_[2];          // of each folder's files, those with no file in their place when planned
   bool stateless_ = false;      // the record has no InstallState (the earliest builds' form)
 };
 

@@ -354,10 +354,11 @@ Error FakeFileSystem::HoldSource(std::wstring_view path, int& held, unsigned lon
   return Error();
 }
 
-Error FakeFileSystem::CopyHeldSource(int held, std::wstring_view destination) {
+Error FakeFileSystem::CopyHeldSource(int held, std::wstring_view destination, Existing existing) {
   calls_.push_back(L"CopyHeldSource " + std::to_wstring(held) + L" -> " + Str(destination));
   const std::wstring target = Canon(Str(destination));
   if (!IsFolder(ParentOf(target))) return Failure(errors::kPathNotFound, destination);
+  if (existing == Existing::kRefuse && Find(target) != nullptr) return Failure(errors::kFileAlreadyExists, destination);
   if (InUse(target)) return Failure(errors::kPermissionDenied, destination);
   Entry source;
   source.path = sources_.at(static_cast<std::size_t>(held)).path;

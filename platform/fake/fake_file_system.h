@@ -42,7 +42,7 @@ class FakeFileSystem : public FileSystem {
   Error HoldSource(std::wstring_view path, int& held, unsigned long long& size) override;
   // Two changes: the destination cut short (half its bytes, as a copy
   // killed midway leaves it), then whole.
-  Error CopyHeldSource(int held, std::wstring_view destination) override;
+  Error CopyHeldSource(int held, std::wstring_view destination, Existing existing) override;
   bool HeldSourceIs(int held, std::wstring_view path) override;
   void ReleaseSources() override;
   // Recorded; the stand-in has no current folder.

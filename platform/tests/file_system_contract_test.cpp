@@ -199,11 +199,18 @@ TEST_P(FileSystemContract, AHeldSourceIsCopiedFromItsHandleAndNobodyMovesOrDelet
             errors::kPermissionDenied);
   EXPECT_EQ(files.DeleteFile(In(L"Icons\\89mat.ico")).Number(), errors::kPermissionDenied);
   ASSERT_FALSE(files.HoldSource(In(L"Icons\\89mat.ico"), held, size));  // others may read it
+  using Existing = platform::FileSystem::Existing;
   for (int copy = 0; copy < 2; ++copy) {  // from the start each time, over what is there
-    ASSERT_FALSE(files.CopyHeldSource(held, In(L"target\\89mat.ico")));
+    ASSERT_FALSE(files.CopyHeldSource(held, In(L"target\\89mat.ico"), Existing::kReplace));
     EXPECT_EQ(under_test_->ReadFile(In(L"target\\89mat.ico")), "mat");
   }
-  EXPECT_EQ(files.CopyHeldSource(held, In(L"absent\\89mat.ico")).Number(), errors::kPathNotFound);
+  EXPECT_EQ(files.CopyHeldSource(held, In(L"absent\\89mat.ico"), Existing::kReplace).Number(), errors::kPathNotFound);
+  // Only where no file is: one that appeared there stays as it is.
+  under_test_->MakeFile(In(L"target\\theirs.ico"), "theirs");
+  EXPECT_EQ(files.CopyHeldSource(held, In(L"target\\theirs.ico"), Existing::kRefuse).Number(), errors::kFileAlreadyExists);
+  EXPECT_EQ(under_test_->ReadFile(In(L"target\\theirs.ico")), "theirs");
+  ASSERT_FALSE(files.CopyHeldSource(held, In(L"target\\new.ico"), Existing::kRefuse));
+  EXPECT_EQ(under_test_->ReadFile(In(L"target\\new.ico")), "mat");
   // A file is the held one's twin by its bytes alone.
   under_test_->MakeFile(In(L"target\\other.ico"), "max");
   EXPECT_TRUE(files.HeldSourceIs(held, In(L"target\\89mat.ico")));

@@ -460,17 +460,20 @@ bool Win32FileSystem::HeldSourceIs(int held, std::wstring_view path) {
   }
 }
 
-Error Win32FileSystem::CopyHeldSource(int held, std::wstring_view destination) {
+Error Win32FileSystem::CopyHeldSource(int held, std::wstring_view destination, Existing existing) {
   const HANDLE source = sources_[static_cast<std::size_t>(held)].get();
   LARGE_INTEGER start{};
   if (!SetFilePointerEx(source, start, nullptr, FILE_BEGIN)) return LastError(destination);
   const WideText to(destination);
   // A read-only file in the way is replaced, as CopyFileW cannot.
   const DWORD attributes = GetFileAttributesW(to.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+  if (existing == Existing::kReplace && attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     SetFileAttributesW(to.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
   }
-  OwnedHandle target(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  // CREATE_NEW makes the test for a file there and the creation one step.
+  OwnedHandle target(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr,
+                                 existing == Existing::kReplace ? CREATE_ALWAYS : CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!target.valid()) return LastError(destination);
   NarrowText buffer;

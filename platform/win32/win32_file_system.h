@@ -33,7 +33,7 @@ class Win32FileSystem : public FileSystem {
   // CreateFileW with FILE_SHARE_READ alone: no FILE_SHARE_WRITE and no
   // FILE_SHARE_DELETE, so that nobody writes, renames or deletes it.
   Error HoldSource(std::wstring_view path, int& held, unsigned long long& size) override;
-  Error CopyHeldSource(int held, std::wstring_view destination) override;
+  Error CopyHeldSource(int held, std::wstring_view destination, Existing existing) override;
   bool HeldSourceIs(int held, std::wstring_view path) override;
   void ReleaseSources() override { sources_.Clear(); }
   Error LeaveFolder(std::wstring_view folder) override;
