@@ -32,7 +32,12 @@ WideText TypeValueText(const InstallTarget& target, const FileType& type, const 
 bool HoldsOurs(const InstallTarget& target, const FileType& type, const TypeValue& value,
                const platform::RegistryValue& found) {
   if (value.data == ValueData::kNumber) return found.HoldsNumber(value.number);
-  return found.HoldsText(TypeValueText(target, type, value));
+  return found.type == platform::value_type::kText && SameName(found.AsText(), TypeValueText(target, type, value));
+}
+
+bool HoldsOurs(const InstallTarget& target, int place, const platform::RegistryValue& found) {
+  const Place at = PlaceAt(place);
+  return HoldsOurs(target, at.type, at.value, found);
 }
 
 WideText KeyAt(const InstallTarget& target, int key) {

@@ -62,7 +62,12 @@ WideText TypeKeyPath(const InstallTarget& target, const FileType& type, TypeKey 
 // The text a kTypeId or kIconLocation value holds.
 WideText TypeValueText(const InstallTarget& target, const FileType& type, const TypeValue& value);
 
-// Whether `found` is what the installation writes for `value`.
+// The one rule of what is ours, for the exe and the package alike: whether
+// `found` is what the installation writes at `place`, its number, or its
+// text as Windows compares paths (Windows Installer spells the system
+// folder as the system does).
+bool HoldsOurs(const InstallTarget& target, int place, const platform::RegistryValue& found);
+// The same, for `value` of `type`.
 bool HoldsOurs(const InstallTarget& target, const FileType& type, const TypeValue& value,
                const platform::RegistryValue& found);
 

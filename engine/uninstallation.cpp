@@ -9,16 +9,13 @@ namespace {
 
 // Whether any of the 48 places holds what the installation writes.
 bool AnyRegistrationOfOurs(platform::Registry& registry, const InstallTarget& target) {
-  for (int place = 0; place < kPlaceCount; ++place) {
-    const Place at = PlaceAt(place);
-    platform::RegistryValue found;
-    bool exists = false;
-    if (!registry.ReadValue(target.classes_root, PlaceKey(target, place), at.value.name, found, exists) &&
-        exists && HoldsOurs(target, at.type, at.value, found)) {
-      return true;
-    }
-  }
-  return false;
+  bool any = false;
+  auto look = [&](const PlaceRead& read) {
+    any = read.exists && HoldsOurs(target, read.place, read.value);
+    return !any;
+  };
+  (void)ScanPlaces(registry, target, PlaceVisit(look));  // a place that cannot be read shows nothing
+  return any;
 }
 
 // What is there for `target`, its record read by `transaction` (a record

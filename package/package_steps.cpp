@@ -31,18 +31,7 @@ constexpr std::wstring_view kAllKeptValue = L"ValuesKept";
 // earlier build's.
 constexpr std::wstring_view kIconsBeforeValue = L"IconsBefore";
 
-// Whether `found` is the package's own value for `place`. Windows Installer
-// spells the system folder as the system does, so the icon's path is
-// compared as Windows compares paths.
 std::wstring_view ValueName(int place) { return engine::PlaceAt(place).value.name; }
-
-bool IsOwn(const InstallTarget& target, int place, const RegistryValue& found) {
-  const RegistryValue own = engine::OurValue(target, place);
-  if (own.type == platform::value_type::kText && found.type == platform::value_type::kText) {
-    return SameName(found.AsText(), own.AsText());
-  }
-  return found == own;
-}
 
 // --- The values handed from an immediate action to a deferred one --------
 // "<place>:<type>:<hex bytes>", separated by ';'.
@@ -231,23 +220,23 @@ ActionResult CheckInstall(Session& session, const platform::Platform& platform, 
   package_wrote = package_wrote || (marked && !listed);
   const List<SavedValue> kept = KeptValues(registry, target, session);
   List<SavedValue> before;
-  for (int place = 0; refusal.empty() && place < engine::kPlaceCount; ++place) {
-    SavedValue found{place, {}};
-    bool exists = false;
-    if (const Error error = registry.ReadValue(target.classes_root, engine::PlaceKey(target, place),
-                                               ValueName(place), found.before, exists)) {
-      refusal = Joined(L"The registry key ", error.Path(),
+  auto keep_before = [&](const engine::PlaceRead& read) {
+    const SavedValue found{read.place, read.value};
+    if (read.error) {
+      refusal = Joined(L"The registry key ", read.error.Path(),
                        L" cannot be read, so what it holds could not be put back after an uninstall: this "
                        L"package installs nothing. Give administrators read access to the key, then install "
                        L"this package again.");
-    } else if (exists && !IsOwn(target, place, found.before)) {
+    } else if (read.exists && !engine::HoldsOurs(target, read.place, read.value)) {
       before.Add(found);
-    } else if (const SavedValue* old = SavedAt(kept, place)) {
+    } else if (const SavedValue* old = SavedAt(kept, read.place)) {
       before.Add(*old);
-    } else if (exists && !package_wrote) {
+    } else if (read.exists && !package_wrote) {
       before.Add(found);
     }
-  }
+    return !read.error;
+  };
+  if (refusal.empty()) (void)engine::ScanPlaces(registry, target, engine::PlaceVisit(keep_before));
   // The icons go into the install folder and into its twin that 32-bit
   // programs reach: someone else's file in either stops it. A transaction
   // cut short got past this check, so a file it did not list as there
@@ -332,7 +321,7 @@ ActionResult UndoSaveReplaced(Session& session, const platform::Platform& platfo
   // what a transaction cut short earlier had replaced goes back over its
   // leftovers too. Then the kept values go.
   Registry& registry = platform.registry;
-  auto own = [&target](int place, const RegistryValue& found) { return IsOwn(target, place, found); };
+  auto own = [&target](int place, const RegistryValue& found) { return engine::HoldsOurs(target, place, found); };
   const engine::Replaceable leftovers(own);
   int restored = 0;
   if (const Error error =
@@ -353,20 +342,19 @@ ActionResult ClaimDone(Session& session, const platform::Platform& platform) {
 ActionResult FindTaken(Session& session, const platform::Platform& platform, const InstallTarget& target) {
   List<SavedValue> taken;  // another program's value, set since
   List<SavedValue> empty;  // nothing at all
-  for (int place = 0; place < engine::kPlaceCount; ++place) {
-    SavedValue found{place, {}};
-    bool exists = false;
-    if (const Error error = platform.registry.ReadValue(target.classes_root, engine::PlaceKey(target, place),
-                                                        ValueName(place), found.before, exists)) {
+  auto sort = [&](const engine::PlaceRead& read) {
+    if (read.error) {
       // Unread, it is not known to be someone else's: the kept value goes
       // back only if the place is empty after the removal.
-      session.Log(Joined(L"Glyphary Installer: cannot read ", error.Path()));
-    } else if (!exists) {
-      empty.Add(SavedValue{place, {}});
-    } else if (!IsOwn(target, place, found.before)) {
-      taken.Add(found);
+      session.Log(Joined(L"Glyphary Installer: cannot read ", read.error.Path()));
+    } else if (!read.exists) {
+      empty.Add(SavedValue{read.place, {}});
+    } else if (!engine::HoldsOurs(target, read.place, read.value)) {
+      taken.Add(SavedValue{read.place, read.value});
     }
-  }
+    return true;
+  };
+  (void)engine::ScanPlaces(platform.registry, target, engine::PlaceVisit(sort));
   session.SetProperty(L"PutBackReplaced", Encoded(taken));
   session.SetProperty(L"UndoPutBack", Encoded(empty));
   return true;
@@ -438,7 +426,7 @@ ActionResult ForgetReplaced(Session& session, const platform::Platform& platform
     RegistryValue found;
     bool exists = false;
     if (all_back && (registry.ReadValue(target.classes_root, key, ValueName(value.place), found, exists) ||
-                     !exists || (found != value.before && IsOwn(target, value.place, found)))) {
+                     !exists || (found != value.before && engine::HoldsOurs(target, value.place, found)))) {
       all_back = false;
       left = key;
     }

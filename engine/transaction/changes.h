@@ -8,6 +8,9 @@
 
 namespace glyphary::engine::changes {
 
+// The installation's own record (the package keeps its own elsewhere).
+inline RecordLocation RecordOf(const InstallTarget& target) { return {target.record_root, kRecordKey}; }
+
 // --- The record's texts -----------------------------------------------------
 // Between the names of a list: a character no file or key name holds.
 constexpr wchar_t kSeparator = L'|';
@@ -27,7 +30,7 @@ WideText JoinedNames(const NameList& names);
 // --- The file kinds ---------------------------------------------------------
 
 // A folder the installation puts files into: the install folder below the
-// target's base, or its twin that 32-bit programs reach (Wow64Folder), with
+// target's base, or the WOW64 folder that 32-bit programs reach (Wow64Folder), with
 // the record's lists for it.
 struct FileFolder {
   std::wstring_view path;
@@ -35,16 +38,16 @@ struct FileFolder {
   std::size_t count;         // how many of the sources go there, from the first
   NameList& files;           // the files of ours there
   NameList& set_aside;       // of those, the ones whose earlier file waits aside
-  bool twin;
+  bool wow64;
   const NameList& folders_before;  // folders that existed before the installation: they stay
 };
 
-// The install folder, and its twin when there is one.
+// The install folder, and its WOW64 folder when there is one.
 struct FileFolders {
   FileFolder list[2];
   std::size_t size;
 };
-FileFolders FoldersOf(const InstallTarget& target, const Wow64Folder& twin, std::size_t sources,
+FileFolders FoldersOf(const InstallTarget& target, const Wow64Folder& wow64, std::size_t sources,
                       InstallRecord& record);
 
 // Record: the lists of every folder, read (`record.damaged` where one is
@@ -109,11 +112,11 @@ void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const
 NameList FilesStillThere(platform::FileSystem& files, const FileFolder& folder);
 
 // Recovery: the files of an installation whose record is gone: the
-// table's icons and the uninstaller in the install folder, and in its twin
+// table's icons and the uninstaller in the install folder, and in its WOW64 folder
 // the table's icons that hold the very bytes of the one of that name in
 // the install folder (anything else there is someone else's).
 NameList UnrecordedFiles();
-NameList UnrecordedTwinFiles(platform::FileSystem& files, const InstallTarget& target, const Wow64Folder& twin);
+NameList UnrecordedWow64Files(platform::FileSystem& files, const InstallTarget& target, const Wow64Folder& wow64);
 
 // Recovery: a file waiting in a folder's set-aside folder under a name of
 // ours that its list does not name (the list was lost): named in `ignored`

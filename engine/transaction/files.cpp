@@ -10,23 +10,22 @@ namespace {
 
 constexpr std::wstring_view kFilesValue = L"InstalledFiles";
 constexpr std::wstring_view kSetAsideValue = L"SetAsideFiles";
-// The same lists for the install folder's twin that 32-bit programs reach.
+// The same lists for the WOW64 folder that 32-bit programs reach.
 constexpr std::wstring_view kWow64FilesValue = L"InstalledFilesWow64";
 constexpr std::wstring_view kWow64SetAsideValue = L"SetAsideFilesWow64";
 
-RecordLocation RecordOf(const InstallTarget& target) { return {target.record_root, kRecordKey}; }
 
 WideText AsideFolder(std::wstring_view folder) { return Joined(folder, L"\\", kSetAsideFolderName); }
 
 }  // namespace
 
-FileFolders FoldersOf(const InstallTarget& target, const Wow64Folder& twin, std::size_t sources,
+FileFolders FoldersOf(const InstallTarget& target, const Wow64Folder& wow64, std::size_t sources,
                       InstallRecord& record) {
   return FileFolders{{{target.folder, target.base, sources, record.files, record.set_aside, false,
                        record.folders_before},
-                      {twin.folder(), twin.base(), sources > 0 ? sources - 1 : 0, record.wow64_files,
+                      {wow64.folder(), wow64.base(), sources > 0 ? sources - 1 : 0, record.wow64_files,
                        record.wow64_set_aside, true, record.folders_before}},
-                     twin.exists() ? 2u : 1u};
+                     wow64.exists() ? 2u : 1u};
 }
 
 // --- Record -------------------------------------------------------------------
@@ -34,7 +33,7 @@ FileFolders FoldersOf(const InstallTarget& target, const Wow64Folder& twin, std:
 Error ReadFileLists(platform::Registry& registry, const InstallTarget& target, InstallRecord& record,
                     bool past_plan) {
   // The list of files put in is written with the state, so every record
-  // with a state has it; the twin's lists are there only where the run put
+  // with a state has it; the WOW64 folder's lists are there only where the run put
   // anything there.
   struct Names {
     std::wstring_view value;
@@ -151,8 +150,8 @@ Error PlanFolder(platform::FileSystem& files, const Sources& sources, const File
 Error MakeFolders(platform::FileSystem& files, const InstallTarget& target, const FileFolders& to,
                   bool pending[2]) {
   // The install folder and each missing folder between it and the target's
-  // base ("Glyphary", then "TI-89"); the twin's base is there
-  // (Wow64Folder::Find), so only the twin is made.
+  // base ("Glyphary", then "TI-89"); the WOW64 folder's base is there
+  // (Wow64Folder::Find), so only the WOW64 folder is made.
   const std::wstring_view folder = target.folder;
   for (std::size_t end = target.base.size() + 1; end <= folder.size(); ++end) {
     if (end < folder.size() && folder[end] != L'\\') continue;
@@ -162,7 +161,7 @@ Error MakeFolders(platform::FileSystem& files, const InstallTarget& target, cons
   }
   for (std::size_t at = 0; at < to.size; ++at) {
     const std::wstring_view path = to.list[at].path;
-    if (to.list[at].twin && !files.FolderExists(path)) {
+    if (to.list[at].wow64 && !files.FolderExists(path)) {
       if (Error error = files.CreateFolder(path)) return error.At(path);
     }
     pending[at] = files.DeletesAtRestart(path);
@@ -366,7 +365,7 @@ void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const
   names.ForEach([&](std::wstring_view name) {
     const WideText path = Joined(from.path, L"\\", name);
     if (!from.set_aside.Contains(name)) {
-      if (!from.twin && SameName(name, kExeName)) {
+      if (!from.wow64 && SameName(name, kExeName)) {
         has_uninstaller = true;
       } else {
         keep(RemoveFile(files, path, in_use, report, left));
@@ -403,8 +402,8 @@ void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const
   Error removing = files.RemoveEmptyFolder(from.path, removed);
   keep(removing);
   if (removed) RemoveEmptyParents(files, from.path, from.base, from.folders_before);
-  // The report names the install folder; of its twin only the files count.
-  if (!from.twin) report.folder_removed = removed;
+  // The report names the install folder; of its WOW64 folder only the files count.
+  if (!from.wow64) report.folder_removed = removed;
   if (removing || removed || in_use == FilesInUse::kReport) return;
   platform::FileList listed;
   keep(files.ListFiles(Joined(from.path, L"\\*"), listed));
@@ -415,7 +414,7 @@ void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const
   });
   if (only_ours) {
     keep(files.DeleteAtRestart(from.path));
-  } else if (!from.twin) {
+  } else if (!from.wow64) {
     report.folder_kept = true;
   }
 }
@@ -440,11 +439,11 @@ NameList UnrecordedFiles() {
   return names;
 }
 
-NameList UnrecordedTwinFiles(platform::FileSystem& files, const InstallTarget& target, const Wow64Folder& twin) {
+NameList UnrecordedWow64Files(platform::FileSystem& files, const InstallTarget& target, const Wow64Folder& wow64) {
   NameList names;
-  if (!twin.exists()) return names;
+  if (!wow64.exists()) return names;
   for (const FileType& type : kFileTypes) {
-    const WideText there = Joined(twin.folder(), L"\\", type.icon_file);
+    const WideText there = Joined(wow64.folder(), L"\\", type.icon_file);
     int held = 0;
     unsigned long long size = 0;
     if (!files.FileExists(there) || files.HoldSource(Joined(target.folder, L"\\", type.icon_file), held, size)) {
@@ -462,7 +461,7 @@ bool FindUnlistedAside(platform::FileSystem& files, const FileFolder& folder, Na
   folder.files.ForEach([&](std::wstring_view name) {
     if (folder.set_aside.Contains(name) || !files.FileExists(Joined(aside_folder, L"\\", name))) return;
     folder.set_aside.Add(name);
-    ignored.Add(Joined(folder.twin ? kWow64SetAsideValue : kSetAsideValue, L": did not name ", name,
+    ignored.Add(Joined(folder.wow64 ? kWow64SetAsideValue : kSetAsideValue, L": did not name ", name,
                        L", found waiting in ", aside_folder));
     found = true;
   });

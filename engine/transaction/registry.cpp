@@ -59,19 +59,28 @@ Error MakeKeysAgain(platform::Registry& registry, const InstallTarget& target, c
 
 // --- Values -------------------------------------------------------------------
 
+Error ScanPlaces(platform::Registry& registry, const InstallTarget& target, const PlaceVisit& visit) {
+  Error first;
+  for (int place = 0; place < kPlaceCount; ++place) {
+    platform::RegistryValue value;
+    bool exists = false;
+    const Error error =
+        registry.ReadValue(target.classes_root, PlaceKey(target, place), PlaceAt(place).value.name, value, exists);
+    Keep(first, error);
+    if (!visit(PlaceRead{place, exists && !error, value, error})) break;
+  }
+  return first;
+}
+
 Error ReadPlaces(platform::Registry& registry, const InstallTarget& target, List<SavedValue>& found,
                  bool with_ours) {
-  for (int place = 0; place < kPlaceCount; ++place) {
-    const Place at = PlaceAt(place);
-    SavedValue there{place, {}};
-    bool exists = false;
-    if (Error error = registry.ReadValue(target.classes_root, PlaceKey(target, place), at.value.name,
-                                         there.before, exists)) {
-      return error;
+  auto collect = [&](const PlaceRead& read) {
+    if (read.exists && (with_ours || !HoldsOurs(target, read.place, read.value))) {
+      found.Add(SavedValue{read.place, read.value});
     }
-    if (exists && (with_ours || !HoldsOurs(target, at.type, at.value, there.before))) found.Add(there);
-  }
-  return Error();
+    return !read.error;  // one that cannot be read stops the run
+  };
+  return ScanPlaces(registry, target, PlaceVisit(collect));
 }
 
 Error SaveValues(platform::Registry& registry, RecordLocation record, const InstallTarget& target,
@@ -167,33 +176,30 @@ Error UnregisterFileTypes(platform::Registry& registry, const InstallTarget& tar
   report = UnregisterReport();
   Error first;
   int last_type_counted = -1;
-  for (int place = 0; place < kPlaceCount; ++place) {
-    const Place at = PlaceAt(place);
+  auto unregister = [&](const PlaceRead& read) {
+    const int place = read.place;
+    const platform::RegistryValue& found = read.value;
+    if (!read.exists) return true;
     const WideText path = PlaceKey(target, place);
-    platform::RegistryValue found;
-    bool exists = false;
-    if (Error error = registry.ReadValue(root, path, at.value.name, found, exists)) {
-      Keep(first, error);
-      continue;
-    }
-    if (!exists) continue;
-    if (!HoldsOurs(target, at.type, at.value, found)) {
+    if (!HoldsOurs(target, place, found)) {
       // Put back by an earlier, interrupted run of this removal; or changed
       // since, or never ours: someone else's.
       if (!Saved(saved, place, &found)) {
         ++report.values_kept;
         platform::Note(log, Joined(L"kept, someone else's: ", platform::KeyName(root, PlaceName(target, place))));
       }
-      continue;
+      return true;
     }
-    const Error deleting = registry.DeleteValue(root, path, at.value.name);
+    const Error deleting = registry.DeleteValue(root, path, PlaceAt(place).value.name);
     // A type's places come one after another: each type is counted once.
     if (!deleting && place / kValuesPerType != last_type_counted) {
       last_type_counted = place / kValuesPerType;
       ++report.types_removed;
     }
     Keep(first, deleting);
-  }
+    return true;
+  };
+  Keep(first, ScanPlaces(registry, target, PlaceVisit(unregister)));
   for (const FileType& type : kFileTypes) {
     for (TypeKey key : kKeysDeepestFirst) {
       const WideText path = TypeKeyPath(target, type, key);

@@ -71,7 +71,6 @@ constexpr std::wstring_view kInstalled = L"Installed";
 constexpr std::wstring_view kRemoving = L"Removing";
 constexpr std::wstring_view kRemoved = L"Removed";
 
-RecordLocation RecordOf(const InstallTarget& target) { return {target.record_root, kRecordKey}; }
 
 Error ReadText(platform::Registry& registry, const InstallTarget& target, std::wstring_view name,
                WideText& text, bool& found) {
@@ -162,7 +161,7 @@ bool FolderOfSomeoneElse(platform::FileSystem& files, std::wstring_view folder, 
 
 // Which of the install folder, the folders above it up to the target's
 // base, and the WOW64 folder are someone else's: the removal leaves them.
-NameList ExistingFolders(platform::FileSystem& files, const InstallTarget& target, const Wow64Folder& twin,
+NameList ExistingFolders(platform::FileSystem& files, const InstallTarget& target, const Wow64Folder& wow64,
                          const Sources& sources) {
   NameList existing;
   const std::wstring_view folder = target.folder;
@@ -174,7 +173,7 @@ NameList ExistingFolders(platform::FileSystem& files, const InstallTarget& targe
       }
     }
   }
-  if (twin.exists() && FolderOfSomeoneElse(files, twin.folder(), sources)) existing.Add(twin.folder());
+  if (wow64.exists() && FolderOfSomeoneElse(files, wow64.folder(), sources)) existing.Add(wow64.folder());
   return existing;
 }
 
@@ -348,17 +347,17 @@ Error Transaction::Read() {
   if (record.damaged) {
     // What a damaged record lost of the WOW64 folder's list: the icons there
     // that hold the very bytes of ours in the install folder are ours.
-    Wow64Folder twin;
-    twin.Find(platform_.files, target_);
-    changes::UnrecordedTwinFiles(platform_.files, target_, twin).ForEach([&](std::wstring_view name) {
+    Wow64Folder wow64;
+    wow64.Find(platform_.files, target_);
+    changes::UnrecordedWow64Files(platform_.files, target_, wow64).ForEach([&](std::wstring_view name) {
       if (!record.wow64_files.Contains(name)) record.wow64_files.Add(name);
     });
   }
-  if (Error error = ReadKeysBefore(registry, RecordOf(target_), target_, record.keys_before, record.ignored,
+  if (Error error = ReadKeysBefore(registry, changes::RecordOf(target_), target_, record.keys_before, record.ignored,
                                    record.damaged)) {
     return error;
   }
-  if (Error error = ReadSavedValues(registry, RecordOf(target_), target_, record.saved, record.ignored)) return error;
+  if (Error error = ReadSavedValues(registry, changes::RecordOf(target_), target_, record.saved, record.ignored)) return error;
   // The folders that existed before: only the target's own folders count.
   auto own_folder = [this](std::wstring_view path) {
     const std::wstring_view folder = target_.folder;
@@ -368,7 +367,7 @@ Error Transaction::Read() {
     }
     return SameName(SplitLast(path).second, SplitLast(folder).second) && path.size() > 1;
   };
-  if (Error error = changes::ReadList(registry, RecordOf(target_), kFoldersValue, L"folders", false,
+  if (Error error = changes::ReadList(registry, changes::RecordOf(target_), kFoldersValue, L"folders", false,
                                       FunctionRef<bool(std::wstring_view)>(own_folder), record.folders_before,
                                       record.ignored, record.damaged)) {
     return error;
@@ -426,9 +425,9 @@ Error Transaction::PlanRegistry() {
 
 Error Transaction::PlanFiles(const Sources& sources) {
   InstallRecord& record = record_;
-  twin_.Find(platform_.files, target_);
-  if (!record.exists) record.folders_before = ExistingFolders(platform_.files, target_, twin_, sources);
-  const changes::FileFolders to = changes::FoldersOf(target_, twin_, sources.files.size(), record);
+  wow64_.Find(platform_.files, target_);
+  if (!record.exists) record.folders_before = ExistingFolders(platform_.files, target_, wow64_, sources);
+  const changes::FileFolders to = changes::FoldersOf(target_, wow64_, sources.files.size(), record);
   for (std::size_t at = 0; at < to.size; ++at) {
     if (Error error = changes::PlanFolder(platform_.files, sources, to.list[at], staged_[at], absent_[at])) {
       return error;
@@ -440,7 +439,7 @@ Error Transaction::PlanFiles(const Sources& sources) {
 Error Transaction::Apply(const Sources& sources, const StageSink& stage, bool upgrade) {
   platform::FileSystem& files = platform_.files;
   platform::Registry& registry = platform_.registry;
-  const RecordLocation record = RecordOf(target_);
+  const RecordLocation record = changes::RecordOf(target_);
   // The record of every kind, before any change. A fresh record says
   // Planning first, so that a kill while it is written leaves a plan that
   // is only discarded; a record of changes made keeps its state, with the
@@ -471,7 +470,7 @@ Error Transaction::Apply(const Sources& sources, const StageSink& stage, bool up
   platform::Note(platform_.log, L"the record names what this run will change, before it changes it");
 
   // From here, every change is one the record names.
-  const changes::FileFolders to = changes::FoldersOf(target_, twin_, sources.files.size(), record_);
+  const changes::FileFolders to = changes::FoldersOf(target_, wow64_, sources.files.size(), record_);
   bool pending[2] = {};
   if (Error error = changes::MakeFolders(files, target_, to, pending)) return error;
   for (std::size_t at = 0; at < to.size; ++at) {
@@ -517,7 +516,7 @@ Error Transaction::Unclaimed(Error error, const changes::FileFolder& folder, std
   // A file that appeared in the place of one this run had found empty is
   // someone else's: the record stops naming it as ours before the rollback
   // reads it.
-  if (error.Number() != errors::kFileAlreadyExists || !absent_[folder.twin ? 1 : 0].Contains(name)) return error;
+  if (error.Number() != errors::kFileAlreadyExists || !absent_[folder.wow64 ? 1 : 0].Contains(name)) return error;
   NameList rest;
   folder.files.ForEach([&](std::wstring_view listed) {
     if (!SameName(listed, name)) rest.Add(listed);
@@ -541,14 +540,14 @@ Error Transaction::TakeBack(FilesInUse in_use, UninstallReport& report) {
     if (!first) first = error;
   };
   platform::FileSystem& files = platform_.files;
-  twin_.Find(files, target_);
+  wow64_.Find(files, target_);
   // The files of each folder: the record's, or without a record, those an
   // earlier build left.
   if (!record.exists) {
     record_.files = changes::UnrecordedFiles();
-    record_.wow64_files = changes::UnrecordedTwinFiles(files, target_, twin_);
+    record_.wow64_files = changes::UnrecordedWow64Files(files, target_, wow64_);
   }
-  const changes::FileFolders from = changes::FoldersOf(target_, twin_, 0, record_);
+  const changes::FileFolders from = changes::FoldersOf(target_, wow64_, 0, record_);
   bool unlisted = false;
   for (std::size_t at = 0; record.exists && at < from.size; ++at) {
     unlisted |= changes::FindUnlistedAside(files, from.list[at], record_.ignored);
@@ -560,7 +559,7 @@ Error Transaction::TakeBack(FilesInUse in_use, UninstallReport& report) {
   });
   // A program's current folder cannot be removed: ours goes elsewhere first.
   keep(files.LeaveFolder(target_.folder));
-  if (twin_.exists()) keep(files.LeaveFolder(twin_.folder()));
+  if (wow64_.exists()) keep(files.LeaveFolder(wow64_.folder()));
   // Completion, undone first: from here the installation no longer counts
   // as installed, and every later run finishes what this one leaves.
   if (record.exists) {
@@ -582,7 +581,7 @@ Error Transaction::TakeBack(FilesInUse in_use, UninstallReport& report) {
   changes::LeftOver left;
   for (std::size_t at = from.size; at-- > 0;) {
     const changes::FileFolder& folder = from.list[at];
-    if (files.FolderExists(folder.path) && !(folder.twin && folder.files.empty())) {
+    if (files.FolderExists(folder.path) && !(folder.wow64 && folder.files.empty())) {
       changes::RemoveFiles(files, target_, folder, in_use, report, left, FunctionRef<void(Error)>(keep));
     }
   }

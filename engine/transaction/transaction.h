@@ -51,8 +51,8 @@ struct FileFolder;
 // before the change is made, so that any later run can roll a run that was
 // cut short forward (finish it) or back (take back, the rollback). A
 // "place" is one of the 48 registry values of the file types; the "WOW64
-// folder" is the install folder's twin in SysWOW64, where 32-bit programs
-// look. A file "set aside" is someone else's, moved into kSetAsideFolderName
+// folder" is the install folder's namesake in SysWOW64, where 32-bit
+// programs look. A file "set aside" is someone else's, moved into kSetAsideFolderName
 // while ours stands in its place; a file "staged" is a newer build's copy
 // waiting in kStagingFolderName to replace an older build's.
 
@@ -124,7 +124,7 @@ struct InstallRecord {
   NameList wow64_set_aside;
   List<SavedValue> saved;  // what the installation's values replaced
   NameList keys_before;    // of the 36 keys, those that existed before the installation
-  NameList folders_before; // of the install folder, its WOW64 twin and the folders above them,
+  NameList folders_before; // of the install folder, the WOW64 folder and the folders above them,
                            // those that existed before the installation: they stay
   NameList ignored;        // entries that are not data the record may hold
   // A part of the record is missing or of another type than the record
@@ -162,6 +162,19 @@ void ExistingKeys(platform::Registry& registry, const InstallTarget& target, Nam
 [[nodiscard]] Error ReadKeysBefore(platform::Registry& registry, RecordLocation record, const InstallTarget& target,
                                    NameList& keys, NameList& ignored, bool& damaged);
 [[nodiscard]] Error MakeKeysAgain(platform::Registry& registry, const InstallTarget& target, const NameList& keys);
+
+// The one scanner of the 48 places: reads each, in table order, as it is
+// (any type), and hands it to `visit`: its value (`exists` false where
+// there is none) or the error that kept it from being read. `visit` says
+// whether to go on. The first read error is returned.
+struct PlaceRead {
+  int place;
+  bool exists;
+  const platform::RegistryValue& value;
+  const Error& error;
+};
+using PlaceVisit = FunctionRef<bool(const PlaceRead&)>;
+[[nodiscard]] Error ScanPlaces(platform::Registry& registry, const InstallTarget& target, const PlaceVisit& visit);
 
 // Values. Reads the 48 places, each as it is (any type). Into `found`,
 // every place that holds something that is not ours and, with `with_ours`,
@@ -342,7 +355,7 @@ class Transaction {
   const platform::Platform& platform_;
   const InstallTarget& target_;
   InstallRecord record_;
-  Wow64Folder twin_;
+  Wow64Folder wow64_;
   List<SavedValue> new_saved_;  // planned values no earlier run saved, or saved anew
   NameList staged_[2];          // of each folder's icons of ours, those replaced through staging
   NameList absent_[2];          // of each folder's files, those with no file in their place when planned
