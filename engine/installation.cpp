@@ -184,9 +184,12 @@ Error RunInstallation(const platform::Platform& platform, const InstallTarget& t
                    L"restore the rights, then run this program again.");
       return error;
     }
+  } else if (step == FirstStep::kUpgrade && record.state == RecordState::kUpgrading) {
+    platform::Note(log, Joined(L"found: an update to version ", record.version, L" cut short; finishing it"));
   } else if (step == FirstStep::kUpgrade) {
-    platform::Note(log, Joined(L"found: an installation of version ", record.version.empty() ? std::wstring_view(L"(earlier)") : std::wstring_view(record.version),
-                               L"; updating it to ", platform.system.ProgramVersion()));
+    const std::wstring_view installed = record.version.empty() ? std::wstring_view(L"(earlier)") : record.version.view();
+    platform::Note(log, Joined(L"found: an installation of version ", installed, L"; updating it to ",
+                               platform.system.ProgramVersion()));
   } else if (record.exists) {
     platform::Note(log, L"found: an installation cut short; finishing it");
   }
