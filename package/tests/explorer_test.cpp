@@ -531,7 +531,7 @@ class Explorer : public ::testing::TestWithParam<engine::Scope> {
   void Fault(int check, const Model& model, const std::string& path, const std::string& what) {
     Faults& faults = faults_[check];
     ++faults.count;
-    if (faults.starts.insert(model.start).second && faults.starts.size() <= 4) {
+    if (faults.starts.insert(model.start).second) {
       faults.shown += "\n  " + path + "\n    " + what;
     }
   }
@@ -571,7 +571,6 @@ class Explorer : public ::testing::TestWithParam<engine::Scope> {
         std::string lost;
         for (int place = 0; place < engine::kPlaceCount; ++place) {
           const std::optional<FakeValue>& theirs = model.written[place];
-
           if (!theirs) continue;
           if (!(out.end.registry.Value(Target().classes_root, PlacePath(place), PlaceName(place)) == theirs)) {
             lost += " " + Narrow(PlacePath(place)) + "|" + Narrow(PlaceName(place));
