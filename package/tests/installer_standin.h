@@ -52,6 +52,13 @@ class InstallerStandin {
   unsigned Run(const StandinRun& run);
 
   bool installed() const { return installed_; }
+  // Carries on from a machine an earlier stand-in's run left: the product
+  // registered or not, and the start of the script process that ran last
+  // (the next run's starts after it).
+  void Resume(bool installed, std::uint64_t last_start) {
+    installed_ = installed;
+    start_ = last_start;
+  }
   // What the runs told the user.
   const std::vector<std::wstring>& refusals() const { return refusals_; }
   // The actions of the script of an installation or a removal that act
