@@ -118,7 +118,7 @@ Error Prepare(const platform::Platform& platform, const InstallTarget& target, T
     platform::Note(platform.log, L"stopped before any change: a value that cannot be read cannot be saved", error);
     return error;
   }
-  if (Error error = transaction.PlanFiles(sources)) return cannot_finish(error);
+  if (Error error = transaction.PlanFiles(sources, upgrade)) return cannot_finish(error);
   return Error();
 }
 

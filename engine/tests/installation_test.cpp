@@ -319,7 +319,7 @@ TEST_F(InstallationTest, AFailedCopyRemovesTheNewFolderSoThatACorrectedRerunInst
   fake_.files.FailCopyOf(L"89pic.ico");
   const Error error = Run();
   EXPECT_EQ(error.Number(), errors::kPermissionDenied);
-  EXPECT_EQ(error.Path(), kInstall + L"\\89pic.ico");
+  EXPECT_EQ(error.Path(), kInstall + L"\\Update by Glyphary Installer\\89pic.ico");  // staged whole first
   EXPECT_EQ(stages_, Stages{InstallStage::kCopyingIcons});
   EXPECT_FALSE(fake_.files.IsFolder(kInstall));
   EXPECT_EQ(fake_.registry.KeyCount(kRoot), 0u);
@@ -368,9 +368,10 @@ TEST_F(InstallationTest, AFailedRegistryWriteUndoesTheWholeRunAndPutsBackWhatItR
 }
 
 TEST_F(InstallationTest, UndoingWaitsForAFileHeldForAMomentAndOtherwiseSaysWhatToDo) {
+  // The program's copy fails once the icons are in place.
   ScannedFile scanned(kInstall + L"\\89mat.ico", 2);  // a scanner holds a fresh icon twice
   Prepare(scanned, kProgram);
-  scanned.FailCopyOf(L"89pic.ico");
+  scanned.FailCopyOf(L"GlypharyInstaller.exe");
   const platform::Platform platform{scanned, fake_.registry, fake_.system};
   Error error = Run(platform);
   EXPECT_EQ(error.Number(), errors::kPermissionDenied);
@@ -383,12 +384,12 @@ TEST_F(InstallationTest, UndoingWaitsForAFileHeldForAMomentAndOtherwiseSaysWhatT
   // remove it finishes the removal.
   ScannedFile held(kInstall + L"\\89mat.ico", 5);
   Prepare(held, kProgram);
-  held.FailCopyOf(L"89pic.ico");
+  held.FailCopyOf(L"GlypharyInstaller.exe");
   error = Run(platform::Platform{held, fake_.registry, fake_.system});
   EXPECT_EQ(error.Number(), errors::kPermissionDenied);
   EXPECT_EQ(held.List(kInstall), std::vector<std::wstring>{L"89mat.ico"});
   EXPECT_EQ(Pauses(held), 4);  // five tries in all
-  EXPECT_EQ(error.Path(), kInstall + L"\\89pic.ico");  // the copy's error stays the one reported
+  EXPECT_EQ(error.Path(), kInstall + L"\\GlypharyInstaller.exe");  // the copy's error stays the one reported
   EXPECT_EQ(error.Advice(),
             L"Not everything this run changed could be undone. Left behind: " + kInstall +
                 L"\\89mat.ico. The next run of the program (or its /uninstall) takes it away once it "

@@ -66,12 +66,13 @@ FileFolders FoldersOf(const InstallTarget& target, const Wow64Folder& wow64, std
 
 // Plan: adds to the folder's lists the sources that go there, and of those
 // the ones whose present file is someone else's and moves aside. Of the
-// icons the lists name already, those whose file there holds other bytes
-// (an older build's, or a copy cut short) go into `staged`; those that
-// find no file in their place go into `absent`, copied only where none
-// has appeared since.
+// icons the lists name already, one whose file there holds other bytes is
+// replaced where it is an older build's (`upgrade`) or stands where theirs
+// was set aside, and set aside as someone else's otherwise; those that find
+// no file in their place go into `absent`, copied only where none has
+// appeared since.
 [[nodiscard]] Error PlanFolder(platform::FileSystem& files, const Sources& sources, const FileFolder& to,
-                               NameList& staged, NameList& absent);
+                               bool upgrade, NameList& absent);
 
 // Steps: the folders made (with any missing folder above the install
 // folder; one an uninstallation had left to the restart is kept now,
@@ -82,11 +83,16 @@ FileFolders FoldersOf(const InstallTarget& target, const Wow64Folder& wow64, std
 [[nodiscard]] Error SetAside(platform::FileSystem& files, const FileFolder& folder);
 [[nodiscard]] Error CopySource(platform::FileSystem& files, std::wstring_view folder, const Source& source,
                                bool deletions_pending, const NameList& absent);
-// Copies each of `sources` that `staged` names into the folder's
-// kStagingFolderName, and only once all are there moves each over the file
-// of its name; the staging folder then goes.
-[[nodiscard]] Error StageAndReplace(platform::FileSystem& files, std::wstring_view folder, const Sources& sources,
-                                    const NameList& staged, bool deletions_pending);
+// Copies the first `icons` of `sources` that the folder does not hold to
+// the byte already, each whole into the folder's kStagingFolderName, and
+// only once all are there moves each into its place (over the file there,
+// or where `absent` names it, only while the place is empty); the staging
+// folder then goes. So every icon in the folder is whole at every instant,
+// ours of this build or an earlier one, or someone else's. The failing
+// icon's name goes into `failed_name`.
+[[nodiscard]] Error CopyIcons(platform::FileSystem& files, std::wstring_view folder, const Sources& sources,
+                              std::size_t icons, const NameList& absent, bool deletions_pending,
+                              std::wstring_view& failed_name);
 
 // What a removal of files leaves to the restart or to a later run, beyond
 // the errors it reports.
@@ -106,6 +112,11 @@ struct LeftOver {
 // removal is to be run again. Each failure goes to `keep`.
 void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const FileFolder& from,
                  FilesInUse in_use, UninstallReport& report, LeftOver& left, const FunctionRef<void(Error)>& keep);
+
+// Undo: the folders above `folder` up to `base` that are empty and were
+// not there before the installation.
+void RemoveEmptyParents(platform::FileSystem& files, std::wstring_view folder, std::wstring_view base,
+                        const NameList& folders_before);
 
 // Recovery: the files of the folder's list that a removal left, in their
 // place or waiting aside, for the record to name.

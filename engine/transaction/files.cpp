@@ -52,19 +52,17 @@ Error ReadFileLists(platform::Registry& registry, const InstallTarget& target, I
       return error;
     }
   }
-  // The files set aside are written before the files put in: past its plan,
-  // a record whose list of files put in lacks one of them has lost that list.
+  // The files set aside are written before the files put in, so a record
+  // may name one set aside that its list of files put in lacks: cut short
+  // between the two (the state then still that of the run before), or the
+  // list lost. Either way that file's place is ours once theirs waits aside.
   const struct {
-    std::wstring_view value;
     const NameList& set_aside;
     NameList& files;
-  } pairs[] = {{kFilesValue, record.set_aside, record.files}, {kWow64FilesValue, record.wow64_set_aside, record.wow64_files}};
-  for (const auto& [value, set_aside, names] : pairs) {
-    set_aside.ForEach([&, &value = value, &names = names](std::wstring_view name) {
-      if (!past_plan || names.Contains(name)) return;
-      names.Add(name);
-      record.ignored.Add(Joined(value, L": did not name ", name, L", which was set aside"));
-      record.damaged = true;
+  } pairs[] = {{record.set_aside, record.files}, {record.wow64_set_aside, record.wow64_files}};
+  for (const auto& [set_aside, names] : pairs) {
+    set_aside.ForEach([&names = names](std::wstring_view name) {
+      if (!names.Contains(name)) names.Add(name);
     });
   }
   return Error();
@@ -82,7 +80,11 @@ Error WriteFileLists(platform::Registry& registry, const InstallTarget& target, 
                         {kWow64SetAsideValue, record.wow64_set_aside, false},
                         {kWow64FilesValue, record.wow64_files, false}};
   for (const auto& [value, names, always] : lists) {
-    if (!always && names.empty()) continue;
+    if (!always && names.empty()) {
+      // One that an earlier run wrote goes: it names no file any more.
+      if (Error error = record.exists ? registry.DeleteValue(root, kRecordKey, value) : Error()) return error;
+      continue;
+    }
     if (Error error = registry.SetText(root, kRecordKey, value, JoinedNames(names))) return error;
   }
   return Error();
@@ -106,20 +108,45 @@ Error WriteFilesLeft(platform::Registry& registry, const InstallTarget& target, 
 
 // --- Plan -------------------------------------------------------------------
 
-Error PlanFolder(platform::FileSystem& files, const Sources& sources, const FileFolder& to, NameList& staged,
+Error PlanFolder(platform::FileSystem& files, const Sources& sources, const FileFolder& to, bool upgrade,
                  NameList& absent) {
   const std::size_t icons = sources.files.size() - 1;  // the program comes last
+  // A file of someone else's that an earlier run planned to set aside and
+  // that is gone since, from its place and from aside: theirs is no more,
+  // and what this run puts there is plainly ours.
+  NameList still_aside;
+  to.set_aside.ForEach([&](std::wstring_view name) {
+    if (files.FileExists(Joined(to.path, L"\\", name)) ||
+        files.FileExists(Joined(AsideFolder(to.path), L"\\", name))) {
+      still_aside.Add(name);
+    }
+  });
+  to.set_aside = still_aside;
   for (std::size_t at = 0; at < to.count; ++at) {
     const Source& source = sources.files[at];
     const std::wstring_view name = source.name;
     if (to.files.Contains(name)) {
-      // Planned by an earlier run: the file there is ours, unless it still
-      // waits to be set aside. Ours with other bytes is replaced whole.
+      // Planned by an earlier run. Where that run set theirs aside, the file
+      // in its place is ours (or still theirs, while it waits to be set
+      // aside); an older build's with other bytes is replaced whole. Any
+      // other file there with other bytes appeared since that run's plan
+      // (its copies are made whole or not at all): someone else's, set
+      // aside in turn.
       const WideText path = Joined(to.path, L"\\", name);
-      const bool still_theirs =
-          to.set_aside.Contains(name) && !files.FileExists(Joined(AsideFolder(to.path), L"\\", name));
-      if (at < icons && !still_theirs && files.FileExists(path) && !files.HeldSourceIs(source.held, path)) {
-        staged.Add(name);
+      const WideText aside = Joined(AsideFolder(to.path), L"\\", name);
+      const bool theirs_aside = to.set_aside.Contains(name);
+      if (at >= icons || (theirs_aside && !files.FileExists(aside)) || !files.FileExists(path) ||
+          files.DeletesAtRestart(path) || files.HeldSourceIs(source.held, path)) {
+        continue;
+      }
+      if (upgrade || theirs_aside) {
+        // replaced whole by the copy
+      } else if (files.FileExists(aside)) {
+        Error taken = errors::Make(errors::kFileAlreadyExists);
+        taken.At(aside);
+        return taken;
+      } else {
+        to.set_aside.Add(name);
       }
       continue;
     }
@@ -197,40 +224,47 @@ Error CopySource(platform::FileSystem& files, std::wstring_view folder, const So
                                                            : platform::FileSystem::Existing::kReplace);
 }
 
-Error StageAndReplace(platform::FileSystem& files, std::wstring_view folder, const Sources& sources,
-                      const NameList& staged, bool deletions_pending) {
+Error CopyIcons(platform::FileSystem& files, std::wstring_view folder, const Sources& sources, std::size_t icons,
+                const NameList& absent, bool deletions_pending, std::wstring_view& failed_name) {
   const WideText staging = Joined(folder, L"\\", kStagingFolderName);
-  if (staged.empty()) {
-    // A run cut short after its moves left the staging folder, or copies
-    // whose files were replaced since: they go.
-    if (!files.FolderExists(staging)) return Error();
-    for (const Source& source : sources.files) {
-      const WideText left = Joined(staging, L"\\", source.name);
-      if (files.FileExists(left)) {
-        if (Error error = files.DeleteFile(left)) return error;
-      }
+  NameList staged;
+  for (std::size_t at = 0; at < icons; ++at) {
+    const Source& source = sources.files[at];
+    const WideText to = Joined(folder, L"\\", source.name);
+    if (files.FileExists(to) && !files.DeletesAtRestart(to) && files.HeldSourceIs(source.held, to)) continue;
+    if (staged.empty() && !files.FolderExists(staging)) {
+      if (Error error = files.CreateHiddenFolder(staging)) return error;
     }
-    bool removed = false;
-    return files.RemoveEmptyFolder(staging, removed);
-  }
-  if (!files.FolderExists(staging)) {
-    if (Error error = files.CreateHiddenFolder(staging)) return error;
-  }
-  for (const Source& source : sources.files) {
-    if (!staged.Contains(source.name)) continue;
+    failed_name = source.name;
     if (Error error = files.CopyHeldSource(source.held, Joined(staging, L"\\", source.name),
                                            platform::FileSystem::Existing::kReplace)) {
       return error;
     }
+    staged.Add(source.name);
   }
-  Error failed;
-  staged.ForEach([&](std::wstring_view name) {
+  for (std::size_t at = 0; at < icons; ++at) {
+    const std::wstring_view name = sources.files[at].name;
+    if (!staged.Contains(name)) continue;
+    failed_name = name;
+    const WideText from = Joined(staging, L"\\", name);
     const WideText to = Joined(folder, L"\\", name);
     bool kept = false;
-    if (!failed && deletions_pending) failed = files.KeepAtRestart(to, kept);
-    if (!failed) failed = files.MoveFileReplacing(Joined(staging, L"\\", name), to);
-  });
-  if (failed) return failed;
+    // What an uninstallation had left for the restart to delete is kept now.
+    Error failed = deletions_pending ? files.KeepAtRestart(to, kept) : Error();
+    // Into a place found empty only while it is empty: a file that appeared
+    // there since is someone else's.
+    if (!failed) failed = absent.Contains(name) ? files.MoveFile(from, to) : files.MoveFileReplacing(from, to);
+    if (failed) return failed;
+  }
+  failed_name = std::wstring_view();
+  if (!files.FolderExists(staging)) return Error();
+  // Copies an earlier run cut short left there go with the folder.
+  for (const Source& source : sources.files) {
+    const WideText left = Joined(staging, L"\\", source.name);
+    if (files.FileExists(left)) {
+      if (Error error = files.DeleteFile(left)) return error;
+    }
+  }
   bool removed = false;
   return files.RemoveEmptyFolder(staging, removed);
 }
@@ -238,6 +272,8 @@ Error StageAndReplace(platform::FileSystem& files, std::wstring_view folder, con
 // --- Undo -------------------------------------------------------------------
 
 namespace {
+
+}  // namespace
 
 // Removes the folders between `folder` and `base` ("Glyphary" of the
 // per-user folder) that are left empty; one that holds anything stays.
@@ -250,6 +286,8 @@ void RemoveEmptyParents(platform::FileSystem& files, std::wstring_view folder, s
     parent = SplitLast(parent).first;
   }
 }
+
+namespace {
 
 // The folder the running uninstaller moves into when the temporary folder
 // lies on another volume than the install folder (a move is a rename within
@@ -353,10 +391,12 @@ void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const
   // A newer build's copies staged and not yet moved go first.
   const WideText staging = Joined(from.path, L"\\", kStagingFolderName);
   if (files.FolderExists(staging)) {
-    names.ForEach([&](std::wstring_view name) {
+    auto unstage = [&](std::wstring_view name) {
       const WideText staged = Joined(staging, L"\\", name);
       if (files.FileExists(staged)) keep(files.DeleteFile(staged));
-    });
+    };
+    names.ForEach(unstage);
+    for (const FileType& type : kFileTypes) unstage(type.icon_file);  // one the record stopped naming
     bool gone = false;
     keep(files.RemoveEmptyFolder(staging, gone));
   }

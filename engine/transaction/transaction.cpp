@@ -318,7 +318,6 @@ Error Transaction::Read() {
   InstallRecord& record = record_;
   record = InstallRecord();
   new_saved_ = List<SavedValue>();
-  for (NameList& staged : staged_) staged = NameList();
   for (NameList& absent : absent_) absent = NameList();
   record.exists = registry.KeyExists(target_.record_root, kRecordKey);
   if (!record.exists) return Error();
@@ -344,9 +343,10 @@ Error Transaction::Read() {
   // The lists are required of every record past its plan.
   const bool past_plan = !written.empty() && written != kPlanning && written != kRemoved;
   if (Error error = changes::ReadFileLists(registry, target_, record, past_plan)) return error;
-  if (record.damaged) {
-    // What a damaged record lost of the WOW64 folder's list: the icons there
-    // that hold the very bytes of ours in the install folder are ours.
+  if (record.damaged || !record.wow64_set_aside.empty()) {
+    // What a damaged record lost of the WOW64 folder's list, or one cut
+    // short before it was written: the icons there that hold the very
+    // bytes of ours in the install folder are ours.
     Wow64Folder wow64;
     wow64.Find(platform_.files, target_);
     changes::UnrecordedWow64Files(platform_.files, target_, wow64).ForEach([&](std::wstring_view name) {
@@ -423,13 +423,13 @@ Error Transaction::PlanRegistry() {
   return Error();
 }
 
-Error Transaction::PlanFiles(const Sources& sources) {
+Error Transaction::PlanFiles(const Sources& sources, bool upgrade) {
   InstallRecord& record = record_;
   wow64_.Find(platform_.files, target_);
   if (!record.exists) record.folders_before = ExistingFolders(platform_.files, target_, wow64_, sources);
   const changes::FileFolders to = changes::FoldersOf(target_, wow64_, sources.files.size(), record);
   for (std::size_t at = 0; at < to.size; ++at) {
-    if (Error error = changes::PlanFolder(platform_.files, sources, to.list[at], staged_[at], absent_[at])) {
+    if (Error error = changes::PlanFolder(platform_.files, sources, to.list[at], upgrade, absent_[at])) {
       return error;
     }
   }
@@ -486,15 +486,11 @@ Error Transaction::Apply(const Sources& sources, const StageSink& stage, bool up
     if (!files.FolderExists(folder)) {
       if (Error error = files.CreateFolder(folder)) return error.At(folder);
     }
-    // The icons an older build put there with other bytes: each staged
-    // whole first, so that every one of the older set stays until the
-    // newer set is complete, then moved over it.
-    if (Error error = changes::StageAndReplace(files, folder, sources, staged_[at], pending[at])) return error;
-    for (std::size_t icon = 0; icon < icons; ++icon) {
-      if (staged_[at].Contains(sources.files[icon].name)) continue;
-      if (Error error = changes::CopySource(files, folder, sources.files[icon], pending[at], absent_[at])) {
-        return Unclaimed(error, to.list[at], sources.files[icon].name);
-      }
+    // Each icon staged whole first: an older build's stay until the newer
+    // set is complete, and none is ever half copied.
+    std::wstring_view failed_name;
+    if (Error error = changes::CopyIcons(files, folder, sources, icons, absent_[at], pending[at], failed_name)) {
+      return Unclaimed(error, to.list[at], failed_name);
     }
   }
   stage(InstallStage::kEditingRegistry);
@@ -583,6 +579,9 @@ Error Transaction::TakeBack(FilesInUse in_use, UninstallReport& report) {
     const changes::FileFolder& folder = from.list[at];
     if (files.FolderExists(folder.path) && !(folder.wow64 && folder.files.empty())) {
       changes::RemoveFiles(files, target_, folder, in_use, report, left, FunctionRef<void(Error)>(keep));
+    } else if (!folder.wow64 && record.exists) {
+      // A run cut short after it made the folders above the install folder.
+      changes::RemoveEmptyParents(files, folder.path, folder.base, folder.folders_before);
     }
   }
   // The WOW64 folder's lists, where it is not found on this run, are kept

@@ -309,7 +309,8 @@ class Transaction {
   // those the ones whose present file is someone else's and moves aside
   // (someone else's file waiting aside already: an error naming it).
   [[nodiscard]] Error PlanRegistry();
-  [[nodiscard]] Error PlanFiles(const Sources& sources);
+  // `upgrade`: the files of ours there are an older build's.
+  [[nodiscard]] Error PlanFiles(const Sources& sources, bool upgrade = false);
 
   // Carries the plan out: the record of it written first (the state
   // Planning first and Installing, or Upgrading over an older build's
@@ -357,7 +358,6 @@ class Transaction {
   InstallRecord record_;
   Wow64Folder wow64_;
   List<SavedValue> new_saved_;  // planned values no earlier run saved, or saved anew
-  NameList staged_[2];          // of each folder's icons of ours, those replaced through staging
   NameList absent_[2];          // of each folder's files, those with no file in their place when planned
   bool stateless_ = false;      // the record has no InstallState (the earliest builds' form)
 };
