@@ -406,7 +406,9 @@ class Explorer : public ::testing::TestWithParam<engine::Scope> {
                        engine::testing::StoredText(L"", L"OtherApp.Text2"));
         return true;
       case Act::kTheirIcon:
-        if (s.files.IsFile(icon)) return false;
+        // Not into the files of Windows Installer's product, which its
+        // removal takes whatever they hold.
+        if (s.files.IsFile(icon) || PackageTrace(s)) return false;
         s.files.AddFile(icon, "their new icon");
         return true;
       case Act::kTheirIconGoes: {
@@ -494,9 +496,22 @@ class Explorer : public ::testing::TestWithParam<engine::Scope> {
   static bool KeyThere(const State& s, RegistryRoot root, std::wstring_view path) {
     return const_cast<FakeRegistry&>(s.registry).KeyExists(root, path);
   }
+  // The package's product, its mark or the values it kept: what its next run finishes.
+  static bool PackageTrace(const State& s) {
+    const std::wstring key(engine::kPackageKey);
+    return s.registered || s.registry.Value(RegistryRoot::kLocalMachine, key, std::wstring(engine::kPackageInstallingValue)) ||
+           KeyThere(s, RegistryRoot::kLocalMachine, key + L"\\ReplacedValues");
+  }
   bool Recorded(const State& s) const {
-    return KeyThere(s, Target().record_root, engine::kRecordKey) || s.registered ||
-           KeyThere(s, RegistryRoot::kLocalMachine, engine::kPackageKey);
+    return KeyThere(s, Target().record_root, engine::kRecordKey) || PackageTrace(s);
+  }
+  // A damaged record is kept by design once the uninstall has taken what it knows.
+  bool DamagedRecordKept(const State& s) const {
+    FakePlatform p;
+    p.files = s.files;
+    p.registry = s.registry;
+    engine::Transaction record(p.platform, Target());
+    return !record.Read() && record.record().state == engine::RecordState::kDamaged && !Shown(s);
   }
   // Once the record is gone, what it kept cannot be told: whole is every
   // icon and value ours (or theirs, written since) with DisplayName; as
@@ -513,19 +528,18 @@ class Explorer : public ::testing::TestWithParam<engine::Scope> {
       if (found == model.written[place] || (model.written[place] && *model.written[place] == our)) continue;
       if ((found && *found == our) != ours) return false;
     }
-    return ours ? Shown(s) : !Recorded(s);
+    return ours ? Shown(s) : !Recorded(s) || DamagedRecordKept(s);
   }
-  // After another program's doing the record may differ from a whole
-  // install's in what it lists (a key of theirs made since the plan), so
-  // what is in place is compared instead.
+  // The record may differ from a whole install's in what it lists (a key
+  // of theirs made since the plan, values an earlier form kept), so what
+  // is in place is compared where the machine is not exactly one of them.
   bool Whole(const State& s, const Model& model, const std::wstring& key) const {
-    return model.whole_keys.count(key) != 0 || (model.acts > 0 && OursEverywhere(s, model, true)) ||
-           (model.cleaned && s.registered);
+    return model.whole_keys.count(key) != 0 || OursEverywhere(s, model, true) || (model.cleaned && s.registered);
   }
   // An uninstall with no record takes what has our names and values as an
   // earlier build's: what it makes of the untouched machine is as before.
   bool AsBefore(const State& s, const Model& model, const std::wstring& key) const {
-    return key == model.before_key || key == model.unrecorded_key || (model.cleaned && OursEverywhere(s, model, false));
+    return key == model.before_key || key == model.unrecorded_key || OursEverywhere(s, model, false);
   }
 
   void Fault(int check, const Model& model, const std::string& path, const std::string& what) {
@@ -563,7 +577,7 @@ class Explorer : public ::testing::TestWithParam<engine::Scope> {
         missed += std::string("\n    ") + kind.name + " (exit " + std::to_string(out.code) + " " + out.error + "):" +
                   Difference(out.end, kind.remove ? model.others : model.whole.front());
       }
-      if (out.code == 0 && !whole && !before && !Recorded(out.end)) {
+      if (out.code == 0 && !whole && !before && !Recorded(out.end) && !model.cleaned) {
         Fault(4, model, step, "success, and half changed with no record left:" + Difference(out.end, model.others));
       }
       // Without a record (the exe's), an uninstall cannot tell: the crash-points test pins what it takes.
