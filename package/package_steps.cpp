@@ -30,6 +30,9 @@ constexpr std::wstring_view kAllKeptValue = L"ValuesKept";
 // paths is that transaction's copy, cut short too. A mark without it is an
 // earlier build's.
 constexpr std::wstring_view kIconsBeforeValue = L"IconsBefore";
+// Another program's values that a removal found in the places before
+// Windows Installer deleted them (SaveTaken).
+constexpr std::wstring_view kTakenValue = L"TakenValues";
 
 std::wstring_view ValueName(int place) { return engine::PlaceAt(place).value.name; }
 
@@ -155,8 +158,24 @@ void Unmark(Registry& registry, Session& session) {
 }
 
 // Deletes the kept values; false (and named in the log) when they stay.
+// Another program's values that a removal found in the places, kept in the
+// package's key by SaveTaken: `found` now, with what an earlier removal cut
+// short had kept for the places where nothing is found now.
+List<SavedValue> Taken(Registry& registry, const List<SavedValue>& found, Session& session) {
+  List<SavedValue> taken = found;
+  RegistryValue kept;
+  bool there = false;
+  if (!registry.ReadValue(kMachine, engine::kPackageKey, kTakenValue, kept, there) && there) {
+    for (const SavedValue& value : Decoded(kept.AsText(), session)) {
+      if (!Saved(taken, value.place)) taken.Add(value);
+    }
+  }
+  return taken;
+}
+
 bool ForgetKept(Registry& registry, Session& session) {
   Error error = registry.DeleteValue(kMachine, engine::kPackageKey, kAllKeptValue);
+  if (!error) error = registry.DeleteValue(kMachine, engine::kPackageKey, kTakenValue);
   if (!error) error = engine::ForgetSavedValues(registry, kPackageRecord);
   if (error) session.Log(Joined(L"Glyphary Installer: the kept values stay: ", error.Path()));
   return !error;
@@ -356,6 +375,12 @@ ActionResult FindTaken(Session& session, const platform::Platform& platform, con
   };
   (void)engine::ScanPlaces(platform.registry, target, engine::PlaceVisit(sort));
   session.SetProperty(L"PutBackReplaced", Encoded(taken));
+  session.SetProperty(L"SaveTaken", Encoded(taken));
+  // What SaveTaken's rollback writes back: "=" and the kept text, or "" for none.
+  RegistryValue kept;
+  bool there = false;
+  const bool read = !platform.registry.ReadValue(kMachine, engine::kPackageKey, kTakenValue, kept, there) && there;
+  session.SetProperty(L"UndoSaveTaken", read ? Joined(L"=", kept.AsText()) : WideText());
   session.SetProperty(L"UndoPutBack", Encoded(empty));
   return true;
 }
@@ -365,7 +390,7 @@ ActionResult PutBackReplaced(Session& session, const platform::Platform& platfor
   // another program set since the installation goes back first; where
   // nothing was set since, what the package had replaced.
   Registry& registry = platform.registry;
-  const List<SavedValue> taken = Decoded(session.Property(L"CustomActionData"), session);
+  const List<SavedValue> taken = Taken(registry, Decoded(session.Property(L"CustomActionData"), session), session);
   int restored = 0;
   bool all = true;
   for (const List<SavedValue>& values : {taken, KeptValues(registry, target, session)}) {
@@ -385,6 +410,24 @@ ActionResult PutBackReplaced(Session& session, const platform::Platform& platfor
     all = false;
   }
   return all;  // the kept values stay for another try
+}
+
+ActionResult SaveTaken(Session& session, const platform::Platform& platform) {
+  Registry& registry = platform.registry;
+  const List<SavedValue> taken = Taken(registry, Decoded(session.Property(L"CustomActionData"), session), session);
+  Error error = registry.CreateKey(kMachine, engine::kPackageKey);
+  if (!error) error = registry.SetText(kMachine, engine::kPackageKey, kTakenValue, Encoded(taken));
+  if (error) session.Log(Joined(L"Glyphary Installer: another program's values cannot be kept: ", error.Path()));
+  return !error;
+}
+
+ActionResult UndoSaveTaken(Session& session, const platform::Platform& platform) {
+  const WideText before = session.Property(L"CustomActionData");
+  Registry& registry = platform.registry;
+  const Error error = before.empty() ? registry.DeleteValue(kMachine, engine::kPackageKey, kTakenValue)
+                                     : registry.SetText(kMachine, engine::kPackageKey, kTakenValue, After(before, 0));
+  if (error) session.Log(Joined(L"Glyphary Installer: cannot take back ", error.Path()));
+  return true;
 }
 
 ActionResult UndoPutBack(Session& session, const platform::Platform& platform, const InstallTarget& target) {
@@ -444,6 +487,8 @@ ActionResult ForgetReplaced(Session& session, const platform::Platform& platform
 ActionResult RunPackageAction(std::wstring_view name, Session& session, const platform::Platform& platform,
                               const InstallTarget& target) {
   if (name == L"CheckInstall") return CheckInstall(session, platform, target);
+  if (name == L"SaveTaken") return SaveTaken(session, platform);
+  if (name == L"UndoSaveTaken") return UndoSaveTaken(session, platform);
   if (name == L"ClaimKeys") return ClaimKeys(session, platform, target);
   if (name == L"UndoClaim") return UndoClaim(session, platform);
   if (name == L"SaveReplaced") return SaveReplaced(session, platform, target);

@@ -38,6 +38,10 @@
 //   removal   FindTaken         immediate, before the values go: which places
 //                               hold something else than the package's value
 //                               now (another program's, set since)
+//             UndoSaveTaken     rollback of SaveTaken
+//             SaveTaken         keeps what FindTaken found, so that a removal
+//                               cut short after Windows Installer deleted
+//                               the values puts them back when run again
 //             UndoPutBack       rollback of PutBackReplaced
 //             ... RemoveRegistryValues
 //             PutBackReplaced   what another program set since goes back;
@@ -93,6 +97,8 @@ inline constexpr PackageAction kPackageActions[] = {
     {"UndoSaveReplaced", action_type::kRollbackAction, 1503, 0, "NOT Installed"},
     {"SaveReplaced", action_type::kDeferred, 1504, 0, "NOT Installed"},
     {"FindTaken", action_type::kImmediate, 2590, 0, "REMOVE=\"ALL\""},
+    {"UndoSaveTaken", action_type::kRollbackAction, 2591, 0, "REMOVE=\"ALL\""},
+    {"SaveTaken", action_type::kDeferred, 2592, 0, "REMOVE=\"ALL\""},
     {"UndoPutBack", action_type::kRollbackAction, 2595, 0, "REMOVE=\"ALL\""},
     {"PutBackReplaced", action_type::kDeferred, 2610, 0, "REMOVE=\"ALL\""},
     {"ClaimDone", action_type::kDeferred, 6590, 0, "NOT Installed"},

@@ -52,6 +52,10 @@ Error ReadFileLists(platform::Registry& registry, const InstallTarget& target, I
       return error;
     }
   }
+  // A record past its plan always names the program: one that names
+  // nothing lost its list, which is taken as an uninstall without a record
+  // takes it.
+  if (past_plan && record.files.empty()) record.files = UnrecordedFiles();
   // The files set aside are written before the files put in, so a record
   // may name one set aside that its list of files put in lacks: cut short
   // between the two (the state then still that of the run before), or the

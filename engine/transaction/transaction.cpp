@@ -343,11 +343,6 @@ Error Transaction::Read() {
   // The lists are required of every record past its plan.
   const bool past_plan = !written.empty() && written != kPlanning && written != kRemoved;
   if (Error error = changes::ReadFileLists(registry, target_, record, past_plan)) return error;
-  if (record.damaged && record.files.empty()) {
-    // A damaged record that lost the install folder's list: its files are
-    // taken as an uninstall without a record takes them.
-    changes::UnrecordedFiles().ForEach([&](std::wstring_view name) { record.files.Add(name); });
-  }
   if (record.damaged || !record.wow64_set_aside.empty()) {
     // What a damaged record lost of the WOW64 folder's list, or one cut
     // short before it was written: the icons there that hold the very
