@@ -1,5 +1,5 @@
-// Inside the transaction: the record's key and texts, shared by the kinds
-// of change, and the file kinds (folders, set-aside, copies) that
+// Inside the transaction: the record's key and texts, and the kinds of
+// change, each one unit with its journal, its step and its rollback, that
 // transaction.cpp puts in order. Not for use outside this folder.
 #pragma once
 
@@ -14,6 +14,9 @@ inline RecordLocation RecordOf(const InstallTarget& target) { return {target.rec
 // --- The record's texts -----------------------------------------------------
 // Between the names of a list: a character no file or key name holds.
 constexpr wchar_t kSeparator = L'|';
+
+// The record's list of the folders that were someone else's before.
+constexpr std::wstring_view kFoldersValue = L"ExistingFolders";
 
 // `names` as one text, kSeparator between them.
 WideText JoinedNames(const NameList& names);
@@ -51,16 +54,19 @@ FileFolders FoldersOf(const InstallTarget& target, const Wow64Folder& wow64, std
                       InstallRecord& record);
 
 // Record: the lists of every folder, read (`record.damaged` where one is
-// no text, where the install folder's is missing from a record `past_plan`,
-// or where such a record names files set aside that its list of files put
-// in lacks: those are added to it)
-// and written (the files to move aside before the files to put in: a name
-// in the second list that is missing from the first would be taken for
-// ours). After a removal, the files still there.
+// no text, or where the install folder's is missing from a record
+// `past_plan`; a name set aside that the list of files put in lacks is
+// added to it) and written: the files to move aside (SetAsideFiles[Wow64])
+// before the files to put in (InstalledFiles[Wow64]), as a name in the
+// second list that is missing from the first would be taken for ours. A
+// list an earlier run wrote that is empty now goes. After a removal, the
+// files still there.
 [[nodiscard]] Error ReadFileLists(platform::Registry& registry, const InstallTarget& target, InstallRecord& record,
                                   bool past_plan);
-[[nodiscard]] Error WriteFileLists(platform::Registry& registry, const InstallTarget& target,
-                                   const InstallRecord& record);
+[[nodiscard]] Error WriteSetAsideLists(platform::Registry& registry, const InstallTarget& target,
+                                       const InstallRecord& record);
+[[nodiscard]] Error WriteInstalledLists(platform::Registry& registry, const InstallTarget& target,
+                                        const InstallRecord& record);
 [[nodiscard]] Error WriteFilesLeft(platform::Registry& registry, const InstallTarget& target,
                                    const NameList& files, const NameList& wow64_files);
 
@@ -74,26 +80,6 @@ FileFolders FoldersOf(const InstallTarget& target, const Wow64Folder& wow64, std
 [[nodiscard]] Error PlanFolder(platform::FileSystem& files, const Sources& sources, const FileFolder& to,
                                bool upgrade, NameList& absent);
 
-// Steps: the folders made (with any missing folder above the install
-// folder; one an uninstallation had left to the restart is kept now,
-// `pending` says so for each); someone else's files moved aside; the icons,
-// then the program, copied.
-[[nodiscard]] Error MakeFolders(platform::FileSystem& files, const InstallTarget& target, const FileFolders& to,
-                                bool pending[2]);
-[[nodiscard]] Error SetAside(platform::FileSystem& files, const FileFolder& folder);
-[[nodiscard]] Error CopySource(platform::FileSystem& files, std::wstring_view folder, const Source& source,
-                               bool deletions_pending, const NameList& absent);
-// Copies the first `icons` of `sources` that the folder does not hold to
-// the byte already, each whole into the folder's kStagingFolderName, and
-// only once all are there moves each into its place (over the file there,
-// or where `absent` names it, only while the place is empty); the staging
-// folder then goes. So every icon in the folder is whole at every instant,
-// ours of this build or an earlier one, or someone else's. The failing
-// icon's name goes into `failed_name`.
-[[nodiscard]] Error CopyIcons(platform::FileSystem& files, std::wstring_view folder, const Sources& sources,
-                              std::size_t icons, const NameList& absent, bool deletions_pending,
-                              std::wstring_view& failed_name);
-
 // What a removal of files leaves to the restart or to a later run, beyond
 // the errors it reports.
 struct LeftOver {
@@ -106,12 +92,67 @@ struct LeftOver {
   bool run_again = false;
 };
 
-// Undo: takes the files of ours out of the folder and puts back those it
-// had moved aside; the folder goes when nothing else is in it. The
-// uninstaller (only in the install folder) goes last, and stays where the
-// removal is to be run again. Each failure goes to `keep`.
-void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const FileFolder& from,
-                 FilesInUse in_use, UninstallReport& report, LeftOver& left, const FunctionRef<void(Error)>& keep);
+// --- The kinds of change ------------------------------------------------------
+// After Chromium's installer WorkItem (DoImpl, RollbackImpl), but journaled
+// on disk: each kind says what it writes into the record before any step of
+// any kind (Journal), makes its step (Do), and takes back whatever the
+// record names of it, from any state a run left (Rollback). The transaction
+// runs them in kApplyOrder, the state Installing between the journals and
+// the steps, and takes them back in kRollbackOrder.
+
+// What one run works on, handed to every kind.
+struct Work {
+  Work(const platform::Platform& on, const InstallTarget& for_target, InstallRecord& of_record,
+       const FileFolders& in_folders)
+      : platform(on), target(for_target), record(of_record), folders(in_folders) {}
+  const platform::Platform& platform;
+  const InstallTarget& target;
+  InstallRecord& record;
+  const FileFolders& folders;
+  // Applying: what the plan found.
+  const Sources* sources = nullptr;
+  const List<SavedValue>* new_saved = nullptr;  // values no earlier run saved, or saved anew
+  NameList* absent = nullptr;                   // each folder's names found with no file in place
+  const StageSink* stage = nullptr;
+  bool upgrade = false;                         // the registrations stay as they are
+  bool pending[2] = {};                         // each folder's deletions left to the restart, kept now
+  // Taking back.
+  FilesInUse in_use = FilesInUse::kReport;
+  UninstallReport* report = nullptr;
+  LeftOver left;
+  bool unlisted = false;   // files found waiting aside that the set-aside lists lost
+  bool stateless = false;  // a record in the earliest builds' form
+  FunctionRef<void(Error)> keep;
+};
+
+class Change {
+ public:
+  [[nodiscard]] virtual Error Journal(Work& work) const = 0;
+  [[nodiscard]] virtual Error Do(Work& work) const = 0;
+  // Each failure goes to work.keep; false stops the rollback there.
+  virtual bool Rollback(Work& work) const = 0;
+
+ protected:
+  ~Change() = default;
+};
+
+// folders       ExistingFolders          made where missing        removed when empty, unless someone else's
+// set-aside     SetAsideFiles[Wow64]     theirs moved aside        put back (at the restart where ours is held)
+// copies        InstalledFiles[Wow64]    icons staged, moved in    deleted, or at the restart
+// registrations ReplacedValues, ExistingKeys  36 keys, 48 values   ours deleted, saved put back, keys of before kept
+// uninstaller   (in InstalledFiles)      the program copied in     moved out while it runs, deleted
+// completion    (InstallState)           the entry, DisplayName    DisplayName first, then Removing
+const Change& FolderChange();        // files.cpp
+const Change& SetAsideChange();      // files.cpp
+const Change& CopyChange();          // files.cpp
+const Change& UninstallerChange();   // files.cpp
+const Change& RegistrationChange();  // registry.cpp
+const Change& CompletionChange();    // transaction.cpp
+
+// The copy of `name` into `folder` failed with `error`: where a file
+// appeared in a place this run had found empty, the record stops naming it
+// as ours before the rollback reads it.
+Error Unclaimed(Work& work, const FileFolder& folder, std::wstring_view name, Error error);
 
 // Undo: the folders above `folder` up to `base` that are empty and were
 // not there before the installation.
@@ -132,11 +173,9 @@ NameList UnrecordedWow64Files(platform::FileSystem& files, const InstallTarget& 
 // Recovery: a file waiting in a folder's set-aside folder under a name of
 // ours that its list does not name (the list was lost): named in `ignored`
 // and added to `set_aside`, so that it is put back and not stranded.
-// WriteSetAsideLists records the lists so found before anything is put
-// back: a later run then knows the file in that place for theirs.
+// The set-aside kind's rollback records the lists so found before anything
+// is put back: a later run then knows the file in that place for theirs.
 bool FindUnlistedAside(platform::FileSystem& files, const FileFolder& folder, NameList& ignored);
-[[nodiscard]] Error WriteSetAsideLists(platform::Registry& registry, const InstallTarget& target,
-                                       const InstallRecord& record);
 
 // Recovery: deletes what earlier removals moved out of the install folder
 // (the running uninstaller), and the folder they moved it into; a copy

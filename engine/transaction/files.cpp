@@ -72,34 +72,41 @@ Error ReadFileLists(platform::Registry& registry, const InstallTarget& target, I
   return Error();
 }
 
-Error WriteFileLists(platform::Registry& registry, const InstallTarget& target, const InstallRecord& record) {
-  const platform::RegistryRoot root = target.record_root;
-  struct List {
-    std::wstring_view value;
-    const NameList& names;
-    bool always;
-  };
-  const List lists[] = {{kSetAsideValue, record.set_aside, false},
-                        {kFilesValue, record.files, true},
-                        {kWow64SetAsideValue, record.wow64_set_aside, false},
-                        {kWow64FilesValue, record.wow64_files, false}};
-  for (const auto& [value, names, always] : lists) {
-    if (!always && names.empty()) {
-      // One that an earlier run wrote goes: it names no file any more.
-      if (Error error = record.exists ? registry.DeleteValue(root, kRecordKey, value) : Error()) return error;
+namespace {
+
+// Writes `lists` in order; one that is empty now goes where an earlier run
+// wrote it, as it names no file any more.
+struct ListValue {
+  std::wstring_view value;
+  const NameList& names;
+  bool always;
+};
+Error WriteLists(platform::Registry& registry, const InstallTarget& target, const InstallRecord& record,
+                 std::initializer_list<ListValue> lists) {
+  for (const ListValue& list : lists) {
+    if (!list.always && list.names.empty()) {
+      if (Error error = record.exists ? registry.DeleteValue(target.record_root, kRecordKey, list.value) : Error()) {
+        return error;
+      }
       continue;
     }
-    if (Error error = registry.SetText(root, kRecordKey, value, JoinedNames(names))) return error;
+    if (Error error = registry.SetText(target.record_root, kRecordKey, list.value, JoinedNames(list.names))) {
+      return error;
+    }
   }
   return Error();
 }
 
+}  // namespace
+
 Error WriteSetAsideLists(platform::Registry& registry, const InstallTarget& target, const InstallRecord& record) {
-  if (Error error = registry.SetText(target.record_root, kRecordKey, kSetAsideValue, JoinedNames(record.set_aside))) {
-    return error;
-  }
-  if (record.wow64_set_aside.empty()) return Error();
-  return registry.SetText(target.record_root, kRecordKey, kWow64SetAsideValue, JoinedNames(record.wow64_set_aside));
+  return WriteLists(registry, target, record,
+                    {{kSetAsideValue, record.set_aside, false}, {kWow64SetAsideValue, record.wow64_set_aside, false}});
+}
+
+Error WriteInstalledLists(platform::Registry& registry, const InstallTarget& target, const InstallRecord& record) {
+  return WriteLists(registry, target, record,
+                    {{kFilesValue, record.files, true}, {kWow64FilesValue, record.wow64_files, false}});
 }
 
 Error WriteFilesLeft(platform::Registry& registry, const InstallTarget& target, const NameList& files,
@@ -177,6 +184,8 @@ Error PlanFolder(platform::FileSystem& files, const Sources& sources, const File
 }
 
 // --- Steps ------------------------------------------------------------------
+
+namespace {
 
 Error MakeFolders(platform::FileSystem& files, const InstallTarget& target, const FileFolders& to,
                   bool pending[2]) {
@@ -272,6 +281,8 @@ Error CopyIcons(platform::FileSystem& files, std::wstring_view folder, const Sou
   bool removed = false;
   return files.RemoveEmptyFolder(staging, removed);
 }
+
+}  // namespace
 
 // --- Undo -------------------------------------------------------------------
 
@@ -388,79 +399,228 @@ Error PutBack(platform::FileSystem& files, std::wstring_view path, std::wstring_
 
 }  // namespace
 
-void RemoveFiles(platform::FileSystem& files, const InstallTarget& target, const FileFolder& from,
-                 FilesInUse in_use, UninstallReport& report, LeftOver& left, const FunctionRef<void(Error)>& keep) {
-  const NameList& names = from.files;
-  const WideText aside_folder = AsideFolder(from.path);
-  // A newer build's copies staged and not yet moved go first.
-  const WideText staging = Joined(from.path, L"\\", kStagingFolderName);
-  if (files.FolderExists(staging)) {
-    auto unstage = [&](std::wstring_view name) {
-      const WideText staged = Joined(staging, L"\\", name);
-      if (files.FileExists(staged)) keep(files.DeleteFile(staged));
-    };
-    names.ForEach(unstage);
-    for (const FileType& type : kFileTypes) unstage(type.icon_file);  // one the record stopped naming
-    bool gone = false;
-    keep(files.RemoveEmptyFolder(staging, gone));
+// --- The kinds ------------------------------------------------------------------
+
+namespace {
+
+// Whether a rollback reaches `folder`: it is there, and the WOW64 folder
+// only where the record names files of ours in it (one that holds nothing
+// of ours is not ours, empty or not).
+bool Reached(platform::FileSystem& files, const FileFolder& folder) {
+  return files.FolderExists(folder.path) && !(folder.wow64 && folder.files.empty());
+}
+
+// Calls `visit` with each folder a rollback reaches, the WOW64 folder first.
+template <class Visit>
+void EachReached(Work& work, Visit visit) {
+  for (std::size_t at = work.folders.size; at-- > 0;) {
+    if (Reached(work.platform.files, work.folders.list[at])) visit(work.folders.list[at]);
   }
-  const int restored_before = left.restored_at_restart.count();
-  bool has_uninstaller = false;
-  names.ForEach([&](std::wstring_view name) {
-    const WideText path = Joined(from.path, L"\\", name);
-    if (!from.set_aside.Contains(name)) {
-      if (!from.wow64 && SameName(name, kExeName)) {
-        has_uninstaller = true;
-      } else {
-        keep(RemoveFile(files, path, in_use, report, left));
+}
+
+bool IsUninstaller(const FileFolder& folder, std::wstring_view name) {
+  return !folder.wow64 && SameName(name, kExeName);
+}
+
+class Folders final : public Change {
+ public:
+  Error Journal(Work& work) const override {
+    if (work.record.folders_before.empty()) return Error();
+    return work.platform.registry.SetText(work.target.record_root, kRecordKey, kFoldersValue,
+                                          JoinedNames(work.record.folders_before));
+  }
+  Error Do(Work& work) const override {
+    return MakeFolders(work.platform.files, work.target, work.folders, work.pending);
+  }
+  // Each folder goes where it is empty and was not someone else's before,
+  // with the empty folders above it; one that holds only files of ours
+  // left to the restart goes at the restart after them.
+  bool Rollback(Work& work) const override {
+    platform::FileSystem& files = work.platform.files;
+    const FileFolder& install = work.folders.list[0];
+    if (!Reached(files, install) && work.record.exists) {
+      // A run cut short after it made the folders above the install folder.
+      RemoveEmptyParents(files, install.path, install.base, install.folders_before);
+    }
+    EachReached(work, [&](const FileFolder& from) {
+      if (from.folders_before.Contains(from.path)) return;
+      bool removed = false;
+      Error removing = files.RemoveEmptyFolder(from.path, removed);
+      work.keep(removing);
+      if (removed) RemoveEmptyParents(files, from.path, from.base, from.folders_before);
+      // The report names the install folder; of the WOW64 folder only the files count.
+      if (!from.wow64) work.report->folder_removed = removed;
+      if (removing || removed || work.in_use == FilesInUse::kReport) return;
+      platform::FileList listed;
+      work.keep(files.ListFiles(Joined(from.path, L"\\*"), listed));
+      bool only_ours = !files.FolderExists(AsideFolder(from.path));
+      listed.names.ForEach([&](std::wstring_view name) {
+        only_ours &= from.files.Contains(name) && files.DeletesAtRestart(Joined(from.path, L"\\", name));
+      });
+      if (only_ours) {
+        work.keep(files.DeleteAtRestart(from.path));
+      } else if (!from.wow64) {
+        work.report->folder_kept = true;
       }
-      return;
-    }
-    // Where the installation moved a file aside, the file in its place is
-    // ours once the one aside exists; while it does not, the file in its
-    // place is still the one that was there.
-    const WideText aside = Joined(aside_folder, L"\\", name);
-    if (files.FileExists(aside)) keep(PutBack(files, path, aside, name, in_use, report, left));
-  });
-  if (left.restored_at_restart.count() > restored_before) {
-    keep(files.DeleteAtRestart(aside_folder));  // after the moves out of it
-  } else if (files.FolderExists(aside_folder)) {
-    bool removed = false;
-    keep(files.RemoveEmptyFolder(aside_folder, removed));
+    });
+    return true;
   }
-  const WideText uninstaller = Joined(target.folder, L"\\", kExeName);
-  if (has_uninstaller && !left.run_again && files.FileExists(uninstaller)) {
-    // The running program, by the file itself: it may have been started
-    // through another drive letter or path for the same folder.
+};
+
+class SetAsideFiles final : public Change {
+ public:
+  Error Journal(Work& work) const override {
+    return WriteSetAsideLists(work.platform.registry, work.target, work.record);
+  }
+  Error Do(Work& work) const override {
+    for (std::size_t at = 0; at < work.folders.size; ++at) {
+      if (Error error = SetAside(work.platform.files, work.folders.list[at])) return error;
+    }
+    return Error();
+  }
+  // Where the installation moved a file aside, the file in its place is
+  // ours once the one aside exists; while it does not, the file in its
+  // place is still the one that was there. The set-aside folder goes once
+  // empty, or at the restart after what comes back from it then.
+  bool Rollback(Work& work) const override {
+    platform::FileSystem& files = work.platform.files;
+    if (work.unlisted) work.keep(WriteSetAsideLists(work.platform.registry, work.target, work.record));
+    EachReached(work, [&](const FileFolder& from) {
+      const WideText aside_folder = AsideFolder(from.path);
+      const int restored_before = work.left.restored_at_restart.count();
+      from.set_aside.ForEach([&](std::wstring_view name) {
+        const WideText aside = Joined(aside_folder, L"\\", name);
+        if (!from.files.Contains(name) || !files.FileExists(aside)) return;
+        work.keep(PutBack(files, Joined(from.path, L"\\", name), aside, name, work.in_use, *work.report, work.left));
+      });
+      if (work.left.restored_at_restart.count() > restored_before) {
+        work.keep(files.DeleteAtRestart(aside_folder));  // after the moves out of it
+      } else if (files.FolderExists(aside_folder)) {
+        bool removed = false;
+        work.keep(files.RemoveEmptyFolder(aside_folder, removed));
+      }
+    });
+    return true;
+  }
+};
+
+class Copies final : public Change {
+ public:
+  Error Journal(Work& work) const override {
+    return WriteInstalledLists(work.platform.registry, work.target, work.record);
+  }
+  Error Do(Work& work) const override {
+    platform::FileSystem& files = work.platform.files;
+    (*work.stage)(InstallStage::kCopyingIcons);
+    const std::size_t icons = work.sources->files.size() - 1;  // the program comes last
+    for (std::size_t at = 0; at < work.folders.size; ++at) {
+      // A folder found there, not made by this run, may have gone since
+      // while empty (Windows Installer taking back a transaction of its own
+      // that had made it): it is made again.
+      const FileFolder& to = work.folders.list[at];
+      if (!files.FolderExists(to.path)) {
+        if (Error error = files.CreateFolder(to.path)) return error.At(to.path);
+      }
+      // Each icon staged whole first: an older build's stay until the newer
+      // set is complete, and none is ever half copied.
+      std::wstring_view failed_name;
+      if (Error error = CopyIcons(files, to.path, *work.sources, icons, work.absent[at], work.pending[at],
+                                  failed_name)) {
+        return Unclaimed(work, to, failed_name, error);
+      }
+    }
+    return Error();
+  }
+  // The copies staged and not yet moved, then each file of ours that is
+  // not in the place of someone else's (the set-aside kind's) and not the
+  // uninstaller (its own kind's, last).
+  bool Rollback(Work& work) const override {
+    platform::FileSystem& files = work.platform.files;
+    EachReached(work, [&](const FileFolder& from) {
+      const WideText staging = Joined(from.path, L"\\", kStagingFolderName);
+      if (files.FolderExists(staging)) {
+        auto unstage = [&](std::wstring_view name) {
+          const WideText staged = Joined(staging, L"\\", name);
+          if (files.FileExists(staged)) work.keep(files.DeleteFile(staged));
+        };
+        from.files.ForEach(unstage);
+        for (const FileType& type : kFileTypes) unstage(type.icon_file);  // one the record stopped naming
+        bool gone = false;
+        work.keep(files.RemoveEmptyFolder(staging, gone));
+      }
+      from.files.ForEach([&](std::wstring_view name) {
+        if (from.set_aside.Contains(name) || IsUninstaller(from, name)) return;
+        work.keep(RemoveFile(files, Joined(from.path, L"\\", name), work.in_use, *work.report, work.left));
+      });
+    });
+    return true;
+  }
+};
+
+class Uninstaller final : public Change {
+ public:
+  Error Journal(Work&) const override { return Error(); }  // named in the install folder's list
+  Error Do(Work& work) const override {
+    const Sources& sources = *work.sources;
+    if (sources.program_in_place) return Error();
+    const Source& program = sources.files[sources.files.size() - 1];
+    if (Error error = CopySource(work.platform.files, work.target.folder, program, work.pending[0], work.absent[0])) {
+      return Unclaimed(work, work.folders.list[0], program.name, error);
+    }
+    return Error();
+  }
+  // The running uninstaller, known by its file however it was started,
+  // moves out of the folder so that the folder can go now; it stays where
+  // the removal is to be run again.
+  bool Rollback(Work& work) const override {
+    platform::FileSystem& files = work.platform.files;
+    const FileFolder& from = work.folders.list[0];
+    const WideText uninstaller = Joined(work.target.folder, L"\\", kExeName);
+    if (!Reached(files, from) || !from.files.Contains(kExeName) || from.set_aside.Contains(kExeName) ||
+        work.left.run_again || !files.FileExists(uninstaller)) {
+      return true;
+    }
     WideText program;
-    keep(files.ProgramFile(program));
-    if (!files.SameFile(uninstaller, program) || MoveProgramOut(files, target, uninstaller)) {
-      keep(RemoveFile(files, uninstaller, in_use, report, left));
+    work.keep(files.ProgramFile(program));
+    if (!files.SameFile(uninstaller, program) || MoveProgramOut(files, work.target, uninstaller)) {
+      work.keep(RemoveFile(files, uninstaller, work.in_use, *work.report, work.left));
     } else {
-      ++report.files_removed;
+      ++work.report->files_removed;
     }
+    return true;
   }
-  // A folder that was there before the installation stays, empty or not.
-  if (from.folders_before.Contains(from.path)) return;
-  bool removed = false;
-  Error removing = files.RemoveEmptyFolder(from.path, removed);
-  keep(removing);
-  if (removed) RemoveEmptyParents(files, from.path, from.base, from.folders_before);
-  // The report names the install folder; of its WOW64 folder only the files count.
-  if (!from.wow64) report.folder_removed = removed;
-  if (removing || removed || in_use == FilesInUse::kReport) return;
-  platform::FileList listed;
-  keep(files.ListFiles(Joined(from.path, L"\\*"), listed));
-  // Only files of ours waiting for the restart: the folder goes after them.
-  bool only_ours = !files.FolderExists(aside_folder);
-  listed.names.ForEach([&](std::wstring_view name) {
-    only_ours &= names.Contains(name) && files.DeletesAtRestart(Joined(from.path, L"\\", name));
+};
+
+}  // namespace
+
+const Change& FolderChange() {
+  static const Folders kind;
+  return kind;
+}
+const Change& SetAsideChange() {
+  static const SetAsideFiles kind;
+  return kind;
+}
+const Change& CopyChange() {
+  static const Copies kind;
+  return kind;
+}
+const Change& UninstallerChange() {
+  static const Uninstaller kind;
+  return kind;
+}
+
+Error Unclaimed(Work& work, const FileFolder& folder, std::wstring_view name, Error error) {
+  if (error.Number() != errors::kFileAlreadyExists || !work.absent[folder.wow64 ? 1 : 0].Contains(name)) return error;
+  NameList rest;
+  folder.files.ForEach([&](std::wstring_view listed) {
+    if (!SameName(listed, name)) rest.Add(listed);
   });
-  if (only_ours) {
-    keep(files.DeleteAtRestart(from.path));
-  } else if (!from.wow64) {
-    report.folder_kept = true;
+  folder.files = rest;
+  if (Error unwritten = WriteInstalledLists(work.platform.registry, work.target, work.record)) {
+    platform::Note(work.platform.log, L"cannot take a file of someone else's off the record", unwritten);
   }
+  return error;
 }
 
 // --- Recovery ---------------------------------------------------------------

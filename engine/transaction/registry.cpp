@@ -216,4 +216,40 @@ Error UnregisterFileTypes(platform::Registry& registry, const InstallTarget& tar
   return first;
 }
 
+// --- The kind -------------------------------------------------------------------
+
+namespace changes {
+
+namespace {
+
+// The keys and the values, one kind: the step writes them type by type,
+// each type's keys before its values, in the order Windows expects.
+class Registrations final : public Change {
+ public:
+  // What the places held, and which of the keys were there.
+  Error Journal(Work& work) const override {
+    platform::Registry& registry = work.platform.registry;
+    if (Error error = SaveValues(registry, RecordOf(work.target), work.target, *work.new_saved)) return error;
+    return WriteKeysBefore(registry, RecordOf(work.target), work.record.keys_before);
+  }
+  Error Do(Work& work) const override {
+    (*work.stage)(InstallStage::kEditingRegistry);
+    return work.upgrade ? Error() : RegisterFileTypes(work.platform.registry, work.target);
+  }
+  bool Rollback(Work& work) const override {
+    work.keep(UnregisterFileTypes(work.platform.registry, work.target, work.record.saved, work.report->registry,
+                                  work.platform.log, &work.record.keys_before));
+    return true;
+  }
+};
+
+}  // namespace
+
+const Change& RegistrationChange() {
+  static const Registrations kind;
+  return kind;
+}
+
+}  // namespace changes
+
 }  // namespace glyphary::engine

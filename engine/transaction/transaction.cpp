@@ -62,7 +62,6 @@ constexpr std::wstring_view kNameValue = L"DisplayName";
 constexpr std::wstring_view kVersionValue = L"DisplayVersion";
 constexpr std::wstring_view kUninstallValue = L"UninstallString";
 constexpr std::wstring_view kPendingRestartValue = L"PendingRestart";
-constexpr std::wstring_view kFoldersValue = L"ExistingFolders";
 // The states as the record writes them, in the order a run moves through them.
 constexpr std::wstring_view kPlanning = L"Planning";
 constexpr std::wstring_view kInstalling = L"Installing";
@@ -367,7 +366,7 @@ Error Transaction::Read() {
     }
     return SameName(SplitLast(path).second, SplitLast(folder).second) && path.size() > 1;
   };
-  if (Error error = changes::ReadList(registry, changes::RecordOf(target_), kFoldersValue, L"folders", false,
+  if (Error error = changes::ReadList(registry, changes::RecordOf(target_), changes::kFoldersValue, L"folders", false,
                                       FunctionRef<bool(std::wstring_view)>(own_folder), record.folders_before,
                                       record.ignored, record.damaged)) {
     return error;
@@ -436,14 +435,53 @@ Error Transaction::PlanFiles(const Sources& sources, bool upgrade) {
   return Error();
 }
 
+namespace {
+
+// The completion: the entry in Apps & Features, the state Installed and
+// DisplayName last; taken back first, DisplayName before anything else
+// goes (the detection rule turns false), then the state Removing.
+class Completion final : public changes::Change {
+ public:
+  Error Journal(changes::Work&) const override { return Error(); }  // the state, the transaction's own
+  Error Do(changes::Work& work) const override {
+    if (Error error = CompleteRecord(work.platform, work.target, work.sources->bytes)) return error;
+    // Explorer shows the new icons at once, without waiting for a restart.
+    work.platform.system.NotifyAssociationsChanged();
+    return Error();
+  }
+  bool Rollback(changes::Work& work) const override {
+    if (!work.record.exists) return true;
+    if (Error error = MarkRemoving(work.platform.registry, work.target, work.stateless && work.record.shown)) {
+      work.keep(error);
+      return false;  // nothing else is taken while the installation still counts as installed
+    }
+    return true;
+  }
+};
+
+// The kinds, in the order of their journals and steps, and of their rollback.
+const changes::Change* const kApplyOrder[] = {&changes::FolderChange(), &changes::SetAsideChange(),
+                                              &changes::CopyChange(),   &changes::RegistrationChange(),
+                                              &changes::UninstallerChange(), &changes::CompletionChange()};
+const changes::Change* const kRollbackOrder[] = {&changes::CompletionChange(), &changes::RegistrationChange(),
+                                                 &changes::CopyChange(),       &changes::SetAsideChange(),
+                                                 &changes::UninstallerChange(), &changes::FolderChange()};
+
+}  // namespace
+
+namespace changes {
+const Change& CompletionChange() {
+  static const Completion kind;
+  return kind;
+}
+}  // namespace changes
+
 Error Transaction::Apply(const Sources& sources, const StageSink& stage, bool upgrade) {
-  platform::FileSystem& files = platform_.files;
   platform::Registry& registry = platform_.registry;
-  const RecordLocation record = changes::RecordOf(target_);
-  // The record of every kind, before any change. A fresh record says
-  // Planning first, so that a kill while it is written leaves a plan that
-  // is only discarded; a record of changes made keeps its state, with the
-  // entry hidden first where it shows (an upgrade).
+  // The record, before any change. A fresh record says Planning first, so
+  // that a kill while it is written leaves a plan that is only discarded;
+  // a record of changes made keeps its state, with the entry hidden first
+  // where it shows (an upgrade).
   if (!record_.exists) {
     if (Error error = registry.CreateKey(target_.record_root, kRecordKey)) return error;
     if (Error error = registry.SetText(target_.record_root, kRecordKey, kStateValue, kPlanning)) return error;
@@ -454,74 +492,26 @@ Error Transaction::Apply(const Sources& sources, const StageSink& stage, bool up
                                      platform_.system.ProgramVersion())) {
     return error;
   }
-  if (Error error = SaveValues(registry, record, target_, new_saved_)) return error;
-  if (Error error = WriteKeysBefore(registry, record, record_.keys_before)) return error;
-  if (!record_.folders_before.empty()) {
-    if (Error error = registry.SetText(target_.record_root, kRecordKey, kFoldersValue,
-                                       changes::JoinedNames(record_.folders_before))) {
-      return error;
-    }
+  const changes::FileFolders folders = changes::FoldersOf(target_, wow64_, sources.files.size(), record_);
+  changes::Work work(platform_, target_, record_, folders);
+  work.sources = &sources;
+  work.new_saved = &new_saved_;
+  work.absent = absent_;
+  work.stage = &stage;
+  work.upgrade = upgrade;
+  for (const changes::Change* kind : kApplyOrder) {
+    if (Error error = kind->Journal(work)) return error;
   }
-  if (Error error = changes::WriteFileLists(registry, target_, record_)) return error;
   if (Error error =
           registry.SetText(target_.record_root, kRecordKey, kStateValue, upgrade ? kUpgrading : kInstalling)) {
     return error;
   }
   platform::Note(platform_.log, L"the record names what this run will change, before it changes it");
-
   // From here, every change is one the record names.
-  const changes::FileFolders to = changes::FoldersOf(target_, wow64_, sources.files.size(), record_);
-  bool pending[2] = {};
-  if (Error error = changes::MakeFolders(files, target_, to, pending)) return error;
-  for (std::size_t at = 0; at < to.size; ++at) {
-    if (Error error = changes::SetAside(files, to.list[at])) return error;
+  for (const changes::Change* kind : kApplyOrder) {
+    if (Error error = kind->Do(work)) return error;
   }
-  stage(InstallStage::kCopyingIcons);
-  const std::size_t icons = sources.files.size() - 1;  // the program comes last
-  for (std::size_t at = 0; at < to.size; ++at) {
-    // A folder found there, not made by this run, may have gone since while
-    // empty (Windows Installer taking back a transaction of its own that
-    // had made it): it is made again.
-    const std::wstring_view folder = to.list[at].path;
-    if (!files.FolderExists(folder)) {
-      if (Error error = files.CreateFolder(folder)) return error.At(folder);
-    }
-    // Each icon staged whole first: an older build's stay until the newer
-    // set is complete, and none is ever half copied.
-    std::wstring_view failed_name;
-    if (Error error = changes::CopyIcons(files, folder, sources, icons, absent_[at], pending[at], failed_name)) {
-      return Unclaimed(error, to.list[at], failed_name);
-    }
-  }
-  stage(InstallStage::kEditingRegistry);
-  if (!upgrade) {
-    if (Error error = RegisterFileTypes(registry, target_)) return error;
-  }
-  if (!sources.program_in_place) {
-    if (Error error = changes::CopySource(files, target_.folder, sources.files[icons], pending[0], absent_[0])) {
-      return Unclaimed(error, to.list[0], sources.files[icons].name);
-    }
-  }
-  if (Error error = CompleteRecord(platform_, target_, sources.bytes)) return error;
-  // Explorer shows the new icons at once, without waiting for a restart.
-  platform_.system.NotifyAssociationsChanged();
   return Error();
-}
-
-Error Transaction::Unclaimed(Error error, const changes::FileFolder& folder, std::wstring_view name) {
-  // A file that appeared in the place of one this run had found empty is
-  // someone else's: the record stops naming it as ours before the rollback
-  // reads it.
-  if (error.Number() != errors::kFileAlreadyExists || !absent_[folder.wow64 ? 1 : 0].Contains(name)) return error;
-  NameList rest;
-  folder.files.ForEach([&](std::wstring_view listed) {
-    if (!SameName(listed, name)) rest.Add(listed);
-  });
-  folder.files = rest;
-  if (Error unwritten = changes::WriteFileLists(platform_.registry, target_, record_)) {
-    platform::Note(platform_.log, L"cannot take a file of someone else's off the record", unwritten);
-  }
-  return error;
 }
 
 // --- Taking back ------------------------------------------------------------
@@ -543,11 +533,16 @@ Error Transaction::TakeBack(FilesInUse in_use, UninstallReport& report) {
     record_.files = changes::UnrecordedFiles();
     record_.wow64_files = changes::UnrecordedWow64Files(files, target_, wow64_);
   }
-  const changes::FileFolders from = changes::FoldersOf(target_, wow64_, 0, record_);
-  bool unlisted = false;
-  for (std::size_t at = 0; record.exists && at < from.size; ++at) {
-    unlisted |= changes::FindUnlistedAside(files, from.list[at], record_.ignored);
+  const changes::FileFolders folders = changes::FoldersOf(target_, wow64_, 0, record_);
+  changes::Work work(platform_, target_, record_, folders);
+  work.in_use = in_use;
+  work.report = &report;
+  work.stateless = stateless_;
+  work.keep = FunctionRef<void(Error)>(keep);
+  for (std::size_t at = 0; record.exists && at < folders.size; ++at) {
+    work.unlisted |= changes::FindUnlistedAside(files, folders.list[at], record_.ignored);
   }
+  if (work.unlisted) record_.damaged = true;
   report.ignored = record.ignored;
   record.ignored.ForEach([&](std::wstring_view entry) {
     platform::Note(platform_.log, Joined(L"ignored, not data the record may hold: ", entry),
@@ -556,55 +551,35 @@ Error Transaction::TakeBack(FilesInUse in_use, UninstallReport& report) {
   // A program's current folder cannot be removed: ours goes elsewhere first.
   keep(files.LeaveFolder(target_.folder));
   if (wow64_.exists()) keep(files.LeaveFolder(wow64_.folder()));
-  // Completion, undone first: from here the installation no longer counts
-  // as installed, and every later run finishes what this one leaves.
-  if (record.exists) {
-    if (Error error = MarkRemoving(platform_.registry, target_, stateless_ && record.shown)) {
-      keep(error);
-      return first;
-    }
-  }
-  if (unlisted) {
-    record_.damaged = true;
-    keep(changes::WriteSetAsideLists(platform_.registry, target_, record));
-  }
-  // The values and the keys.
-  keep(UnregisterFileTypes(platform_.registry, target_, record.saved, report.registry, platform_.log,
-                           &record.keys_before));
-  // The copies, the files set aside and the folders: the WOW64 folder
-  // first, as the install folder's removal ends with the uninstaller. A
-  // WOW64 folder that holds nothing of ours is not ours, empty or not.
-  changes::LeftOver left;
-  for (std::size_t at = from.size; at-- > 0;) {
-    const changes::FileFolder& folder = from.list[at];
-    if (files.FolderExists(folder.path) && !(folder.wow64 && folder.files.empty())) {
-      changes::RemoveFiles(files, target_, folder, in_use, report, left, FunctionRef<void(Error)>(keep));
-    } else if (!folder.wow64 && record.exists) {
-      // A run cut short after it made the folders above the install folder.
-      changes::RemoveEmptyParents(files, folder.path, folder.base, folder.folders_before);
-    }
+  // Every kind, the completion first: from there the installation no
+  // longer counts as installed, and every later run finishes what this one
+  // leaves. A step that fails does not stop the others.
+  for (const changes::Change* kind : kRollbackOrder) {
+    if (!kind->Rollback(work)) return first;
   }
   // The WOW64 folder's lists, where it is not found on this run, are kept
   // for a run that finds it.
-  const bool twin_unreached = from.size == 1 && (!record.wow64_files.empty() || !record.wow64_set_aside.empty());
-  if (twin_unreached) {
+  const bool wow64_unreached = folders.size == 1 && (!record.wow64_files.empty() || !record.wow64_set_aside.empty());
+  if (wow64_unreached) {
     Error unreached = errors::Make(errors::kPathNotFound);
     keep(unreached.At(Joined(L"SysWOW64\\", SplitLast(target_.folder).second)));
   }
-  report.files_restored_at_restart = left.restored_at_restart.count();
+  report.files_restored_at_restart = work.left.restored_at_restart.count();
   report.record_damaged = record.damaged;
   if (record.exists && !record.damaged) {
-    if (!first && left.restored_at_restart.empty()) {
+    if (!first && work.left.restored_at_restart.empty()) {
       keep(DeleteRecord(platform_.registry, target_));  // last: everything else is gone
     } else {
       NameList still[2];
-      if (from.size == 1) still[1] = record.wow64_files;  // not reached on this run: kept as named
-      for (std::size_t at = 0; at < from.size; ++at) still[at] = changes::FilesStillThere(files, from.list[at]);
+      if (folders.size == 1) still[1] = record.wow64_files;  // not reached on this run: kept as named
+      for (std::size_t at = 0; at < folders.size; ++at) {
+        still[at] = changes::FilesStillThere(files, folders.list[at]);
+      }
       // The run's error names what was left; a list that cannot be written is logged.
       if (Error error = changes::WriteFilesLeft(platform_.registry, target_, still[0], still[1])) {
         platform::Note(platform_.log, L"cannot write the files left into the record", error);
       }
-      RecordWhatIsLeft(platform_, target_, left);
+      RecordWhatIsLeft(platform_, target_, work.left);
     }
   }
   // The shell hears of changed associations; files alone change none.

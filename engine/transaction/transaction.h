@@ -41,10 +41,6 @@
 
 namespace glyphary::engine {
 
-namespace changes {
-struct FileFolder;
-}
-
 // --- The record -----------------------------------------------------------
 // Glossary. The record is the installation's write-ahead journal: its key
 // below Uninstall (also its entry in Apps & Features) names every change
@@ -349,10 +345,6 @@ class Transaction {
   [[nodiscard]] Error TakeBack(FilesInUse in_use, UninstallReport& report);
 
  private:
-  // `error` of the copy of `name` into `folder`; where a file appeared in
-  // its place since the plan, the record no longer names it.
-  Error Unclaimed(Error error, const changes::FileFolder& folder, std::wstring_view name);
-
   const platform::Platform& platform_;
   const InstallTarget& target_;
   InstallRecord record_;
