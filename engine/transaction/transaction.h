@@ -1,28 +1,21 @@
 // The installation as one transaction: its record (its entry in Apps &
-// Features, and the journal that lets any later run finish or take back a
-// run that was cut short) and every kind of change it makes. Each kind has
-// in one place what it writes into the record before it acts, its step,
-// its undo, and how a later run recovers it:
+// Features, and the write-ahead journal that lets any later run roll a run
+// that was cut short forward or back) and every kind of change it makes.
+// Each kind is one unit (changes::Change, in the file of its kind): what
+// it journals before any step, its step, and its rollback from any state:
 //
-//   kind        record, before the step      step                    undo / recovery
-//   folders     (the target names them)      made where missing      removed when empty
-//   set-aside   SetAsideFiles[Wow64]         a file moved aside      put back over ours
-//   copies      InstalledFiles[Wow64]        the icons, the program  deleted (or at restart)
-//   keys        ExistingKeys                 the 36 keys made        deleted when empty, unless there before
-//   values      ReplacedValues\*             the 48 values written   ours deleted, the saved put back
-//   completion  InstallState                 the entry, DisplayName  DisplayName first, record last
+//   kind           journal                        step                      rollback
+//   folders        ExistingFolders                made where missing        removed when empty, unless someone else's
+//   set-aside      SetAsideFiles[Wow64]           theirs moved aside        put back over ours
+//   copies         InstalledFiles[Wow64]          icons staged, moved in    deleted (or at the restart)
+//   registrations  ReplacedValues\*, ExistingKeys 36 keys, 48 values       ours deleted, the saved put back
+//   uninstaller    (in InstalledFiles)            the program copied in     moved out while it runs, deleted
+//   completion     (InstallState)                 the entry, DisplayName    DisplayName first, then Removing
 //
-// The record's state moves only after the steps it names:
-//
-//   Installing  the run may have changed anything the record names; the
-//               next install finishes it, an uninstall (or a run that
-//               cannot finish it) takes it back from the record;
-//   Installed   complete; DisplayName, written last, makes the entry show
-//               in Apps & Features and is the detection rule;
-//   Removing    DisplayName was deleted first and the removal may have
-//               taken anything away; every later run finishes the removal
-//               first. The record itself goes last, when everything else
-//               has gone.
+// The record's state is written between the journals and the steps, and
+// names the state on disk (RecordState); one table (FirstStepFor) says what
+// each kind of run does first over each state. The record itself goes
+// last, when everything else has gone.
 //
 // What the record holds is data, never instructions: file names must be
 // plain names of files in the install folder, replaced values must name one
