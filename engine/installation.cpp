@@ -145,7 +145,7 @@ Error RunInstallation(const platform::Platform& platform, const InstallTarget& t
   const FirstStep step = transaction.FirstStepOf(RunKind::kInstall);
   switch (step) {
     case FirstStep::kNothingToDo:
-      platform::Note(log, L"found: a complete installation of this version; nothing to do");
+      platform::Note(log, L"found: a complete installation; nothing to do");
       return Error();  // installed: left alone
     case FirstStep::kRefuseNewer: {
       const Error newer = NewerVersionInstalled(record.version);

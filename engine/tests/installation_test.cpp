@@ -419,6 +419,30 @@ TEST_F(InstallationTest, UndoingWaitsForAFileHeldForAMomentAndOtherwiseSaysWhatT
             L"takes it away once it can be removed.");
 }
 
+// A registry in which the record cannot be read once its run has started
+// changing the machine, as when its key's access list is changed meanwhile.
+class RecordUnreadableOnceInstalling : public platform::FakeRegistry {
+ public:
+  Error ReadValue(platform::RegistryRoot root, std::wstring_view path, std::wstring_view name,
+                  platform::RegistryValue& value, bool& found) override {
+    const std::optional<platform::FakeValue> state = Value(kMachine, kRecord, L"InstallState");
+    if (path == kRecord && state && *state == StoredText(L"InstallState", L"Installing")) {
+      return platform::RegistryError(5, root, path);
+    }
+    return FakeRegistry::ReadValue(root, path, name, value, found);
+  }
+};
+
+TEST_F(InstallationTest, ARollBackWhoseRecordCannotBeReadSaysSoAndWhere) {
+  RecordUnreadableOnceInstalling registry;
+  fake_.files.FailCopyOf(L"GlypharyInstaller.exe");
+  const Error error = Run(platform::Platform{fake_.files, registry, fake_.system});
+  EXPECT_EQ(error.Path(), kInstall + L"\\GlypharyInstaller.exe");  // the failure stands
+  EXPECT_EQ(error.Advice(), L"What this run changed could not be undone, as its record HKEY_LOCAL_MACHINE\\" + kRecord +
+                                L" cannot be read (Permission denied). The next run of the program (or its "
+                                L"/uninstall) takes it away once the record can be read.");
+}
+
 TEST_F(InstallationTest, ARecordThatCannotBeStartedLeavesOthersFilesAndValuesAlone) {
   // Another program's icon and an exe of the same names in the folder; the
   // record's key refused: nothing was changed, so nothing is taken back.
