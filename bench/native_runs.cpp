@@ -86,7 +86,10 @@ class LoggedFiles : public platform::FileSystem {
     return files_.DeleteAtRestart(path);
   }
   // Only the uninstallation calls these, and the benchmarks replay installations: passed on unlogged.
-  Error CreateHiddenFolder(std::wstring_view path) override { return files_.CreateHiddenFolder(path); }
+  Error CreateHiddenFolder(std::wstring_view path) override {
+    log_.Note(Op::kCreateHiddenFolder, path);
+    return files_.CreateHiddenFolder(path);
+  }
   bool SameFile(std::wstring_view a, std::wstring_view b) override { return files_.SameFile(a, b); }
   Error MoveAtRestart(std::wstring_view source, std::wstring_view destination) override {
     return files_.MoveAtRestart(source, destination);
@@ -289,6 +292,7 @@ void PlayBack(Files& files, Registry& registry, System& system, const PlatformCa
     switch (call.op) {
       case Op::kFolderExists: (void)files.FolderExists(call.path); break;
       case Op::kCreateFolder: (void)files.CreateFolder(call.path); break;
+      case Op::kCreateHiddenFolder: (void)files.CreateHiddenFolder(call.path); break;
       case Op::kRemoveEmptyFolder: {
         bool removed = false;
         (void)files.RemoveEmptyFolder(call.path, removed);

@@ -42,7 +42,7 @@ struct PlatformCall {
     kFolderExists, kCreateFolder, kRemoveEmptyFolder, kFileExists, kListFiles, kDeleteFile, kMoveFile,
     kMoveFileReplacing, kDeleteAtRestart, kDeletesAtRestart, kKeepAtRestart, kFullPathOf, kTempFolder,
     kLocalAppDataFolder, kWow64SystemFolder, kProgramFile, kPause, kHoldSource, kCopyHeldSource, kCopyHeldSourceNew,
-    kReleaseSources, kLeaveFolder,
+    kReleaseSources, kLeaveFolder, kCreateHiddenFolder,
     // Registry
     kKeyExists, kCreateKey, kSetText, kSetNumber, kReadValue, kValueNames, kDeleteValue,
     kDeleteTree, kDeleteKeyIfEmpty, kSetValue, kUseMachineClasses,
