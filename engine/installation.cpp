@@ -101,7 +101,7 @@ Error RollBack(const platform::Platform& platform, const InstallTarget& target, 
 // held, the plan. A run that cannot finish what an earlier run started
 // takes it back.
 Error Prepare(const platform::Platform& platform, const InstallTarget& target, Transaction& transaction,
-              Sources& sources, bool upgrade) {
+              Sources& sources) {
   // A run that cannot finish an earlier run's installation takes it back;
   // an update that cannot start leaves the older installation as it is.
   auto cannot_finish = [&](Error error) {
@@ -114,11 +114,11 @@ Error Prepare(const platform::Platform& platform, const InstallTarget& target, T
     return cannot_finish(missing);
   }
   if (Error error = FindSources(platform.files, target, sources)) return cannot_finish(error);
-  if (Error error = upgrade ? Error() : transaction.PlanRegistry()) {
+  if (Error error = transaction.Upgrading() ? Error() : transaction.PlanRegistry()) {
     platform::Note(platform.log, L"stopped before any change: a value that cannot be read cannot be saved", error);
     return error;
   }
-  if (Error error = transaction.PlanFiles(sources, upgrade)) return cannot_finish(error);
+  if (Error error = transaction.PlanFiles(sources)) return cannot_finish(error);
   return Error();
 }
 
@@ -194,7 +194,7 @@ Error RunInstallation(const platform::Platform& platform, const InstallTarget& t
     platform::Note(log, L"found: an installation cut short; finishing it");
   }
   Sources sources;
-  Error result = Prepare(platform, target, transaction, sources, step == FirstStep::kUpgrade);
+  Error result = Prepare(platform, target, transaction, sources);
   if (ask_package) {
     WideText package;
     const PackageState by_package = FindPackage(platform, package);
@@ -215,7 +215,7 @@ Error RunInstallation(const platform::Platform& platform, const InstallTarget& t
   // Every change is the transaction's; a failure takes back what the
   // record names.
   if (!result) {
-    if (Error error = transaction.Apply(sources, stage, step == FirstStep::kUpgrade)) {
+    if (Error error = transaction.Apply(sources, stage)) {
       if (step == FirstStep::kUpgrade) {
         // The older installation's files may be replaced already: the
         // record, Upgrading, has the next run finish the update.

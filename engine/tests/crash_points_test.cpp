@@ -32,6 +32,7 @@ namespace glyphary::engine {
 namespace {
 
 using platform::FakeFileSystem;
+using testing::Narrow;
 using platform::FakeRegistry;
 using platform::RegistryRoot;
 namespace value_type = platform::value_type;
@@ -42,12 +43,6 @@ const std::wstring kTemp = L"C:\\Temp";
 const std::wstring kUninstallKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 // The folder 32-bit programs reach for C:\WINDOWS\system32\TI-89.
 const std::wstring kWow64Install = L"C:\\WINDOWS\\SysWOW64\\TI-89";
-
-std::string Narrow(std::wstring_view text) {
-  std::string out;
-  for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
-  return out;
-}
 
 // What a kill leaves on disk: the file system and the registry.
 struct Machine {
@@ -68,16 +63,7 @@ struct Machine {
 std::string Difference(const Machine& got, const std::vector<std::wstring>& want) {
   std::vector<std::wstring> have = got.Lines();
   if (have == want) return "";
-  std::vector<std::wstring> wanted = want;
-  std::sort(have.begin(), have.end());
-  std::sort(wanted.begin(), wanted.end());
-  std::vector<std::wstring> extra, missing;
-  std::set_difference(have.begin(), have.end(), wanted.begin(), wanted.end(), std::back_inserter(extra));
-  std::set_difference(wanted.begin(), wanted.end(), have.begin(), have.end(), std::back_inserter(missing));
-  std::string text;
-  for (std::size_t i = 0; i < extra.size() && i < 3; ++i) text += "\n    + " + Narrow(extra[i]);
-  for (std::size_t i = 0; i < missing.size() && i < 3; ++i) text += "\n    - " + Narrow(missing[i]);
-  if (extra.size() + missing.size() > 6) text += "\n    ...";
+  const std::string text = testing::LinesDifference(have, want);
   return text.empty() ? "\n    (same lines, another order)" : text;
 }
 

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
+#include <vector>
 #include <ostream>
 #include <string>
 #include <type_traits>
@@ -24,6 +27,28 @@ inline void PrintTo(const FakeValue& value, std::ostream* out) {
 }  // namespace glyphary::platform
 
 namespace glyphary::engine::testing {
+
+// `text` with each character beyond ASCII as '?', for a test's message.
+inline std::string Narrow(std::wstring_view text) {
+  std::string out;
+  for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+// "" when `have` holds the lines of `want`, in any order; else the first
+// lines it has that `want` lacks (+) and lacks that `want` has (-).
+inline std::string LinesDifference(std::vector<std::wstring> have, std::vector<std::wstring> want) {
+  std::sort(have.begin(), have.end());
+  std::sort(want.begin(), want.end());
+  std::vector<std::wstring> extra, missing;
+  std::set_difference(have.begin(), have.end(), want.begin(), want.end(), std::back_inserter(extra));
+  std::set_difference(want.begin(), want.end(), have.begin(), have.end(), std::back_inserter(missing));
+  std::string text;
+  for (std::size_t i = 0; i < extra.size() && i < 3; ++i) text += "\n    + " + Narrow(extra[i]);
+  for (std::size_t i = 0; i < missing.size() && i < 3; ++i) text += "\n    - " + Narrow(missing[i]);
+  if (extra.size() + missing.size() > 6) text += "\n    ...";
+  return text;
+}
 
 struct FakePlatform {
   platform::FakeFileSystem files;

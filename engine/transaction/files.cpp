@@ -119,6 +119,24 @@ Error WriteFilesLeft(platform::Registry& registry, const InstallTarget& target, 
 
 // --- Plan -------------------------------------------------------------------
 
+namespace {
+
+// Plans someone else's file `name` to be moved aside; someone else's file
+// waiting aside under that name already is an error naming it, as nothing
+// is overwritten.
+Error SetAsidePlanned(platform::FileSystem& files, const FileFolder& to, std::wstring_view name) {
+  const WideText aside = Joined(AsideFolder(to.path), L"\\", name);
+  if (files.FileExists(aside)) {
+    Error taken = errors::Make(errors::kFileAlreadyExists);
+    taken.At(aside);
+    return taken;
+  }
+  if (!to.set_aside.Contains(name)) to.set_aside.Add(name);
+  return Error();
+}
+
+}  // namespace
+
 Error PlanFolder(platform::FileSystem& files, const Sources& sources, const FileFolder& to, bool upgrade,
                  NameList& absent) {
   const std::size_t icons = sources.files.size() - 1;  // the program comes last
@@ -150,15 +168,8 @@ Error PlanFolder(platform::FileSystem& files, const Sources& sources, const File
           files.DeletesAtRestart(path) || files.HeldSourceIs(source.held, path)) {
         continue;
       }
-      if (upgrade || theirs_aside) {
-        // replaced whole by the copy
-      } else if (files.FileExists(aside)) {
-        Error taken = errors::Make(errors::kFileAlreadyExists);
-        taken.At(aside);
-        return taken;
-      } else {
-        to.set_aside.Add(name);
-      }
+      if (upgrade || theirs_aside) continue;  // replaced whole by the copy
+      if (Error taken = SetAsidePlanned(files, to, name)) return taken;
       continue;
     }
     const WideText path = Joined(to.path, L"\\", name);
@@ -169,14 +180,7 @@ Error PlanFolder(platform::FileSystem& files, const Sources& sources, const File
     // happened to the record that named it).
     if (!(sources.program_in_place && SameName(name, kExeName)) && files.FileExists(path) &&
         !files.DeletesAtRestart(path) && !files.HeldSourceIs(source.held, path)) {
-      const WideText aside = Joined(AsideFolder(to.path), L"\\", name);
-      if (files.FileExists(aside)) {
-        // Someone else's file where ours would wait: nothing is overwritten.
-        Error taken = errors::Make(errors::kFileAlreadyExists);
-        taken.At(aside);
-        return taken;
-      }
-      if (!to.set_aside.Contains(name)) to.set_aside.Add(name);
+      if (Error taken = SetAsidePlanned(files, to, name)) return taken;
     }
     to.files.Add(name);
   }

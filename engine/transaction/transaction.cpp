@@ -422,7 +422,8 @@ Error Transaction::PlanRegistry() {
   return Error();
 }
 
-Error Transaction::PlanFiles(const Sources& sources, bool upgrade) {
+Error Transaction::PlanFiles(const Sources& sources) {
+  const bool upgrade = Upgrading();
   InstallRecord& record = record_;
   wow64_.Find(platform_.files, target_);
   if (!record.exists) record.folders_before = ExistingFolders(platform_.files, target_, wow64_, sources);
@@ -476,7 +477,8 @@ const Change& CompletionChange() {
 }
 }  // namespace changes
 
-Error Transaction::Apply(const Sources& sources, const StageSink& stage, bool upgrade) {
+Error Transaction::Apply(const Sources& sources, const StageSink& stage) {
+  const bool upgrade = Upgrading();
   platform::Registry& registry = platform_.registry;
   // The record, before any change. A fresh record says Planning first, so
   // that a kill while it is written leaves a plan that is only discarded;

@@ -298,8 +298,7 @@ class Transaction {
   // those the ones whose present file is someone else's and moves aside
   // (someone else's file waiting aside already: an error naming it).
   [[nodiscard]] Error PlanRegistry();
-  // `upgrade`: the files of ours there are an older build's.
-  [[nodiscard]] Error PlanFiles(const Sources& sources, bool upgrade = false);
+  [[nodiscard]] Error PlanFiles(const Sources& sources);
 
   // Carries the plan out: the record of it written first (the state
   // Planning first and Installing, or Upgrading over an older build's
@@ -309,9 +308,12 @@ class Transaction {
   // registrations (kEditingRegistry), the program as
   // its uninstaller and the completion, DisplayName last; the shell told.
   // The first failure is returned; nothing is taken back here (TakeBack).
-  // An upgrade (`upgrade`) brings only the files: the registrations stay
+  // An upgrade (Upgrading()) brings only the files: the registrations stay
   // as the older build left them, another program's changes since included.
-  [[nodiscard]] Error Apply(const Sources& sources, const StageSink& stage, bool upgrade = false);
+  [[nodiscard]] Error Apply(const Sources& sources, const StageSink& stage);
+  // Whether the record read is an older build's installation, or an update
+  // of one cut short: the files of ours there are an older build's.
+  bool Upgrading() const { return FirstStepOf(RunKind::kInstall) == FirstStep::kUpgrade; }
 
   // Takes back the installation the record names (without one, the table's
   // icons and the uninstaller that an earlier build left unrecorded):

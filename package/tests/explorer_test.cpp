@@ -1,31 +1,18 @@
-// A search over every machine the runs can leave, in any order, with kills
-// and other programs' doings between them. From each start machine, each
-// run of the table (the exe's install and uninstall, the package's install
-// and removal on the stand-in of Windows Installer, an older and a newer
-// build's install) goes to its end or is killed right after one of its
-// changes; between runs another program may act once. Machines that are the
-// same (disk, and whether Windows Installer has the product) with the same
-// history of the other programs are explored once. At each machine reached:
-//  1. DisplayName (Apps & Features' detection) is there only on a whole
-//     installation;
-//  2. an uninstall or removal that succeeds leaves at each of the 48 places
-//     what another program last wrote there, and each icon another program
-//     put in the install folders with its last bytes;
-//  3. one run, to its end, makes the machine whole or as before;
-//  4. no run that reports success leaves the machine half changed, with no
-//     record (the exe's, the package's key or its product) to finish it.
-// "As before" is what the other programs made of the machine, alone;
-// "whole" is what an install to its end makes of that, or what the other
-// programs' doings made of a whole machine.
-// The search is bounded to stay quick: the runs from the start machines
-// are killed at every change (the older and newer builds' at a few,
-// sampled with a fixed seed); the machines they leave are then tried with
-// each run to its end, and those runs' ends once more: three runs a path,
-// the start machines that an install made counting one more. Another
-// program acts once on a path, at every start machine and, sampled, after
-// the first run.
-// The exe runs of one account (/user) are a search of their own, without
-// the package, which installs for every account only.
+// A search over every machine the runs can leave. From each start machine,
+// each run of the table (the exe's install and uninstall, the package's
+// install and removal on the stand-in of Windows Installer, an older and a
+// newer build's install) goes to its end or is killed after one of its
+// changes, another program acting between runs; the same machines with the
+// same history of the others are explored once. At each machine:
+//  1. DisplayName is there only on a whole installation;
+//  2. an uninstall or removal that succeeds leaves what another program last
+//     wrote at each of the 48 places, and its icons with their last bytes;
+//  3. one run to its end makes the machine whole or as before;
+//  4. no run that succeeds leaves it half changed with no record to finish.
+// Bounded to stay quick: runs from a start machine are killed at every
+// change (the older and newer builds' at a few, with a fixed seed), and the
+// machines they leave take each run to its end twice more; another program
+// acts once a path. /user is a search of its own, without the package.
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
@@ -51,6 +38,7 @@ namespace glyphary::package::testing {
 namespace {
 
 using engine::testing::FakePlatform;
+using engine::testing::Narrow;
 using platform::FakeFileSystem;
 using platform::FakeRegistry;
 using platform::FakeValue;
@@ -65,11 +53,6 @@ constexpr std::size_t kSampledKills = 2;  // kill points of the older and newer 
 constexpr int kMaxActs = 1;               // other programs' doings on a path (a restart not counted)
 constexpr unsigned kActOdds = 8;          // after a run, each doing is tried at one machine in this many
 
-std::string Narrow(std::wstring_view text) {
-  std::string out;
-  for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
-  return out;
-}
 // A text value's characters, without its terminating zero.
 std::wstring Text(const FakeValue& value) {
   std::wstring text;
@@ -109,15 +92,7 @@ struct State {
 };
 
 std::string Difference(const State& got, const State& want) {
-  const std::vector<std::wstring> have = got.Lines(), wanted = want.Lines();
-  std::vector<std::wstring> extra, missing;
-  std::set_difference(have.begin(), have.end(), wanted.begin(), wanted.end(), std::back_inserter(extra));
-  std::set_difference(wanted.begin(), wanted.end(), have.begin(), have.end(), std::back_inserter(missing));
-  std::string text;
-  for (std::size_t i = 0; i < extra.size() && i < 3; ++i) text += "\n      + " + Narrow(extra[i]);
-  for (std::size_t i = 0; i < missing.size() && i < 3; ++i) text += "\n      - " + Narrow(missing[i]);
-  if (extra.size() + missing.size() > 6) text += "\n      ...";
-  return text;
+  return engine::testing::LinesDifference(got.Lines(), want.Lines());
 }
 
 struct RunKind {
@@ -299,9 +274,7 @@ class Explorer : public ::testing::TestWithParam<engine::Scope> {
     counter.after_change = keep;
     if (kind.package) {
       FakePlatform p;
-      p.files = from.files;
-      p.registry = from.registry;
-      if (from.registered) p.system.SetPackage(std::wstring(engine::kUpgradeCode), StandinPackage().product_code);
+      Load(p, from);
       InstallerStandin msiexec(p, PackageWithIcons());
       // The mark names the script process of a run killed; this run's starts later.
       const std::optional<FakeValue> mark =
@@ -310,13 +283,7 @@ class Explorer : public ::testing::TestWithParam<engine::Scope> {
       const std::wstring marked = mark ? Text(*mark) : L"";
       const bool second = marked.size() >= 2 && marked.compare(marked.size() - 2, 2, L" 2") == 0;
       msiexec.Resume(from.registered, second ? 2 : 1);
-      now = [&] {
-        State s;
-        s.files = p.files;
-        s.registry = p.registry;
-        s.registered = msiexec.installed();
-        return s;
-      };
+      now = [&] { return Of(p, msiexec); };
       p.files.CountChangesWith(&counter);
       p.registry.CountChangesWith(&counter);
       StandinRun run;
@@ -339,18 +306,12 @@ class Explorer : public ::testing::TestWithParam<engine::Scope> {
         const auto flip = std::find(actions.begin(), actions.end(), kind.remove ? "UnregisterProduct" : "RegisterProduct");
         if (flip != actions.end() && flip + 1 != actions.end()) {
           FakePlatform q;
-          q.files = from.files;
-          q.registry = from.registry;
-          if (from.registered) q.system.SetPackage(std::wstring(engine::kUpgradeCode), StandinPackage().product_code);
+          Load(q, from);
           InstallerStandin cut(q, PackageWithIcons());
           cut.Resume(from.registered, 1);
           run.kill_at = *(flip + 1);
           EXPECT_EQ(cut.Run(run), InstallerStandin::kKilled);
-          State s;
-          s.files = q.files;
-          s.registry = q.registry;
-          s.registered = cut.installed();
-          out.kills.emplace_back(-1, s);
+          out.kills.emplace_back(-1, Of(q, cut));
         }
       }
       return out;
@@ -383,6 +344,20 @@ class Explorer : public ::testing::TestWithParam<engine::Scope> {
     out.code = static_cast<unsigned>(error.Number());
     if (error) out.error = Narrow(error.Description()) + " " + Narrow(error.Path());
     return out;
+  }
+
+  // The machine `from` under the stand-in of Windows Installer, and back.
+  static void Load(FakePlatform& p, const State& from) {
+    p.files = from.files;
+    p.registry = from.registry;
+    if (from.registered) p.system.SetPackage(std::wstring(engine::kUpgradeCode), StandinPackage().product_code);
+  }
+  static State Of(const FakePlatform& p, const InstallerStandin& msiexec) {
+    State s;
+    s.files = p.files;
+    s.registry = p.registry;
+    s.registered = msiexec.installed();
+    return s;
   }
 
   static StandinPackage PackageWithIcons() {
